@@ -1,0 +1,52 @@
+// The archive reader: finds the archive appended to a file (or at its start),
+// walks its block headers and decodes entries packed with the 2.0 method.
+// One process-wide reader: one archive open at a time, used by one thread at
+// a time. Portable; all file access goes through the file layer (ArcFile.h).
+#pragma once
+
+#include <stdint.h>
+
+enum ArcOpenMode {
+    ArcModeList = 0,    // ArcProcessEntry only moves to the next block
+    ArcModeExtract = 1,
+};
+
+// Result codes of the extraction step.
+enum ArcResult {
+    ArcOk = 0,
+    ArcDataError = 3,   // CRC mismatch, damaged data, read or write failure
+    ArcCreateError = 6, // the output file cannot be created (or is refused)
+    ArcNoMemory = 9,    // a buffer cannot be obtained
+};
+
+enum { ArcNameSize = 260 }; // at most 259 name bytes and a terminating zero
+
+// Filled by ArcReadEntry for each file entry.
+struct ArcEntryInfo {
+    char Name[ArcNameSize]; // cleaned, backslash separators, relative
+    uint32_t HeadFlags;
+    uint32_t PackedSize;
+    uint32_t UnpackedSize;
+    uint32_t HostSystem;
+    uint32_t DataCrc;
+    uint32_t DosTime;       // DOS date in the high 16 bits, time in the low
+    uint32_t VersionNeeded;
+    uint32_t Method;
+    uint32_t Attributes;
+};
+
+typedef void* ArcHandle; // none is 0
+
+// Opens FileName and finds the archive in it. 0 when the file cannot be
+// opened, holds no archive, holds one in the old format, or memory is short.
+ArcHandle ArcOpen(const char* FileName, int Mode);
+// The next file entry (directory entries are passed over). False at the end
+// of the archive. Returns the same entry again until ArcProcessEntry moves on.
+bool ArcReadEntry(ArcHandle Handle, ArcEntryInfo* Info);
+// Extracts (Extract true) or skips the current entry. DestDir and DestName may
+// be null or empty. True exactly when the result code is ArcOk.
+bool ArcProcessEntry(ArcHandle Handle, bool Extract, const char* DestDir, const char* DestName);
+// The same with the result code.
+int ArcProcessEntryCode(ArcHandle Handle, bool Extract, const char* DestDir, const char* DestName);
+// Closes the archive and releases the window. Safe after ArcNoMemory.
+void ArcClose(ArcHandle Handle);

@@ -1,0 +1,44 @@
+// The run state: process-wide variables that RunSetup creates and releases and
+// every other stub module reads or writes under these names. Also the shared
+// text helpers of the run (variables, numbered and dialog texts).
+#pragma once
+
+#include <windows.h>
+
+#include "TarnStr.h"
+
+// ---- the run state ----
+extern HINSTANCE ModuleInstance;    // dialog templates, icon and window class come from it
+
+extern Str TempDir;                 // always ends in "\"
+extern Str IniPath;                 // TempDir + "Tarn.ini"
+extern Str StrPath;                 // TempDir + "Tarn.str"
+extern Str DlgPath;                 // TempDir + "Tarn.dlg"
+extern Str InstallDir;              // may hold variable references
+extern Str ProgramName;             // "Setup" until the first dialog applies its texts
+
+extern HWND MainWindow;
+extern HFONT MainTitleFont;
+extern HFONT DialogTitleFont;
+extern COLORREF MainTitleColor;
+extern COLORREF DialogTitleColor;
+extern bool MainTitleShadow;
+extern bool DialogTitleShadow;
+extern COLORREF MainTitleShadowColor;
+extern COLORREF DialogTitleShadowColor;
+extern HBITMAP TitlePicture;        // 0 when Tarn.bmp is missing
+
+extern StrList LanguageList;        // code=language name, kept sorted
+extern Str LanguageCode;            // three letters, selects the language sections
+extern StrList VariableList;        // name=value, in expansion order
+extern StrList DialogSequence;      // upper-cased template names
+extern StrList CopyList;            // source=target[,version]
+extern StrList RegList;             // full value path=data
+
+// Single bytes: shared with the installation worker without locks.
+extern volatile bool RebootNeeded;
+extern bool CancelNeedsConfirmation;
+
+extern Str DialogTitle;             // title of the dialog shown last
+extern Str CurrentDialogName;       // template name of the dialog being shown
+extern int CurrentDialogIndex;

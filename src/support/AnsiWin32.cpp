@@ -1,0 +1,9 @@
+// ANSI upper-case mapping through the system's code page.
+#include <windows.h>
+
+#include "TarnStr.h"
+
+void AnsiUpperBuffer(char* Text, int Length)
+{
+    if (Length > 0) CharUpperBuffA(Text, (DWORD)Length);
+}
