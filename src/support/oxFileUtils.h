@@ -1,0 +1,53 @@
+// Files and directories: the system's directories, the run's temporary name,
+// recursive deletion, directory paths, free disk space and the newer-file
+// test of the installation. The first block is portable (host-tested); the
+// operations that call Win32 follow under _WIN32. Nothing here shows a message.
+#pragma once
+
+#include "TarnStr.h"
+
+// ---- portable helpers ----
+// KiB for a byte count, rounded to the nearest integer with halves to even
+// (1535 -> 1, 1536 -> 2, 2560 -> 2, 511 -> 0).
+unsigned long long RoundedKiB(unsigned long long Bytes);
+// Day of the year (1..366) of a valid date; 0 when Month or Day is out of range.
+int DayOfYear(int Year, int Month, int Day);
+// The 8-character temporary name of a local time: IntToBase(day number, 3, 32)
+// + IntToBase(hundredths of a second since midnight, 5, 32).
+Str TempNameFromTime(int Year, int Month, int Day, int Hour, int Minute, int Second, int Milliseconds);
+// A version text "a.b.c.d" as the two version words (missing or malformed
+// numbers count as 0): MS = (a shl 16) + b, LS = (c shl 16) + d.
+void ParseVersionText(const char* Version, unsigned* MS, unsigned* LS);
+// True when FileMS.FileLS is greater than MS.LS (each word compared signed, MS first).
+bool VersionIsNewer(unsigned FileMS, unsigned FileLS, unsigned MS, unsigned LS);
+// A date-time (days since 30 December 1899, time of day as fraction) from a
+// packed DOS date and time (date in the high word); 0 for an invalid date.
+double DosTimeToDateTime(unsigned DosTime);
+
+#ifdef _WIN32
+#include <windows.h>
+
+Str GetTempDir();      // with trailing backslash; empty on failure
+Str GetWindowsDir();   // without trailing backslash; empty on failure
+Str GetSystemDir();    // without trailing backslash; empty on failure
+// An 8-character name (from the local time) that names no existing file in Dir.
+Str MakeTempName(const char* Dir);
+// True when Path exists and is a directory.
+bool DirExists(const char* Path);
+// Deletes everything below Path (names starting with "." are kept), and Path
+// itself when RemoveSelf is set. False when Path is no directory or anything
+// could not be deleted; deletion goes on after a failure.
+bool DeleteDirectory(const char* Path, bool RemoveSelf);
+// Creates Path and its missing parents; reports nothing (check with DirExists).
+void MakeDirPath(const char* Path);
+// Free KiB available to the caller on the disk of the existing directory
+// Path; 0 on failure, 0xFFFFFFFF when more is free than 32 bits can count.
+unsigned DiskFreeKB(const char* Path);
+// The fixed file version words; false when the file has no version resource.
+bool GetFileVersion(const char* FileName, unsigned* MS, unsigned* LS);
+// True when FileName exists and is newer than Version ("a.b.c.d"), or, when
+// Version is empty or the file has no version resource, when its last-write
+// time is later than Date (a date-time as DosTimeToDateTime gives). False
+// when no such file exists.
+bool ExistingFileIsNewer(const char* Version, const char* FileName, double Date);
+#endif

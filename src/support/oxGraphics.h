@@ -1,0 +1,46 @@
+// Colours, title fonts, gradient backgrounds and word-wrapped text blocks:
+// the drawing helpers of the main window, the wizard titles and the message
+// window. ParseFontSpec is portable; the rest needs GDI. Nothing here
+// shows a message; a failed brush or font leaves the area unpainted.
+#pragma once
+
+#include "TarnStr.h"
+
+// FontStyles flags.
+enum {
+    FontBold = 1,
+    FontItalic = 2,
+    FontUnderline = 4,
+    FontStrikeOut = 8
+};
+typedef unsigned FontStyles;
+
+// Splits "Face,Size,Color,Styles" (comma words). Size is 8 when missing or
+// not a number; Styles takes the letters B, I, U, S. Returns false when the
+// colour is missing or not a number (Face, Size and Styles are still set,
+// *Color is left untouched) so the caller can use its default colour.
+bool ParseFontSpec(const char* Spec, Str* Face, int* Size, int* Color, FontStyles* Styles);
+
+#ifdef _WIN32
+#include <windows.h>
+
+// The RGB colour of a colour value: negative values name the system colour
+// of their low byte.
+COLORREF ResolveColor(int Color);
+int RectWidth(const RECT& R);
+int RectHeight(const RECT& R);
+// A font of Size points on the display of Window (0: the screen); owned by
+// the caller (DeleteObject). 0 when the platform cannot create it.
+HFONT CreateSpecFont(HWND Window, const char* Face, int Size, FontStyles Styles);
+// Direction 0/1: top to bottom from Color1 to Color2 / Color2 to Color1;
+// 2/3: the same left to right. Steps < 2 fills with Color1 alone.
+void FillGradient(HDC DC, const RECT& R, int Color1, int Color2, int Direction, unsigned short Steps);
+// Width and line height of S in the DC's current font ({0,0} on failure).
+SIZE TextExtent(HDC DC, const char* S);
+// S broken at spaces into lines of at most MaxWidth pixels, joined by CR LF;
+// a word wider than MaxWidth stands alone on its line.
+Str WrapToWidth(HDC DC, const char* S, int MaxWidth);
+// Draws S wrapped to R in Font; HAlign 0 left, 1 right, 2 centre; VAlign
+// 0 top, 1 centre, 2 bottom. The DC's previous font is restored.
+void DrawTextBlock(HDC DC, const char* S, RECT R, HFONT Font, int HAlign, int VAlign, bool Transparent);
+#endif
