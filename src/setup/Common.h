@@ -1,6 +1,6 @@
 // The run state: process-wide variables that RunSetup creates and releases and
-// every other stub module reads or writes under these names. Also the shared
-// text helpers of the run (variables, numbered and dialog texts).
+// every other stub module reads or writes under these names. The text helpers
+// of the run (variables, numbered and dialog texts) are in Texts.h.
 #pragma once
 
 #include <windows.h>

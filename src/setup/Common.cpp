@@ -1,0 +1,37 @@
+// The run state's storage (see Common.h). Values here are the ones a run
+// starts with; RunSetup sets the rest in its start-up steps.
+#include "Common.h"
+
+HINSTANCE ModuleInstance = 0;
+
+Str TempDir;
+Str IniPath("Tarn.ini");
+Str StrPath("Tarn.str");
+Str DlgPath("Tarn.dlg");
+Str InstallDir;
+Str ProgramName;
+
+HWND MainWindow = 0;
+HFONT MainTitleFont = 0;
+HFONT DialogTitleFont = 0;
+COLORREF MainTitleColor = 0;
+COLORREF DialogTitleColor = 0;
+bool MainTitleShadow = false;
+bool DialogTitleShadow = false;
+COLORREF MainTitleShadowColor = 0;
+COLORREF DialogTitleShadowColor = 0;
+HBITMAP TitlePicture = 0;
+
+StrList LanguageList;
+Str LanguageCode;
+StrList VariableList;
+StrList DialogSequence;
+StrList CopyList;
+StrList RegList;
+
+volatile bool RebootNeeded = false;
+bool CancelNeedsConfirmation = false;
+
+Str DialogTitle;
+Str CurrentDialogName;
+int CurrentDialogIndex = 0;

@@ -1,0 +1,136 @@
+// The presetup stage (see Presetup.h). The Presetup\ entries stand at the
+// start of the archive, ahead of the payload, so both passes stop at the
+// first other entry. Runs before any other window exists; nothing runs a
+// message loop for its window, which is repainted on demand.
+#include "Presetup.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "Common.h"
+#include "ResourceIds.h"
+#include "Unrar.h"
+#include "oxShell.h"
+#include "oxStrUtils.h"
+
+static const char PresetupMask[] = "Presetup\\*.*";
+enum {
+    PresetupPrefixLength = 9, // length of "Presetup\"
+    ProgressMaximum = 100,
+    ModulePathSize = MAX_PATH,
+};
+
+Str OwnFileName()
+{
+    Str Path;
+    char* Buffer = Path.Reserve(ModulePathSize);
+    DWORD Length = GetModuleFileNameA(0, Buffer, ModulePathSize);
+    Path.SetLength(Length < ModulePathSize ? (int)Length : 0);
+    return Path;
+}
+
+int PresetupPercent(unsigned long long Done, unsigned long long Total)
+{
+    if (Total == 0) return ProgressMaximum;
+    if (Done >= Total) return ProgressMaximum;
+    unsigned long long Scaled = Done * ProgressMaximum;
+    unsigned long long Quotient = Scaled / Total;
+    unsigned long long Twice = (Scaled % Total) * 2;
+    if (Twice > Total || (Twice == Total && (Quotient & 1))) ++Quotient;
+    return (int)Quotient;
+}
+
+// The file-name part of an entry name: after the last "\" or ":".
+static const char* FileNamePart(const char* Name)
+{
+    const char* Part = Name;
+    for (const char* P = Name; *P; ++P)
+        if (*P == '\\' || *P == ':') Part = P + 1;
+    return Part;
+}
+
+unsigned long long SumEntrySizesIn(const char* ArchiveName, const char* Mask, int PrefixLength,
+                                   const StrList* Selection, bool StopAtMismatch)
+{
+    unsigned long long Total = 0;
+    ArcHandle Archive = ArcOpen(ArchiveName, ArcModeList);
+    if (!Archive) {
+        ShowError("Archive open error!");
+        return 0;
+    }
+    ArcEntryInfo Info;
+    while (ArcReadEntry(Archive, &Info)) {
+        Str Name(Info.Name);
+        if (WildMatch(Name, Str(Mask), true)) {
+            bool Selected = true;
+            if (Selection) {
+                Str Source = RightChars(Name, Name.Length() - PrefixLength);
+                Selected = Selection->IndexOfName(Source.c_str()) >= 0;
+            }
+            if (Selected) Total += Info.UnpackedSize;
+        } else if (StopAtMismatch) {
+            break;
+        }
+        if (!ArcProcessEntry(Archive, false, 0, 0)) {
+            ShowError("File extracting error!");
+            break;
+        }
+    }
+    ArcClose(Archive);
+    return Total;
+}
+
+unsigned long long SumEntrySizes(const char* Mask, int PrefixLength, const StrList* Selection, bool StopAtMismatch)
+{
+    return SumEntrySizesIn(OwnFileName().c_str(), Mask, PrefixLength, Selection, StopAtMismatch);
+}
+
+static void SetProgress(HWND Window, int Percent)
+{
+    HWND Bar = GetDlgItem(Window, IDC_PRESETUP_BAR);
+    SendMessageA(Bar, PBM_SETPOS, (WPARAM)Percent, 0);
+    UpdateWindow(Bar); // no message loop runs while the stage works
+}
+
+bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
+{
+    HWND Window = CreateDialogParamA(ModuleInstance, "DLG_PRESETUP", 0, 0, 0);
+    if (!Window) {
+        ShowError("Cannot create init window!");
+        return false;
+    }
+    SendDlgItemMessageA(Window, IDC_PRESETUP_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, ProgressMaximum));
+
+    unsigned long long Total = SumEntrySizesIn(ArchiveName, PresetupMask, PresetupPrefixLength, 0, true);
+    ArcHandle Archive = ArcOpen(ArchiveName, ArcModeExtract);
+    if (!Archive) {
+        ShowError("Archive open error!");
+        DestroyWindow(Window);
+        return false;
+    }
+    ShowWindow(Window, SW_SHOW);
+    RedrawWindow(Window, 0, 0, RDW_UPDATENOW | RDW_ALLCHILDREN);
+
+    bool Result = true;
+    unsigned long long Done = 0;
+    ArcEntryInfo Info;
+    while (ArcReadEntry(Archive, &Info) && WildMatch(Str(Info.Name), Str(PresetupMask), true)) {
+        // Sub-paths inside the group are dropped: every entry lands directly
+        // in Directory.
+        Str Destination = Str(Directory) + FileNamePart(Info.Name);
+        if (!ArcProcessEntry(Archive, true, 0, Destination.c_str())) {
+            Result = false;
+            break;
+        }
+        Done += Info.UnpackedSize;
+        SetProgress(Window, PresetupPercent(Done, Total));
+    }
+    ArcClose(Archive);
+    DestroyWindow(Window);
+    return Result;
+}
+
+bool ExtractPresetup(const char* Directory)
+{
+    return ExtractPresetupFrom(OwnFileName().c_str(), Directory);
+}

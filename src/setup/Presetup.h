@@ -1,0 +1,32 @@
+// The presetup stage: unpacks the setup resources (the archive's entries
+// under "Presetup\") flat into the run's temporary directory behind a small progress
+// window, and adds up the unpacked sizes of the entries a mask selects.
+#pragma once
+
+#include "TarnStr.h"
+
+// Extracts every leading Presetup\ entry of the program's own archive into
+// Directory (ending in "\"). False after any failure; the messages
+// ("Cannot create init window!", "Archive open error!") are shown here.
+bool ExtractPresetup(const char* Directory);
+// The same for the archive in ArchiveName.
+bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory);
+
+// Adds the unpacked sizes of the entries of the program's own archive that
+// match Mask (case ignored). With a Selection, only entries whose name less
+// its first PrefixLength characters is a name in Selection count. With
+// StopAtMismatch the walk ends at the first entry that does not match.
+// 0 with "Archive open error!" when the archive cannot be opened; the sum so
+// far with "File extracting error!" when an entry cannot be passed over.
+// 64 bits wide so that no total wraps.
+unsigned long long SumEntrySizes(const char* Mask, int PrefixLength, const StrList* Selection, bool StopAtMismatch);
+// The same for the archive in ArchiveName.
+unsigned long long SumEntrySizesIn(const char* ArchiveName, const char* Mask, int PrefixLength,
+                                   const StrList* Selection, bool StopAtMismatch);
+
+// Presetup progress in percent, rounded to the nearest (halves to even);
+// 100 when Total is 0, so a stage of empty entries still ends full.
+int PresetupPercent(unsigned long long Done, unsigned long long Total);
+
+// The full path of the running program (where its archive is).
+Str OwnFileName();

@@ -1,0 +1,247 @@
+// The main sequence of a setup run: temporary directory, presetup, setup
+// script, main window and look, languages, the wizard and the installation,
+// and the closing steps. A failure that escapes the run (memory exhaustion, a
+// fault) still runs the closing steps, then reports and exits with code 1.
+#include "Setup.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <stdlib.h>
+
+#include "Common.h"
+#include "Dialogs.h"
+#include "Install.h"
+#include "MainWindow.h"
+#include "Presetup.h"
+#include "oxFileUtils.h"
+#include "oxGraphics.h"
+#include "oxRegIni.h"
+#include "oxShell.h"
+#include "oxStrUtils.h"
+
+static const char DefaultMainTitleFont[] = "Times New Roman,30,$FF0000,B";
+static const char DefaultDialogTitleFont[] = "Times New Roman,20,$FF5C5C,B";
+enum {
+    DefaultMainTitleColor = 0xFF0000,    // the colour of DefaultMainTitleFont
+    DefaultDialogTitleColor = 0xFF5C5C,  // the colour of DefaultDialogTitleFont
+    DefaultShadowColor = 0xC0C0C0,       // silver
+    LanguageCodeSize = 4,                // three letters and the terminator
+    LanguageNameSize = 100,
+    EmergencyReserveSize = 64 * 1024,    // freed so the closing steps can run
+};
+
+// ---- languages ----
+
+// The system's locales name the offered codes. EnumSystemLocalesA passes no
+// context, so the callback works on LanguageList directly.
+static BOOL CALLBACK NameLanguage(LPSTR LocaleText)
+{
+    LCID Locale = (LCID)(strtoul(LocaleText, 0, 16) & 0xFFFF);
+    char Code[LanguageCodeSize];
+    int Length = GetLocaleInfoA(Locale, LOCALE_SABBREVLANGNAME, Code, LanguageCodeSize);
+    if (Length <= 1) return TRUE;
+    Str CodeText(Code, Length - 1);
+    int Index = LanguageList.IndexOfName(CodeText.c_str());
+    if (Index >= 0) {
+        char Name[LanguageNameSize];
+        int NameLength = GetLocaleInfoA(Locale, LOCALE_SLANGUAGE, Name, LanguageNameSize);
+        Str Entry = CodeText + "=";
+        if (NameLength > 1) Entry.Append(Name, NameLength - 1);
+        LanguageList.Set(Index, Entry);
+    }
+    return TRUE;
+}
+
+void BuildLanguageList(const char* Languages)
+{
+    LanguageList.Clear();
+    Str Value(Languages);
+    int Count = CountWords(Value, CommaSet);
+    for (int I = 1; I <= Count; ++I) LanguageList.Add(GetWord(I, Value, CommaSet) + "=");
+    if (Count == 0) LanguageList.Add("ENG=");
+    EnumSystemLocalesA(NameLanguage, LCID_SUPPORTED);
+    LanguageList.Sort();
+}
+
+void ChooseLanguageCode()
+{
+    char Code[LanguageCodeSize] = "";
+    int Length = GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SABBREVLANGNAME, Code, LanguageCodeSize);
+    LanguageCode = Length > 1 ? Str(Code, Length - 1) : Str();
+    if (LanguageCode.Empty() || LanguageList.IndexOfName(LanguageCode.c_str()) < 0)
+        LanguageCode = LanguageList.NameAt(0);
+}
+
+void ReadDialogSequence(const char* Value, StrList* Sequence)
+{
+    Sequence->Clear();
+    Str Text(Value);
+    int Count = CountWords(Text, CommaSet);
+    for (int I = 1; I <= Count; ++I) {
+        Str Name = GetWord(I, Text, CommaSet);
+        // ASCII letters only: the template names are ASCII.
+        Str Upper;
+        for (int C = 0; C < Name.Length(); ++C) {
+            char Ch = Name.At(C);
+            Upper.Append(Ch >= 'a' && Ch <= 'z' ? (char)(Ch - 'a' + 'A') : Ch);
+        }
+        Sequence->Add(Upper);
+    }
+}
+
+// ---- look ----
+
+// A title font from its [Display] key. A colour that is not a number keeps
+// the colour of the key's default.
+static HFONT MakeTitleFont(const char* Key, const char* Default, int DefaultColor, COLORREF* Color)
+{
+    Str Spec = IniReadString(IniPath.c_str(), "Display", Key, Default);
+    Str Face;
+    int Size = 0;
+    int SpecColor = DefaultColor;
+    FontStyles Styles = 0;
+    if (!ParseFontSpec(Spec.c_str(), &Face, &Size, &SpecColor, &Styles)) SpecColor = DefaultColor;
+    *Color = (COLORREF)SpecColor;
+    return CreateSpecFont(MainWindow, Face.c_str(), Size, Styles);
+}
+
+static void ReadTitleShadows()
+{
+    const char* Ini = IniPath.c_str();
+    MainTitleShadow = IniReadBool(Ini, "Display", "MainTitleShadow", false);
+    MainTitleShadowColor = (COLORREF)IniReadColor(Ini, "Display", "MainTitleShadowColor", DefaultShadowColor);
+    DialogTitleShadow = IniReadBool(Ini, "Display", "DialogTitleShadow", true);
+    DialogTitleShadowColor = (COLORREF)IniReadColor(Ini, "Display", "DialogTitleShadowColor", DefaultShadowColor);
+}
+
+// ---- closing ----
+
+static void* EmergencyReserve = 0;
+
+// Everything the run holds, released; the temporary directory deleted.
+static void ReleaseRunState()
+{
+    RegList.Clear();
+    CopyList.Clear();
+    VariableList.Clear();
+    LanguageList.Clear();
+    if (TitlePicture) DeleteObject(TitlePicture);
+    TitlePicture = 0;
+    if (DialogTitleFont) DeleteObject(DialogTitleFont);
+    DialogTitleFont = 0;
+    if (MainTitleFont) DeleteObject(MainTitleFont);
+    MainTitleFont = 0;
+    DialogSequence.Clear();
+    if (MainWindow) DestroyWindow(MainWindow);
+    MainWindow = 0;
+    if (!TempDir.Empty()) DeleteDirectory(TempDir.c_str(), true);
+    TempDir.Clear();
+}
+
+static void CloseRun(bool Outcome)
+{
+    if (!RebootNeeded) {
+        CancelNeedsConfirmation = false;
+        DialogSequence.Clear();
+        DialogSequence.Add(Outcome ? "DLG_FINISH" : "DLG_NOTFINISH");
+        RunDialogSequence();
+    }
+    ReleaseRunState();
+    if (Outcome && RebootNeeded) RestartWindows(false);
+}
+
+// Ends a run that a failure escaped: the closing steps (without the final
+// page, which would need the memory or the state that just failed), an error
+// box, exit code 1. A second failure on the way ends the process at once.
+static void EndAfterFailure(const char* Message)
+{
+    static bool Ending = false;
+    if (Ending) ExitProcess(1);
+    Ending = true;
+    free(EmergencyReserve);
+    EmergencyReserve = 0;
+    ReleaseRunState();
+    // Destroying the main window posted a quit message, which would close
+    // the error box at once.
+    MSG Quit;
+    while (PeekMessageA(&Quit, 0, WM_QUIT, WM_QUIT, PM_REMOVE)) {}
+    ShowError(Message);
+    ExitProcess(1);
+}
+
+static void OnOutOfMemory()
+{
+    EndAfterFailure("Not enough memory: Setup cannot go on.");
+}
+
+static LONG WINAPI OnUnhandledFault(EXCEPTION_POINTERS*)
+{
+    EndAfterFailure("Setup stopped after an internal error.");
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+// ---- the run ----
+
+static bool RunWizard()
+{
+    const char* Ini = IniPath.c_str();
+    ReadDialogSequence(IniReadString(Ini, "Config", "PreInstallDialogSequence", "").c_str(), &DialogSequence);
+    bool Outcome = RunDialogSequence();
+    if (!Outcome) return false;
+    Outcome = RunInstallation();
+    if (!Outcome) return false;
+    ReadDialogSequence(IniReadString(Ini, "Config", "PostInstallDialogSequence", "").c_str(), &DialogSequence);
+    if (RebootNeeded) DialogSequence.Add("DLG_REBOOT");
+    return RunDialogSequence();
+}
+
+bool RunSetup()
+{
+    InitCommonControls();
+    ModuleInstance = GetModuleHandleA(0);
+    EmergencyReserve = malloc(EmergencyReserveSize);
+    SetOutOfMemoryHandler(OnOutOfMemory);
+    SetUnhandledExceptionFilter(OnUnhandledFault);
+
+    Str SystemTemp = GetTempDir();
+    TempDir = AddBackslash(SystemTemp + MakeTempName(SystemTemp.c_str()));
+    CreateDirectoryA(TempDir.c_str(), 0); // a failure shows as the presetup's failure
+    RebootNeeded = false;
+    if (!ExtractPresetup(TempDir.c_str())) {
+        DeleteDirectory(TempDir.c_str(), true);
+        TempDir.Clear();
+        return false;
+    }
+
+    IniPath = TempDir + "Tarn.ini";
+    StrPath = TempDir + "Tarn.str";
+    DlgPath = TempDir + "Tarn.dlg";
+    const char* Ini = IniPath.c_str();
+    InstallDir = IniReadString(Ini, "Config", "DefaultInstallPath", "Test");
+    ProgramName = "Setup";
+    ReadTitleShadows();
+    CancelNeedsConfirmation = true;
+
+    MainWindow = CreateMainWindow();
+    if (!MainWindow) {
+        DeleteDirectory(TempDir.c_str(), true);
+        TempDir.Clear();
+        return false;
+    }
+    if (IniReadBool(Ini, "Display", "ShowMainWindow", false)) ShowWindow(MainWindow, SW_SHOWMAXIMIZED);
+    MainTitleFont = MakeTitleFont("MainTitleFont", DefaultMainTitleFont, DefaultMainTitleColor, &MainTitleColor);
+    DialogTitleFont = MakeTitleFont("DialogTitleFont", DefaultDialogTitleFont, DefaultDialogTitleColor, &DialogTitleColor);
+    TitlePicture = (HBITMAP)LoadImageA(0, (TempDir + "Tarn.bmp").c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
+
+    BuildLanguageList(IniReadString(Ini, "Config", "Languages", "").c_str());
+    ChooseLanguageCode();
+
+    VariableList.Clear();
+    CopyList.Clear();
+    RegList.Clear();
+    DialogSequence.Clear();
+
+    bool Outcome = RunWizard();
+    CloseRun(Outcome);
+    return Outcome;
+}

@@ -1,0 +1,18 @@
+// The whole run of the setup program, from start-up to the closing steps, and
+// the start-up steps that the unit tests call on their own.
+#pragma once
+
+#include "TarnStr.h"
+
+// Runs the setup. True when the final page was DLG_FINISH or a restart
+// followed. Nothing uses the value: the process ends with 0 either way.
+bool RunSetup();
+
+// Fills LanguageList from a Languages value ("ENU,RUS"): one entry per word
+// ("ENG" alone for none), named by the system's locales, sorted.
+void BuildLanguageList(const char* Languages);
+// LanguageCode := the user's default language when LanguageList offers it,
+// else the first code of the list.
+void ChooseLanguageCode();
+// The words of a dialog-sequence value, ASCII letters upper-cased.
+void ReadDialogSequence(const char* Value, StrList* Sequence);

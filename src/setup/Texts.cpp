@@ -1,0 +1,200 @@
+// Variables, numbered texts and dialog texts (see Texts.h). The variable
+// table is rebuilt before every dialog so it always reflects the current
+// installation directory and language.
+#include "Texts.h"
+
+#include <string.h>
+
+#include "Common.h"
+#include "ResourceIds.h"
+#include "oxFileUtils.h"
+#include "oxRegIni.h"
+#include "oxShell.h"
+#include "oxStrUtils.h"
+
+enum { ControlTextSize = 1024 }; // GetControlText reads at most 1023 characters
+
+static const char* const SpecialFolderNames[SpecialFolderCount] = {
+    "Desktop", "Fonts", "NetHood", "Personal", "ProgramsMenu",
+    "Recent", "SendTo", "StartMenu", "StartupMenu", "Templates",
+};
+
+// Folders that all users share, with the text used when the registry has no
+// such value (expanded against the variables made before it).
+struct RegistryFolder {
+    const char* Name;
+    const char* Path;
+    const char* Fallback;
+};
+static const RegistryFolder RegistryFolders[] = {
+    {"ProgramFiles", "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir", ""},
+    {"CommonFiles", "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\CommonFilesDir", ""},
+    {"CommonDesktop", "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Desktop", ""},
+    {"CommonProgramsMenu", "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Programs", "%ProgramsMenu%"},
+    {"CommonStartMenu", "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Start Menu", "%StartMenu%"},
+    {"CommonStartupMenu", "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Startup", "%StartupMenu%"},
+};
+
+static const char DelphiKey[] = "HKLM\\SOFTWARE\\Borland\\Delphi\\";
+
+void AddVariable(const char* Name, const char* Value)
+{
+    VariableList.Add(Str(Name) + "=" + RemoveBackslash(Str(Value)));
+}
+
+static void AddBuiltinVariables()
+{
+    AddVariable("InstallPath", InstallDir.c_str());
+    AddVariable("WindowsPath", GetWindowsDir().c_str());
+    AddVariable("SystemPath", GetSystemDir().c_str());
+    for (int I = 0; I < SpecialFolderCount; ++I)
+        AddVariable(SpecialFolderNames[I], GetSpecialFolder(I).c_str());
+    for (size_t I = 0; I < sizeof(RegistryFolders) / sizeof(RegistryFolders[0]); ++I) {
+        Str Fallback = ExpandVariables(RegistryFolders[I].Fallback);
+        AddVariable(RegistryFolders[I].Name, RegReadString(RegistryFolders[I].Path, Fallback.c_str()).c_str());
+    }
+
+    // The root of the newest installed version: subkey names sort as text,
+    // so "10.0" comes before "3.0" and the last name wins.
+    StrList Versions;
+    RegReadSubKeys(DelphiKey, &Versions);
+    if (Versions.Count() > 0) {
+        Versions.Sort();
+        Str Path = Str(DelphiKey) + Versions.Get(Versions.Count() - 1) + "\\RootDir";
+        AddVariable("DelphiPath", RegReadString(Path.c_str(), "").c_str());
+    }
+}
+
+void LoadVariables()
+{
+    VariableList.Clear();
+    AddBuiltinVariables();
+    IniReadSection(IniPath.c_str(), "Variables", &VariableList);
+    IniReadSection(IniPath.c_str(), (Str("Variables.") + LanguageCode).c_str(), &VariableList);
+}
+
+Str ExpandVariables(const char* Text)
+{
+    Str Result = ReplaceAll(Str(Text), Str("||"), Str("\r"));
+    // One pass in list order: a value inserted by entry I is searched only
+    // for the entries after I, so expansion always ends.
+    for (int I = 0; I < VariableList.Count(); ++I) {
+        const Str& Entry = VariableList.Get(I);
+        Str Pattern = "%" + PairName(Entry) + "%";
+        Result = ReplaceAll(Result, Pattern, PairValue(Entry));
+    }
+    return Result;
+}
+
+Str GetText(int Number)
+{
+    Str Key = IntToText(Number);
+    Str Text = IniReadString(StrPath.c_str(), "Strings", Key.c_str(), "");
+    Text = IniReadString(StrPath.c_str(), (Str("Strings.") + LanguageCode).c_str(), Key.c_str(), Text.c_str());
+    return ExpandVariables(Text.c_str());
+}
+
+void SetControlText(HWND Dialog, int Id, const char* Text)
+{
+    SendDlgItemMessageA(Dialog, Id, WM_SETTEXT, 0, (LPARAM)Text);
+    SendDlgItemMessageA(Dialog, Id, EM_SETSEL, 0, (LPARAM)strlen(Text));
+}
+
+Str GetControlText(HWND Dialog, int Id)
+{
+    Str Text;
+    char* Buffer = Text.Reserve(ControlTextSize - 1);
+    Buffer[0] = 0;
+    SendDlgItemMessageA(Dialog, Id, WM_GETTEXT, ControlTextSize, (LPARAM)Buffer);
+    Text.SyncLength();
+    return Text;
+}
+
+Str GetWholeWindowText(HWND Window)
+{
+    Str Text;
+    int Length = GetWindowTextLengthA(Window);
+    if (Length <= 0) return Text;
+    char* Buffer = Text.Reserve(Length);
+    Buffer[0] = 0;
+    GetWindowTextA(Window, Buffer, Length + 1);
+    Text.SyncLength();
+    return Text;
+}
+
+Str LoadTextFile(const char* Path)
+{
+    Str Text;
+    HANDLE File = CreateFileA(Path, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
+    if (File == INVALID_HANDLE_VALUE) return Text;
+    DWORD Size = GetFileSize(File, 0);
+    // Licence and readme texts are small; a size past 2^31 is no text file.
+    if (Size != INVALID_FILE_SIZE && Size < 0x7FFFFFFF) {
+        char* Buffer = Text.Reserve((int)Size);
+        DWORD Read = 0;
+        if (ReadFile(File, Buffer, Size, &Read, 0) && Read == Size)
+            Text.SetLength((int)Size);
+        else
+            Text.Clear();
+    }
+    CloseHandle(File);
+    return Text;
+}
+
+// ---- dialog texts ----
+
+static void ApplyItemTexts(HWND Dialog, const Str& Section)
+{
+    StrList Items;
+    IniReadSection(DlgPath.c_str(), Section.c_str(), &Items);
+    for (int I = 0; I < Items.Count(); ++I) {
+        // Keys that are not numbers address control 0, which no dialog has.
+        int Id = TextToIntDef(PairName(Items.Get(I)).c_str(), 0);
+        SetControlText(Dialog, Id, PairValue(Items.Get(I)).c_str());
+    }
+}
+
+// Reads the whole text, so a licence longer than 1023 characters is expanded
+// whole instead of being cut to its first part.
+static BOOL CALLBACK ExpandChildText(HWND Child, LPARAM)
+{
+    Str Text = GetWholeWindowText(Child);
+    Str Expanded = ExpandVariables(Text.c_str());
+    if (Expanded != Text) {
+        SetWindowTextA(Child, Expanded.c_str());
+        SendMessageA(Child, EM_SETSEL, 0, (LPARAM)Expanded.Length());
+    }
+    return TRUE;
+}
+
+static void ApplyDialogSection(HWND Dialog, const char* Suffix)
+{
+    Str Common = Str("Dialogs") + Suffix;
+    Str Own = CurrentDialogName + Suffix;
+
+    Str Caption = IniReadString(DlgPath.c_str(), Common.c_str(), "Caption", "");
+    Caption = IniReadString(DlgPath.c_str(), Own.c_str(), "Caption", Caption.c_str());
+    Caption = ExpandVariables(Caption.c_str());
+    if (!Caption.Empty()) SetWindowTextA(Dialog, Caption.c_str());
+
+    // Each pass starts again from the title control, so a neutral Title is
+    // overridden by the template's title in the language pass.
+    Str Title = GetControlText(Dialog, IDC_TITLE);
+    Title = IniReadString(DlgPath.c_str(), Common.c_str(), "Title", Title.c_str());
+    Title = IniReadString(DlgPath.c_str(), Own.c_str(), "Title", Title.c_str());
+    DialogTitle = ExpandVariables(Title.c_str());
+
+    ApplyItemTexts(Dialog, Common);
+    ApplyItemTexts(Dialog, Own);
+    EnumChildWindows(Dialog, ExpandChildText, 0);
+}
+
+void ApplyDialogTexts(HWND Dialog)
+{
+    LoadVariables();
+    ApplyDialogSection(Dialog, "");
+    ApplyDialogSection(Dialog, (Str(".") + LanguageCode).c_str());
+    ProgramName = ExpandVariables("%ProgramName%");
+    MessageCaption = ProgramName;
+    if (MainWindow) SetWindowTextA(MainWindow, ProgramName.c_str());
+}

@@ -1,0 +1,38 @@
+// Variables and texts of a setup run: the variable table and its expansion,
+// the numbered texts of Tarn.str and the dialog texts of Tarn.dlg, and the
+// small control-text helpers the dialogs share. All of it reads the run state
+// of Common.h (IniPath, StrPath, DlgPath, LanguageCode, InstallDir, ...).
+#pragma once
+
+#include <windows.h>
+
+#include "TarnStr.h"
+
+// Rebuilds VariableList: the built-in variables of this computer, then
+// [Variables], then [Variables.<LanguageCode>] of the setup script.
+void LoadVariables();
+// Appends Name=Value (without a trailing backslash) to VariableList.
+void AddVariable(const char* Name, const char* Value);
+// "||" becomes a carriage return, then each %Name% of VariableList its value,
+// in list order, one pass; unknown references stay as written.
+Str ExpandVariables(const char* Text);
+
+// Numbered text of Tarn.str, the language section over the neutral one,
+// expanded. Empty when neither section has it.
+Str GetText(int Number);
+
+// The dialog-text step of a wizard page or the progress dialog opening:
+// variables reloaded, caption, title (DialogTitle) and control texts taken
+// from Tarn.dlg for CurrentDialogName and LanguageCode, every control text
+// expanded, then ProgramName, the message caption and the main window's
+// title recomputed.
+void ApplyDialogTexts(HWND Dialog);
+
+// WM_SETTEXT, then the whole text selected (only edit controls react).
+void SetControlText(HWND Dialog, int Id, const char* Text);
+// The control's text, at most 1023 characters.
+Str GetControlText(HWND Dialog, int Id);
+// A window's whole text, however long (licence and readme boxes).
+Str GetWholeWindowText(HWND Window);
+// The whole file unchanged; empty when it cannot be opened or read.
+Str LoadTextFile(const char* Path);

@@ -1,0 +1,276 @@
+// Wizard pages (see Dialogs.h). All pages share WizardDialogProc: first the
+// behaviour of the known pages, chosen by CurrentDialogName, then the common
+// behaviour (title area, texts, Back/Next/Cancel). A page stores its values
+// before the common handling ends it.
+#include "Dialogs.h"
+
+#include "Common.h"
+#include "ResourceIds.h"
+#include "Texts.h"
+#include "oxGraphics.h"
+#include "oxShell.h"
+
+// Text numbers of Tarn.str used here.
+enum {
+    TextCancelQuestion = 1,
+    TextBrowsePrompt = 150,
+};
+
+// Offsets of the dialog title and its shadow inside the title area, pixels.
+enum {
+    TitleTextX = 10,
+    TitleTextY = 5,
+    TitleShadowOffset = 2,
+};
+
+// Templates that are not wizard pages: neither has a button or a close box to
+// leave it, so a page made from one could never end.
+static const char* const NonPageTemplates[] = {"DLG_MESSAGE", "DLG_PRESETUP"};
+
+bool IsWizardPage(const char* TemplateName)
+{
+    for (size_t I = 0; I < sizeof(NonPageTemplates) / sizeof(NonPageTemplates[0]); ++I)
+        if (AnsiSameText(TemplateName, NonPageTemplates[I])) return false;
+    return FindResourceA(ModuleInstance, TemplateName, (LPCSTR)RT_DIALOG) != 0;
+}
+
+bool WalkDialogSequence(ShowPageFunction ShowPage)
+{
+    int Count = DialogSequence.Count();
+    if (Count == 0) return true;
+    CurrentDialogIndex = 0;
+    bool Forward = true; // the direction of the last move, for passing over
+    for (;;) {
+        CurrentDialogName = DialogSequence.Get(CurrentDialogIndex);
+        INT_PTR Result = ShowPage(CurrentDialogName.c_str());
+        if (Result == DialogNotShown) {
+            // Passed over in the direction of travel. Backward at the first
+            // entry turns forward again, so the walk comes back to the page
+            // the user left and never circles over unknown names.
+            if (!Forward && CurrentDialogIndex == 0) Forward = true;
+            if (Forward) {
+                if (CurrentDialogIndex >= Count - 1) return true;
+                ++CurrentDialogIndex;
+            } else {
+                --CurrentDialogIndex;
+            }
+            continue;
+        }
+        switch (Result) {
+        case ResultBack:
+            Forward = false;
+            if (CurrentDialogIndex > 0) --CurrentDialogIndex;
+            break;
+        case ResultNext:
+            Forward = true;
+            if (CurrentDialogIndex >= Count - 1) return true;
+            ++CurrentDialogIndex;
+            break;
+        case ResultCancel:
+            return false;
+        default:
+            break; // the same page again
+        }
+    }
+}
+
+static INT_PTR ShowWizardPage(const char* TemplateName)
+{
+    if (!IsWizardPage(TemplateName)) return DialogNotShown;
+    INT_PTR Result = DialogBoxParamA(ModuleInstance, TemplateName, MainWindow, WizardDialogProc, 0);
+    return Result == -1 ? (INT_PTR)DialogNotShown : Result;
+}
+
+bool RunDialogSequence()
+{
+    return WalkDialogSequence(ShowWizardPage);
+}
+
+// True when a page that can be shown stands before the current one, so Back
+// leads somewhere.
+static bool HasPageBefore()
+{
+    for (int I = 0; I < CurrentDialogIndex; ++I)
+        if (IsWizardPage(DialogSequence.Get(I).c_str())) return true;
+    return false;
+}
+
+void AskCancel(HWND Dialog)
+{
+    // Only a clear Yes cancels: a question box that could not be shown
+    // leaves the page open.
+    if (CancelNeedsConfirmation && AskQuestion(GetText(TextCancelQuestion).c_str()) != IDYES) return;
+    EndDialog(Dialog, ResultCancel);
+}
+
+void PaintDialogTitle(HWND Dialog)
+{
+    HWND TitleArea = GetDlgItem(Dialog, IDC_TITLE);
+    if (!TitleArea) return;
+    PAINTSTRUCT Paint;
+    HDC DC = BeginPaint(TitleArea, &Paint);
+    RECT Client;
+    GetClientRect(TitleArea, &Client);
+    if (TitlePicture) {
+        HDC PictureDC = CreateCompatibleDC(DC);
+        HGDIOBJ OldBitmap = SelectObject(PictureDC, TitlePicture);
+        BITMAP Picture;
+        GetObjectA(TitlePicture, sizeof(Picture), &Picture);
+        StretchBlt(DC, 0, 0, RectWidth(Client) - 1, RectHeight(Client) - 1,
+                   PictureDC, 0, 0, Picture.bmWidth, Picture.bmHeight, SRCCOPY);
+        SelectObject(PictureDC, OldBitmap);
+        DeleteDC(PictureDC);
+    } else {
+        FillRect(DC, &Client, GetSysColorBrush(COLOR_BTNFACE));
+    }
+    SetBkMode(DC, TRANSPARENT);
+    HGDIOBJ OldFont = DialogTitleFont ? SelectObject(DC, DialogTitleFont) : 0;
+    if (DialogTitleShadow) {
+        SetTextColor(DC, ResolveColor((int)DialogTitleShadowColor));
+        TextOutA(DC, TitleTextX + TitleShadowOffset, TitleTextY + TitleShadowOffset,
+                 DialogTitle.c_str(), DialogTitle.Length());
+    }
+    SetTextColor(DC, ResolveColor((int)DialogTitleColor));
+    TextOutA(DC, TitleTextX, TitleTextY, DialogTitle.c_str(), DialogTitle.Length());
+    if (OldFont) SelectObject(DC, OldFont);
+    EndPaint(TitleArea, &Paint);
+}
+
+static void FocusControl(HWND Dialog, int Id)
+{
+    HWND Control = GetDlgItem(Dialog, Id);
+    if (Control) SetFocus(Control);
+}
+
+// ---- the known pages ----
+
+// DLG_DIR: 106 the directory edit, 107 Browse.
+static void DirectoryPage(HWND Dialog, UINT Message, int Id)
+{
+    if (Message == WM_INITDIALOG) {
+        SetControlText(Dialog, IDC_DIR_EDIT, InstallDir.c_str());
+        FocusControl(Dialog, IDC_DIR_EDIT);
+    } else if (Message == WM_COMMAND) {
+        if (Id == IDC_BACK || Id == IDC_NEXT) {
+            InstallDir = GetControlText(Dialog, IDC_DIR_EDIT);
+        } else if (Id == IDC_DIR_BROWSE) {
+            InstallDir = GetControlText(Dialog, IDC_DIR_EDIT);
+            if (BrowseForDirectory(Dialog, GetText(TextBrowsePrompt).c_str(), &InstallDir)) {
+                SetControlText(Dialog, IDC_DIR_EDIT, InstallDir.c_str());
+                FocusControl(Dialog, IDC_DIR_EDIT);
+            }
+        }
+    }
+}
+
+// DLG_FINISH and DLG_NOTFINISH: 104 OK.
+static void FinishPage(HWND Dialog, UINT Message, int Id)
+{
+    if (Message == WM_INITDIALOG) FocusControl(Dialog, IDC_FINISH_OK);
+    else if (Message == WM_COMMAND && Id == IDC_FINISH_OK) EndDialog(Dialog, ResultNext);
+}
+
+// DLG_REBOOT: 106 restart now, 107 restart later. Cancel keeps RebootNeeded.
+static void RebootPage(HWND Dialog, UINT Message, int Id)
+{
+    if (Message == WM_INITDIALOG) {
+        CheckDlgButton(Dialog, RebootNeeded ? IDC_REBOOT_NOW : IDC_REBOOT_LATER, BST_CHECKED);
+    } else if (Message == WM_COMMAND && (Id == IDC_BACK || Id == IDC_NEXT)) {
+        RebootNeeded = IsDlgButtonChecked(Dialog, IDC_REBOOT_NOW) == BST_CHECKED;
+    }
+}
+
+// DLG_LANGUAGE: 106 the list of language names; list position i is
+// LanguageList entry i.
+static void LanguagePage(HWND Dialog, UINT Message, int Id)
+{
+    if (Message == WM_INITDIALOG) {
+        for (int I = 0; I < LanguageList.Count(); ++I) {
+            Str Name = LanguageList.ValueAt(I);
+            SendDlgItemMessageA(Dialog, IDC_LANGUAGE_LIST, LB_ADDSTRING, 0, (LPARAM)Name.c_str());
+        }
+        int Current = LanguageList.IndexOfName(LanguageCode.c_str());
+        if (Current >= 0) SendDlgItemMessageA(Dialog, IDC_LANGUAGE_LIST, LB_SETCURSEL, Current, 0);
+        FocusControl(Dialog, IDC_LANGUAGE_LIST);
+    } else if (Message == WM_COMMAND && (Id == IDC_BACK || Id == IDC_NEXT)) {
+        LRESULT Selected = SendDlgItemMessageA(Dialog, IDC_LANGUAGE_LIST, LB_GETCURSEL, 0, 0);
+        if (Selected >= 0 && Selected < LanguageList.Count())
+            LanguageCode = LanguageList.NameAt((int)Selected);
+    }
+}
+
+// The language's file (License.ENU), else the neutral one (License.txt).
+static Str LoadLanguageFile(const char* BaseName)
+{
+    Str Text = LoadTextFile((TempDir + BaseName + "." + LanguageCode).c_str());
+    if (Text.Empty()) Text = LoadTextFile((TempDir + BaseName + ".txt").c_str());
+    return Text;
+}
+
+// DLG_LICENSE: 105 Yes, 106 No (cancels without the question), 108 the text.
+static void LicensePage(HWND Dialog, UINT Message, int Id)
+{
+    if (Message == WM_INITDIALOG) {
+        FocusControl(Dialog, IDC_LICENSE_YES);
+        SetDlgItemTextA(Dialog, IDC_LICENSE_EDIT, LoadLanguageFile("License").c_str());
+    } else if (Message == WM_COMMAND) {
+        if (Id == IDC_LICENSE_YES) EndDialog(Dialog, ResultNext);
+        else if (Id == IDC_LICENSE_NO) EndDialog(Dialog, ResultCancel);
+    }
+}
+
+// DLG_README: 106 the text.
+static void ReadmePage(HWND Dialog, UINT Message, int)
+{
+    if (Message == WM_INITDIALOG)
+        SetDlgItemTextA(Dialog, IDC_README_EDIT, LoadLanguageFile("Readme").c_str());
+}
+
+static void OnInitDialog(HWND Dialog)
+{
+    if (!HasPageBefore()) ShowWindow(GetDlgItem(Dialog, IDC_BACK), SW_HIDE);
+    if (MainWindow)
+        SetClassLongPtrA(Dialog, GCLP_HICON, GetClassLongPtrA(MainWindow, GCLP_HICON));
+    ApplyDialogTexts(Dialog);
+}
+
+static void OnCommand(HWND Dialog, int Id)
+{
+    // Escape sends id 2 (IDCANCEL), which is deliberately not handled here.
+    if (Id == IDC_BACK) EndDialog(Dialog, ResultBack);
+    else if (Id == IDC_NEXT) EndDialog(Dialog, ResultNext);
+    else if (Id == IDC_CANCEL) AskCancel(Dialog);
+}
+
+// Controls: 100 title area, 101 Back, 102 Next, 103 Cancel, 104 separator;
+// the page's own controls are listed at its function above. Always returns
+// 0: the default dialog processing runs as well, and focus is set here.
+INT_PTR CALLBACK WizardDialogProc(HWND Dialog, UINT Message, WPARAM WParam, LPARAM)
+{
+    int Id = LOWORD(WParam);
+    if (Message == WM_INITDIALOG) FocusControl(Dialog, IDC_NEXT);
+
+    const Str& Name = CurrentDialogName;
+    if (Name == "DLG_DIR") DirectoryPage(Dialog, Message, Id);
+    if (Name == "DLG_FINISH" || Name == "DLG_NOTFINISH") FinishPage(Dialog, Message, Id);
+    if (Name == "DLG_REBOOT") RebootPage(Dialog, Message, Id);
+    if (Name == "DLG_LANGUAGE") LanguagePage(Dialog, Message, Id);
+    if (Name == "DLG_LICENSE") LicensePage(Dialog, Message, Id);
+    if (Name == "DLG_README") ReadmePage(Dialog, Message, Id);
+
+    switch (Message) {
+    case WM_PAINT:
+        PaintDialogTitle(Dialog);
+        break;
+    case WM_CLOSE:
+        AskCancel(Dialog);
+        break;
+    case WM_INITDIALOG:
+        OnInitDialog(Dialog);
+        break;
+    case WM_COMMAND:
+        OnCommand(Dialog, Id);
+        break;
+    }
+    return 0;
+}

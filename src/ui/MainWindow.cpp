@@ -1,0 +1,82 @@
+// The main window (see MainWindow.h). It has no message loop of its own: its
+// messages are dispatched by the modal loops of the dialogs and message boxes
+// it owns. The gradient colours are read at every paint.
+#include "MainWindow.h"
+
+#include "Common.h"
+#include "oxGraphics.h"
+#include "oxRegIni.h"
+#include "oxShell.h"
+
+static const char MainWindowClass[] = "TarnMainWindow";
+
+enum {
+    DefaultGradientTop = 0,              // black
+    DefaultGradientBottom = 0xFF8000,    // blue 255, green 128, red 0
+    GradientBandHeight = 3,              // pixels per colour band
+    MainTitleX = 20,                     // pixels from the client's corner
+    MainTitleY = 20,
+    MainTitleShadowOffset = 3,
+};
+
+void PaintMainWindow(HWND Window)
+{
+    RECT Client;
+    GetClientRect(Window, &Client);
+    PAINTSTRUCT Paint;
+    HDC DC = BeginPaint(Window, &Paint);
+    int Bottom = IniReadColor(IniPath.c_str(), "Display", "GradientBottomColor", DefaultGradientBottom);
+    int Top = IniReadColor(IniPath.c_str(), "Display", "GradientTopColor", DefaultGradientTop);
+    FillGradient(DC, Client, Top, Bottom, 0, (unsigned short)(RectHeight(Client) / GradientBandHeight));
+
+    SetBkMode(DC, TRANSPARENT);
+    HGDIOBJ OldFont = MainTitleFont ? SelectObject(DC, MainTitleFont) : 0;
+    if (MainTitleShadow) {
+        SetTextColor(DC, ResolveColor((int)MainTitleShadowColor));
+        TextOutA(DC, MainTitleX + MainTitleShadowOffset, MainTitleY + MainTitleShadowOffset,
+                 ProgramName.c_str(), ProgramName.Length());
+    }
+    SetTextColor(DC, ResolveColor((int)MainTitleColor));
+    TextOutA(DC, MainTitleX, MainTitleY, ProgramName.c_str(), ProgramName.Length());
+    if (OldFont) SelectObject(DC, OldFont);
+    EndPaint(Window, &Paint);
+}
+
+LRESULT CALLBACK MainWindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam)
+{
+    switch (Message) {
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_PAINT:
+        PaintMainWindow(Window);
+        break; // the default processing runs as well
+    }
+    return DefWindowProcA(Window, Message, WParam, LParam);
+}
+
+HWND CreateMainWindow()
+{
+    HICON Icon = LoadIconA(ModuleInstance, "MAINICON");
+    WNDCLASSEXA ClassEx = {};
+    ClassEx.cbSize = sizeof(ClassEx);
+    ClassEx.lpfnWndProc = MainWindowProc;
+    ClassEx.hInstance = ModuleInstance;
+    ClassEx.hIcon = Icon;
+    ClassEx.lpszClassName = MainWindowClass;
+    if (!RegisterClassExA(&ClassEx)) {
+        // Systems without the extended call register the same data the old way.
+        WNDCLASSA Class = {};
+        Class.lpfnWndProc = MainWindowProc;
+        Class.hInstance = ModuleInstance;
+        Class.hIcon = Icon;
+        Class.lpszClassName = MainWindowClass;
+        if (!RegisterClassA(&Class)) {
+            ShowError("Cannot register main window class!");
+            return 0;
+        }
+    }
+    return CreateWindowExA(0, MainWindowClass, ProgramName.c_str(), WS_POPUP | WS_CLIPCHILDREN,
+                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                           0, 0, ModuleInstance, 0);
+}

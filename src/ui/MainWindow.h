@@ -1,0 +1,12 @@
+// The main window: a borderless popup behind the wizard, shown maximised with
+// a colour gradient and the program name when the setup script asks for it,
+// and otherwise hidden. It owns every dialog and lends them its icon.
+#pragma once
+
+#include <windows.h>
+
+// The window, created hidden and titled ProgramName; 0 when the class cannot
+// be registered ("Cannot register main window class!") or creation fails.
+HWND CreateMainWindow();
+LRESULT CALLBACK MainWindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam);
+void PaintMainWindow(HWND Window);
