@@ -39,6 +39,9 @@ Str TextAfter(const Str& S, char Ch);                // empty when Ch is absent
 Str PairName(const Str& S);                          // TextBefore(S, '=')
 Str PairValue(const Str& S);                         // TextAfter(S, '=')
 
+// 1-based position of the last whole character of S that is in Delimiters
+// (a trail byte of a two-byte character never counts); 0 when there is none.
+int LastDelimiter(const Str& S, const CharSet& Delimiters);
 // The empty text stays empty.
 Str AddBackslash(const Str& S);
 // Keeps a drive root ("C:\") and a lone character; the last character is

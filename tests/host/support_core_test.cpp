@@ -1,0 +1,193 @@
+// The portable halves of the file, shell and graphics modules (temporary
+// names, KiB rounding, version words, DOS dates, the OS-version record,
+// font specifications) and the name=value behaviour of StrList.
+#include <gtest/gtest.h>
+
+#include "oxFileUtils.h"
+#include "oxGraphics.h"
+#include "oxShell.h"
+#include "oxStrUtils.h"
+
+static std::string S(const Str& Text) { return std::string(Text.c_str(), (size_t)Text.Length()); }
+
+TEST(FileCore, RoundedKiBHalvesToEven)
+{
+    EXPECT_EQ(0u, RoundedKiB(0));
+    EXPECT_EQ(0u, RoundedKiB(511));
+    EXPECT_EQ(0u, RoundedKiB(512));   // half of 0 stays 0
+    EXPECT_EQ(1u, RoundedKiB(513));
+    EXPECT_EQ(1u, RoundedKiB(1535));
+    EXPECT_EQ(2u, RoundedKiB(1536));  // 1.5 -> 2
+    EXPECT_EQ(2u, RoundedKiB(2560));  // 2.5 -> 2
+    EXPECT_EQ(4u, RoundedKiB(3584));  // 3.5 -> 4
+    EXPECT_EQ(4194304ull, RoundedKiB(4294967296ull)); // beyond 32 bits of bytes
+}
+
+TEST(FileCore, DayOfYearKnowsLeapYears)
+{
+    EXPECT_EQ(61, DayOfYear(2024, 3, 1));
+    EXPECT_EQ(60, DayOfYear(2023, 3, 1));
+    EXPECT_EQ(60, DayOfYear(1900, 3, 1));  // divisible by 100: no leap year
+    EXPECT_EQ(61, DayOfYear(2000, 3, 1));  // divisible by 400: leap year
+    EXPECT_EQ(366, DayOfYear(2024, 12, 31));
+    EXPECT_EQ(0, DayOfYear(2023, 2, 29));
+    EXPECT_EQ(0, DayOfYear(2024, 13, 1));
+}
+
+TEST(FileCore, TempNameFromTime)
+{
+    EXPECT_EQ("1FI3DRK0", S(TempNameFromTime(2024, 3, 1, 10, 0, 0, 0)));
+    EXPECT_EQ("00100000", S(TempNameFromTime(2030, 1, 1, 0, 0, 0, 0)));
+    // The largest values still give eight characters of 0-9 and A-V.
+    Str Last = TempNameFromTime(2029, 12, 31, 23, 59, 59, 999);
+    EXPECT_EQ(8, Last.Length());
+    EXPECT_EQ(S(IntToBase(9 * 365 + 2 + 365, 3, 32)) + S(IntToBase(8639999, 5, 32)), S(Last));
+    // Milliseconds count in hundredths.
+    EXPECT_EQ(S(TempNameFromTime(2024, 3, 1, 10, 0, 0, 0)), S(TempNameFromTime(2024, 3, 1, 10, 0, 0, 9)));
+    EXPECT_NE(S(TempNameFromTime(2024, 3, 1, 10, 0, 0, 0)), S(TempNameFromTime(2024, 3, 1, 10, 0, 0, 10)));
+}
+
+TEST(FileCore, VersionWordsCompareNumerically)
+{
+    unsigned MS = 1, LS = 1;
+    ParseVersionText("1.2.0.0", &MS, &LS);
+    EXPECT_EQ(0x00010002u, MS);
+    EXPECT_EQ(0u, LS);
+    EXPECT_TRUE(VersionIsNewer(0x00010002, 1, MS, LS));        // 1.2.0.1
+    EXPECT_FALSE(VersionIsNewer(0x00010002, 0, MS, LS));       // 1.2.0.0
+    EXPECT_TRUE(VersionIsNewer(0x0001000A, 0, MS, LS));        // 1.10.0.0
+    EXPECT_FALSE(VersionIsNewer(0x00010001, 0xFFFF, MS, LS));  // 1.1.0.65535
+
+    ParseVersionText("2.x.3", &MS, &LS);  // malformed and missing words count as 0
+    EXPECT_EQ(0x00020000u, MS);
+    EXPECT_EQ(0x00030000u, LS);
+    ParseVersionText("", &MS, &LS);
+    EXPECT_EQ(0u, MS);
+    EXPECT_EQ(0u, LS);
+    ParseVersionText("$A.1", &MS, &LS);
+    EXPECT_EQ(0x000A0001u, MS);
+    // Words compare as signed numbers: a major version of 0x8000 is below 1.
+    EXPECT_FALSE(VersionIsNewer(0x80000000u, 0, 0x00010000, 0));
+}
+
+TEST(FileCore, DosTimeToDateTime)
+{
+    EXPECT_DOUBLE_EQ(29221.0, DosTimeToDateTime(0x00210000));  // 1 Jan 1980 00:00
+    // 1 March 2024 10:00:00: year 44, month 3, day 1; hour 10.
+    unsigned DosTime = (44u << 25) | (3u << 21) | (1u << 16) | (10u << 11);
+    EXPECT_DOUBLE_EQ(45352.0 + 10.0 / 24, DosTimeToDateTime(DosTime));
+    // Seconds are kept in steps of two.
+    EXPECT_DOUBLE_EQ(45352.0 + (10 * 3600 + 58) / 86400.0, DosTimeToDateTime(DosTime | 29));
+    EXPECT_EQ(0.0, DosTimeToDateTime(0));                      // month 0
+    EXPECT_EQ(0.0, DosTimeToDateTime((44u << 25) | (2u << 21) | (30u << 16)));
+}
+
+TEST(ShellCore, OSInfoOfKnownSystems)
+{
+    OSInfoRecord Info;
+    MakeOSInfo(PlatformWindows, 4, 10, 0x040A07CE, " A ", &Info);
+    EXPECT_EQ(OSWin98, Info.Kind);
+    EXPECT_EQ(1998, Info.Build);
+    EXPECT_EQ("4.10", S(Info.VersionText));
+    EXPECT_EQ("Windows 98 4.10.1998  A", S(Info.Description));
+
+    MakeOSInfo(PlatformWindows, 4, 90, 0x045A0BB8, "", &Info);
+    EXPECT_EQ(OSWin98, Info.Kind);
+    EXPECT_EQ("4.90", S(Info.VersionText));
+
+    MakeOSInfo(PlatformWindows, 4, 0, 0x04000457, "", &Info);
+    EXPECT_EQ(OSWin95, Info.Kind);
+    EXPECT_EQ(1111, Info.Build);
+    EXPECT_EQ("Windows 95 4.0.1111", S(Info.Description));
+
+    MakeOSInfo(PlatformNT, 4, 0, 1381, "Service Pack 6", &Info);
+    EXPECT_EQ(OSWinNT, Info.Kind);
+    EXPECT_EQ("4.0", S(Info.VersionText));
+    EXPECT_EQ(1381, Info.Build);
+    EXPECT_EQ("Windows NT 4.0.1381 Service Pack 6", S(Info.Description));
+
+    MakeOSInfo(PlatformNT, 5, 1, 2600, "Service Pack 3", &Info);
+    EXPECT_EQ(OSWin2000, Info.Kind);
+    EXPECT_EQ("5.01", S(Info.VersionText));
+    EXPECT_EQ(2600, Info.Build);  // NT builds are kept whole
+
+    MakeOSInfo(PlatformNT, 6, 1, 7601, "", &Info);
+    EXPECT_EQ(OSWin2000, Info.Kind);
+    EXPECT_EQ("Windows 2000 6.01.7601", S(Info.Description));
+
+    MakeOSInfo(PlatformWin32s, 3, 10, 0x1F, nullptr, &Info);
+    EXPECT_EQ(OSWin32s, Info.Kind);
+    EXPECT_EQ("Windows 32s 3.10.0031", S(Info.Description));  // build to four digits
+}
+
+TEST(FontSpec, DefaultsAndFailures)
+{
+    Str Face;
+    int Size = 0, Color = 12345;
+    FontStyles Styles = 99;
+    EXPECT_TRUE(ParseFontSpec("Times New Roman,30,$FF0000,B", &Face, &Size, &Color, &Styles));
+    EXPECT_EQ("Times New Roman", S(Face));
+    EXPECT_EQ(30, Size);
+    EXPECT_EQ(16711680, Color);
+    EXPECT_EQ((FontStyles)FontBold, Styles);
+
+    Color = 12345;
+    EXPECT_FALSE(ParseFontSpec("Arial,,,", &Face, &Size, &Color, &Styles));
+    EXPECT_EQ("Arial", S(Face));
+    EXPECT_EQ(8, Size);
+    EXPECT_EQ(12345, Color);  // untouched: the caller keeps its default colour
+
+    EXPECT_TRUE(ParseFontSpec("Arial,abc,255,bi", &Face, &Size, &Color, &Styles));
+    EXPECT_EQ(8, Size);
+    EXPECT_EQ(255, Color);
+    EXPECT_EQ(0u, Styles);
+
+    EXPECT_TRUE(ParseFontSpec("Arial,12,0,SUIBx", &Face, &Size, &Color, &Styles));
+    EXPECT_EQ((FontStyles)(FontBold | FontItalic | FontUnderline | FontStrikeOut), Styles);
+
+    EXPECT_FALSE(ParseFontSpec("Arial,12,red,B", &Face, &Size, &Color, &Styles));
+    EXPECT_EQ((FontStyles)FontBold, Styles);
+    EXPECT_FALSE(ParseFontSpec("", &Face, &Size, &Color, &Styles));
+    EXPECT_EQ("", S(Face));
+
+    // An empty field in the middle shifts the later ones forward.
+    EXPECT_FALSE(ParseFontSpec("Arial,,$FF,B", &Face, &Size, &Color, &Styles));
+    EXPECT_EQ(255, Size);
+}
+
+TEST(StrListPairs, SetValueReplacesInPlaceAndDeletesOnEmpty)
+{
+    StrList List;
+    List.Add("A=1");
+    List.Add("Path=X");
+    List.Add("Plain");
+    List.Add("path=second");
+    List.SetValue("PATH", "Y");
+    ASSERT_EQ(4, List.Count());
+    EXPECT_EQ("PATH=Y", S(List.Get(1)));   // first match, same place, new spelling
+    EXPECT_EQ("path=second", S(List.Get(3)));
+    EXPECT_EQ("Y", S(List.Value("path")));
+    EXPECT_EQ(-1, List.IndexOfName("Plain"));  // entries without "=" are passed over
+    List.SetValue("path", "");
+    EXPECT_EQ(3, List.Count());
+    EXPECT_EQ("second", S(List.Value("Path")));
+    List.SetValue("New", "v=w");
+    EXPECT_EQ("New=v=w", S(List.Get(3)));
+    EXPECT_EQ("v=w", S(List.Value("new")));
+    List.SetValue("Missing", "");
+    EXPECT_EQ(4, List.Count());
+}
+
+TEST(StrListPairs, SortIgnoresCaseAndKeepsEqualEntriesInOrder)
+{
+    StrList List;
+    List.Add("rus=Russian");
+    List.Add("ENU=English");
+    List.Add("deu=German");
+    List.Add("Enu=Second");
+    List.Sort();
+    EXPECT_EQ("deu=German", S(List.Get(0)));
+    EXPECT_EQ("ENU=English", S(List.Get(1)));
+    EXPECT_EQ("Enu=Second", S(List.Get(2)));
+    EXPECT_EQ("rus=Russian", S(List.Get(3)));
+}
