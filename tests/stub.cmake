@@ -1,0 +1,11 @@
+# Setup stub tests: the run's logic that needs no user (sequence walking,
+# languages, variables and texts, presetup sums) under Wine, linked with the
+# stub's own objects and dialog templates.
+if(WIN32 AND TARGET tarn_stub_objects)
+  tarn_add_gtest(tarn_stub_tests
+    SOURCES win/stub_sequence_test.cpp
+            win/stub_texts_test.cpp
+            win/stub_language_test.cpp
+            ${CMAKE_SOURCE_DIR}/resources/Tarn.rc
+    LIBS tarn_stub_objects)
+endif()
