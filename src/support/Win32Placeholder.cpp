@@ -1,1 +1,0 @@
-// Keeps the Win32 support library non-empty until its modules land.

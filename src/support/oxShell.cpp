@@ -1,0 +1,248 @@
+// Operating-system services through Win32: see oxShell.h. The version
+// record's mapping is in oxShellCore.cpp.
+#include "oxShell.h"
+
+#include <shlobj.h>
+#include <string.h>
+
+#include "oxStrUtils.h"
+
+OSInfoRecord OSInfo;
+Str MessageCaption;
+
+// Filled before the run starts: DiskFreeKB and ExitWindowsPrivileged read it.
+static struct OSInfoInitializer {
+    OSInfoInitializer() { GetOSInfo(&OSInfo); }
+} FillOSInfoAtStart;
+
+void GetOSInfo(OSInfoRecord* Info)
+{
+    OSVERSIONINFOA Version;
+    memset(&Version, 0, sizeof(Version));
+    Version.dwOSVersionInfoSize = sizeof(Version);
+    if (!GetVersionExA(&Version)) {
+        MakeOSInfo(-1, 0, 0, 0, "", Info);
+        return;
+    }
+    // The service-pack text is a fixed array; do not trust a terminator.
+    Str ServicePack(Version.szCSDVersion, (int)strnlen(Version.szCSDVersion, sizeof(Version.szCSDVersion)));
+    MakeOSInfo((int)Version.dwPlatformId, (int)Version.dwMajorVersion, (int)Version.dwMinorVersion,
+               Version.dwBuildNumber, ServicePack.c_str(), Info);
+}
+
+// ---- centred message boxes ----
+
+// The hook of each thread that has a box opening. The program opens one box
+// at a time, but the installation worker and the interface thread both may,
+// so each thread finds its own hook here instead of sharing one handle.
+struct MessageHookSlot {
+    volatile LONG ThreadId;   // 0 when free
+    HHOOK Hook;
+};
+enum { MessageHookSlots = 4 };
+static MessageHookSlot MessageHooks[MessageHookSlots];
+
+static MessageHookSlot* FindHookSlot(DWORD ThreadId)
+{
+    for (int I = 0; I < MessageHookSlots; ++I)
+        if ((DWORD)MessageHooks[I].ThreadId == ThreadId) return &MessageHooks[I];
+    return 0;
+}
+
+static LRESULT CALLBACK CenterOnActivate(int Code, WPARAM WParam, LPARAM LParam)
+{
+    MessageHookSlot* Slot = FindHookSlot(GetCurrentThreadId());
+    HHOOK Hook = Slot ? Slot->Hook : 0;
+    if (Code != HCBT_ACTIVATE) return CallNextHookEx(Hook, Code, WParam, LParam);
+    CenterWindow((HWND)WParam);
+    LRESULT Result = CallNextHookEx(Hook, Code, WParam, LParam);
+    // One activation is enough: later ones (the user moving back to the box)
+    // must not move it again.
+    if (Slot && Slot->Hook) {
+        UnhookWindowsHookEx(Slot->Hook);
+        Slot->Hook = 0;
+    }
+    return Result;
+}
+
+int CenteredMessageBox(HWND Owner, const char* Caption, const char* Text, UINT Flags)
+{
+    DWORD ThreadId = GetCurrentThreadId();
+    MessageHookSlot* Slot = 0;
+    for (int I = 0; I < MessageHookSlots && !Slot; ++I)
+        if (InterlockedCompareExchange(&MessageHooks[I].ThreadId, (LONG)ThreadId, 0) == 0)
+            Slot = &MessageHooks[I];
+    // Without a free slot the box still appears, only not centred.
+    if (Slot) Slot->Hook = SetWindowsHookExA(WH_CBT, CenterOnActivate, 0, ThreadId);
+    int Result = MessageBoxA(Owner, Text ? Text : "", Caption ? Caption : "", Flags | MB_TASKMODAL);
+    if (Slot) {
+        if (Slot->Hook) UnhookWindowsHookEx(Slot->Hook);
+        Slot->Hook = 0;
+        InterlockedExchange(&Slot->ThreadId, 0);
+    }
+    return Result;
+}
+
+void ShowError(const char* Text)
+{
+    CenteredMessageBox(0, MessageCaption.Empty() ? "Error" : MessageCaption.c_str(), Text,
+                       MB_OK | MB_ICONERROR);
+}
+
+int AskQuestion(const char* Text)
+{
+    return CenteredMessageBox(0, MessageCaption.Empty() ? "Question" : MessageCaption.c_str(), Text,
+                              MB_YESNO | MB_ICONQUESTION);
+}
+
+void CenterWindow(HWND Wnd)
+{
+    RECT R;
+    if (!GetWindowRect(Wnd, &R)) return;
+    SIZE Screen = GetScreenSize();
+    int Left = (Screen.cx - (R.right - R.left)) / 2;
+    int Top = (Screen.cy - (R.bottom - R.top)) / 2;
+    // A window larger than the screen keeps its top-left corner visible.
+    if (Left < 0) Left = 0;
+    if (Top < 0) Top = 0;
+    SetWindowPos(Wnd, 0, Left, Top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+SIZE GetScreenSize()
+{
+    SIZE Size = { GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
+    return Size;
+}
+
+// ---- ending the session ----
+
+// The flags that end the session and so need the shutdown privilege on NT.
+static const UINT SessionEndingFlags = EWX_SHUTDOWN | EWX_REBOOT | EWX_POWEROFF;
+
+// Test seam: ExitWindowsEx ends every process of a test machine's session,
+// so when this environment variable names a file the request is appended
+// there ("ExitWindowsEx flags=0x02") instead of being made.
+static const char RestartLogVariable[] = "TARN_TEST_RESTART_LOG";
+
+static bool RecordExitRequest(UINT Flags)
+{
+    char LogPath[MAX_PATH + 1];
+    DWORD Length = GetEnvironmentVariableA(RestartLogVariable, LogPath, sizeof(LogPath));
+    if (Length == 0 || Length >= sizeof(LogPath)) return false;
+    HANDLE File = CreateFileA(LogPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, 0,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
+    if (File == INVALID_HANDLE_VALUE) return true; // never fall through to a real restart
+    Str Line = Str("ExitWindowsEx flags=0x") + IntToBase((int)Flags, 2, 16) + "\r\n";
+    DWORD Written;
+    WriteFile(File, Line.c_str(), (DWORD)Line.Length(), &Written, 0);
+    CloseHandle(File);
+    return true;
+}
+
+bool ExitWindowsPrivileged(UINT Flags)
+{
+    bool NTFamily = OSInfo.Kind == OSWinNT || OSInfo.Kind == OSWin2000;
+    if (NTFamily && (Flags & SessionEndingFlags)) {
+        HANDLE Token;
+        if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &Token)) {
+            TOKEN_PRIVILEGES Privileges;
+            Privileges.PrivilegeCount = 1;
+            Privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+            if (LookupPrivilegeValueA(0, "SeShutdownPrivilege", &Privileges.Privileges[0].Luid)) {
+                BOOL Adjusted = AdjustTokenPrivileges(Token, FALSE, &Privileges, 0, 0, 0);
+                if (!Adjusted) {
+                    CloseHandle(Token);
+                    return false;
+                }
+            }
+            CloseHandle(Token);
+        }
+        // Without the token or the privilege value go on: ExitWindowsEx
+        // decides.
+    }
+    if (RecordExitRequest(Flags)) return true;
+    return ExitWindowsEx(Flags, 0) != FALSE;
+}
+
+bool RestartWindows(bool Force)
+{
+    static const UINT RestartModes[2] = { EWX_REBOOT, EWX_REBOOT | EWX_FORCE };
+    return ExitWindowsPrivileged(RestartModes[Force ? 1 : 0]);
+}
+
+// ---- folder browser and special folders ----
+
+// The folder the open browser preselects (one browser at a time).
+static Str BrowseInitialPath;
+
+static int CALLBACK BrowseCallback(HWND Wnd, UINT Message, LPARAM, LPARAM)
+{
+    if (Message == BFFM_INITIALIZED)
+        SendMessageA(Wnd, BFFM_SETSELECTIONA, TRUE, (LPARAM)BrowseInitialPath.c_str());
+    return 0;
+}
+
+bool BrowseForFolder(HWND Owner, const char* Title, int Root, Str* Path, UINT Flags)
+{
+    LPITEMIDLIST RootItem = 0;
+    if (SHGetSpecialFolderLocation(0, Root, &RootItem) != S_OK || !RootItem) return false;
+    BrowseInitialPath = *Path;
+
+    char DisplayName[MAX_PATH];
+    DisplayName[0] = 0;
+    BROWSEINFOA Browse;
+    memset(&Browse, 0, sizeof(Browse));
+    Browse.hwndOwner = Owner;
+    Browse.pidlRoot = RootItem;
+    Browse.pszDisplayName = DisplayName;
+    Browse.lpszTitle = Title;
+    Browse.ulFlags = Flags;
+    Browse.lpfn = BrowseCallback;
+    LPITEMIDLIST Chosen = SHBrowseForFolderA(&Browse);
+
+    bool Result = false;
+    if (Chosen) {
+        if (Flags & BIF_BROWSEFORCOMPUTER) {
+            DisplayName[MAX_PATH - 1] = 0;
+            *Path = DisplayName;
+            Result = true;
+        } else {
+            char ChosenPath[MAX_PATH];
+            if (SHGetPathFromIDListA(Chosen, ChosenPath)) {
+                ChosenPath[MAX_PATH - 1] = 0;
+                *Path = ChosenPath;
+                Result = true;
+            }
+        }
+        CoTaskMemFree(Chosen);
+    }
+    CoTaskMemFree(RootItem);
+    return Result;
+}
+
+bool BrowseForDirectory(HWND Owner, const char* Title, Str* Path)
+{
+    if (!BrowseForFolder(Owner, Title, CSIDL_DRIVES, Path, BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS))
+        return false;
+    *Path = RemoveBackslash(*Path);
+    return true;
+}
+
+Str GetSpecialFolder(int Index)
+{
+    static const int SpecialFolders[SpecialFolderCount] = {
+        CSIDL_DESKTOPDIRECTORY, CSIDL_FONTS, CSIDL_NETHOOD, CSIDL_PERSONAL, CSIDL_PROGRAMS,
+        CSIDL_RECENT, CSIDL_SENDTO, CSIDL_STARTMENU, CSIDL_STARTUP, CSIDL_TEMPLATES,
+    };
+    if (Index < 0 || Index >= SpecialFolderCount) return Str();
+    LPITEMIDLIST Item = 0;
+    if (SHGetSpecialFolderLocation(0, SpecialFolders[Index], &Item) != S_OK || !Item) return Str();
+    char Path[MAX_PATH];
+    Str Result;
+    if (SHGetPathFromIDListA(Item, Path)) {
+        Path[MAX_PATH - 1] = 0;
+        Result = Path;
+    }
+    CoTaskMemFree(Item);
+    return Result;
+}
