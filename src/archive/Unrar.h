@@ -37,6 +37,15 @@ struct ArcEntryInfo {
 
 typedef void* ArcHandle; // none is 0
 
+// Why the last ArcOpen returned none.
+enum ArcOpenFailure {
+    ArcOpenNoFailure = 0,
+    ArcOpenCannotOpen = 1,  // the file cannot be opened (or its name is too long)
+    ArcOpenNoArchive = 2,   // no archive found in the file
+    ArcOpenOldFormat = 3,   // an archive in the old format, which is refused
+    ArcOpenNoMemory = 4,    // the window cannot be allocated
+};
+
 // Opens FileName and finds the archive in it. 0 when the file cannot be
 // opened, holds no archive, holds one in the old format, or memory is short.
 ArcHandle ArcOpen(const char* FileName, int Mode);
@@ -50,3 +59,22 @@ bool ArcProcessEntry(ArcHandle Handle, bool Extract, const char* DestDir, const 
 int ArcProcessEntryCode(ArcHandle Handle, bool Extract, const char* DestDir, const char* DestName);
 // Closes the archive and releases the window. Safe after ArcNoMemory.
 void ArcClose(ArcHandle Handle);
+// ArcOpenFailure of the last ArcOpen.
+int ArcLastOpenFailure();
+// False for an entry name that extraction into a directory refuses: empty,
+// rooted, with a drive, or with a ".." component.
+bool ArcIsSafeEntryName(const char* Name);
+
+// Decodes the current entry and checks its CRC without writing anything, in
+// either open mode and for solid and non-solid entries alike; then moves past
+// it. The result code as for ArcProcessEntryCode (never ArcCreateError).
+int ArcTestEntryCode(ArcHandle Handle);
+// Why the walk ended once ArcReadEntry returned false: ArcOk at the end of
+// the archive, ArcDataError when it stopped at a damaged file header (cut
+// short, or a name longer than ArcNameSize - 1 bytes).
+int ArcWalkResult(ArcHandle Handle);
+
+// Called with the count of bytes decoded, a piece at a time, while entries
+// are extracted or tested (for a progress display). 0 for none.
+typedef void (*ArcProgressCallback)(uint32_t Bytes);
+void ArcSetProgressCallback(ArcProgressCallback Callback);

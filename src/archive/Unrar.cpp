@@ -1,0 +1,541 @@
+// The archive reader: opens a file, finds the archive in it, walks its block
+// headers and extracts, skips or tests the entries one at a time. Decoding of
+// packed entries is in Rar20Unpack.cpp; every disk access goes through the
+// file layer (ArcFile.h). One process-wide reader, used by one thread at a time.
+#include "Unrar.h"
+
+#include <string.h>
+
+#include "ArcFile.h"
+#include "ArcFormat.h"
+#include "UnrarInternal.h"
+
+enum FindResult { FoundArchive, NotArchive, OldFormat };
+
+enum { ArcNameLimit = ArcNameSize - 1 };
+
+static const uint8_t Marker[ArcMarkerSize] = { 0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00 };
+static const uint8_t OldMarker[ArcOldMarkerSize] = { 0x52, 0x45, 0x7E, 0x5E };
+static const uint8_t OldSfxTag[4] = { 'R', 'S', 'F', 'X' };
+
+// The current file header, as read from the archive (after normalisation).
+struct EntryHeader {
+    uint32_t HeadFlags, PackedSize, UnpackedSize, HostSystem, DataCrc, DosTime;
+    uint32_t VersionNeeded, Method, Attributes;
+    char Name[ArcNameSize];
+};
+
+static struct ArchiveReader {
+    ArcFile File;
+    char ArchiveName[ArcPathSize];
+    int Mode;
+    bool Solid;
+    int32_t BlockStart;     // header of the current entry, or the next block to read
+    int32_t DataStart;      // packed data of the current entry
+    int32_t NextBlock;      // the block after the current entry
+    bool HaveEntry;         // an entry was read and not yet processed
+    int WalkResult;         // why the walk ended: ArcOk or ArcDataError
+    EntryHeader Entry;
+    uint8_t* Window;
+
+    // Per-entry extraction state.
+    ArcFile Output;
+    bool Skipping;
+    bool WriteFailed;
+    bool ReadFailed;
+    uint32_t PackedLeft;
+    uint32_t CrcRegister;
+} Reader;
+
+static ArcProgressCallback Progress = 0;
+static int OpenFailure = ArcOpenNoFailure;
+
+static const ArcFileOps* Ops()
+{
+    return ArcGetFileOps();
+}
+
+static uint32_t GetLe16(const uint8_t* P)
+{
+    return (uint32_t)P[0] | ((uint32_t)P[1] << 8);
+}
+
+static uint32_t GetLe32(const uint8_t* P)
+{
+    return (uint32_t)P[0] | ((uint32_t)P[1] << 8) | ((uint32_t)P[2] << 16) | ((uint32_t)P[3] << 24);
+}
+
+static void ReleaseWindow()
+{
+    if (Reader.Window) Ops()->Free(Reader.Window);
+    Reader.Window = 0;
+}
+
+static void CloseArchiveFile()
+{
+    if (Reader.File) Ops()->Close(Reader.File);
+    Reader.File = 0;
+    Reader.HaveEntry = false;
+}
+
+// ---- finding the archive ----
+
+static bool ReadMainHeader(int32_t ArchiveStart)
+{
+    uint8_t Head[ArcMarkerSize + ArcMainHeaderSize];
+    Ops()->Seek(Reader.File, ArchiveStart, ArcSeekStart);
+    if (Ops()->Read(Reader.File, Head, (int)sizeof Head) < (int)sizeof Head) return false;
+    const uint8_t* Main = Head + ArcMarkerSize;
+    uint32_t HeaderSize = GetLe16(Main + ArcHdrSizeOffset);
+    if (HeaderSize < ArcCommonHeaderSize) return false;
+    Reader.Solid = (GetLe16(Main + ArcHdrFlagsOffset) & ArcMainSolid) != 0;
+    Reader.BlockStart = ArchiveStart + ArcMarkerSize + (int32_t)HeaderSize;
+    return true;
+}
+
+// Scans the bytes after a stub for the marker followed by a main header.
+static FindResult SearchAfterStub()
+{
+    uint8_t* Buffer = (uint8_t*)Ops()->Alloc(ArcSearchBufferSize);
+    if (!Buffer) return NotArchive;
+    int Count = Ops()->Read(Reader.File, Buffer, ArcMarkerSearchSize);
+    FindResult Result = NotArchive;
+    int32_t Start = 0;
+    for (int I = 0; I < Count; ++I) {
+        if (Buffer[I] != 'R') continue;
+        if (I + 3 < Count && memcmp(Buffer + I + 1, OldMarker + 1, ArcOldMarkerSize - 1) == 0 &&
+            Count >= ArcOldSfxTagOffset + 4 - ArcMarkerSize &&
+            memcmp(Buffer + ArcOldSfxTagOffset - ArcMarkerSize, OldSfxTag, 4) == 0) {
+            Result = OldFormat;
+            break;
+        }
+        if (I + ArcMainTypeOffset < Count && memcmp(Buffer + I, Marker, ArcMarkerSize) == 0 &&
+            Buffer[I + ArcMainTypeOffset] == ArcBlockMain) {
+            Result = FoundArchive;
+            Start = ArcMarkerSize + I;
+            break;
+        }
+    }
+    Ops()->Free(Buffer);
+    if (Result == FoundArchive && !ReadMainHeader(Start)) Result = NotArchive;
+    return Result;
+}
+
+static FindResult FindMarker()
+{
+    uint8_t Head[ArcMarkerSize];
+    Reader.Solid = false;
+    if (Ops()->Read(Reader.File, Head, ArcMarkerSize) < ArcMarkerSize) return NotArchive;
+    if (memcmp(Head, OldMarker, ArcOldMarkerSize) == 0) return OldFormat;
+    if (memcmp(Head, Marker, ArcMarkerSize) == 0) return ReadMainHeader(0) ? FoundArchive : NotArchive;
+    return SearchAfterStub();
+}
+
+ArcHandle ArcOpen(const char* FileName, int Mode)
+{
+    if (Reader.File) ArcClose(&Reader); // one archive at a time
+    BuildCrcTable();
+    Reader.Mode = Mode;
+    Reader.HaveEntry = false;
+    Reader.WalkResult = ArcOk;
+    OpenFailure = ArcOpenCannotOpen;
+    if (!FileName || strlen(FileName) > ArcNameLimit) return 0;
+    if (!Reader.Window) Reader.Window = (uint8_t*)Ops()->Alloc(ArcWindowSize);
+    if (!Reader.Window) {
+        OpenFailure = ArcOpenNoMemory;
+        return 0;
+    }
+    // A first entry marked solid must not see the previous archive's data.
+    memset(Reader.Window, 0, ArcWindowSize);
+    Rar20Reset();
+    strcpy(Reader.ArchiveName, FileName);
+    Reader.File = Ops()->Open(FileName, ArcOpenRead);
+    FindResult Found = NotArchive;
+    if (Reader.File) Found = FindMarker();
+    if (Found != FoundArchive) {
+        if (Reader.File) OpenFailure = Found == OldFormat ? ArcOpenOldFormat : ArcOpenNoArchive;
+        CloseArchiveFile();
+        ReleaseWindow();
+        return 0;
+    }
+    OpenFailure = ArcOpenNoFailure;
+    return (ArcHandle)&Reader;
+}
+
+int ArcLastOpenFailure()
+{
+    return OpenFailure;
+}
+
+void ArcClose(ArcHandle)
+{
+    // The handle stands for the one reader; after ArcNoMemory its file and
+    // window are gone already and nothing is released twice.
+    CloseArchiveFile();
+    ReleaseWindow();
+}
+
+// ---- walking the blocks ----
+
+static bool IsSeparator(char C)
+{
+    return C == '\\' || C == '/';
+}
+
+// Reads the block at Reader.BlockStart and those after it up to the next file
+// header. False at the end of the archive (WalkResult tells whether it ended
+// on damage).
+static bool ReadBlockHeader()
+{
+    for (;;) {
+        uint8_t Head[ArcFileHeaderSize];
+        Ops()->Seek(Reader.File, Reader.BlockStart, ArcSeekStart);
+        int Count = Ops()->Read(Reader.File, Head, ArcFileHeaderSize);
+        // A short block at the very end of the file is passed over.
+        if (Count < ArcCommonHeaderSize) return false;
+        uint32_t Flags = GetLe16(Head + ArcHdrFlagsOffset);
+        uint32_t HeaderSize = GetLe16(Head + ArcHdrSizeOffset);
+        bool IsFile = Head[ArcHdrTypeOffset] == ArcBlockFile;
+        if (HeaderSize < ArcCommonHeaderSize) return false;
+        uint32_t DataSize = 0;
+        if (Flags & ArcFlagHasData) {
+            if (Count < ArcDataSizeEnd) return false;
+            DataSize = GetLe32(Head + ArcHdrPackedOffset);
+        }
+        int64_t Next = (int64_t)Reader.BlockStart + HeaderSize + DataSize;
+        if (Next > INT32_MAX) return false;
+        if (!IsFile) {
+            Reader.BlockStart = (int32_t)Next;
+            continue;
+        }
+
+        // A file header cut short by the end of the file ends the archive.
+        uint32_t NameSize = GetLe16(Head + ArcHdrNameSizeOffset);
+        if (Count < ArcFileHeaderSize || ArcFileHeaderSize + NameSize > HeaderSize) {
+            Reader.WalkResult = ArcDataError;
+            return false;
+        }
+        // Names may carry a zero and an encoded form after it; the name is
+        // the part before the zero and must fit the buffer.
+        char Name[ArcNameSize + 1];
+        int Want = NameSize < (uint32_t)ArcNameSize ? (int)NameSize : ArcNameSize;
+        if (Ops()->Read(Reader.File, Name, Want) < Want) {
+            Reader.WalkResult = ArcDataError;
+            return false;
+        }
+        Name[Want] = 0;
+        if (strlen(Name) > ArcNameLimit) {
+            Reader.WalkResult = ArcDataError;
+            return false;
+        }
+
+        EntryHeader* E = &Reader.Entry;
+        E->HeadFlags = Flags;
+        E->PackedSize = GetLe32(Head + ArcHdrPackedOffset);
+        E->UnpackedSize = GetLe32(Head + ArcHdrUnpackedOffset);
+        E->HostSystem = Head[ArcHdrHostOffset];
+        E->DataCrc = GetLe32(Head + ArcHdrDataCrcOffset);
+        E->DosTime = GetLe32(Head + ArcHdrTimeOffset);
+        E->VersionNeeded = Head[ArcHdrVersionOffset];
+        E->Method = Head[ArcHdrMethodOffset];
+        E->Attributes = GetLe32(Head + ArcHdrAttrOffset);
+        if (E->HostSystem > ArcHostUnix) {
+            E->Attributes = (Flags & ArcFileDictMask) == ArcFileDirectory ? ArcAttrDirectory : ArcAttrArchive;
+            E->HostSystem = ArcHostMsDos;
+        }
+        for (char* P = Name; *P; ++P)
+            if (*P == '/') *P = '\\';
+        strcpy(E->Name, Name);
+        Reader.DataStart = Reader.BlockStart + (int32_t)HeaderSize;
+        Reader.NextBlock = (int32_t)Next;
+        // Only a next block beyond this one keeps the walk going (checked
+        // here so that an entry's data can never lie before its header).
+        if (Reader.NextBlock < Reader.DataStart) return false;
+        return true;
+    }
+}
+
+// Drops a drive prefix, a leading ".\" or "..\" and a leading "\", each once.
+static void CleanEntryName(char* Name)
+{
+    char* P = Name;
+    if (P[0] && P[1] == ':') P += 2;
+    if (P[0] == '.' && P[1] == '\\') P += 1;
+    if (P[0] == '.' && P[1] == '.' && P[2] == '\\') P += 2;
+    if (P[0] == '\\') P += 1;
+    memmove(Name, P, strlen(P) + 1);
+}
+
+bool ArcReadEntry(ArcHandle Handle, ArcEntryInfo* Info)
+{
+    if (!Handle || !Reader.File || !Info) return false;
+    while (!Reader.HaveEntry) {
+        if (!ReadBlockHeader()) return false;
+        if ((Reader.Entry.HeadFlags & ArcFileDictMask) == ArcFileDirectory) {
+            Reader.BlockStart = Reader.NextBlock;
+            continue;
+        }
+        CleanEntryName(Reader.Entry.Name);
+        Reader.HaveEntry = true;
+    }
+    const EntryHeader* E = &Reader.Entry;
+    strcpy(Info->Name, E->Name);
+    Info->HeadFlags = E->HeadFlags;
+    Info->PackedSize = E->PackedSize;
+    Info->UnpackedSize = E->UnpackedSize;
+    Info->HostSystem = E->HostSystem;
+    Info->DataCrc = E->DataCrc;
+    Info->DosTime = E->DosTime;
+    Info->VersionNeeded = E->VersionNeeded;
+    Info->Method = E->Method;
+    Info->Attributes = E->Attributes;
+    return true;
+}
+
+int ArcWalkResult(ArcHandle)
+{
+    return Reader.WalkResult;
+}
+
+static void MoveToNextBlock()
+{
+    Reader.BlockStart = Reader.NextBlock;
+    Reader.HaveEntry = false;
+}
+
+// ---- decoding and writing ----
+
+int ReadPacked(uint8_t* Buffer, int Count)
+{
+    if (Reader.ReadFailed || Reader.PackedLeft == 0 || Count <= 0) return 0;
+    if ((uint32_t)Count > Reader.PackedLeft) Count = (int)Reader.PackedLeft;
+    int Got = Ops()->Read(Reader.File, Buffer, Count);
+    // A failed or short read (the archive ends early) leaves the entry damaged.
+    if (Got <= 0) {
+        Reader.ReadFailed = true;
+        return 0;
+    }
+    Reader.PackedLeft -= (uint32_t)Got;
+    return Got;
+}
+
+void WriteUnpacked(const uint8_t* Bytes, int Count)
+{
+    if (Count <= 0) return;
+    if (!Reader.Skipping) {
+        if (Reader.WriteFailed) return;
+        int Written = Ops()->Write(Reader.Output, Bytes, Count);
+        if (Written != Count) {
+            Reader.WriteFailed = true;
+            if (Written < 0) Written = 0;
+            Count = Written;
+        }
+    }
+    Reader.CrcRegister = Crc32Update(Reader.CrcRegister, Bytes, (size_t)Count);
+    if (Progress) Progress((uint32_t)Count);
+}
+
+static int CopyStored(uint8_t* Buffer)
+{
+    uint32_t Remaining = Reader.Entry.UnpackedSize;
+    while (Remaining > 0) {
+        int Count = ReadPacked(Buffer, ArcStoredBufferSize);
+        if (Count == 0) return ArcDataError; // the packed data is shorter than the entry
+        uint32_t Take = (uint32_t)Count < Remaining ? (uint32_t)Count : Remaining;
+        WriteUnpacked(Buffer, (int)Take);
+        Remaining -= Take;
+    }
+    return ArcOk;
+}
+
+// Split entries need the other volumes, which are not read; encrypted ones
+// need a password, which the reader does not have.
+static bool IsUndecodable(const EntryHeader* E)
+{
+    return (E->HeadFlags & (ArcFileSplitBefore | ArcFileSplitAfter | ArcFileEncrypted)) != 0;
+}
+
+// Decodes the current entry (StoredBuffer is given for stored entries) to
+// the output or, when Reader.Skipping, only through the CRC.
+static int DecodeEntry(uint8_t* StoredBuffer)
+{
+    const EntryHeader* E = &Reader.Entry;
+    if (IsUndecodable(E)) return ArcDataError;
+    Reader.WriteFailed = false;
+    Reader.ReadFailed = false;
+    Reader.CrcRegister = 0xFFFFFFFFu;
+    uint32_t Available = (uint32_t)(Reader.NextBlock - Reader.DataStart);
+    Reader.PackedLeft = E->PackedSize < Available ? E->PackedSize : Available;
+    Ops()->Seek(Reader.File, Reader.DataStart, ArcSeekStart);
+    int Result;
+    if (E->Method == ArcMethodStored)
+        Result = CopyStored(StoredBuffer);
+    else
+        Result = Rar20Unpack(Reader.Window, (E->HeadFlags & ArcFileSolid) != 0, E->UnpackedSize);
+    if (Reader.WriteFailed || Reader.ReadFailed) Result = ArcDataError;
+    if (Reader.CrcRegister != ~E->DataCrc) Result = ArcDataError;
+    return Result;
+}
+
+// ---- destination paths ----
+
+// True for a name that would leave the destination directory: empty, rooted,
+// with a drive, or with a ".." component (Windows also drops trailing dots
+// and blanks of a component, so "..." and ".. " count as "..").
+static bool IsUnsafeName(const char* Name)
+{
+    if (!Name[0] || IsSeparator(Name[0]) || (Name[0] && Name[1] == ':')) return true;
+    const char* Part = Name;
+    for (;;) {
+        int Dots = 0;
+        bool OnlyDots = true;
+        const char* P = Part;
+        for (; *P && !IsSeparator(*P); ++P) {
+            if (*P == '.') ++Dots;
+            else if (*P != ' ') OnlyDots = false;
+        }
+        if (OnlyDots && Dots >= 2) return true;
+        if (!*P) return false;
+        Part = P + 1;
+    }
+}
+
+bool ArcIsSafeEntryName(const char* Name)
+{
+    return Name && !IsUnsafeName(Name);
+}
+
+static bool BuildDestination(const char* DestDir, const char* DestName, char* Path)
+{
+    if (DestName && DestName[0]) {
+        if (strlen(DestName) > ArcNameLimit) return false;
+        strcpy(Path, DestName);
+        return true;
+    }
+    const char* Name = Reader.Entry.Name;
+    if (IsUnsafeName(Name)) return false;
+    size_t DirLength = DestDir ? strlen(DestDir) : 0;
+    bool NeedSeparator = DirLength > 0 && !IsSeparator(DestDir[DirLength - 1]);
+    size_t Total = DirLength + (NeedSeparator ? 1 : 0) + strlen(Name);
+    if (Total > ArcNameLimit) return false;
+    Path[0] = 0;
+    if (DirLength) strcpy(Path, DestDir);
+    if (NeedSeparator) strcat(Path, "\\");
+    strcat(Path, Name);
+    return true;
+}
+
+// Creates every directory of Path (not its last component). Existing
+// directories, a drive prefix and failures are passed over: the creation of
+// the file itself reports a path that could not be made.
+static void MakePath(char* Path)
+{
+    for (char* P = Path + 1; *P; ++P) {
+        if (!IsSeparator(*P) || P[-1] == ':' || IsSeparator(P[-1])) continue;
+        char Separator = *P;
+        *P = 0;
+        Ops()->MakeDir(Path);
+        *P = Separator;
+    }
+}
+
+// Attributes for the extracted file: Unix entries store mode bits, which
+// become the archive bit plus read-only when the owner may not write.
+static uint32_t FileAttributesOf(const EntryHeader* E)
+{
+    if (E->HostSystem != ArcHostUnix) return E->Attributes;
+    return ArcAttrArchive | ((E->Attributes & ArcUnixOwnerWrite) ? 0 : ArcAttrReadOnly);
+}
+
+// ---- processing an entry ----
+
+int ArcProcessEntryCode(ArcHandle Handle, bool Extract, const char* DestDir, const char* DestName)
+{
+    if (!Handle || !Reader.File || !Reader.HaveEntry) return ArcDataError;
+    if (Reader.Mode == ArcModeList) {
+        MoveToNextBlock();
+        return ArcOk;
+    }
+    if (!Extract && !Reader.Solid) {
+        MoveToNextBlock();
+        return ArcOk;
+    }
+    const EntryHeader* E = &Reader.Entry;
+    uint8_t* StoredBuffer = 0;
+    if (E->Method == ArcMethodStored && !IsUndecodable(E)) {
+        StoredBuffer = (uint8_t*)Ops()->Alloc(ArcStoredBufferSize);
+        if (!StoredBuffer) {
+            // The caller must stop; its ArcClose finds nothing left to release.
+            CloseArchiveFile();
+            ReleaseWindow();
+            return ArcNoMemory;
+        }
+    }
+
+    char Path[ArcPathSize];
+    Reader.Skipping = !Extract;
+    Reader.Output = 0;
+    if (Extract) {
+        // Refused or failed destinations leave the position at the entry.
+        if (!BuildDestination(DestDir, DestName, Path)) {
+            if (StoredBuffer) Ops()->Free(StoredBuffer);
+            return ArcCreateError;
+        }
+        if (IsUndecodable(E)) {
+            MoveToNextBlock();
+            return ArcDataError;
+        }
+        MakePath(Path);
+        Ops()->SetAttributes(Path, ArcAttrNormal); // lets a read-only file be replaced
+        Reader.Output = Ops()->Open(Path, ArcOpenWrite);
+        if (!Reader.Output) {
+            if (StoredBuffer) Ops()->Free(StoredBuffer);
+            return ArcCreateError;
+        }
+    }
+
+    int Result = DecodeEntry(StoredBuffer);
+    if (StoredBuffer) Ops()->Free(StoredBuffer);
+    if (Extract) {
+        Ops()->SetTime(Reader.Output, E->DosTime);
+        if (!Ops()->Close(Reader.Output)) Result = ArcDataError;
+        Reader.Output = 0;
+        if (Result == ArcOk)
+            Ops()->SetAttributes(Path, FileAttributesOf(E));
+        else
+            Ops()->Delete(Path);
+    }
+    MoveToNextBlock();
+    return Result;
+}
+
+bool ArcProcessEntry(ArcHandle Handle, bool Extract, const char* DestDir, const char* DestName)
+{
+    return ArcProcessEntryCode(Handle, Extract, DestDir, DestName) == ArcOk;
+}
+
+int ArcTestEntryCode(ArcHandle Handle)
+{
+    if (!Handle || !Reader.File || !Reader.HaveEntry) return ArcDataError;
+    const EntryHeader* E = &Reader.Entry;
+    uint8_t* StoredBuffer = 0;
+    if (E->Method == ArcMethodStored && !IsUndecodable(E)) {
+        StoredBuffer = (uint8_t*)Ops()->Alloc(ArcStoredBufferSize);
+        if (!StoredBuffer) {
+            CloseArchiveFile();
+            ReleaseWindow();
+            return ArcNoMemory;
+        }
+    }
+    Reader.Skipping = true;
+    Reader.Output = 0;
+    int Result = DecodeEntry(StoredBuffer);
+    if (StoredBuffer) Ops()->Free(StoredBuffer);
+    MoveToNextBlock();
+    return Result;
+}
+
+void ArcSetProgressCallback(ArcProgressCallback Callback)
+{
+    Progress = Callback;
+}

@@ -1,0 +1,232 @@
+// `tarnpack list|test|extract`: one line per entry or per failure, exit
+// status 0/1/2 (see ReadCommands.h). A progress figure goes to stderr while
+// decoding, only when stderr is a terminal.
+#include "ReadCommands.h"
+
+#include <errno.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+#include <unistd.h>
+
+#include "ArcFormat.h"
+#include "Unrar.h"
+
+// ---- progress on a terminal ----
+
+static bool ProgressShown = false;
+static uint64_t ProgressTotal = 0;
+static uint64_t ProgressDone = 0;
+static int ProgressPercent = -1;
+
+static void OnProgress(uint32_t Bytes)
+{
+    ProgressDone += Bytes;
+    int Percent = ProgressTotal ? (int)(ProgressDone * 100 / ProgressTotal) : 100;
+    if (Percent > 100) Percent = 100;
+    if (Percent == ProgressPercent) return;
+    ProgressPercent = Percent;
+    fprintf(stderr, "\r%3d%%", Percent);
+    fflush(stderr);
+}
+
+static void ClearProgress()
+{
+    if (ProgressShown && ProgressPercent >= 0) fprintf(stderr, "\r    \r");
+    ProgressPercent = -1;
+}
+
+// Sums the unpacked sizes for the percentage (a list-mode walk, which reads
+// headers only) and installs the callback. Call before opening the archive
+// for the real work: the reader holds one archive at a time.
+static void StartProgress(const char* FileName)
+{
+    ProgressShown = isatty(2) != 0;
+    if (!ProgressShown) return;
+    ProgressTotal = 0;
+    ProgressDone = 0;
+    ArcHandle Handle = ArcOpen(FileName, ArcModeList);
+    if (!Handle) return;
+    ArcEntryInfo Info;
+    while (ArcReadEntry(Handle, &Info)) {
+        ProgressTotal += Info.UnpackedSize;
+        ArcProcessEntry(Handle, false, 0, 0);
+    }
+    ArcClose(Handle);
+    ArcSetProgressCallback(OnProgress);
+}
+
+static void StopProgress()
+{
+    ArcSetProgressCallback(0);
+    ClearProgress();
+}
+
+// Progress must not garble a message line.
+static void Failure(const char* Format, const char* A, const char* B, const char* C)
+{
+    ClearProgress();
+    fprintf(stderr, "tarnpack: ");
+    fprintf(stderr, Format, A, B, C);
+    fputc('\n', stderr);
+}
+
+// ---- shared parts ----
+
+static ArcHandle OpenOrReport(const char* FileName, int Mode)
+{
+    ArcHandle Handle = ArcOpen(FileName, Mode);
+    if (Handle) return Handle;
+    const char* Reason = "no archive found in it";
+    switch (ArcLastOpenFailure()) {
+    case ArcOpenCannotOpen: Reason = "cannot open the file"; break;
+    case ArcOpenOldFormat: Reason = "archive in the old format, which is not supported"; break;
+    case ArcOpenNoMemory: Reason = "out of memory"; break;
+    default: break;
+    }
+    Failure("%s: %s%s", FileName, Reason, "");
+    return 0;
+}
+
+// The reason an entry cannot be decoded, judged from its header and result.
+static const char* DamageReason(const ArcEntryInfo& Info, int Result)
+{
+    if (Result == ArcNoMemory) return "out of memory";
+    if (Info.HeadFlags & (ArcFileSplitBefore | ArcFileSplitAfter))
+        return "split across volumes, which is not supported";
+    if (Info.HeadFlags & ArcFileEncrypted) return "encrypted, which is not supported";
+    if (Info.Method != ArcMethodStored && Info.VersionNeeded != 20)
+        return "data error (packed by another method version, or damaged)";
+    return "data error (CRC mismatch or damaged data)";
+}
+
+// Reports a walk that stopped at a damaged header; true when it did.
+static bool ReportWalkEnd(ArcHandle Handle, const char* FileName)
+{
+    if (ArcWalkResult(Handle) == ArcOk) return false;
+    Failure("%s: damaged file header after the last entry listed%s%s", FileName, "", "");
+    return true;
+}
+
+static void FormatDosTime(uint32_t DosTime, char* Text, size_t Size)
+{
+    snprintf(Text, Size, "%04u-%02u-%02u %02u:%02u", (DosTime >> 25) + 1980, (DosTime >> 21) & 15,
+             (DosTime >> 16) & 31, (DosTime >> 11) & 31, (DosTime >> 5) & 63);
+}
+
+static bool Usage(const char* Command, int ArgCount, int Wanted, const char* Form)
+{
+    if (ArgCount == Wanted) return true;
+    fprintf(stderr, "tarnpack: usage: tarnpack %s %s\n", Command, Form);
+    return false;
+}
+
+// ---- the commands ----
+
+int RunListCommand(int ArgCount, char** Args)
+{
+    if (!Usage("list", ArgCount, 1, "FILE")) return ExitNoArchive;
+    const char* FileName = Args[0];
+    ArcHandle Handle = OpenOrReport(FileName, ArcModeList);
+    if (!Handle) return ExitNoArchive;
+
+    printf("%10s %10s %-8s %-6s %-5s %-16s %s\n", "Size", "Packed", "CRC32", "Method", "Solid", "Date", "Name");
+    ArcEntryInfo Info;
+    uint64_t TotalSize = 0, TotalPacked = 0;
+    unsigned Count = 0;
+    while (ArcReadEntry(Handle, &Info)) {
+        char Date[32];
+        FormatDosTime(Info.DosTime, Date, sizeof Date);
+        printf("%10u %10u %08X 0x%02X   %-5s %-16s %s\n", Info.UnpackedSize, Info.PackedSize, Info.DataCrc,
+               Info.Method, (Info.HeadFlags & ArcFileSolid) ? "yes" : "no", Date, Info.Name);
+        TotalSize += Info.UnpackedSize;
+        TotalPacked += Info.PackedSize;
+        ++Count;
+        ArcProcessEntry(Handle, false, 0, 0);
+    }
+    printf("%10llu %10llu %u file%s\n", (unsigned long long)TotalSize, (unsigned long long)TotalPacked, Count,
+           Count == 1 ? "" : "s");
+    int Status = ReportWalkEnd(Handle, FileName) ? ExitDamaged : ExitOk;
+    ArcClose(Handle);
+    return Status;
+}
+
+int RunTestCommand(int ArgCount, char** Args)
+{
+    if (!Usage("test", ArgCount, 1, "FILE")) return ExitNoArchive;
+    const char* FileName = Args[0];
+    StartProgress(FileName);
+    ArcHandle Handle = OpenOrReport(FileName, ArcModeExtract);
+    if (!Handle) {
+        StopProgress();
+        return ExitNoArchive;
+    }
+
+    ArcEntryInfo Info;
+    unsigned Count = 0, Bad = 0;
+    int Status = ExitOk;
+    while (ArcReadEntry(Handle, &Info)) {
+        ++Count;
+        int Result = ArcTestEntryCode(Handle);
+        if (Result == ArcOk) continue;
+        ++Bad;
+        Failure("%s: %s: %s", FileName, Info.Name, DamageReason(Info, Result));
+        if (Result == ArcNoMemory) break;
+    }
+    if (ReportWalkEnd(Handle, FileName)) Status = ExitDamaged;
+    StopProgress();
+    ArcClose(Handle);
+    if (Bad) Status = ExitDamaged;
+    if (Bad)
+        printf("%u of %u entries damaged\n", Bad, Count);
+    else
+        printf("%u entries OK\n", Count);
+    return Status;
+}
+
+int RunExtractCommand(int ArgCount, char** Args)
+{
+    if (!Usage("extract", ArgCount, 2, "FILE DIR")) return ExitNoArchive;
+    const char* FileName = Args[0];
+    const char* DestDir = Args[1];
+    StartProgress(FileName);
+    ArcHandle Handle = OpenOrReport(FileName, ArcModeExtract);
+    if (!Handle) {
+        StopProgress();
+        return ExitNoArchive;
+    }
+
+    ArcEntryInfo Info;
+    unsigned Count = 0, Bad = 0;
+    while (ArcReadEntry(Handle, &Info)) {
+        ++Count;
+        errno = 0;
+        int Result = ArcProcessEntryCode(Handle, true, DestDir, 0);
+        if (Result == ArcOk) continue;
+        ++Bad;
+        if (Result == ArcCreateError) {
+            int Error = errno;
+            const char* Reason = "cannot create the file";
+            if (!ArcIsSafeEntryName(Info.Name))
+                Reason = "refused: the name leaves the destination directory";
+            else if (strlen(DestDir) + 1 + strlen(Info.Name) > ArcNameSize - 1)
+                Reason = "refused: the destination path is longer than 259 characters";
+            else if (Error)
+                Reason = strerror(Error);
+            Failure("%s: %s: %s", FileName, Info.Name, Reason);
+            // The entry is still current: move past it (a solid archive decodes it).
+            ArcProcessEntryCode(Handle, false, 0, 0);
+            continue;
+        }
+        Failure("%s: %s: %s", FileName, Info.Name, DamageReason(Info, Result));
+        if (Result == ArcNoMemory) break;
+    }
+    int Status = ReportWalkEnd(Handle, FileName) || Bad ? ExitDamaged : ExitOk;
+    StopProgress();
+    ArcClose(Handle);
+    if (Bad)
+        printf("%u of %u entries not extracted\n", Bad, Count);
+    else
+        printf("%u entries extracted\n", Count);
+    return Status;
+}
