@@ -1,0 +1,740 @@
+// tarn-driver: drives the windows of another program in the same Wine prefix
+// for the end-to-end tests. It runs a script of commands, one per line, logs
+// every step with its result on stdout and ends with a non-zero exit code at
+// the first failed expectation or timeout. The shell side (tests/e2e/lib.sh)
+// starts the program under test, runs the driver and checks the log.
+//
+// Usage:  tarn-driver.exe [--sync DIR] [--timeout MS] SCRIPT
+//         tarn-driver.exe [--sync DIR] [--timeout MS] -c COMMAND [-c COMMAND ...]
+//   --sync DIR    directory (Windows path) where the shell side confirms
+//                 screenshots: see `screenshot`.
+//   --timeout MS  default wait for windows (30000). A wait that runs out is
+//                 retried once before it fails: the first window of a new
+//                 prefix has been seen to take over a minute.
+//
+// Script language. Blank lines and lines starting with # are ignored. Words
+// are separated by blanks; a word in double quotes may hold blanks and the
+// escapes \" \\ \n \r \t. ID is a control id in decimal or 0x-hex, or one of
+// the names ok(1) cancel(2) yes(6) no(7) msgtext(0xFFFF, a message box's text).
+// Commands act on the current window, chosen by wait-window.
+//   wait-window TARGET [MS]   wait for a visible top-level window and make it
+//                             current. TARGET is an exact caption, ~TEXT (the
+//                             caption contains TEXT), class:NAME, or * (any).
+//   expect-caption TEXT       the current window's caption is exactly TEXT
+//   read-text ID              log the control's text
+//   expect-text ID TEXT       the control's text is exactly TEXT
+//   expect-text-contains ID TEXT   the control's text contains TEXT
+//   type ID TEXT              WM_SETTEXT on an edit box, then EN_CHANGE to its parent
+//   select-list ID INDEX|TEXT select a list-box or combo-box item by 0-based
+//                             index (a bare number) or by its exact text, then
+//                             LBN_SELCHANGE / CBN_SELCHANGE to the parent
+//   read-list ID              log the items of a list box or combo box
+//   expect-selected ID TEXT   the selected item's text is exactly TEXT
+//   check ID / uncheck ID     click a check box or radio button (BM_CLICK)
+//                             unless it already is in that state
+//   expect-checked ID / expect-unchecked ID
+//   press ID                  post WM_COMMAND BN_CLICKED for an enabled button
+//   answer ok|yes|no|cancel [CAPTION]   wait for a message box (with that
+//                             caption), log its caption, text, rectangle and
+//                             whether it is centred, press the button and wait
+//                             until the box is gone
+//   rect                      log the current window's rectangle and centring
+//   expect-centred            the current window is centred on the screen (a
+//                             window larger than the screen sits at 0,0)
+//   visible ID / hidden ID / enabled ID / disabled ID
+//   dump                      log the current window and all its controls
+//   list-windows              log every visible top-level window
+//   close                     post WM_CLOSE (what the close box does)
+//   wait-gone [MS]            wait until the current window is gone or hidden
+//   sleep MS
+//   screenshot NAME           print "@@screenshot NAME"; with --sync, wait
+//                             until the file DIR\NAME.done appears (the shell
+//                             side takes the picture, then creates that file)
+// Expectations on controls are polled for up to two seconds, since the
+// program handles posted commands in its own time.
+//
+// Log lines: "ok   <command>: <detail>", "FAIL <command>: <detail>",
+// "info <detail>". Texts are UTF-8 in and out; controls are read with the W
+// messages, which Wine converts for ANSI programs.
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+const int SettleMs = 2000;     // how long expectations on controls are polled
+const int PollMs = 50;
+const UINT MessageTimeoutMs = 5000;
+const int MessageBoxTextId = 0xFFFF;
+
+std::string Utf8(const std::wstring& Text) {
+    if (Text.empty()) return std::string();
+    int Size = WideCharToMultiByte(CP_UTF8, 0, Text.c_str(), (int)Text.size(), nullptr, 0, nullptr, nullptr);
+    std::string Out(Size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, Text.c_str(), (int)Text.size(), &Out[0], Size, nullptr, nullptr);
+    return Out;
+}
+
+std::wstring Wide(const std::string& Text) {
+    if (Text.empty()) return std::wstring();
+    int Size = MultiByteToWideChar(CP_UTF8, 0, Text.c_str(), (int)Text.size(), nullptr, 0);
+    std::wstring Out(Size, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, Text.c_str(), (int)Text.size(), &Out[0], Size);
+    return Out;
+}
+
+// Texts in the log are quoted with their line breaks made visible.
+std::string Quote(const std::wstring& Text) {
+    std::string Out = "\"";
+    for (char Ch : Utf8(Text)) {
+        if (Ch == '\r') Out += "\\r";
+        else if (Ch == '\n') Out += "\\n";
+        else if (Ch == '\t') Out += "\\t";
+        else if (Ch == '"' || Ch == '\\') { Out += '\\'; Out += Ch; }
+        else Out += Ch;
+    }
+    return Out + "\"";
+}
+
+void Log(const char* Format, ...) {
+    va_list Args;
+    va_start(Args, Format);
+    vprintf(Format, Args);
+    va_end(Args);
+    putchar('\n');
+    fflush(stdout);
+}
+
+// ---- windows of the program under test ----
+
+std::wstring ClassOf(HWND Wnd) {
+    wchar_t Name[256] = L"";
+    GetClassNameW(Wnd, Name, 256);
+    return Name;
+}
+
+// A top-level caption is kept by the system; reading it never blocks.
+std::wstring CaptionOf(HWND Wnd) {
+    wchar_t Buffer[1024] = L"";
+    GetWindowTextW(Wnd, Buffer, 1024);
+    return Buffer;
+}
+
+// A control's text comes from its owner process: WM_GETTEXT, with a timeout
+// so that a hung program fails the step instead of hanging the test.
+std::wstring TextOf(HWND Wnd) {
+    DWORD_PTR Length = 0;
+    if (!SendMessageTimeoutW(Wnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, MessageTimeoutMs, &Length))
+        return std::wstring();
+    std::vector<wchar_t> Buffer(Length + 1, L'\0');
+    DWORD_PTR Copied = 0;
+    SendMessageTimeoutW(Wnd, WM_GETTEXT, Length + 1, (LPARAM)Buffer.data(), SMTO_ABORTIFHUNG,
+                        MessageTimeoutMs, &Copied);
+    return std::wstring(Buffer.data());
+}
+
+LRESULT SendTimeout(HWND Wnd, UINT Message, WPARAM WParam, LPARAM LParam) {
+    DWORD_PTR Result = 0;
+    SendMessageTimeoutW(Wnd, Message, WParam, LParam, SMTO_ABORTIFHUNG, MessageTimeoutMs, &Result);
+    return (LRESULT)Result;
+}
+
+bool IsForeign(HWND Wnd) {
+    DWORD Process = 0;
+    GetWindowThreadProcessId(Wnd, &Process);
+    return Process != GetCurrentProcessId();
+}
+
+struct WindowQuery {
+    std::wstring Target;
+    bool MessageBoxOnly;
+    HWND Found;
+};
+
+bool IsMessageBox(HWND Wnd) {
+    return ClassOf(Wnd) == L"#32770" && GetDlgItem(Wnd, MessageBoxTextId) != nullptr;
+}
+
+bool Matches(HWND Wnd, const std::wstring& Target) {
+    if (Target == L"*") return true;
+    if (Target.compare(0, 6, L"class:") == 0) return ClassOf(Wnd) == Target.substr(6);
+    if (!Target.empty() && Target[0] == L'~') return CaptionOf(Wnd).find(Target.substr(1)) != std::wstring::npos;
+    return CaptionOf(Wnd) == Target;
+}
+
+BOOL CALLBACK FindWindowProc(HWND Wnd, LPARAM Param) {
+    WindowQuery* Query = (WindowQuery*)Param;
+    if (!IsWindowVisible(Wnd) || !IsForeign(Wnd)) return TRUE;
+    if (Query->MessageBoxOnly && !IsMessageBox(Wnd)) return TRUE;
+    if (!Query->Target.empty() && !Matches(Wnd, Query->Target)) return TRUE;
+    Query->Found = Wnd;
+    return FALSE;
+}
+
+// The topmost visible window of another process that matches (EnumWindows
+// walks the Z order from the top).
+HWND FindTopWindow(const std::wstring& Target, bool MessageBoxOnly) {
+    WindowQuery Query = {Target, MessageBoxOnly, nullptr};
+    EnumWindows(FindWindowProc, (LPARAM)&Query);
+    return Query.Found;
+}
+
+struct ControlQuery {
+    int Id;
+    HWND Found;
+};
+
+BOOL CALLBACK FindControlProc(HWND Wnd, LPARAM Param) {
+    ControlQuery* Query = (ControlQuery*)Param;
+    if (GetDlgCtrlID(Wnd) == Query->Id) {
+        Query->Found = Wnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A direct child first, else any descendant (controls inside group panes).
+HWND FindControl(HWND Parent, int Id) {
+    HWND Control = GetDlgItem(Parent, Id);
+    if (Control) return Control;
+    ControlQuery Query = {Id, nullptr};
+    EnumChildWindows(Parent, FindControlProc, (LPARAM)&Query);
+    return Query.Found;
+}
+
+std::string RectText(HWND Wnd, bool* Centred) {
+    RECT Rect;
+    GetWindowRect(Wnd, &Rect);
+    int Width = Rect.right - Rect.left, Height = Rect.bottom - Rect.top;
+    int ScreenWidth = GetSystemMetrics(SM_CXSCREEN), ScreenHeight = GetSystemMetrics(SM_CYSCREEN);
+    // Where a centred window sits: a window larger than the screen keeps its
+    // top-left corner on the screen. One pixel of rounding is allowed.
+    int Left = (ScreenWidth - Width) / 2, Top = (ScreenHeight - Height) / 2;
+    if (Left < 0) Left = 0;
+    if (Top < 0) Top = 0;
+    *Centred = abs(Rect.left - Left) <= 1 && abs(Rect.top - Top) <= 1;
+    char Buffer[200];
+    snprintf(Buffer, sizeof Buffer, "rect %ld,%ld %dx%d screen %dx%d centred %s", Rect.left, Rect.top,
+             Width, Height, ScreenWidth, ScreenHeight, *Centred ? "yes" : "no");
+    return Buffer;
+}
+
+BOOL CALLBACK DumpChildProc(HWND Wnd, LPARAM) {
+    Log("info   control %d class %s text %s%s%s", GetDlgCtrlID(Wnd), Utf8(ClassOf(Wnd)).c_str(),
+        Quote(TextOf(Wnd)).c_str(), IsWindowVisible(Wnd) ? "" : " hidden",
+        IsWindowEnabled(Wnd) ? "" : " disabled");
+    return TRUE;
+}
+
+void DumpWindow(HWND Wnd) {
+    bool Centred;
+    Log("info window %s class %s %s", Quote(CaptionOf(Wnd)).c_str(), Utf8(ClassOf(Wnd)).c_str(),
+        RectText(Wnd, &Centred).c_str());
+    EnumChildWindows(Wnd, DumpChildProc, 0);
+}
+
+BOOL CALLBACK ListWindowProc(HWND Wnd, LPARAM) {
+    if (IsWindowVisible(Wnd) && IsForeign(Wnd)) {
+        bool Centred;
+        Log("info window %s class %s %s", Quote(CaptionOf(Wnd)).c_str(), Utf8(ClassOf(Wnd)).c_str(),
+            RectText(Wnd, &Centred).c_str());
+    }
+    return TRUE;
+}
+
+// ---- list boxes and combo boxes ----
+
+struct ListMessages {
+    UINT GetCount, GetTextLen, GetText, SetCurSel, GetCurSel;
+    WORD SelChange;
+};
+const ListMessages ListBoxMessages = {LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT, LB_SETCURSEL, LB_GETCURSEL, LBN_SELCHANGE};
+const ListMessages ComboBoxMessages = {CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT, CB_SETCURSEL, CB_GETCURSEL, CBN_SELCHANGE};
+
+const ListMessages* ListKind(HWND Control) {
+    std::wstring Class = ClassOf(Control);
+    if (_wcsicmp(Class.c_str(), L"ListBox") == 0) return &ListBoxMessages;
+    if (_wcsicmp(Class.c_str(), L"ComboBox") == 0) return &ComboBoxMessages;
+    return nullptr;
+}
+
+// Items are read with the W messages: the A ones return only the first
+// character across processes.
+std::vector<std::wstring> ListItems(HWND Control, const ListMessages* Kind) {
+    std::vector<std::wstring> Items;
+    LRESULT Count = SendTimeout(Control, Kind->GetCount, 0, 0);
+    for (LRESULT Index = 0; Index < Count; Index++) {
+        LRESULT Length = SendTimeout(Control, Kind->GetTextLen, Index, 0);
+        if (Length < 0) Length = 0;
+        std::vector<wchar_t> Buffer(Length + 1, L'\0');
+        SendTimeout(Control, Kind->GetText, Index, (LPARAM)Buffer.data());
+        Items.push_back(Buffer.data());
+    }
+    return Items;
+}
+
+// ---- the script ----
+
+struct ScriptError {};
+
+class Driver {
+public:
+    Driver(int TimeoutMs, const std::wstring& SyncDir) : TimeoutMs(TimeoutMs), SyncDir(SyncDir) {}
+    // False at the first failed step.
+    bool Run(const std::vector<std::string>& Lines);
+
+private:
+    int TimeoutMs;
+    std::wstring SyncDir;
+    HWND Current = nullptr;
+    std::string Step;   // the command being run, for the log
+    std::vector<std::wstring> Args;
+
+    bool Ok(const std::string& Detail) {
+        Log("ok   %s: %s", Step.c_str(), Detail.c_str());
+        return true;
+    }
+    bool Fail(const std::string& Detail) {
+        Log("FAIL %s: %s", Step.c_str(), Detail.c_str());
+        return false;
+    }
+
+    bool Execute(const std::string& Line);
+    std::wstring Arg(size_t Index);
+    int IdArg(size_t Index);
+    int NumberArg(size_t Index, int Default);
+    bool NeedCurrent();
+    HWND Control(int Id);
+    template <class Condition> bool Poll(int Ms, Condition Test);
+    bool WaitWindow(const std::wstring& Target, bool MessageBoxOnly, int Ms, HWND* Found);
+
+    bool WaitWindowCommand();
+    bool ExpectText(bool Contains);
+    bool Type();
+    bool SelectList();
+    bool ReadList();
+    bool ExpectSelected();
+    bool Check(bool Checked);
+    bool ExpectChecked(bool Checked);
+    bool Press();
+    bool Answer();
+    bool ExpectState(const char* State);
+    bool WaitGone();
+    bool Screenshot();
+};
+
+std::wstring Driver::Arg(size_t Index) {
+    if (Index >= Args.size()) {
+        Log("FAIL %s: missing argument %u", Step.c_str(), (unsigned)Index);
+        throw ScriptError();
+    }
+    return Args[Index];
+}
+
+int Driver::IdArg(size_t Index) {
+    std::wstring Text = Arg(Index);
+    struct { const wchar_t* Name; int Id; } Names[] = {
+        {L"ok", IDOK}, {L"cancel", IDCANCEL}, {L"yes", IDYES}, {L"no", IDNO}, {L"msgtext", MessageBoxTextId}};
+    for (auto& Entry : Names)
+        if (Text == Entry.Name) return Entry.Id;
+    wchar_t* End = nullptr;
+    long Id = wcstol(Text.c_str(), &End, 0);
+    if (Text.empty() || *End != 0) {
+        Log("FAIL %s: %s is not a control id", Step.c_str(), Quote(Text).c_str());
+        throw ScriptError();
+    }
+    return (int)Id;
+}
+
+int Driver::NumberArg(size_t Index, int Default) {
+    if (Index >= Args.size()) return Default;
+    wchar_t* End = nullptr;
+    long Value = wcstol(Args[Index].c_str(), &End, 10);
+    if (Args[Index].empty() || *End != 0) {
+        Log("FAIL %s: %s is not a number", Step.c_str(), Quote(Args[Index]).c_str());
+        throw ScriptError();
+    }
+    return (int)Value;
+}
+
+bool Driver::NeedCurrent() {
+    if (Current && IsWindow(Current)) return true;
+    return Fail("no current window (wait-window first, or it has gone)");
+}
+
+HWND Driver::Control(int Id) {
+    return NeedCurrent() ? FindControl(Current, Id) : nullptr;
+}
+
+template <class Condition> bool Driver::Poll(int Ms, Condition Test) {
+    DWORD Start = GetTickCount();
+    for (;;) {
+        if (Test()) return true;
+        if ((int)(GetTickCount() - Start) >= Ms) return false;
+        Sleep(PollMs);
+    }
+}
+
+bool Driver::WaitWindow(const std::wstring& Target, bool MessageBoxOnly, int Ms, HWND* Found) {
+    for (int Attempt = 0; Attempt < 2; Attempt++) {
+        if (Poll(Ms, [&] { return (*Found = FindTopWindow(Target, MessageBoxOnly)) != nullptr; }))
+            return true;
+        if (Attempt == 0)
+            Log("info no window %s after %d ms; waiting once more", Quote(Target).c_str(), Ms);
+    }
+    return false;
+}
+
+bool Driver::WaitWindowCommand() {
+    std::wstring Target = Arg(0);
+    DWORD Start = GetTickCount();
+    HWND Found = nullptr;
+    if (!WaitWindow(Target, false, NumberArg(1, TimeoutMs), &Found)) {
+        EnumWindows(ListWindowProc, 0);
+        return Fail("no such window");
+    }
+    Current = Found;
+    char Detail[64];
+    snprintf(Detail, sizeof Detail, " after %.2f s", (GetTickCount() - Start) / 1000.0);
+    return Ok("found " + Quote(CaptionOf(Found)) + " class " + Utf8(ClassOf(Found)) + Detail);
+}
+
+bool Driver::ExpectText(bool Contains) {
+    HWND Item = Control(IdArg(0));
+    if (!Item) return Current ? Fail("no such control") : false;
+    std::wstring Expected = Arg(1), Text;
+    bool Good = Poll(SettleMs, [&] {
+        Text = TextOf(Item);
+        return Contains ? Text.find(Expected) != std::wstring::npos : Text == Expected;
+    });
+    return Good ? Ok(Quote(Text)) : Fail("text is " + Quote(Text));
+}
+
+bool Driver::Type() {
+    int Id = IdArg(0);
+    HWND Item = Control(Id);
+    if (!Item) return Current ? Fail("no such control") : false;
+    std::wstring Text = Arg(1);
+    // WM_SETTEXT does not notify the dialog: send the EN_CHANGE it would get
+    // from a user's typing.
+    SendTimeout(Item, WM_SETTEXT, 0, (LPARAM)Text.c_str());
+    SendTimeout(GetParent(Item), WM_COMMAND, MAKEWPARAM(Id, EN_CHANGE), (LPARAM)Item);
+    std::wstring Now = TextOf(Item);
+    return Now == Text ? Ok(Quote(Now)) : Fail("text is now " + Quote(Now));
+}
+
+bool Driver::SelectList() {
+    int Id = IdArg(0);
+    HWND Item = Control(Id);
+    if (!Item) return Current ? Fail("no such control") : false;
+    const ListMessages* Kind = ListKind(Item);
+    if (!Kind) return Fail("control is a " + Utf8(ClassOf(Item)) + ", not a list");
+    std::vector<std::wstring> Items = ListItems(Item, Kind);
+    std::wstring Wanted = Arg(1);
+    wchar_t* End = nullptr;
+    long Index = wcstol(Wanted.c_str(), &End, 10);
+    if (Wanted.empty() || *End != 0) {
+        Index = -1;
+        for (size_t I = 0; I < Items.size(); I++)
+            if (Items[I] == Wanted) { Index = (long)I; break; }
+        if (Index < 0) return Fail("no item " + Quote(Wanted) + " among " + std::to_string(Items.size()));
+    }
+    if (Index < 0 || Index >= (long)Items.size())
+        return Fail("index out of range: the list has " + std::to_string(Items.size()) + " items");
+    SendTimeout(Item, Kind->SetCurSel, Index, 0);
+    SendTimeout(GetParent(Item), WM_COMMAND, MAKEWPARAM(Id, Kind->SelChange), (LPARAM)Item);
+    if (SendTimeout(Item, Kind->GetCurSel, 0, 0) != Index) return Fail("the selection did not move");
+    return Ok("item " + std::to_string(Index) + " " + Quote(Items[Index]));
+}
+
+bool Driver::ReadList() {
+    HWND Item = Control(IdArg(0));
+    if (!Item) return Current ? Fail("no such control") : false;
+    const ListMessages* Kind = ListKind(Item);
+    if (!Kind) return Fail("control is a " + Utf8(ClassOf(Item)) + ", not a list");
+    std::vector<std::wstring> Items = ListItems(Item, Kind);
+    LRESULT Selected = SendTimeout(Item, Kind->GetCurSel, 0, 0);
+    for (size_t I = 0; I < Items.size(); I++)
+        Log("info   item %u %s%s", (unsigned)I, Quote(Items[I]).c_str(), (LRESULT)I == Selected ? " selected" : "");
+    return Ok(std::to_string(Items.size()) + " items");
+}
+
+bool Driver::ExpectSelected() {
+    HWND Item = Control(IdArg(0));
+    if (!Item) return Current ? Fail("no such control") : false;
+    const ListMessages* Kind = ListKind(Item);
+    if (!Kind) return Fail("control is a " + Utf8(ClassOf(Item)) + ", not a list");
+    std::wstring Expected = Arg(1), Text;
+    bool Good = Poll(SettleMs, [&] {
+        LRESULT Selected = SendTimeout(Item, Kind->GetCurSel, 0, 0);
+        std::vector<std::wstring> Items = ListItems(Item, Kind);
+        Text = Selected >= 0 && Selected < (LRESULT)Items.size() ? Items[Selected] : L"(none)";
+        return Text == Expected;
+    });
+    return Good ? Ok(Quote(Text)) : Fail("selected is " + Quote(Text));
+}
+
+bool Driver::Check(bool Checked) {
+    HWND Item = Control(IdArg(0));
+    if (!Item) return Current ? Fail("no such control") : false;
+    auto InState = [&] { return (SendTimeout(Item, BM_GETCHECK, 0, 0) == BST_CHECKED) == Checked; };
+    if (InState()) return Ok("already so");
+    if (!IsWindowEnabled(Item)) return Fail("control is disabled");
+    // Posted: a click may open a modal dialog, which would block a sender.
+    PostMessageW(Item, BM_CLICK, 0, 0);
+    return Poll(SettleMs, InState) ? Ok("clicked") : Fail("the state did not change");
+}
+
+bool Driver::ExpectChecked(bool Checked) {
+    HWND Item = Control(IdArg(0));
+    if (!Item) return Current ? Fail("no such control") : false;
+    bool Good = Poll(SettleMs, [&] { return (SendTimeout(Item, BM_GETCHECK, 0, 0) == BST_CHECKED) == Checked; });
+    return Good ? Ok(Checked ? "checked" : "unchecked") : Fail(Checked ? "unchecked" : "checked");
+}
+
+bool Driver::Press() {
+    int Id = IdArg(0);
+    HWND Item = Control(Id);
+    if (!Item) return Current ? Fail("no such control") : false;
+    if (!IsWindowEnabled(Item)) return Fail("button " + Quote(TextOf(Item)) + " is disabled");
+    if (!IsWindowVisible(Item)) return Fail("button " + Quote(TextOf(Item)) + " is hidden");
+    // Posted, never sent: a button that opens a modal dialog would block us.
+    PostMessageW(GetParent(Item), WM_COMMAND, MAKEWPARAM(Id, BN_CLICKED), (LPARAM)Item);
+    return Ok("pressed " + Quote(TextOf(Item)));
+}
+
+bool Driver::Answer() {
+    std::wstring Button = Arg(0);
+    int Id = Button == L"ok" ? IDOK : Button == L"yes" ? IDYES : Button == L"no" ? IDNO
+           : Button == L"cancel" ? IDCANCEL : 0;
+    if (!Id) {
+        Log("FAIL %s: answer ok, yes, no or cancel", Step.c_str());
+        throw ScriptError();
+    }
+    std::wstring Caption = Args.size() > 1 ? Args[1] : L"";
+    HWND Box = nullptr;
+    if (!WaitWindow(Caption, true, TimeoutMs, &Box)) {
+        EnumWindows(ListWindowProc, 0);
+        return Fail("no message box" + (Caption.empty() ? std::string() : " captioned " + Quote(Caption)));
+    }
+    bool Centred;
+    std::string Detail = "box " + Quote(CaptionOf(Box)) + " text " + Quote(TextOf(GetDlgItem(Box, MessageBoxTextId))) +
+                         " " + RectText(Box, &Centred);
+    HWND Item = GetDlgItem(Box, Id);
+    if (!Item) return Fail(Detail + ": the box has no such button");
+    PostMessageW(Box, WM_COMMAND, MAKEWPARAM(Id, BN_CLICKED), (LPARAM)Item);
+    if (!Poll(TimeoutMs, [&] { return !IsWindow(Box) || !IsWindowVisible(Box); }))
+        return Fail(Detail + ": the box stayed open");
+    return Ok(Detail);
+}
+
+bool Driver::ExpectState(const char* State) {
+    HWND Item = Control(IdArg(0));
+    if (!Item) return Current ? Fail("no such control") : false;
+    auto Test = [&] {
+        if (!strcmp(State, "visible")) return IsWindowVisible(Item) != 0;
+        if (!strcmp(State, "hidden")) return IsWindowVisible(Item) == 0;
+        if (!strcmp(State, "enabled")) return IsWindowEnabled(Item) != 0;
+        return IsWindowEnabled(Item) == 0;
+    };
+    return Poll(SettleMs, Test) ? Ok(State) : Fail(std::string("not ") + State);
+}
+
+bool Driver::WaitGone() {
+    if (!Current) return Fail("no current window");
+    HWND Wnd = Current;
+    if (!Poll(NumberArg(0, TimeoutMs), [&] { return !IsWindow(Wnd) || !IsWindowVisible(Wnd); }))
+        return Fail(Quote(CaptionOf(Wnd)) + " is still there");
+    Current = nullptr;
+    return Ok("gone");
+}
+
+bool Driver::Screenshot() {
+    std::wstring Name = Arg(0);
+    Log("@@screenshot %s", Utf8(Name).c_str());
+    if (SyncDir.empty()) return Ok("marker only (no --sync)");
+    std::wstring Done = SyncDir + L"\\" + Name + L".done";
+    bool Taken = Poll(15000, [&] { return GetFileAttributesW(Done.c_str()) != INVALID_FILE_ATTRIBUTES; });
+    return Taken ? Ok("taken") : Fail("the shell side did not confirm " + Quote(Done));
+}
+
+// Splits a line into words: blanks separate, double quotes group, with the
+// escapes \" \\ \n \r \t inside quotes.
+std::vector<std::wstring> SplitWords(const std::wstring& Line) {
+    std::vector<std::wstring> Words;
+    size_t I = 0;
+    while (I < Line.size()) {
+        while (I < Line.size() && iswspace(Line[I])) I++;
+        if (I >= Line.size()) break;
+        std::wstring Word;
+        if (Line[I] == L'"') {
+            for (I++; I < Line.size() && Line[I] != L'"'; I++) {
+                if (Line[I] == L'\\' && I + 1 < Line.size()) {
+                    wchar_t Next = Line[++I];
+                    Word += Next == L'n' ? L'\n' : Next == L'r' ? L'\r' : Next == L't' ? L'\t' : Next;
+                } else {
+                    Word += Line[I];
+                }
+            }
+            if (I >= Line.size()) throw ScriptError();   // unterminated quote
+            I++;
+        } else {
+            while (I < Line.size() && !iswspace(Line[I])) Word += Line[I++];
+        }
+        Words.push_back(Word);
+    }
+    return Words;
+}
+
+bool Driver::Execute(const std::string& Line) {
+    Step = Line;
+    std::vector<std::wstring> Words;
+    try {
+        Words = SplitWords(Wide(Line));
+    } catch (ScriptError&) {
+        Log("FAIL %s: unterminated quote", Step.c_str());
+        throw;
+    }
+    if (Words.empty() || (!Words[0].empty() && Words[0][0] == L'#')) return true;
+    std::wstring Command = Words[0];
+    Args.assign(Words.begin() + 1, Words.end());
+
+    if (Command == L"wait-window") return WaitWindowCommand();
+    if (Command == L"expect-caption") {
+        if (!NeedCurrent()) return false;
+        std::wstring Caption = CaptionOf(Current);
+        return Caption == Arg(0) ? Ok(Quote(Caption)) : Fail("caption is " + Quote(Caption));
+    }
+    if (Command == L"read-text") {
+        HWND Item = Control(IdArg(0));
+        if (!Item) return Current ? Fail("no such control") : false;
+        return Ok(Quote(TextOf(Item)));
+    }
+    if (Command == L"expect-text") return ExpectText(false);
+    if (Command == L"expect-text-contains") return ExpectText(true);
+    if (Command == L"type") return Type();
+    if (Command == L"select-list") return SelectList();
+    if (Command == L"read-list") return ReadList();
+    if (Command == L"expect-selected") return ExpectSelected();
+    if (Command == L"check") return Check(true);
+    if (Command == L"uncheck") return Check(false);
+    if (Command == L"expect-checked") return ExpectChecked(true);
+    if (Command == L"expect-unchecked") return ExpectChecked(false);
+    if (Command == L"press") return Press();
+    if (Command == L"answer") return Answer();
+    if (Command == L"rect" || Command == L"expect-centred") {
+        if (!NeedCurrent()) return false;
+        bool Centred;
+        std::string Detail = RectText(Current, &Centred);
+        return Command == L"rect" || Centred ? Ok(Detail) : Fail(Detail);
+    }
+    if (Command == L"visible") return ExpectState("visible");
+    if (Command == L"hidden") return ExpectState("hidden");
+    if (Command == L"enabled") return ExpectState("enabled");
+    if (Command == L"disabled") return ExpectState("disabled");
+    if (Command == L"dump") {
+        if (!NeedCurrent()) return false;
+        DumpWindow(Current);
+        return Ok("done");
+    }
+    if (Command == L"list-windows") {
+        EnumWindows(ListWindowProc, 0);
+        return Ok("done");
+    }
+    if (Command == L"close") {
+        if (!NeedCurrent()) return false;
+        PostMessageW(Current, WM_CLOSE, 0, 0);
+        return Ok("posted WM_CLOSE to " + Quote(CaptionOf(Current)));
+    }
+    if (Command == L"wait-gone") return WaitGone();
+    if (Command == L"sleep") {
+        Sleep(NumberArg(0, 0));
+        return Ok("slept");
+    }
+    if (Command == L"screenshot") return Screenshot();
+    Log("FAIL %s: unknown command", Step.c_str());
+    throw ScriptError();
+}
+
+bool Driver::Run(const std::vector<std::string>& Lines) {
+    for (const std::string& Line : Lines) {
+        if (!Execute(Line)) {
+            // What was on the screen when it failed.
+            Log("info visible windows:");
+            EnumWindows(ListWindowProc, 0);
+            if (Current && IsWindow(Current)) DumpWindow(Current);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReadScript(const char* Path, std::vector<std::string>* Lines) {
+    FILE* File = fopen(Path, "rb");
+    if (!File) return false;
+    std::string Text;
+    char Buffer[4096];
+    size_t Count;
+    while ((Count = fread(Buffer, 1, sizeof Buffer, File)) > 0) Text.append(Buffer, Count);
+    fclose(File);
+    if (Text.compare(0, 3, "\xEF\xBB\xBF") == 0) Text.erase(0, 3);
+    size_t Start = 0;
+    while (Start < Text.size()) {
+        size_t End = Text.find('\n', Start);
+        if (End == std::string::npos) End = Text.size();
+        std::string Line = Text.substr(Start, End - Start);
+        if (!Line.empty() && Line.back() == '\r') Line.pop_back();
+        Lines->push_back(Line);
+        Start = End + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The log is read on Linux: plain "\n" line ends.
+    _setmode(_fileno(stdout), _O_BINARY);
+    int TimeoutMs = 30000;
+    std::wstring SyncDir;
+    std::vector<std::string> Lines;
+    bool HaveScript = false;
+    for (int I = 1; I < argc; I++) {
+        std::string Option = argv[I];
+        if (Option == "--sync" && I + 1 < argc) {
+            SyncDir = Wide(argv[++I]);
+        } else if (Option == "--timeout" && I + 1 < argc) {
+            TimeoutMs = atoi(argv[++I]);
+        } else if (Option == "-c" && I + 1 < argc) {
+            Lines.push_back(argv[++I]);
+            HaveScript = true;
+        } else if (!HaveScript && Option[0] != '-') {
+            if (!ReadScript(argv[I], &Lines)) {
+                fprintf(stderr, "tarn-driver: cannot read %s\n", argv[I]);
+                return 2;
+            }
+            HaveScript = true;
+        } else {
+            fprintf(stderr, "usage: tarn-driver [--sync DIR] [--timeout MS] SCRIPT | -c COMMAND ...\n");
+            return 2;
+        }
+    }
+    if (!HaveScript) {
+        fprintf(stderr, "usage: tarn-driver [--sync DIR] [--timeout MS] SCRIPT | -c COMMAND ...\n");
+        return 2;
+    }
+    Driver Session(TimeoutMs, SyncDir);
+    try {
+        return Session.Run(Lines) ? 0 : 1;
+    } catch (ScriptError&) {
+        return 2;
+    }
+}

@@ -1,0 +1,149 @@
+# Helpers for the end-to-end tests (tests/e2e/*.sh). A test sources this file,
+# starts the program under test with E2eStart, works its windows with
+# E2eDriver (tests/driver/TarnDriver.cpp documents the command language),
+# checks the logs with the E2eExpect helpers and ends with E2eFinish.
+#
+# scripts/test.sh runs every test in one shared Wine session. Run alone
+# (bash tests/e2e/NAME.sh) a test starts a private session of its own.
+# Artifacts (program output, driver scripts and logs, screenshots) go to
+# $TARN_ARTIFACTS, by default build/test-artifacts/<test name>.
+
+set -u
+TARN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+E2eName=$(basename "$0" .sh)
+TARN_ARTIFACTS=${TARN_ARTIFACTS:-$TARN_ROOT/build/test-artifacts/$E2eName}
+TARN_WIN_BUILD=${TARN_WIN_BUILD:-$TARN_ROOT/build/win64}
+TARN_TARNPACK=${TARN_TARNPACK:-$TARN_ROOT/build/host/src/pack/tarnpack}
+TARN_STUB=${TARN_STUB:-$TARN_WIN_BUILD/src/setup/tarn-setup.exe}
+TARN_DRIVER=${TARN_DRIVER:-$TARN_WIN_BUILD/tests/tarn-driver.exe}
+mkdir -p "$TARN_ARTIFACTS"
+
+# shellcheck source=../../scripts/wine-session.sh
+source "$TARN_ROOT/scripts/wine-session.sh"
+
+E2ePids=()
+E2eFailures=0
+
+E2eLog() { printf '[%s] %s\n' "$E2eName" "$*"; }
+
+# Ends the programs this test started, then its own session if it has one.
+E2eCleanup() {
+  local Pid
+  for Pid in "${E2ePids[@]}"; do
+    kill "$Pid" 2>/dev/null
+  done
+  for Pid in "${E2ePids[@]}"; do
+    wait "$Pid" 2>/dev/null
+  done
+  E2ePids=()
+  WineSessionStop
+}
+trap E2eCleanup EXIT
+trap 'exit 130' INT TERM
+
+if [ -z "${TARN_WINE_SESSION:-}" ]; then
+  WineSessionStart always || { E2eLog "no Wine session"; exit 1; }
+fi
+
+# A Linux path as the Windows programs of the prefix see it (drive Z: is /).
+E2eWinPath() {
+  local Path=$1
+  printf 'Z:%s' "${Path//\//\\}"
+}
+
+# Marks the test failed without stopping it, so that one run shows every fault.
+E2eFail() {
+  E2eFailures=$((E2eFailures + 1))
+  E2eLog "FAIL: $*"
+}
+
+# Skips the rest of the test with a failure when a needed file is missing.
+E2eRequire() {
+  local File
+  for File in "$@"; do
+    if [ ! -e "$File" ]; then
+      E2eFail "missing $File (build it first: scripts/build.sh)"
+      exit 1
+    fi
+  done
+}
+
+# E2eStart NAME EXE [ARGS...]: starts a Windows program in the background; its
+# stdout goes to $TARN_ARTIFACTS/NAME.out, stderr to NAME.err. Sets E2eLastPid.
+E2eStart() {
+  local Name=$1; shift
+  "$TARN_WINE" "$@" </dev/null >"$TARN_ARTIFACTS/$Name.out" 2>"$TARN_ARTIFACTS/$Name.err" &
+  E2eLastPid=$!
+  E2ePids+=("$E2eLastPid")
+  E2eLog "started $Name: $* (pid $E2eLastPid)"
+}
+
+# E2eWait PID [SECONDS]: waits for a started program; returns its exit code,
+# or 124 (and ends it) when it is still running after SECONDS (default 60).
+E2eWait() {
+  local Pid=$1 Limit=${2:-60} Tenths=0
+  while kill -0 "$Pid" 2>/dev/null; do
+    if [ "$Tenths" -ge $((Limit * 10)) ]; then
+      kill "$Pid" 2>/dev/null
+      wait "$Pid" 2>/dev/null
+      return 124
+    fi
+    sleep 0.1
+    Tenths=$((Tenths + 1))
+  done
+  wait "$Pid"
+}
+
+# E2eScreenshot NAME: the whole screen into $TARN_ARTIFACTS/NAME.png.
+E2eScreenshot() {
+  import -window root "$TARN_ARTIFACTS/$1.png" 2>/dev/null || E2eLog "screenshot $1 failed"
+}
+
+# E2eDriver NAME [DRIVER OPTIONS...] < SCRIPT: runs a driver script (read from
+# stdin) and keeps it as NAME.script, its log as NAME.log. Screenshots asked
+# for by the script are taken here while the driver waits. Returns the
+# driver's exit code (0 when every step passed).
+E2eDriver() {
+  local Name=$1; shift
+  local Script="$TARN_ARTIFACTS/$Name.script" Log="$TARN_ARTIFACTS/$Name.log"
+  local SyncDir="$TARN_ARTIFACTS/.sync-$Name"
+  cat >"$Script"
+  rm -rf "$SyncDir"
+  mkdir -p "$SyncDir"
+  "$TARN_WINE" "$TARN_DRIVER" --sync "$(E2eWinPath "$SyncDir")" "$@" "$(E2eWinPath "$Script")" </dev/null 2>&1 |
+    while IFS= read -r Line; do
+      printf '%s\n' "$Line" >>"$Log"
+      printf '  %s\n' "$Line"
+      case "$Line" in
+        "@@screenshot "*)
+          E2eScreenshot "${Line#@@screenshot }"
+          : >"$SyncDir/${Line#@@screenshot }.done"
+          ;;
+      esac
+    done
+  local Result=${PIPESTATUS[0]}
+  rm -rf "$SyncDir"
+  [ "$Result" = 0 ] || E2eLog "driver script $Name ended with $Result"
+  return "$Result"
+}
+
+# E2eExpectLine FILE REGEX [WHAT]: FILE has a line matching the extended REGEX.
+E2eExpectLine() {
+  local File=$1 Pattern=$2 What=${3:-$2}
+  grep -q -E -- "$Pattern" "$File" 2>/dev/null || E2eFail "$What (no line /$Pattern/ in $(basename "$File"))"
+}
+
+# E2eExpectEqual ACTUAL EXPECTED WHAT
+E2eExpectEqual() {
+  [ "$1" = "$2" ] || E2eFail "$3: got '$1', expected '$2'"
+}
+
+# The last thing a test calls: its exit code is the verdict.
+E2eFinish() {
+  if [ "$E2eFailures" = 0 ]; then
+    E2eLog "passed"
+    exit 0
+  fi
+  E2eLog "$E2eFailures failure(s); artifacts in $TARN_ARTIFACTS"
+  exit 1
+}

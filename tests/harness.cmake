@@ -1,0 +1,16 @@
+# The end-to-end harness: the driver that works the windows of a program
+# under test, and a probe of the support library's message boxes for it.
+# Both are Win32 programs run under Wine by tests/e2e/*.sh, not by ctest.
+if(WIN32)
+  add_executable(tarn-driver ${CMAKE_CURRENT_SOURCE_DIR}/driver/TarnDriver.cpp)
+  target_compile_options(tarn-driver PRIVATE -Wall -Wextra)
+  target_link_options(tarn-driver PRIVATE -static)
+
+  # The probe needs the shell module of the support library.
+  if(EXISTS ${CMAKE_SOURCE_DIR}/src/support/oxShell.cpp)
+    add_executable(tarn-msgbox-probe ${CMAKE_CURRENT_SOURCE_DIR}/driver/MsgBoxProbe.cpp)
+    target_link_libraries(tarn-msgbox-probe PRIVATE tarn_support_win)
+    target_compile_options(tarn-msgbox-probe PRIVATE -Wall -Wextra)
+    target_link_options(tarn-msgbox-probe PRIVATE -static)
+  endif()
+endif()
