@@ -1,10 +1,291 @@
-// Placeholder until the builder lands: the command exists but refuses.
+// The build command: argument handling, the order of the work (scan, check,
+// read, pack, write beside the target, verify, rename), progress and summary.
+// The checks live in ProjectChecks, the archive writing in the codec.
 #include "BuildCommand.h"
 
-#include <cstdio>
+#include "Diagnostics.h"
+#include "ProjectChecks.h"
+#include "ProjectScan.h"
+#include "SetupVerify.h"
+#include "StoredArchive.h"
 
-int RunBuildCommand(int, char**)
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace PackBuild;
+
+namespace {
+
+enum ExitStatus { ExitOk = 0, ExitFailed = 1, ExitUsage = 2 };
+
+const char StubFileName[] = "tarn-setup.exe";
+const char StubEnvironment[] = "TARN_STUB";
+
+const char UsageText[] =
+    "usage: tarnpack build PROJECT -o SETUP.EXE [--stub FILE] [--level N] [--store] [--no-verify]\n"
+    "  PROJECT       folder with Presetup/ (setup resources) and Data/ (files to install)\n"
+    "  -o FILE       the setup program to write\n"
+    "  --stub FILE   the setup stub (default: $TARN_STUB, else tarn-setup.exe beside tarnpack)\n"
+    "  --level N     compression level\n"
+    "  --store       store the files without compression\n"
+    "  --no-verify   do not read the result back with the setup's reader\n";
+
+struct BuildOptions {
+    std::string Project;
+    std::string Output;
+    std::string Stub;
+    int Level = -1; // the codec's default
+    bool Store = false;
+    bool Verify = true;
+};
+
+// One line on stderr rewritten in place, only when stderr is a terminal.
+class ProgressLine {
+public:
+    ProgressLine() : Enabled(isatty(fileno(stderr)) != 0) {}
+    void Show(const char* Phase, uint64_t Done, uint64_t Total)
+    {
+        if (!Enabled) return;
+        auto Now = std::chrono::steady_clock::now();
+        if (Done < Total && Now - LastShown < std::chrono::milliseconds(100)) return;
+        LastShown = Now;
+        int Percent = Total ? (int)(Done * 100 / Total) : 100;
+        std::fprintf(stderr, "\r%-10s %3d%%  %.1f of %.1f MB ", Phase, Percent, Done / 1e6, Total / 1e6);
+        std::fflush(stderr);
+        Dirty = true;
+    }
+    void Clear()
+    {
+        if (!Dirty) return;
+        std::fprintf(stderr, "\r%60s\r", "");
+        std::fflush(stderr);
+        Dirty = false;
+    }
+
+private:
+    bool Enabled;
+    bool Dirty = false;
+    std::chrono::steady_clock::time_point LastShown{};
+};
+
+int UsageError(const std::string& Text)
 {
-    std::fprintf(stderr, "tarnpack: build is not available yet\n");
-    return 2;
+    std::fprintf(stderr, "tarnpack build: %s\n%s", Text.c_str(), UsageText);
+    return ExitUsage;
+}
+
+bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::string& Problem)
+{
+    for (int I = 0; I < ArgCount; ++I) {
+        std::string Arg = Args[I];
+        bool HasValue = I + 1 < ArgCount;
+        if (Arg == "-o" || Arg == "--stub" || Arg == "--level") {
+            if (!HasValue) {
+                Problem = Arg + " needs a value";
+                return false;
+            }
+            std::string Value = Args[++I];
+            if (Arg == "-o") {
+                Options.Output = Value;
+            } else if (Arg == "--stub") {
+                Options.Stub = Value;
+            } else {
+                char* End = nullptr;
+                long Level = std::strtol(Value.c_str(), &End, 10);
+                if (Value.empty() || *End || Level < 0 || Level > 9) {
+                    Problem = "--level takes a number from 0 to 9";
+                    return false;
+                }
+                Options.Level = (int)Level;
+            }
+        } else if (Arg == "--store") {
+            Options.Store = true;
+        } else if (Arg == "--no-verify") {
+            Options.Verify = false;
+        } else if (!Arg.empty() && Arg[0] == '-') {
+            Problem = "unknown option " + Arg;
+            return false;
+        } else if (Options.Project.empty()) {
+            Options.Project = Arg;
+        } else {
+            Problem = "more than one project given";
+            return false;
+        }
+    }
+    if (Options.Project.empty()) Problem = "no project folder given";
+    else if (Options.Output.empty()) Problem = "no output file given (-o)";
+    return Problem.empty();
+}
+
+// --stub, else $TARN_STUB, else tarn-setup.exe in the folder of this program.
+std::string FindStub(const std::string& Given, std::string& Tried)
+{
+    if (!Given.empty()) return Given;
+    if (const char* FromEnvironment = std::getenv(StubEnvironment)) {
+        if (*FromEnvironment) return FromEnvironment;
+    }
+    std::error_code Error;
+    fs::path Self = fs::read_symlink("/proc/self/exe", Error);
+    if (!Error) {
+        fs::path Beside = Self.parent_path() / StubFileName;
+        if (fs::is_regular_file(Beside, Error)) return Beside.string();
+        Tried = Beside.string();
+    }
+    return std::string();
+}
+
+bool ReadFileBytes(const fs::path& Path, std::vector<uint8_t>& Bytes)
+{
+    std::ifstream In(Path, std::ios::binary);
+    if (!In) return false;
+    Bytes.assign(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
+    return !In.bad();
+}
+
+bool WriteFileBytes(const fs::path& Path, const std::vector<uint8_t>& Stub, const std::vector<uint8_t>& Archive)
+{
+    std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
+    if (!Out) return false;
+    Out.write((const char*)Stub.data(), (std::streamsize)Stub.size());
+    Out.write((const char*)Archive.data(), (std::streamsize)Archive.size());
+    Out.close();
+    return !Out.fail();
+}
+
+struct PackInput {
+    const ProjectFile* File;
+    std::vector<uint8_t> Data;
+    uint32_t DosTime;
+};
+
+std::string FormatSize(uint64_t Bytes)
+{
+    char Text[32];
+    if (Bytes < 10 * 1024) std::snprintf(Text, sizeof Text, "%llu bytes", (unsigned long long)Bytes);
+    else if (Bytes < 10 * 1024 * 1024) std::snprintf(Text, sizeof Text, "%.1f KiB", Bytes / 1024.0);
+    else std::snprintf(Text, sizeof Text, "%.1f MiB", Bytes / (1024.0 * 1024.0));
+    return Text;
+}
+
+std::vector<uint8_t> PackArchive(const std::vector<PackInput>& Inputs, const BuildOptions& Options,
+                                 ProgressLine& Progress)
+{
+    (void)Options;
+    std::vector<StoredEntry> Entries;
+    for (const PackInput& Input : Inputs)
+        Entries.push_back({Input.File->ArchiveName, &Input.Data, Input.DosTime});
+    Progress.Show("packing", 0, 1);
+    return WriteStoredArchive(Entries);
+}
+
+} // namespace
+
+int RunBuildCommand(int ArgCount, char** Args)
+{
+    BuildOptions Options;
+    std::string Problem;
+    if (!ParseArguments(ArgCount, Args, Options, Problem)) return UsageError(Problem);
+
+    auto Started = std::chrono::steady_clock::now();
+    std::error_code Error;
+    if (!fs::is_directory(Options.Project, Error)) {
+        std::fprintf(stderr, "tarnpack build: %s is not a folder\n", Options.Project.c_str());
+        return ExitFailed;
+    }
+    std::string Tried;
+    StubImage Stub;
+    Stub.Path = FindStub(Options.Stub, Tried);
+    if (Stub.Path.empty()) {
+        std::fprintf(stderr, "tarnpack build: no stub given; use --stub FILE or set %s%s%s\n", StubEnvironment,
+                     Tried.empty() ? "" : " (not found: ", Tried.empty() ? "" : (Tried + ")").c_str());
+        return ExitUsage;
+    }
+
+    DiagnosticList Checks;
+    if (!ReadFileBytes(Stub.Path, Stub.Bytes)) Checks.Error(Stub.Path, 0, "cannot read the stub");
+    else CheckStub(Stub, Checks);
+    ProjectTree Tree = ScanProject(Options.Project, Checks);
+    CheckProject(Tree, Checks);
+    Checks.Print(stderr);
+    if (Checks.ErrorCount() > 0) {
+        std::fprintf(stderr, "tarnpack build: %d error(s), %d warning(s); nothing written\n", Checks.ErrorCount(),
+                     Checks.WarningCount());
+        return ExitFailed;
+    }
+
+    // Presetup first: the setup unpacks it before anything else and stops at
+    // the first entry outside it.
+    std::vector<PackInput> Inputs;
+    uint64_t InputSize = 0;
+    for (const std::vector<ProjectFile>* Group : {&Tree.Presetup, &Tree.Data})
+        for (const ProjectFile& File : *Group) {
+            PackInput Input{&File, {}, DosTimeFromUnixTime(File.ModifiedUnix)};
+            if (!ReadFileBytes(File.SourcePath, Input.Data)) {
+                std::fprintf(stderr, "%s: error: cannot be read; nothing written\n", File.RelativePath.c_str());
+                return ExitFailed;
+            }
+            InputSize += Input.Data.size();
+            Inputs.push_back(std::move(Input));
+        }
+
+    ProgressLine Progress;
+    std::vector<uint8_t> Archive = PackArchive(Inputs, Options, Progress);
+    Progress.Clear();
+    uint64_t SetupSize = Stub.Bytes.size() + Archive.size();
+    if (SetupSize >= MaxPayloadSize) {
+        std::fprintf(stderr, "tarnpack build: the setup would be %llu bytes; it must stay below 2 GiB; "
+                             "nothing written\n", (unsigned long long)SetupSize);
+        return ExitFailed;
+    }
+
+    // Written beside the target and renamed only after the check, so a failed
+    // build never leaves a setup that looks finished.
+    fs::path Output = Options.Output;
+    fs::path Partial = Output;
+    Partial += ".partial";
+    if (!WriteFileBytes(Partial, Stub.Bytes, Archive)) {
+        fs::remove(Partial, Error);
+        std::fprintf(stderr, "tarnpack build: cannot write %s\n", Partial.string().c_str());
+        return ExitFailed;
+    }
+    if (Options.Verify) {
+        std::vector<ExpectedEntry> Expected;
+        for (const PackInput& Input : Inputs) Expected.push_back({Input.File->ArchiveName, &Input.Data});
+        auto Report = [&](uint64_t Done, uint64_t Total) { Progress.Show("verifying", Done, Total); };
+        bool Verified = VerifySetupFile(Partial.string(), Expected, Report, Problem);
+        Progress.Clear();
+        if (!Verified) {
+            fs::remove(Partial, Error);
+            std::fprintf(stderr, "tarnpack build: verification failed: %s; nothing written\n", Problem.c_str());
+            return ExitFailed;
+        }
+    }
+    fs::permissions(Partial, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec, Error);
+    fs::rename(Partial, Output, Error);
+    if (Error) {
+        fs::remove(Partial, Error);
+        std::fprintf(stderr, "tarnpack build: cannot create %s\n", Output.string().c_str());
+        return ExitFailed;
+    }
+
+    double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count();
+    double Ratio = InputSize ? 100.0 * Archive.size() / InputSize : 0.0;
+    std::printf("%s: %zu files (%zu Presetup, %zu Data), %s packed to %s (%.1f %%), %.1f MB/s%s\n",
+                Output.string().c_str(), Inputs.size(), Tree.Presetup.size(), Tree.Data.size(),
+                FormatSize(InputSize).c_str(), FormatSize(Archive.size()).c_str(), Ratio,
+                Seconds > 0 ? InputSize / 1e6 / Seconds : 0.0, Options.Verify ? ", verified" : "");
+    std::printf("  stub %s + archive %s = %s; %d warning(s)\n", FormatSize(Stub.Bytes.size()).c_str(),
+                FormatSize(Archive.size()).c_str(), FormatSize(SetupSize).c_str(), Checks.WarningCount());
+    return ExitOk;
 }

@@ -1,5 +1,8 @@
-// `tarnpack build PROJECT -o setup.exe [--stub FILE] [--level N]`.
+// `tarnpack build PROJECT -o setup.exe [--stub FILE] [--level N] [--store] [--no-verify]`:
+// checks a setup project, packs Presetup/ and Data/ into one solid archive,
+// appends it to the stub and verifies the result with the stub's reader.
 #pragma once
 
-// Arguments after the word "build". Returns the process exit status.
+// Arguments after the word "build". Returns the process exit status:
+// 0 built, 1 the checks or the verification failed, 2 wrong usage.
 int RunBuildCommand(int ArgCount, char** Args);

@@ -1,0 +1,600 @@
+// Project checks; see ProjectChecks.h. Each check names the file and line it is
+// about, and says what the setup would do, so the message can be acted on.
+#include "ProjectChecks.h"
+
+#include "IniReader.h"
+
+#include <cstring>
+#include <map>
+#include <set>
+
+namespace PackBuild {
+
+namespace {
+
+const char* const WizardTemplates[] = {
+    "DLG_LANGUAGE", "DLG_WELCOME", "DLG_LICENSE", "DLG_README", "DLG_DIR",
+    "DLG_START", "DLG_REBOOT", "DLG_FINISH", "DLG_NOTFINISH",
+};
+// Templates the stub has but that cannot be left with Back/Next/Cancel.
+const char* const OtherTemplates[] = {"DLG_PROGRESS", "DLG_MESSAGE", "DLG_PRESETUP"};
+
+const char* const ColorKeys[] = {
+    "GradientTopColor", "GradientBottomColor", "MainTitleShadowColor", "DialogTitleShadowColor",
+};
+const char* const FontKeys[] = {"MainTitleFont", "DialogTitleFont"};
+struct BoolKey {
+    const char* Section;
+    const char* Key;
+};
+const BoolKey BoolKeys[] = {
+    {"Config", "Uninstall"},
+    {"Display", "ShowMainWindow"},
+    {"Display", "MainTitleShadow"},
+    {"Display", "DialogTitleShadow"},
+};
+const char* const RegistryRoots[] = {"HKCR\\", "HKCU\\", "HKLM\\"};
+const size_t RegistryRootLength = 5;
+const char DefaultLanguage[] = "ENG";
+const char InstructionExtension[] = ".ins";
+// Characters Windows does not allow in a file name.
+const char ForbiddenNameChars[] = "<>:\"|?*";
+
+const size_t DataPrefixLength = 5; // "Data\"
+
+// A loaded INI file of the Presetup group with the name messages use.
+struct ScriptFile {
+    const ProjectFile* File = nullptr;
+    IniDocument Doc;
+};
+
+struct CheckContext {
+    const ProjectTree& Tree;
+    DiagnosticList& Out;
+    std::vector<std::string> Languages;
+    std::vector<std::pair<std::string, std::string>> VariableOrder; // [Variables], file order
+    std::set<const ProjectFile*> Installed;
+};
+
+bool StartsWithText(const std::string& Text, const std::string& Prefix)
+{
+    return Text.size() >= Prefix.size() && SameText(Text.substr(0, Prefix.size()), Prefix);
+}
+
+// Presetup files land side by side in one folder, so they are found by their
+// file-name part, without regard to case (as Windows finds files).
+const ProjectFile* FindPresetupFile(const ProjectTree& Tree, const std::string& Name)
+{
+    for (const ProjectFile& File : Tree.Presetup)
+        if (SameText(FileNamePart(File.ArchiveName), Name)) return &File;
+    return nullptr;
+}
+
+const ProjectFile* FindDataFile(const ProjectTree& Tree, const std::string& Source)
+{
+    for (const ProjectFile& File : Tree.Data)
+        if (SameText(File.ArchiveName.substr(DataPrefixLength), Source)) return &File;
+    return nullptr;
+}
+
+bool LoadScript(const ProjectTree& Tree, const std::string& Name, ScriptFile& Script, DiagnosticList& Out)
+{
+    Script.File = FindPresetupFile(Tree, Name);
+    if (!Script.File) return false;
+    if (!Script.Doc.Load(Script.File->SourcePath.string())) {
+        Out.Error(Script.File->RelativePath, 0, "cannot be read");
+        return false;
+    }
+    return true;
+}
+
+// The values the checks can know at build time: the script's own variables
+// (exact case, as the stub replaces them). Built-in ones depend on the target.
+std::string ExpandKnown(const CheckContext& Context, const std::string& Text)
+{
+    std::string Result = Text;
+    for (const auto& Variable : Context.VariableOrder) {
+        std::string Pattern = "%" + Variable.first + "%";
+        std::string Next;
+        size_t From = 0;
+        for (;;) {
+            size_t At = Result.find(Pattern, From);
+            if (At == std::string::npos) break;
+            Next += Result.substr(From, At - From) + Variable.second;
+            From = At + Pattern.size();
+        }
+        Result = Next + Result.substr(From);
+    }
+    return Result;
+}
+
+bool HasReference(const std::string& Text)
+{
+    size_t Open = Text.find('%');
+    return Open != std::string::npos && Text.find('%', Open + 1) != std::string::npos;
+}
+
+std::string BlankHint(const std::string& Word)
+{
+    if (!Word.empty() && (Word.front() == ' ' || Word.back() == ' ' || Word.front() == '\t'))
+        return " (blanks around a word belong to it: write the list without spaces)";
+    return "";
+}
+
+// --- names and sizes ---------------------------------------------------------
+
+void CheckNameChars(const ProjectFile& File, DiagnosticList& Out)
+{
+    if (File.ArchiveName.size() > MaxArchiveNameLength)
+        Out.Error(File.RelativePath, 0,
+                  "archive name is " + std::to_string(File.ArchiveName.size()) +
+                      " bytes long; the setup reads at most " + std::to_string(MaxArchiveNameLength));
+    bool NonAscii = false;
+    std::string Component;
+    for (size_t I = 0; I <= File.ArchiveName.size(); ++I) {
+        char Ch = I < File.ArchiveName.size() ? File.ArchiveName[I] : '\\';
+        if (Ch == '\\') {
+            if (!Component.empty() && (Component.back() == '.' || Component.back() == ' '))
+                Out.Error(File.RelativePath, 0,
+                          "\"" + Component + "\" ends in a dot or blank, which Windows drops from names");
+            Component.clear();
+            continue;
+        }
+        Component += Ch;
+        unsigned char Code = (unsigned char)Ch;
+        if (Code < 32 || std::strchr(ForbiddenNameChars, Ch)) {
+            Out.Error(File.RelativePath, 0, "name holds a character Windows does not allow in file names");
+            return;
+        }
+        if (Code >= 128) NonAscii = true;
+    }
+    if (NonAscii)
+        Out.Warning(File.RelativePath, 0,
+                    "name is not plain ASCII; Windows reads its bytes in the system's ANSI code page");
+}
+
+void CheckNamesAndSizes(CheckContext& Context)
+{
+    const ProjectTree& Tree = Context.Tree;
+    DiagnosticList& Out = Context.Out;
+    uint64_t DataSize = 0, AllSize = 0;
+    for (const ProjectFile& File : Tree.Presetup) {
+        CheckNameChars(File, Out);
+        AllSize += File.Size;
+    }
+    for (const ProjectFile& File : Tree.Data) {
+        CheckNameChars(File, Out);
+        DataSize += File.Size;
+        AllSize += File.Size;
+    }
+    if (DataSize >= MaxPayloadSize)
+        Out.Error(DataFolder, 0,
+                  "payload is " + std::to_string(DataSize) + " bytes; the setup counts sizes in signed 32 bits "
+                  "and needs it below 2 GiB");
+    else if (AllSize >= MaxPayloadSize)
+        Out.Error("", 0, "the project's files come to " + std::to_string(AllSize) +
+                             " bytes; the setup file must stay below 2 GiB");
+
+    // The presetup stage stops at the first entry its mask does not select, and
+    // puts every entry into one folder under its file-name part.
+    std::map<std::string, const ProjectFile*> Flat;
+    for (const ProjectFile& File : Tree.Presetup) {
+        if (!MaskSelects(File.ArchiveName, PresetupFolder))
+            Out.Error(File.RelativePath, 0,
+                      "Presetup file without \".\" in its name: the setup's unpacking would stop there "
+                      "and leave the rest of Presetup behind");
+        std::string Key = UpperAscii(FileNamePart(File.ArchiveName));
+        auto Found = Flat.find(Key);
+        if (Found != Flat.end())
+            Out.Error(File.RelativePath, 0,
+                      "same file name as " + Found->second->RelativePath +
+                          ": Presetup files are unpacked into one folder and would overwrite each other");
+        else
+            Flat[Key] = &File;
+    }
+
+    std::map<std::string, const ProjectFile*> DataNames;
+    for (const ProjectFile& File : Tree.Data) {
+        if (!MaskSelects(File.ArchiveName, DataFolder))
+            Out.Warning(File.RelativePath, 0,
+                        "Data file without \".\" in its name can never be installed (the setup selects "
+                        "\"Data\\*.*\")");
+        std::string Key = UpperAscii(File.ArchiveName);
+        auto Found = DataNames.find(Key);
+        if (Found != DataNames.end())
+            Out.Error(File.RelativePath, 0,
+                      "differs from " + Found->second->RelativePath +
+                          " only in case; on Windows they are one file");
+        else
+            DataNames[Key] = &File;
+    }
+}
+
+// --- Tarn.ini ------------------------------------------------------------------
+
+void CheckColor(const ScriptFile& Ini, const std::string& Key, DiagnosticList& Out)
+{
+    const IniEntry* Entry = Ini.Doc.Find("Display", Key);
+    int32_t Value;
+    if (Entry && !ParseScriptInteger(Entry->Value, Value))
+        Out.Warning(Ini.File->RelativePath, Entry->Line,
+                    Key + " \"" + Entry->Value + "\" is not a number (decimal, or hexadecimal after \"$\"); "
+                    "the setup uses the default colour");
+}
+
+void CheckFontSpec(const ScriptFile& Ini, const std::string& Key, DiagnosticList& Out)
+{
+    const IniEntry* Entry = Ini.Doc.Find("Display", Key);
+    if (!Entry) return;
+    std::vector<std::string> Words = SplitWords(Entry->Value, ',');
+    int32_t Value;
+    if (Words.size() < 3 || !ParseScriptInteger(Words[2], Value))
+        Out.Warning(Ini.File->RelativePath, Entry->Line,
+                    Key + " \"" + Entry->Value + "\": the colour (third field) is not a number; "
+                    "write face,size,colour,styles without empty fields");
+}
+
+void CheckBooleans(const ScriptFile& Ini, DiagnosticList& Out)
+{
+    for (const BoolKey& Key : BoolKeys) {
+        const IniEntry* Entry = Ini.Doc.Find(Key.Section, Key.Key);
+        if (Entry && Entry->Value != "0" && Entry->Value != "1")
+            Out.Warning(Ini.File->RelativePath, Entry->Line,
+                        std::string(Key.Key) + " \"" + Entry->Value + "\" reads as false: only \"1\" is true");
+    }
+}
+
+bool IsWizardTemplate(const std::string& Name)
+{
+    for (const char* Each : WizardTemplates)
+        if (Name == Each) return true;
+    return false;
+}
+
+// Returns the dialog names (upper-cased) of every sequence.
+std::vector<std::string> CheckSequences(const ScriptFile& Ini, DiagnosticList& Out)
+{
+    std::vector<std::string> Names;
+    for (const char* Key : {"PreInstallDialogSequence", "PostInstallDialogSequence"}) {
+        const IniEntry* Entry = Ini.Doc.Find("Config", Key);
+        if (!Entry) continue;
+        for (const std::string& Word : SplitWords(Entry->Value, ',')) {
+            std::string Name = UpperAscii(Word);
+            Names.push_back(Name);
+            if (IsWizardTemplate(Name)) continue;
+            bool Other = false;
+            for (const char* Each : OtherTemplates)
+                if (Name == Each) Other = true;
+            if (Other)
+                Out.Error(Ini.File->RelativePath, Entry->Line,
+                          std::string(Key) + ": " + Name + " is not a wizard page and cannot be left from a sequence");
+            else
+                Out.Error(Ini.File->RelativePath, Entry->Line,
+                          std::string(Key) + ": the setup has no dialog template \"" + Name + "\"" + BlankHint(Word));
+        }
+    }
+    return Names;
+}
+
+// The stub replaces the extension of each InsFiles word by ".ins" and reads
+// that file from the folder the Presetup files were unpacked into.
+std::string InstructionFileName(const std::string& Word)
+{
+    size_t NameStart = Word.find_last_of("\\:");
+    NameStart = NameStart == std::string::npos ? 0 : NameStart + 1;
+    size_t Dot = Word.find_last_of('.');
+    if (Dot == std::string::npos || Dot < NameStart) return Word + InstructionExtension;
+    return Word.substr(0, Dot) + InstructionExtension;
+}
+
+std::vector<const ProjectFile*> CheckInsFiles(CheckContext& Context, const ScriptFile& Ini)
+{
+    std::vector<const ProjectFile*> Files;
+    const IniEntry* Entry = Ini.Doc.Find("Config", "InsFiles");
+    if (!Entry) return Files;
+    for (const std::string& Word : SplitWords(Entry->Value, ',')) {
+        std::string Name = InstructionFileName(Word);
+        const ProjectFile* File =
+            Name.find_first_of("\\:") == std::string::npos ? FindPresetupFile(Context.Tree, Name) : nullptr;
+        if (!File) {
+            Context.Out.Error(Ini.File->RelativePath, Entry->Line,
+                              "InsFiles names \"" + Word + "\", but Presetup has no \"" + Name +
+                                  "\" (the setup reads that file)" + BlankHint(Word));
+            continue;
+        }
+        bool Seen = false;
+        for (const ProjectFile* Each : Files)
+            if (Each == File) Seen = true;
+        if (!Seen) Files.push_back(File);
+    }
+    return Files;
+}
+
+void LoadLanguagesAndVariables(CheckContext& Context, const ScriptFile* Ini)
+{
+    if (Ini) {
+        const IniEntry* Entry = Ini->Doc.Find("Config", "Languages");
+        if (Entry)
+            for (const std::string& Word : SplitWords(Entry->Value, ',')) {
+                Context.Languages.push_back(Word);
+                if (!BlankHint(Word).empty())
+                    Context.Out.Warning(Ini->File->RelativePath, Entry->Line,
+                                        "Languages: \"" + Word + "\" matches no language" + BlankHint(Word));
+            }
+        for (const IniEntry& Variable : Ini->Doc.ReadSection("Variables"))
+            if (!Variable.Value.empty()) Context.VariableOrder.push_back({Variable.Name, Variable.Value});
+    }
+    if (Context.Languages.empty()) Context.Languages.push_back(DefaultLanguage);
+}
+
+// Licence and readme pages read <Base>.<code>, else <Base>.txt.
+void CheckPageText(CheckContext& Context, const ScriptFile& Ini, const std::vector<std::string>& Sequence,
+                   const char* Dialog, const char* Base)
+{
+    bool Shown = false;
+    for (const std::string& Name : Sequence)
+        if (Name == Dialog) Shown = true;
+    if (!Shown || FindPresetupFile(Context.Tree, std::string(Base) + ".txt")) return;
+    for (const std::string& Code : Context.Languages)
+        if (!FindPresetupFile(Context.Tree, std::string(Base) + "." + Code))
+            Context.Out.Warning(Ini.File->RelativePath, 0,
+                                std::string(Dialog) + " shows an empty text in language " + Code + ": Presetup has no " +
+                                    Base + "." + Code + " or " + Base + ".txt");
+}
+
+// --- Tarn.dlg --------------------------------------------------------------------
+
+void CheckDialogTexts(const ScriptFile& Dlg, DiagnosticList& Out)
+{
+    for (const IniSection& Section : Dlg.Doc.Sections()) {
+        if (Section.Name.find('.') != std::string::npos) continue; // a language section
+        for (const IniEntry& Entry : Section.Entries)
+            if (SameText(Entry.Name, "Title"))
+                Out.Warning(Dlg.File->RelativePath, Entry.Line,
+                            "Title in [" + Section.Name + "] is never shown: the language pass starts again "
+                            "from the title control; use key 100 here or Title in a language section");
+    }
+}
+
+// --- instruction files -------------------------------------------------------------
+
+bool IsSectionOfKind(const std::string& Name, const std::string& Kind, std::string& Language)
+{
+    if (SameText(Name, Kind)) {
+        Language.clear();
+        return true;
+    }
+    if (Name.size() > Kind.size() + 1 && StartsWithText(Name, Kind) && Name[Kind.size()] == '.') {
+        Language = Name.substr(Kind.size() + 1);
+        return true;
+    }
+    return false;
+}
+
+void CheckLanguageSuffix(CheckContext& Context, const ScriptFile& Ins, const IniSection& Section,
+                         const std::string& Language)
+{
+    if (Language.empty()) return;
+    for (const std::string& Code : Context.Languages)
+        if (SameText(Code, Language)) return;
+    Context.Out.Warning(Ins.File->RelativePath, Section.Line,
+                        "[" + Section.Name + "] is never read: " + Language + " is not among the Languages offered");
+}
+
+void CheckCopySource(CheckContext& Context, const ScriptFile& Ins, const IniEntry& Entry)
+{
+    std::string Source = ExpandKnown(Context, Entry.Name);
+    if (HasReference(Source)) {
+        Context.Out.Warning(Ins.File->RelativePath, Entry.Line,
+                            "CopyFile source \"" + Entry.Name + "\" depends on variables and cannot be checked");
+        return;
+    }
+    const ProjectFile* File = FindDataFile(Context.Tree, Source);
+    if (!File) {
+        std::string Hint = Source.find('/') != std::string::npos ? " (archive names use \"\\\")" : "";
+        Context.Out.Error(Ins.File->RelativePath, Entry.Line,
+                          "CopyFile source \"" + Source + "\" is not in Data/" + Hint);
+        return;
+    }
+    Context.Installed.insert(File);
+    if (!MaskSelects(File->ArchiveName, DataFolder))
+        Context.Out.Error(Ins.File->RelativePath, Entry.Line,
+                          "CopyFile source \"" + Source + "\" has no \".\" in its name and is never installed");
+}
+
+void CheckRegistryGroup(CheckContext& Context, const ScriptFile& Ins, const IniEntry& Group)
+{
+    std::string Path = ExpandKnown(Context, Group.Value);
+    if (!Path.empty() && Path[0] == '%' && HasReference(Path)) {
+        Context.Out.Warning(Ins.File->RelativePath, Group.Line,
+                            "registry path \"" + Group.Value + "\" depends on variables and cannot be checked");
+        return;
+    }
+    bool KnownRoot = false;
+    for (const char* Root : RegistryRoots)
+        if (Path.compare(0, RegistryRootLength, Root) == 0) KnownRoot = true;
+    if (!KnownRoot) {
+        Context.Out.Error(Ins.File->RelativePath, Group.Line,
+                          "registry path \"" + Path + "\" does not start with HKCR\\, HKCU\\ or HKLM\\ "
+                          "(in capitals); the setup would write none of its values");
+        return;
+    }
+    if (Path.size() <= RegistryRootLength)
+        Context.Out.Error(Ins.File->RelativePath, Group.Line,
+                          "registry path \"" + Path + "\" names no key below the root; the setup would write "
+                          "none of its values");
+}
+
+void CheckRegistryValue(CheckContext& Context, const ScriptFile& Ins, const IniEntry& Entry)
+{
+    std::string Data = ExpandKnown(Context, Entry.Value);
+    if (Data.empty() || Data[0] != '#' || HasReference(Data)) return;
+    int32_t Value;
+    if (!ParseScriptInteger(Data.substr(1), Value))
+        Context.Out.Warning(Ins.File->RelativePath, Entry.Line,
+                            "DWORD value \"" + Data + "\" is not a number; the setup writes 0");
+}
+
+void CheckInstructionFile(CheckContext& Context, const ScriptFile& Ins)
+{
+    for (const IniSection& Section : Ins.Doc.Sections()) {
+        std::string Language;
+        bool Copy = IsSectionOfKind(Section.Name, "CopyFile", Language);
+        bool Reg = !Copy && IsSectionOfKind(Section.Name, "AddReg", Language);
+        if (!Copy && !Reg) continue;
+        if (Ins.Doc.SectionLine(Section.Name) != Section.Line) continue; // a repeated header: read once
+        CheckLanguageSuffix(Context, Ins, Section, Language);
+        for (const IniEntry& Group : Ins.Doc.ReadSection(Section.Name)) {
+            if (!Ins.Doc.HasSection(Group.Name)) {
+                Context.Out.Warning(Ins.File->RelativePath, Group.Line,
+                                    "group section [" + Group.Name + "] does not exist; this entry does nothing");
+                continue;
+            }
+            if (Copy && Group.Value.empty())
+                Context.Out.Warning(Ins.File->RelativePath, Group.Line,
+                                    "empty destination folder: targets would be relative to the setup's "
+                                    "working folder");
+            if (Reg) CheckRegistryGroup(Context, Ins, Group);
+            for (const IniEntry& Entry : Ins.Doc.ReadSection(Group.Name)) {
+                if (Copy)
+                    CheckCopySource(Context, Ins, Entry);
+                else
+                    CheckRegistryValue(Context, Ins, Entry);
+            }
+        }
+    }
+}
+
+} // namespace
+
+// --- public helpers ----------------------------------------------------------------
+
+bool ParseScriptInteger(const std::string& Text, int32_t& Value)
+{
+    size_t At = 0;
+    while (At < Text.size() && Text[At] == ' ') ++At;
+    if (At < Text.size() && Text[At] == '$') {
+        ++At;
+        if (At == Text.size() || Text.size() - At > 8) return false;
+        uint32_t Bits = 0;
+        for (; At < Text.size(); ++At) {
+            char Ch = Text[At];
+            int Digit = (Ch >= '0' && Ch <= '9') ? Ch - '0'
+                      : (Ch >= 'a' && Ch <= 'f') ? Ch - 'a' + 10
+                      : (Ch >= 'A' && Ch <= 'F') ? Ch - 'A' + 10 : -1;
+            if (Digit < 0) return false;
+            Bits = Bits << 4 | (uint32_t)Digit;
+        }
+        Value = (int32_t)Bits;
+        return true;
+    }
+    bool Negative = false;
+    if (At < Text.size() && (Text[At] == '+' || Text[At] == '-')) Negative = Text[At++] == '-';
+    if (At == Text.size()) return false;
+    int64_t Magnitude = 0;
+    for (; At < Text.size(); ++At) {
+        if (Text[At] < '0' || Text[At] > '9') return false;
+        Magnitude = Magnitude * 10 + (Text[At] - '0');
+        if (Magnitude > 2147483647) return false;
+    }
+    Value = (int32_t)(Negative ? -Magnitude : Magnitude);
+    return true;
+}
+
+std::vector<std::string> SplitWords(const std::string& Text, char Separator)
+{
+    std::vector<std::string> Words;
+    std::string Word;
+    for (char Ch : Text) {
+        if (Ch != Separator) {
+            Word += Ch;
+        } else if (!Word.empty()) {
+            Words.push_back(Word);
+            Word.clear();
+        }
+    }
+    if (!Word.empty()) Words.push_back(Word);
+    return Words;
+}
+
+bool MaskSelects(const std::string& Name, const std::string& Folder)
+{
+    std::string Prefix = Folder + "\\";
+    return StartsWithText(Name, Prefix) && Name.find('.', Prefix.size()) != std::string::npos;
+}
+
+void CheckStub(const StubImage& Stub, DiagnosticList& Out)
+{
+    const std::vector<uint8_t>& Bytes = Stub.Bytes;
+    if (Bytes.size() < 64 || Bytes[0] != 'M' || Bytes[1] != 'Z') {
+        Out.Error(Stub.Path, 0, "the stub is not a Windows program (no \"MZ\" header)");
+        return;
+    }
+    if (Bytes.size() > MaxStubSize)
+        Out.Error(Stub.Path, 0,
+                  "the stub is " + std::to_string(Bytes.size()) + " bytes; the setup finds its archive only "
+                  "when it starts below byte " + std::to_string(MarkerSearchEnd) + " (stub at most " +
+                  std::to_string(MaxStubSize) + " bytes)");
+    static const uint8_t Marker[] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
+    const size_t MainTypeOffset = 9;
+    const uint8_t MainType = 0x73;
+    for (size_t At = 0; At + MainTypeOffset < Bytes.size(); ++At)
+        if (std::memcmp(&Bytes[At], Marker, sizeof Marker) == 0 && Bytes[At + MainTypeOffset] == MainType) {
+            Out.Error(Stub.Path, 0,
+                      "the stub holds an archive marker at offset " + std::to_string(At) +
+                          "; the setup would read that archive instead of its own");
+            break;
+        }
+}
+
+void CheckProject(const ProjectTree& Tree, DiagnosticList& Out)
+{
+    CheckContext Context{Tree, Out, {}, {}, {}};
+    if (!Tree.HasPresetup) {
+        Out.Error(PresetupFolder, 0, "the project has no Presetup folder (Tarn.ini, texts, instruction files)");
+        return;
+    }
+    if (!Tree.HasData) Out.Warning(DataFolder, 0, "the project has no Data folder: the setup installs no files");
+    CheckNamesAndSizes(Context);
+
+    ScriptFile Ini, Dlg;
+    bool HaveIni = LoadScript(Tree, "Tarn.ini", Ini, Out);
+    if (!HaveIni && !Ini.File)
+        Out.Warning(PresetupFolder, 0, "no Tarn.ini: the setup shows no pages and installs nothing");
+    LoadLanguagesAndVariables(Context, HaveIni ? &Ini : nullptr);
+
+    std::vector<const ProjectFile*> Instructions;
+    if (HaveIni) {
+        for (const char* Key : ColorKeys) CheckColor(Ini, Key, Out);
+        for (const char* Key : FontKeys) CheckFontSpec(Ini, Key, Out);
+        CheckBooleans(Ini, Out);
+        std::vector<std::string> Sequence = CheckSequences(Ini, Out);
+        CheckPageText(Context, Ini, Sequence, "DLG_LICENSE", "License");
+        CheckPageText(Context, Ini, Sequence, "DLG_README", "Readme");
+        Instructions = CheckInsFiles(Context, Ini);
+    }
+    if (LoadScript(Tree, "Tarn.dlg", Dlg, Out)) CheckDialogTexts(Dlg, Out);
+
+    for (const ProjectFile* File : Instructions) {
+        ScriptFile Ins;
+        Ins.File = File;
+        if (!Ins.Doc.Load(File->SourcePath.string())) {
+            Out.Error(File->RelativePath, 0, "cannot be read");
+            continue;
+        }
+        CheckInstructionFile(Context, Ins);
+    }
+    for (const ProjectFile& File : Tree.Presetup) {
+        if (!SameText("." + ExtensionOf(File.ArchiveName), InstructionExtension)) continue;
+        bool Named = false;
+        for (const ProjectFile* Each : Instructions)
+            if (Each == &File) Named = true;
+        if (!Named)
+            Out.Warning(File.RelativePath, 0, "instruction file not named by [Config] InsFiles; the setup never reads it");
+    }
+    for (const ProjectFile& File : Tree.Data)
+        if (MaskSelects(File.ArchiveName, DataFolder) && !Context.Installed.count(&File))
+            Out.Warning(File.RelativePath, 0, "no CopyFile instruction installs this file");
+}
+
+} // namespace PackBuild

@@ -1,0 +1,44 @@
+// The checks `tarnpack build` runs before it writes anything: what would make
+// a broken setup is an error, what is probably a mistake a warning. The rules
+// follow what the stub does with the files (how it selects entries, reads its
+// INI files, resolves instruction files and dialog names).
+#pragma once
+
+#include "Diagnostics.h"
+#include "ProjectScan.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace PackBuild {
+
+// The reader looks for the marker in the first 262,135 bytes of the file and
+// also needs the main header's type byte 9 bytes after it inside that range.
+constexpr uint64_t MarkerSearchEnd = 262135;
+constexpr uint64_t MaxStubSize = MarkerSearchEnd - 10;
+// Sizes and offsets are signed 32-bit in the stub.
+constexpr uint64_t MaxPayloadSize = 0x80000000ull;
+// Archive names are read into 260-byte buffers with their terminating zero.
+constexpr size_t MaxArchiveNameLength = 259;
+
+struct StubImage {
+    std::string Path;
+    std::vector<uint8_t> Bytes;
+};
+
+void CheckStub(const StubImage& Stub, DiagnosticList& Out);
+void CheckProject(const ProjectTree& Tree, DiagnosticList& Out);
+
+// The stub's integer syntax (colours, DWORD values): optional leading spaces,
+// then an optional sign and decimal digits or "$" and hexadecimal digits,
+// nothing after. False when Text is not such a number.
+bool ParseScriptInteger(const std::string& Text, int32_t& Value);
+// Comma-separated words as the stub splits lists: empty words do not count,
+// blanks belong to the words.
+std::vector<std::string> SplitWords(const std::string& Text, char Separator);
+// Whether the stub's mask "Folder\*.*" selects Name: a "." must follow the
+// folder prefix somewhere.
+bool MaskSelects(const std::string& Name, const std::string& Folder);
+
+} // namespace PackBuild

@@ -1,0 +1,116 @@
+// Project walking and packing order; see ProjectScan.h.
+#include "ProjectScan.h"
+
+#include "IniReader.h"
+
+#include <algorithm>
+#include <chrono>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace PackBuild {
+
+std::string FileNamePart(const std::string& ArchiveName)
+{
+    size_t Slash = ArchiveName.find_last_of('\\');
+    return Slash == std::string::npos ? ArchiveName : ArchiveName.substr(Slash + 1);
+}
+
+std::string ExtensionOf(const std::string& ArchiveName)
+{
+    std::string Name = FileNamePart(ArchiveName);
+    size_t Dot = Name.find_last_of('.');
+    return Dot == std::string::npos ? std::string() : Name.substr(Dot + 1);
+}
+
+static int64_t ModifiedTimeOf(const fs::path& Path)
+{
+    struct stat Info;
+    if (::stat(Path.c_str(), &Info) != 0) return 0;
+    return (int64_t)Info.st_mtime;
+}
+
+static void ScanFolder(const fs::path& Root, const char* Folder, std::vector<ProjectFile>& Files,
+                       DiagnosticList& Problems)
+{
+    fs::path Top = Root / Folder;
+    std::error_code Error;
+    fs::recursive_directory_iterator Walk(Top, fs::directory_options::none, Error);
+    if (Error) {
+        Problems.Error(Folder, 0, "cannot read the folder: " + Error.message());
+        return;
+    }
+    for (; Walk != fs::recursive_directory_iterator(); Walk.increment(Error)) {
+        if (Error) {
+            Problems.Error(Folder, 0, "cannot read the folder: " + Error.message());
+            return;
+        }
+        const fs::directory_entry& Item = *Walk;
+        fs::path Relative = Item.path().lexically_relative(Root);
+        std::string Shown = Relative.generic_string();
+        std::error_code StatusError;
+        if (Item.is_directory(StatusError)) {
+            if (Item.is_symlink(StatusError))
+                Problems.Warning(Shown, 0, "linked folder is not followed; its files are left out");
+            continue;
+        }
+        if (!Item.is_regular_file(StatusError)) {
+            Problems.Warning(Shown, 0, "not a regular file; left out");
+            continue;
+        }
+        ProjectFile File;
+        File.RelativePath = Shown;
+        File.SourcePath = Item.path();
+        File.Size = (uint64_t)Item.file_size(StatusError);
+        File.ModifiedUnix = ModifiedTimeOf(Item.path());
+        std::string Name = Folder;
+        for (const fs::path& Part : Item.path().lexically_relative(Top)) {
+            Name += '\\';
+            Name += Part.string();
+        }
+        File.ArchiveName = Name;
+        Files.push_back(File);
+    }
+}
+
+ProjectTree ScanProject(const fs::path& Root, DiagnosticList& Problems)
+{
+    ProjectTree Tree;
+    Tree.Root = Root;
+    std::error_code Error;
+    Tree.HasPresetup = fs::is_directory(Root / PresetupFolder, Error);
+    Tree.HasData = fs::is_directory(Root / DataFolder, Error);
+    if (Tree.HasPresetup) ScanFolder(Root, PresetupFolder, Tree.Presetup, Problems);
+    if (Tree.HasData) ScanFolder(Root, DataFolder, Tree.Data, Problems);
+    OrderForPacking(Tree.Presetup);
+    OrderForPacking(Tree.Data);
+    return Tree;
+}
+
+static std::string StemOf(const std::string& ArchiveName)
+{
+    std::string Name = FileNamePart(ArchiveName);
+    size_t Dot = Name.find_last_of('.');
+    return Dot == std::string::npos ? Name : Name.substr(0, Dot);
+}
+
+void OrderForPacking(std::vector<ProjectFile>& Files)
+{
+    struct SortKey {
+        std::string Extension, Stem, Path, Exact;
+    };
+    auto KeyOf = [](const ProjectFile& File) {
+        return SortKey{UpperAscii(ExtensionOf(File.ArchiveName)), UpperAscii(StemOf(File.ArchiveName)),
+                       UpperAscii(File.ArchiveName), File.ArchiveName};
+    };
+    std::stable_sort(Files.begin(), Files.end(), [&](const ProjectFile& A, const ProjectFile& B) {
+        SortKey KeyA = KeyOf(A), KeyB = KeyOf(B);
+        if (KeyA.Extension != KeyB.Extension) return KeyA.Extension < KeyB.Extension;
+        if (KeyA.Stem != KeyB.Stem) return KeyA.Stem < KeyB.Stem;
+        if (KeyA.Path != KeyB.Path) return KeyA.Path < KeyB.Path;
+        return KeyA.Exact < KeyB.Exact;
+    });
+}
+
+} // namespace PackBuild

@@ -1,0 +1,48 @@
+// Finds the files of a setup project (a folder with Presetup/ and Data/), gives
+// each its archive name, and puts them in the order they are packed in.
+// Checking what the files say is ProjectChecks' work.
+#pragma once
+
+#include "Diagnostics.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace PackBuild {
+
+constexpr const char* PresetupFolder = "Presetup";
+constexpr const char* DataFolder = "Data";
+
+struct ProjectFile {
+    std::string ArchiveName;  // "Presetup\Tarn.ini", "Data\Doc\Readme.txt"
+    std::string RelativePath; // "Data/Doc/Readme.txt", for messages
+    std::filesystem::path SourcePath;
+    uint64_t Size = 0;
+    int64_t ModifiedUnix = 0; // seconds since 1970, UTC
+};
+
+struct ProjectTree {
+    std::filesystem::path Root;
+    bool HasPresetup = false;
+    bool HasData = false;
+    std::vector<ProjectFile> Presetup; // in packing order
+    std::vector<ProjectFile> Data;     // in packing order
+};
+
+// Walks Root/Presetup and Root/Data. Files that cannot be carried (special
+// files, unreadable folders) are reported in Problems.
+ProjectTree ScanProject(const std::filesystem::path& Root, DiagnosticList& Problems);
+
+// Packing order: by extension, then file name, then path (case-insensitive,
+// exact bytes break ties), so that files of one kind stand together in the
+// solid stream. The same set of names always gives the same order.
+void OrderForPacking(std::vector<ProjectFile>& Files);
+
+// The part after the last "\" (the name the presetup stage extracts to).
+std::string FileNamePart(const std::string& ArchiveName);
+// The extension of the file-name part without its ".", empty when none.
+std::string ExtensionOf(const std::string& ArchiveName);
+
+} // namespace PackBuild

@@ -1,0 +1,215 @@
+// Whole `tarnpack build` runs: a refused project leaves no file behind, a
+// sound one gives a setup that is the stub followed directly by the archive,
+// and the stub's reader gives back every file byte for byte, in packing order.
+#include "BuildCommand.h"
+#include "Unrar.h"
+#include "packbuild_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <filesystem>
+#include <random>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct BuildRun {
+    int Status;
+    std::string Errors; // what went to stderr
+};
+
+BuildRun RunBuild(std::vector<std::string> Args)
+{
+    std::vector<char*> Argv;
+    for (std::string& Arg : Args) Argv.push_back(Arg.data());
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    int Status = RunBuildCommand((int)Argv.size(), Argv.data());
+    std::string Printed = testing::internal::GetCapturedStdout();
+    return {Status, testing::internal::GetCapturedStderr()};
+}
+
+struct ReadBack {
+    std::string Name;
+    std::vector<uint8_t> Data;
+    ArcEntryInfo Info;
+};
+
+// Every entry of the setup, extracted with the stub's reader.
+std::vector<ReadBack> ReadSetup(const fs::path& Setup, const fs::path& Scratch)
+{
+    std::vector<ReadBack> Entries;
+    ArcHandle Archive = ArcOpen(Setup.c_str(), ArcModeExtract);
+    EXPECT_NE(Archive, nullptr);
+    if (!Archive) return Entries;
+    ArcEntryInfo Info;
+    while (ArcReadEntry(Archive, &Info)) {
+        fs::path Out = Scratch / "entry";
+        EXPECT_EQ(ArcProcessEntryCode(Archive, true, nullptr, Out.c_str()), ArcOk) << Info.Name;
+        Entries.push_back({Info.Name, ReadAll(Out), Info});
+    }
+    ArcClose(Archive);
+    return Entries;
+}
+
+class PackBuildRun : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        WriteValidProject(Project);
+        Work.Write("stub.exe", "");
+        Work.WriteBytes("stub.exe", MakeFakeStub(5000));
+    }
+    std::vector<std::string> Args(std::vector<std::string> Extra = {})
+    {
+        std::vector<std::string> All = {Project.Dir().string(), "-o", Setup().string(), "--stub",
+                                        Work.Path("stub.exe").string()};
+        All.insert(All.end(), Extra.begin(), Extra.end());
+        return All;
+    }
+    fs::path Setup() const { return Work.Path("setup.exe"); }
+    bool LeftoverFiles() const
+    {
+        return fs::exists(Setup()) || fs::exists(Work.Path("setup.exe.partial"));
+    }
+
+    TempProject Project;
+    TempProject Work;
+};
+
+} // namespace
+
+TEST_F(PackBuildRun, SetupIsStubThenArchiveAndReadsBackExactly)
+{
+    // Varied content: text, a long run, random bytes, an empty file, a
+    // second file of a kind seen before.
+    std::mt19937 Random(4);
+    std::vector<uint8_t> Noise(70000);
+    for (uint8_t& Byte : Noise) Byte = (uint8_t)Random();
+    Project.WriteBytes("Data/Bin/noise.dat", Noise);
+    Project.Write("Data/Bin/run.dat", std::string(200000, 'a'));
+    Project.Write("Data/Empty.txt", "");
+    Project.Write("Data/Doc/Other.txt", "Another text.\r\n");
+    Project.Write("Presetup/Demo.ins",
+                  "[CopyFile]\nMain=%InstallPath%\n[Main]\nDemo.exe=\nDoc\\Readme.txt=\nDoc\\Other.txt=\n"
+                  "Bin\\noise.dat=\nBin\\run.dat=\nEmpty.txt=\n");
+
+    for (const char* Mode : {"--store", ""}) {
+        SCOPED_TRACE(Mode);
+        fs::remove(Setup());
+        std::vector<std::string> Extra;
+        if (*Mode) Extra.push_back(Mode);
+        BuildRun Run = RunBuild(Args(Extra));
+        ASSERT_EQ(Run.Status, 0) << Run.Errors;
+        EXPECT_EQ(Run.Errors, "");
+
+        std::vector<uint8_t> Image = ReadAll(Setup());
+        std::vector<uint8_t> Stub = ReadAll(Work.Path("stub.exe"));
+        ASSERT_GT(Image.size(), Stub.size() + 7);
+        EXPECT_TRUE(std::equal(Stub.begin(), Stub.end(), Image.begin()));
+        EXPECT_EQ(std::memcmp(&Image[Stub.size()], "Rar!\x1A\x07\x00", 7), 0);
+
+        std::vector<ReadBack> Entries = ReadSetup(Setup(), Work.Dir());
+        std::vector<std::string> Names;
+        for (const ReadBack& Entry : Entries) Names.push_back(Entry.Name);
+        EXPECT_EQ(Names, (std::vector<std::string>{
+                             "Presetup\\Tarn.dlg", "Presetup\\Tarn.ini", "Presetup\\Demo.ins", "Presetup\\Tarn.str",
+                             "Data\\Bin\\noise.dat", "Data\\Bin\\run.dat", "Data\\Demo.exe", "Data\\Empty.txt",
+                             "Data\\Doc\\Other.txt", "Data\\Doc\\Readme.txt"}));
+        for (size_t I = 0; I < Entries.size(); ++I) {
+            std::string Relative = Entries[I].Name;
+            std::replace(Relative.begin(), Relative.end(), '\\', '/');
+            EXPECT_EQ(Entries[I].Data, ReadAll(Project.Path(Relative))) << Relative;
+            EXPECT_EQ(Entries[I].Info.HeadFlags, I == 0 ? 0x8080u : 0x8090u);
+            EXPECT_EQ(Entries[I].Info.HostSystem, 2u);
+            EXPECT_EQ(Entries[I].Info.Attributes, 0x20u);
+        }
+    }
+}
+
+TEST_F(PackBuildRun, SameProjectGivesTheSameSetup)
+{
+    ASSERT_EQ(RunBuild(Args()).Status, 0);
+    std::vector<uint8_t> First = ReadAll(Setup());
+    fs::remove(Setup());
+    ASSERT_EQ(RunBuild(Args()).Status, 0);
+    EXPECT_EQ(ReadAll(Setup()), First);
+}
+
+TEST_F(PackBuildRun, FileTimeIsCarriedAsDosTime)
+{
+    fs::path Readme = Project.Path("Data/Doc/Readme.txt");
+    std::tm Local{};
+    Local.tm_year = 2021 - 1900;
+    Local.tm_mon = 5;
+    Local.tm_mday = 14;
+    Local.tm_hour = 13;
+    Local.tm_min = 7;
+    Local.tm_sec = 42;
+    Local.tm_isdst = -1;
+    std::time_t When = std::mktime(&Local);
+    struct timespec Times[2] = {{When, 0}, {When, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, Readme.c_str(), Times, 0), 0);
+    ASSERT_EQ(RunBuild(Args()).Status, 0);
+    for (const ReadBack& Entry : ReadSetup(Setup(), Work.Dir()))
+        if (Entry.Name == "Data\\Doc\\Readme.txt")
+            EXPECT_EQ(Entry.Info.DosTime, (41u << 9 | 6u << 5 | 14u) << 16 | (13u << 11 | 7u << 5 | 21u));
+}
+
+TEST_F(PackBuildRun, ErrorsStopBeforeAnythingIsWritten)
+{
+    Project.Write("Presetup/Demo.ins", "[CopyFile]\nMain=%InstallPath%\n[Main]\nMissing.dll=\n");
+    BuildRun Run = RunBuild(Args());
+    EXPECT_EQ(Run.Status, 1);
+    EXPECT_NE(Run.Errors.find("Presetup/Demo.ins:4: error: CopyFile source \"Missing.dll\" is not in Data/"),
+              std::string::npos) << Run.Errors;
+    EXPECT_NE(Run.Errors.find("nothing written"), std::string::npos) << Run.Errors;
+    EXPECT_FALSE(LeftoverFiles());
+}
+
+TEST_F(PackBuildRun, WarningsDoNotStopTheBuild)
+{
+    Project.Write("Data/Unused.txt", "nobody installs me");
+    BuildRun Run = RunBuild(Args({"--store"}));
+    EXPECT_EQ(Run.Status, 0) << Run.Errors;
+    EXPECT_NE(Run.Errors.find("Data/Unused.txt: warning: no CopyFile instruction"), std::string::npos) << Run.Errors;
+    EXPECT_TRUE(fs::exists(Setup()));
+}
+
+TEST_F(PackBuildRun, OversizedStubIsRefused)
+{
+    Work.WriteBytes("stub.exe", MakeFakeStub(300000));
+    BuildRun Run = RunBuild(Args());
+    EXPECT_EQ(Run.Status, 1);
+    EXPECT_NE(Run.Errors.find("the stub is 300000 bytes"), std::string::npos) << Run.Errors;
+    EXPECT_FALSE(LeftoverFiles());
+}
+
+TEST_F(PackBuildRun, UsageErrors)
+{
+    EXPECT_EQ(RunBuild({}).Status, 2);
+    EXPECT_EQ(RunBuild({Project.Dir().string()}).Status, 2); // no -o
+    EXPECT_EQ(RunBuild(Args({"--level"})).Status, 2);
+    EXPECT_EQ(RunBuild(Args({"--level", "x"})).Status, 2);
+    EXPECT_EQ(RunBuild(Args({"--fast"})).Status, 2);
+    EXPECT_EQ(RunBuild(Args({"second-project"})).Status, 2);
+    EXPECT_FALSE(LeftoverFiles());
+}
+
+TEST_F(PackBuildRun, MissingProjectOrStubFails)
+{
+    std::vector<std::string> NoProject = Args();
+    NoProject[0] = Work.Path("nowhere").string();
+    EXPECT_EQ(RunBuild(NoProject).Status, 1);
+    std::vector<std::string> NoStub = Args();
+    NoStub[4] = Work.Path("missing.exe").string();
+    BuildRun Run = RunBuild(NoStub);
+    EXPECT_EQ(Run.Status, 1);
+    EXPECT_NE(Run.Errors.find("cannot read the stub"), std::string::npos) << Run.Errors;
+    EXPECT_FALSE(LeftoverFiles());
+}

@@ -1,0 +1,285 @@
+// The builder's project checks, INI reading and packing order, without
+// writing any archive: each broken project must give its error at the right
+// file and line, each doubtful one its warning, and a sound one neither.
+#include "IniReader.h"
+#include "ProjectChecks.h"
+#include "ProjectScan.h"
+#include "packbuild_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+using namespace PackBuild;
+
+namespace {
+
+DiagnosticList CheckOf(const TempProject& Project)
+{
+    DiagnosticList Out;
+    ProjectTree Tree = ScanProject(Project.Dir(), Out);
+    CheckProject(Tree, Out);
+    return Out;
+}
+
+std::string AllText(const DiagnosticList& List)
+{
+    std::string Text;
+    for (const Diagnostic& Item : List.Items()) Text += FormatDiagnostic(Item) + "\n";
+    return Text;
+}
+
+#define EXPECT_ERROR(List, Fragment) \
+    EXPECT_TRUE((List).Contains(Severity::Error, Fragment)) << "missing error: " << (Fragment) << "\n" << AllText(List)
+#define EXPECT_WARNING(List, Fragment) \
+    EXPECT_TRUE((List).Contains(Severity::Warning, Fragment)) << "missing warning: " << (Fragment) << "\n" << AllText(List)
+
+} // namespace
+
+TEST(PackBuildIni, ReadsNamesAndValuesAsTheStubDoes)
+{
+    IniDocument Doc;
+    Doc.Parse("; comment\r\n"
+              "orphan=before any section\r\n"
+              "[Config]\r\n"
+              "  ShowMainWindow =  1  \r\n"
+              "showmainwindow=0\r\n"
+              "Caption=\" Installation directory \"\r\n"
+              "Single='x'\r\n"
+              "Half=\"open\r\n"
+              "   ; indented comment\r\n"
+              "Empty=\r\n"
+              "[ config ]\r\n"
+              "Later=2\r\n"
+              "Caption=ignored\r\n");
+    const IniEntry* Show = Doc.Find("CONFIG", "ShowMainWindow");
+    ASSERT_NE(Show, nullptr);
+    EXPECT_EQ(Show->Value, "1");
+    EXPECT_EQ(Show->Line, 4);
+    EXPECT_EQ(Doc.Find("Config", "Caption")->Value, " Installation directory ");
+    EXPECT_EQ(Doc.Find("Config", "Single")->Value, "x");
+    EXPECT_EQ(Doc.Find("Config", "Half")->Value, "\"open");
+    EXPECT_EQ(Doc.Find("Config", "Later")->Value, "2");
+    EXPECT_EQ(Doc.Find("Config", "orphan"), nullptr);
+    EXPECT_EQ(Doc.Find("Missing", "Later"), nullptr);
+
+    std::vector<IniEntry> Section = Doc.ReadSection("config");
+    std::vector<std::string> Names;
+    for (const IniEntry& Entry : Section) Names.push_back(Entry.Name);
+    EXPECT_EQ(Names, (std::vector<std::string>{"ShowMainWindow", "Caption", "Single", "Half", "Empty", "Later"}));
+}
+
+TEST(PackBuildIni, CutsLongValuesLikeTheStubBuffer)
+{
+    IniDocument Doc;
+    Doc.Parse("[S]\nK=" + std::string(1500, 'v') + "\n");
+    EXPECT_EQ(Doc.Find("S", "K")->Value.size(), 1023u);
+}
+
+TEST(PackBuildValues, IntegerSyntaxOfColoursAndDwords)
+{
+    int32_t Value = 0;
+    EXPECT_TRUE(ParseScriptInteger("$FF8000", Value));
+    EXPECT_EQ(Value, 16744448);
+    EXPECT_TRUE(ParseScriptInteger("  -5", Value));
+    EXPECT_EQ(Value, -5);
+    EXPECT_TRUE(ParseScriptInteger("$80000005", Value));
+    EXPECT_EQ(Value, -2147483643);
+    EXPECT_TRUE(ParseScriptInteger("2147483647", Value));
+    for (const char* Bad : {"", "$", "12a", "0x10", "green", "2147483648", "$123456789", "-$5", "1 "})
+        EXPECT_FALSE(ParseScriptInteger(Bad, Value)) << Bad;
+}
+
+TEST(PackBuildValues, WordsAndMasks)
+{
+    EXPECT_EQ(SplitWords(",ENG,,RUS,", ','), (std::vector<std::string>{"ENG", "RUS"}));
+    EXPECT_EQ(SplitWords("Enu, Rus", ','), (std::vector<std::string>{"Enu", " Rus"}));
+    EXPECT_TRUE(SplitWords(",,", ',').empty());
+
+    EXPECT_TRUE(MaskSelects("data\\Sub\\File.txt", "Data"));
+    EXPECT_TRUE(MaskSelects("Data\\Sub.d\\File", "Data")); // any "." after the prefix will do
+    EXPECT_FALSE(MaskSelects("Data\\File", "Data"));
+    EXPECT_FALSE(MaskSelects("Presetup\\Tarn.ini", "Data"));
+}
+
+TEST(PackBuildOrder, GroupsByExtensionThenNameWhateverTheInputOrder)
+{
+    std::vector<std::string> Names = {"Data\\b.txt", "Data\\Sub\\a.TXT", "Data\\z.dll", "Data\\a.dll",
+                                      "Data\\README", "Data\\Sub\\b.txt", "Data\\A.dll"};
+    std::vector<std::string> First;
+    for (int Round = 0; Round < 5; ++Round) {
+        std::vector<ProjectFile> Files;
+        for (const std::string& Name : Names) Files.push_back(ProjectFile{Name, Name, {}, 0, 0});
+        OrderForPacking(Files);
+        std::vector<std::string> Order;
+        for (const ProjectFile& File : Files) Order.push_back(File.ArchiveName);
+        if (Round == 0) First = Order;
+        EXPECT_EQ(Order, First);
+        std::rotate(Names.begin(), Names.begin() + 3, Names.end());
+    }
+    EXPECT_EQ(First, (std::vector<std::string>{"Data\\README", "Data\\A.dll", "Data\\a.dll", "Data\\z.dll",
+                                               "Data\\Sub\\a.TXT", "Data\\b.txt", "Data\\Sub\\b.txt"}));
+}
+
+TEST(PackBuildChecks, SoundProjectPassesWithoutMessages)
+{
+    TempProject Project;
+    WriteValidProject(Project);
+    DiagnosticList Out = CheckOf(Project);
+    EXPECT_TRUE(Out.Items().empty()) << AllText(Out);
+}
+
+TEST(PackBuildChecks, PresetupNamesThatBreakTheUnpacking)
+{
+    TempProject Project;
+    WriteValidProject(Project);
+    Project.Write("Presetup/README", "no dot");
+    Project.Write("Presetup/Sub/Demo.INS", "same file name as Demo.ins");
+    DiagnosticList Out = CheckOf(Project);
+    EXPECT_ERROR(Out, "Presetup/README: error: Presetup file without \".\"");
+    EXPECT_ERROR(Out, "would overwrite each other");
+    EXPECT_EQ(Out.ErrorCount(), 2) << AllText(Out);
+}
+
+TEST(PackBuildChecks, ScriptReferencesThatCannotWork)
+{
+    TempProject Project;
+    WriteValidProject(Project);
+    Project.Write("Presetup/Tarn.ini",
+                  "[Config]\n"
+                  "PreInstallDialogSequence=DLG_WELCOME,DLG_WELCOM\n"
+                  "PostInstallDialogSequence=dlg_progress, DLG_FINISH\n"
+                  "InsFiles=Demo.txt,Missing.ins\n");
+    DiagnosticList Out = CheckOf(Project);
+    EXPECT_ERROR(Out, "Presetup/Tarn.ini:2: error: PreInstallDialogSequence: the setup has no dialog template \"DLG_WELCOM\"");
+    EXPECT_ERROR(Out, "Presetup/Tarn.ini:3: error: PostInstallDialogSequence: DLG_PROGRESS is not a wizard page");
+    EXPECT_ERROR(Out, "\" DLG_FINISH\" (blanks around a word");
+    EXPECT_ERROR(Out, "Presetup/Tarn.ini:4: error: InsFiles names \"Missing.ins\"");
+    EXPECT_EQ(Out.ErrorCount(), 4) << AllText(Out); // Demo.txt means Demo.ins, which exists
+}
+
+TEST(PackBuildChecks, InstructionsThatInstallNothing)
+{
+    TempProject Project;
+    WriteValidProject(Project);
+    Project.Write("Data/LICENSE", "no dot");
+    Project.Write("Presetup/Demo.ins",
+                  "[CopyFile]\nMain=%InstallPath%\nGone=%InstallPath%\n"
+                  "[Main]\nDemo.exe=\nDOC\\README.TXT=\nDoc/Readme.txt=\nMissing.dll=\nLICENSE=\n"
+                  "[AddReg]\nLower=hklm\\Software\\Demo\nBare=HKCU\\\nGood=HKLM\\Software\\Demo\n"
+                  "[Lower]\nA=1\n[Bare]\nB=2\n"
+                  "[Good]\nN1=#12\nN2=#abc\nN3=#\nS=12\n");
+    DiagnosticList Out = CheckOf(Project);
+    EXPECT_ERROR(Out, "Presetup/Demo.ins:7: error: CopyFile source \"Doc/Readme.txt\" is not in Data/ (archive names use");
+    EXPECT_ERROR(Out, "Presetup/Demo.ins:8: error: CopyFile source \"Missing.dll\" is not in Data/");
+    EXPECT_ERROR(Out, "Presetup/Demo.ins:9: error: CopyFile source \"LICENSE\" has no \".\"");
+    EXPECT_ERROR(Out, "Presetup/Demo.ins:11: error: registry path \"hklm\\Software\\Demo\" does not start");
+    EXPECT_ERROR(Out, "Presetup/Demo.ins:12: error: registry path \"HKCU\\\" names no key");
+    EXPECT_EQ(Out.ErrorCount(), 5) << AllText(Out);
+    EXPECT_WARNING(Out, "Presetup/Demo.ins:3: warning: group section [Gone] does not exist");
+    EXPECT_WARNING(Out, "Presetup/Demo.ins:20: warning: DWORD value \"#abc\"");
+    EXPECT_WARNING(Out, "Presetup/Demo.ins:21: warning: DWORD value \"#\"");
+    EXPECT_WARNING(Out, "Data/LICENSE: warning: Data file without \".\"");
+    // DOC\README.TXT found the file in another case: no "not installed" warning.
+    EXPECT_FALSE(Out.Contains(Severity::Warning, "Data/Doc/Readme.txt")) << AllText(Out);
+}
+
+TEST(PackBuildChecks, InstructionChecksFollowVariablesAndLanguages)
+{
+    TempProject Project;
+    WriteValidProject(Project);
+    Project.Write("Presetup/Tarn.ini",
+                  "[Config]\nLanguages=ENU\nInsFiles=Demo\n[Variables]\nRoot=HKLM\nSrc=Doc\n");
+    Project.Write("Presetup/Demo.ins",
+                  "[CopyFile.ENU]\nMain=%InstallPath%\n[CopyFile.DEU]\nMain=%InstallPath%\n"
+                  "[Main]\n%Src%\\Readme.txt=\n%Unknown%\\Demo.exe=\n"
+                  "[AddReg]\nKeys=%Root%\\Software\\Demo\nOther=%Base%\\X\n[Keys]\nA=1\n[Other]\nB=2\n");
+    DiagnosticList Out = CheckOf(Project);
+    EXPECT_EQ(Out.ErrorCount(), 0) << AllText(Out);
+    EXPECT_WARNING(Out, "Presetup/Demo.ins:3: warning: [CopyFile.DEU] is never read");
+    EXPECT_WARNING(Out, "\"%Unknown%\\Demo.exe\" depends on variables");
+    EXPECT_WARNING(Out, "\"%Base%\\X\" depends on variables");
+    EXPECT_WARNING(Out, "Data/Demo.exe: warning: no CopyFile instruction installs this file");
+    EXPECT_FALSE(Out.Contains(Severity::Warning, "Data/Doc/Readme.txt")) << AllText(Out);
+}
+
+TEST(PackBuildChecks, DisplayAndTextMistakesWarn)
+{
+    TempProject Project;
+    WriteValidProject(Project);
+    Project.Write("Presetup/Tarn.ini",
+                  "[Config]\nInsFiles=Demo.ins\nPreInstallDialogSequence=DLG_LICENSE\nLanguages=ENU,RUS\n"
+                  "Uninstall=yes\n"
+                  "[Display]\nGradientTopColor=green\nMainTitleShadowColor= $C0C0C0\n"
+                  "MainTitleFont=Times New Roman,,$FF,B\n");
+    Project.Write("Presetup/License.ENU", "terms");
+    Project.Write("Presetup/Tarn.dlg", "[Dialogs]\nTitle=Setup\n[DLG_DIR]\n100=Dir\n[DLG_DIR.RUS]\nTitle=ok\n");
+    Project.Write("Presetup/Extra.ins", "[CopyFile]\n");
+    DiagnosticList Out = CheckOf(Project);
+    EXPECT_EQ(Out.ErrorCount(), 0) << AllText(Out);
+    EXPECT_WARNING(Out, "Presetup/Tarn.ini:7: warning: GradientTopColor \"green\" is not a number");
+    EXPECT_FALSE(Out.Contains(Severity::Warning, "MainTitleShadowColor")) << AllText(Out);
+    EXPECT_WARNING(Out, "Presetup/Tarn.ini:9: warning: MainTitleFont");
+    EXPECT_WARNING(Out, "Presetup/Tarn.ini:5: warning: Uninstall \"yes\" reads as false");
+    EXPECT_WARNING(Out, "DLG_LICENSE shows an empty text in language RUS");
+    EXPECT_FALSE(Out.Contains(Severity::Warning, "language ENU")) << AllText(Out);
+    EXPECT_WARNING(Out, "Presetup/Tarn.dlg:2: warning: Title in [Dialogs] is never shown");
+    EXPECT_FALSE(Out.Contains(Severity::Warning, "Tarn.dlg:6")) << AllText(Out);
+    EXPECT_WARNING(Out, "Presetup/Extra.ins: warning: instruction file not named");
+}
+
+TEST(PackBuildChecks, NamesAndSizesWindowsCannotTake)
+{
+    TempProject Project;
+    WriteValidProject(Project);
+    std::string Deep = "Data/" + std::string(120, 'd') + "/" + std::string(120, 'e') + "/" + std::string(20, 'f') + ".txt";
+    Project.Write(Deep, "x");
+    Project.Write("Data/Doc/README.TXT", "case twin");
+    Project.Write("Data/what?.txt", "x");
+    Project.Write("Data/trailing./a.txt", "x");
+    DiagnosticList Out = CheckOf(Project);
+    EXPECT_ERROR(Out, "bytes long; the setup reads at most 259");
+    EXPECT_ERROR(Out, "only in case");
+    EXPECT_ERROR(Out, "Data/what?.txt: error: name holds a character");
+    EXPECT_ERROR(Out, "\"trailing.\" ends in a dot");
+    EXPECT_EQ(Out.ErrorCount(), 4) << AllText(Out);
+}
+
+TEST(PackBuildChecks, PayloadOfTwoGigabytesIsRefused)
+{
+    TempProject Project;
+    WriteValidProject(Project);
+    Project.Write("Data/Big.bin", "");
+    std::filesystem::resize_file(Project.Path("Data/Big.bin"), MaxPayloadSize - 3000); // sparse
+    DiagnosticList Out = CheckOf(Project);
+    EXPECT_ERROR(Out, "Data: error: payload is");
+}
+
+TEST(PackBuildChecks, ProjectWithoutPresetupFolder)
+{
+    TempProject Project;
+    Project.Write("Data/a.txt", "x");
+    DiagnosticList Out = CheckOf(Project);
+    EXPECT_ERROR(Out, "no Presetup folder");
+}
+
+TEST(PackBuildStub, SizeLimitMarkerAndHeader)
+{
+    DiagnosticList AtLimit, OverLimit, Marker, NotProgram;
+    CheckStub({"stub.exe", MakeFakeStub(MaxStubSize)}, AtLimit);
+    EXPECT_EQ(AtLimit.ErrorCount(), 0) << AllText(AtLimit);
+    CheckStub({"stub.exe", MakeFakeStub(MaxStubSize + 1)}, OverLimit);
+    EXPECT_ERROR(OverLimit, "stub.exe: error: the stub is 262126 bytes");
+
+    std::vector<uint8_t> WithMarker = MakeFakeStub(4096);
+    const uint8_t Fake[] = {'R', 'a', 'r', '!', 0x1A, 0x07, 0x00, 0, 0, 0x73};
+    std::copy(std::begin(Fake), std::end(Fake), WithMarker.begin() + 1000);
+    CheckStub({"stub.exe", WithMarker}, Marker);
+    EXPECT_ERROR(Marker, "archive marker at offset 1000");
+
+    std::vector<uint8_t> Text(4096, 'x');
+    CheckStub({"stub.exe", Text}, NotProgram);
+    EXPECT_ERROR(NotProgram, "not a Windows program");
+}
