@@ -1,0 +1,47 @@
+// Hash-chain match finder over the encoder's history: every position of the
+// solid stream is linked to the previous one with the same three bytes, so a
+// search can walk back through the whole 1 MiB window. A second table keeps
+// the last position of every byte pair for the short (length 2) matches.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+class MatchFinder {
+public:
+    MatchFinder();
+
+    // Links every position below Pos into the chains (positions whose three
+    // bytes are not all in Data yet wait for the next call).
+    void InsertUpTo(const uint8_t* Data, uint32_t Size, uint32_t Pos);
+
+    // Longest match for Data[Pos..] among the previous positions, at most
+    // MaxLength bytes and Depth chain steps; a match is taken only if a new
+    // match can code its length at its distance. Length 0 when none.
+    void FindLongest(const uint8_t* Data, uint32_t Pos, uint32_t MaxLength, int Depth, uint32_t NiceLength,
+                     uint32_t* Length, uint32_t* Distance) const;
+
+    // Collects every improvement along the chain (each longer than the last)
+    // into Lengths/Distances; returns how many. For the optimal parser.
+    int FindAll(const uint8_t* Data, uint32_t Pos, uint32_t MaxLength, int Depth, uint32_t NiceLength,
+                uint32_t* Lengths, uint32_t* Distances, int MaxCount) const;
+
+    // Distance of the latest earlier position holding the byte pair at Pos
+    // (0 when none). Only valid for Pos + 1 < data size.
+    uint32_t PairDistance(const uint8_t* Data, uint32_t Pos) const;
+
+    // Forgets every position from Start on, as if they were never inserted
+    // (an entry that ends up stored leaves the window again).
+    void RollBack(const uint8_t* Data, uint32_t Start);
+
+    uint32_t InsertedCount() const { return Inserted; }
+
+private:
+    std::vector<uint32_t> Head;  // hash -> latest position + 1 (0: none)
+    std::vector<uint32_t> Prev;  // position mod window -> previous position + 1
+    std::vector<uint32_t> PairHead; // byte pair -> latest position + 1
+    uint32_t Inserted = 0;       // positions below this are linked
+};
+
+// Number of equal bytes of A and B, at most Limit.
+uint32_t CommonLength(const uint8_t* A, const uint8_t* B, uint32_t Limit);

@@ -1,0 +1,799 @@
+// RAR 2.0 encoder. The input is parsed in chunks (a part of one entry each):
+// every chunk is parsed as LZ and, when LZ does poorly, also tried in audio
+// mode with 1 to 4 channels; the cheaper coding wins. Chunks of the same mode
+// are merged into blocks while one code table serves them better than two;
+// each block starts with a table read. The emitter then writes the symbols,
+// cutting the bit stream at entry boundaries (every entry's packed data starts
+// on a byte boundary and ends with a zero byte of padding).
+#include "Rar20Encoder.h"
+
+#include "AudioPredictor.h"
+#include "BitWriter.h"
+#include "Huffman.h"
+#include "MatchFinder.h"
+#include "Rar20Format.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+
+using namespace Rar20;
+
+namespace {
+
+constexpr int ModeLz = 0;                  // modes 1..4 are audio with that many channels
+constexpr uint16_t SymEntryEnd = 0xFFFF;   // token marking the end of an entry (Dist = entry index)
+constexpr uint32_t ChunkSize = 128 * 1024; // unit of the LZ/audio decision
+constexpr uint32_t MinAudioChunk = 1024;   // audio tables cost too much below this
+constexpr uint32_t StoreTrialBytes = 4u << 20; // an entry compressible this far is never stored
+constexpr size_t MaxBlockTokens = 4u << 20;    // bounds the memory a block holds
+constexpr uint32_t SmallChunk = 2048;      // always shares the current table
+
+// A literal (Sym < 256, Len 1), a match (Sym 256..268 or 270.., Len, Dist),
+// an audio byte (Sym = delta, Dist = channel) or an entry end.
+struct Token {
+    uint32_t Dist;
+    uint16_t Len;
+    uint16_t Sym;
+};
+
+int TableSize(int Mode) { return Mode == ModeLz ? LzTableSize : AudioCount * Mode; }
+
+struct SlotTables {
+    uint8_t LengthSlot[256]; // coded length (after base length and bonus) -> slot
+    uint8_t ShortSlot[256];  // short distance - 1 -> slot
+    SlotTables()
+    {
+        for (int Slot = 0; Slot < RepLenCount; Slot++)
+            for (int V = LengthBase[Slot]; V < LengthBase[Slot] + (1 << LengthBits[Slot]) && V < 256; V++)
+                LengthSlot[V] = uint8_t(Slot);
+        for (int Slot = 0; Slot < 8; Slot++)
+            for (int V = ShortDistBase[Slot]; V < ShortDistBase[Slot] + (1 << ShortDistBits[Slot]) && V < 256; V++)
+                ShortSlot[V] = uint8_t(Slot);
+    }
+};
+const SlotTables Slots;
+
+int DistSlot(uint32_t Distance)
+{
+    uint32_t V = Distance - 1;
+    if (V < 4)
+        return int(V);
+    if (V < LengthBonusDist3) {
+        int K = 31 - __builtin_clz(V);
+        return 2 * K + int((V >> (K - 1)) & 1);
+    }
+    return 36 + int((V - LengthBonusDist3) >> 16);
+}
+
+// The separately built code tables inside one table read.
+struct SubTable {
+    int Offset, Count, Switch; // Switch: the table-switch symbol, -1 for none
+};
+
+int SubTablesOf(int Mode, SubTable* Out)
+{
+    if (Mode == ModeLz) {
+        Out[0] = {0, LiteralCount, SymTableSwitch};
+        Out[1] = {LiteralCount, DistCount, -1};
+        Out[2] = {LiteralCount + DistCount, RepLenCount, -1};
+        return 3;
+    }
+    for (int C = 0; C < Mode; C++)
+        Out[C] = {AudioCount * C, AudioCount, AudioSymTableSwitch};
+    return Mode;
+}
+
+// Code lengths for a block; the switch symbol always gets a code, since the
+// next block's table read is announced with it.
+void BuildTableLengths(int Mode, const uint32_t* Freq, uint8_t* Lengths)
+{
+    memset(Lengths, 0, MaxTableSize);
+    SubTable Subs[MaxChannels];
+    int Count = SubTablesOf(Mode, Subs);
+    uint32_t Work[AudioCount + LiteralCount];
+    for (int I = 0; I < Count; I++) {
+        const SubTable& S = Subs[I];
+        memcpy(Work, Freq + S.Offset, S.Count * sizeof(uint32_t));
+        if (S.Switch >= 0 && Work[S.Switch] == 0)
+            Work[S.Switch] = 1;
+        BuildCodeLengths(Work, S.Count, MaxCodeLength, Lengths + S.Offset);
+    }
+}
+
+void AddTokenStats(int Mode, const Token& T, uint32_t* Freq, uint64_t* ExtraBits)
+{
+    if (T.Sym == SymEntryEnd)
+        return;
+    if (Mode != ModeLz) {
+        Freq[AudioCount * T.Dist + T.Sym]++;
+        return;
+    }
+    Freq[T.Sym]++;
+    if (T.Sym >= SymMatchFirst) {
+        int Slot = T.Sym - SymMatchFirst;
+        int DSlot = DistSlot(T.Dist);
+        Freq[LiteralCount + DSlot]++;
+        *ExtraBits += LengthBits[Slot] + DistBits[DSlot];
+    } else if (T.Sym >= SymRecentFirst && T.Sym < SymShortFirst) {
+        int Slot = Slots.LengthSlot[T.Len - MinRecentMatch - RecentMatchBonus(T.Dist)];
+        Freq[LiteralCount + DistCount + Slot]++;
+        *ExtraBits += LengthBits[Slot];
+    } else if (T.Sym >= SymShortFirst && T.Sym < SymTableSwitch) {
+        *ExtraBits += ShortDistBits[T.Sym - SymShortFirst];
+    }
+}
+
+// ---- table reads: code lengths through the level table ----
+
+struct LevelItem {
+    uint8_t Sym;
+    uint8_t Extra;
+};
+
+struct TablePlan {
+    bool Keep = false; // delta against the previous lengths (else against zeros)
+    uint8_t LevelLengths[LevelCount] = {};
+    std::vector<LevelItem> Items;
+    uint64_t Bits = 0;
+};
+
+const int LevelExtraBits[LevelCount] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 7};
+
+// Cheapest sequence of level symbols for Lengths against Base under the
+// given symbol costs (backward dynamic programming over the positions).
+uint64_t PlanLevelItems(const uint8_t* Lengths, const uint8_t* Base, int Size, const uint32_t* Cost,
+                        std::vector<LevelItem>* Items)
+{
+    std::vector<uint64_t> Best(Size + 1, 0);
+    std::vector<uint16_t> Choice(Size); // Sym << 8 | run length
+    std::vector<int> ZeroRun(Size + 1, 0), EqualRun(Size + 1, 0);
+    for (int I = Size - 1; I >= 0; I--) {
+        ZeroRun[I] = Lengths[I] == 0 ? ZeroRun[I + 1] + 1 : 0;
+        EqualRun[I] = (I + 1 < Size && Lengths[I + 1] == Lengths[I]) ? EqualRun[I + 1] + 1 : 1;
+    }
+    for (int I = Size - 1; I >= 0; I--) {
+        int Delta = (Lengths[I] - Base[I]) & 15;
+        uint64_t Cheapest = Cost[Delta] + Best[I + 1];
+        uint16_t Pick = uint16_t(Delta << 8 | 1);
+        if (ZeroRun[I] >= 3) {
+            for (int K = 3; K <= std::min(ZeroRun[I], 10); K++) {
+                uint64_t C = Cost[LevelZeros3] + 3 + Best[I + K];
+                if (C < Cheapest) {
+                    Cheapest = C;
+                    Pick = uint16_t(LevelZeros3 << 8 | K);
+                }
+            }
+            if (ZeroRun[I] >= 11) {
+                int K = std::min(ZeroRun[I], 138);
+                uint64_t C = Cost[LevelZeros11] + 7 + Best[I + K];
+                if (C < Cheapest) {
+                    Cheapest = C;
+                    Pick = uint16_t(LevelZeros11 << 8 | K);
+                }
+            }
+        }
+        if (I > 0 && Lengths[I] == Lengths[I - 1] && EqualRun[I] >= 3) {
+            for (int K = 3; K <= std::min(EqualRun[I], 6); K++) {
+                uint64_t C = Cost[LevelRepeatPrev] + 2 + Best[I + K];
+                if (C < Cheapest) {
+                    Cheapest = C;
+                    Pick = uint16_t(LevelRepeatPrev << 8 | K);
+                }
+            }
+        }
+        Best[I] = Cheapest;
+        Choice[I] = Pick;
+    }
+    Items->clear();
+    for (int I = 0; I < Size;) {
+        int Sym = Choice[I] >> 8, Run = Choice[I] & 0xFF;
+        int Extra = Sym == LevelRepeatPrev || Sym == LevelZeros3 ? Run - 3 : Sym == LevelZeros11 ? Run - 11 : 0;
+        Items->push_back({uint8_t(Sym), uint8_t(Extra)});
+        I += Run;
+    }
+    return Best[0];
+}
+
+// Plans a table read of Lengths. Keep (delta against Prev) is only chosen when
+// every position of the new table was defined by the previous read.
+void PlanTable(int Mode, const uint8_t* Lengths, const uint8_t* Prev, int PrevDefined, int Passes, TablePlan* Out)
+{
+    static const uint8_t Zeros[MaxTableSize] = {};
+    int Size = TableSize(Mode);
+    Out->Bits = UINT64_MAX;
+    for (int Keep = 0; Keep < 2; Keep++) {
+        if (Keep && PrevDefined < Size)
+            break;
+        const uint8_t* Base = Keep ? Prev : Zeros;
+        uint32_t Cost[LevelCount];
+        for (uint32_t& C : Cost)
+            C = 4;
+        TablePlan Plan;
+        Plan.Keep = Keep != 0;
+        for (int Pass = 0; Pass < Passes; Pass++) {
+            PlanLevelItems(Lengths, Base, Size, Cost, &Plan.Items);
+            uint32_t Freq[LevelCount] = {};
+            for (const LevelItem& It : Plan.Items)
+                Freq[It.Sym]++;
+            BuildCodeLengths(Freq, LevelCount, MaxCodeLength, Plan.LevelLengths);
+            for (int S = 0; S < LevelCount; S++)
+                Cost[S] = Plan.LevelLengths[S] ? Plan.LevelLengths[S] : 64;
+        }
+        uint64_t Bits = 2 + (Mode != ModeLz ? 2 : 0) + 4 * LevelCount;
+        for (const LevelItem& It : Plan.Items)
+            Bits += Plan.LevelLengths[It.Sym] + LevelExtraBits[It.Sym];
+        Plan.Bits = Bits;
+        if (Bits < Out->Bits)
+            *Out = std::move(Plan);
+    }
+}
+
+// ---- the emitter: blocks of tokens to per-entry bit streams ----
+
+class StreamEmitter {
+public:
+    StreamEmitter(std::vector<EncodedEntry>* Out, EncoderReport* Report) : Out(Out), Report(Report) {}
+
+    void EmitBlock(int Mode, const uint32_t* Freq, const std::vector<Token>& Tokens)
+    {
+        NextMode = Mode;
+        BuildTableLengths(Mode, Freq, NextLengths);
+        if (!AnyTable) {
+            // The first entry is not solid: its decoder reads tables first.
+            WriteTable();
+            AnyTable = true;
+        } else {
+            SwitchPending = true;
+        }
+        for (const Token& T : Tokens) {
+            if (T.Sym == SymEntryEnd) {
+                EndEntry(T.Dist);
+                continue;
+            }
+            if (SwitchPending) {
+                // Announced with the old table, inside the entry's decode
+                // loop (the decoder never reads a switch after the last byte).
+                if (CurMode == ModeLz)
+                    PutSymbol(SymTableSwitch);
+                else
+                    PutSymbol(AudioCount * CurChannel + AudioSymTableSwitch);
+                WriteTable();
+                SwitchPending = false;
+            }
+            WriteToken(T);
+        }
+    }
+
+private:
+    void PutSymbol(int Index) { Bits.PutBits(CurCodes[Index], CurLengths[Index]); }
+
+    void WriteTable()
+    {
+        TablePlan Plan;
+        PlanTable(NextMode, NextLengths, PrevLengths, PrevDefined, 3, &Plan);
+        uint32_t Header = (NextMode != ModeLz ? HeaderAudioBit : 0) | (Plan.Keep ? HeaderKeepBit : 0);
+        Bits.PutBits(Header, 2);
+        if (NextMode != ModeLz)
+            Bits.PutBits(uint32_t(NextMode - 1), 2);
+        for (int S = 0; S < LevelCount; S++)
+            Bits.PutBits(Plan.LevelLengths[S], 4);
+        uint16_t LevelCodes[LevelCount];
+        BuildCanonicalCodes(Plan.LevelLengths, LevelCount, LevelCodes);
+        for (const LevelItem& It : Plan.Items) {
+            Bits.PutBits(LevelCodes[It.Sym], Plan.LevelLengths[It.Sym]);
+            if (LevelExtraBits[It.Sym])
+                Bits.PutBits(It.Extra, LevelExtraBits[It.Sym]);
+        }
+        int Size = TableSize(NextMode);
+        memcpy(PrevLengths, NextLengths, Size);
+        PrevDefined = Size;
+        memcpy(CurLengths, NextLengths, MaxTableSize);
+        SubTable Subs[MaxChannels];
+        int Count = SubTablesOf(NextMode, Subs);
+        for (int I = 0; I < Count; I++)
+            BuildCanonicalCodes(CurLengths + Subs[I].Offset, Subs[I].Count, CurCodes + Subs[I].Offset);
+        CurMode = NextMode;
+        if (CurMode != ModeLz) {
+            Channels = CurMode;
+            if (CurChannel >= Channels)
+                CurChannel = 0;
+        }
+        if (Report)
+            Report->TableReads++;
+    }
+
+    void WriteToken(const Token& T)
+    {
+        if (CurMode != ModeLz) {
+            if (int(T.Dist) != CurChannel)
+                throw std::logic_error("audio channel out of step");
+            PutSymbol(AudioCount * CurChannel + T.Sym);
+            CurChannel = CurChannel + 1 == Channels ? 0 : CurChannel + 1;
+            return;
+        }
+        PutSymbol(T.Sym);
+        if (T.Sym >= SymMatchFirst) {
+            int Slot = T.Sym - SymMatchFirst;
+            Bits.PutBits(T.Len - MinNewMatch - NewMatchBonus(T.Dist) - LengthBase[Slot], LengthBits[Slot]);
+            int DSlot = DistSlot(T.Dist);
+            PutSymbol(LiteralCount + DSlot);
+            Bits.PutBits(T.Dist - 1 - DistBase[DSlot], DistBits[DSlot]);
+        } else if (T.Sym >= SymRecentFirst && T.Sym < SymShortFirst) {
+            int Coded = T.Len - MinRecentMatch - RecentMatchBonus(T.Dist);
+            int Slot = Slots.LengthSlot[Coded];
+            PutSymbol(LiteralCount + DistCount + Slot);
+            Bits.PutBits(Coded - LengthBase[Slot], LengthBits[Slot]);
+        } else if (T.Sym >= SymShortFirst && T.Sym < SymTableSwitch) {
+            int Slot = T.Sym - SymShortFirst;
+            Bits.PutBits(T.Dist - 1 - ShortDistBase[Slot], ShortDistBits[Slot]);
+        }
+    }
+
+    void EndEntry(uint32_t Index)
+    {
+        std::vector<uint8_t>& Bytes = Bits.Finish();
+        Bytes.push_back(0); // some readers fetch a little ahead of the last bit
+        (*Out)[Index].Packed = std::move(Bytes);
+        Bits = BitWriter();
+    }
+
+    std::vector<EncodedEntry>* Out;
+    EncoderReport* Report;
+    BitWriter Bits;
+    bool AnyTable = false;
+    bool SwitchPending = false;
+    int CurMode = ModeLz;
+    int Channels = 1;
+    int CurChannel = 0;
+    uint8_t CurLengths[MaxTableSize] = {};
+    uint16_t CurCodes[MaxTableSize] = {};
+    uint8_t PrevLengths[MaxTableSize] = {};
+    int PrevDefined = 0;
+    int NextMode = ModeLz;
+    uint8_t NextLengths[MaxTableSize] = {};
+};
+
+// ---- the parser ----
+
+struct LevelConfig {
+    bool Lazy;
+    int Depth;           // hash chain steps per search
+    uint32_t NiceLength; // a match this long is taken at once
+};
+
+// Level 1..5.
+const LevelConfig LevelConfigs[5] = {
+    {false, 8, 32},
+    {true, 16, 64},
+    {true, 48, 128},
+    {true, 160, MaxMatchLength},
+    {true, 512, MaxMatchLength},
+};
+
+struct Chunk {
+    int Mode = ModeLz;
+    std::vector<Token> Tokens;
+    std::vector<uint32_t> Freq = std::vector<uint32_t>(MaxTableSize, 0);
+    uint64_t ExtraBits = 0;
+    uint64_t ByteTokens = 0;
+    uint64_t EstimatedBits = 0;
+};
+
+// What the decoder carries from symbol to symbol that the parse depends on.
+struct ParseState {
+    uint32_t Rep[4] = {};
+    uint32_t RepCounter = 0;
+    uint32_t LastLength = 0, LastDistance = 0;
+    AudioState Audio;
+    int AudioChannel = 0;
+    int LastMode = -1; // mode of the last chunk handed to the blocks
+};
+
+struct Candidate {
+    float Score = 0; // bits saved against coding the bytes as literals
+    uint32_t Length = 0, Distance = 0;
+    uint16_t Sym = 0;
+};
+
+class Encoder {
+public:
+    Encoder(int Level, std::vector<EncodedEntry>* Out, EncoderReport* Report)
+        : Config(LevelConfigs[std::min(std::max(Level, 1), 5) - 1]), Out(Out), Emitter(Out, Report)
+    {
+        SetDefaultCosts();
+    }
+
+    void AddEntry(uint32_t Index, const std::vector<uint8_t>& Data, const std::function<void(uint64_t)>& Progress,
+                  uint64_t* Done)
+    {
+        if (Data.empty()) {
+            AddEntryEnd(Index);
+            return;
+        }
+        bool MayStore = Index > 0;
+        ParseState Saved = State;
+        uint32_t Start = uint32_t(Stream.size());
+        Stream.insert(Stream.end(), Data.begin(), Data.end());
+        uint32_t End = uint32_t(Stream.size());
+        std::vector<Chunk> Held;
+        uint64_t HeldBits = 0;
+        bool Committed = !MayStore;
+        bool GiveUp = false;
+        for (uint32_t S = Start; S < End; S += ChunkSize) {
+            uint32_t E = std::min(End, S + ChunkSize);
+            std::vector<Chunk> Parts;
+            ParseChunk(S, E, Start, &Parts);
+            for (Chunk& C : Parts) {
+                if (Committed) {
+                    Feed(std::move(C));
+                } else {
+                    HeldBits += C.EstimatedBits;
+                    Held.push_back(std::move(C));
+                }
+            }
+            *Done += E - S;
+            if (Progress)
+                Progress(*Done);
+            if (!Committed && E - Start >= StoreTrialBytes && E < End) {
+                if (HeldBits / 8 < uint64_t(E - Start) * 98 / 100) {
+                    Committed = true;
+                    for (Chunk& C : Held)
+                        Feed(std::move(C));
+                    Held.clear();
+                } else {
+                    GiveUp = true;
+                    *Done += End - E;
+                    break;
+                }
+            }
+        }
+        if (!Committed && (GiveUp || HeldBits / 8 + 1 >= Data.size())) {
+            State = Saved;
+            Finder.RollBack(Stream.data(), Start);
+            Stream.resize(Start);
+            (*Out)[Index].Stored = true;
+            (*Out)[Index].Packed = Data;
+            return;
+        }
+        for (Chunk& C : Held)
+            Feed(std::move(C));
+        AddEntryEnd(Index);
+    }
+
+    void Finish()
+    {
+        if (HavePending)
+            Flush();
+    }
+
+private:
+    // ---- LZ ----
+
+    void SetDefaultCosts()
+    {
+        for (int S = 0; S < LiteralCount; S++)
+            LitCost[S] = S < 256 ? 8.0f : 7.0f;
+        for (float& C : DistCost)
+            C = 5.0f;
+        for (float& C : RepLenCost)
+            C = 4.0f;
+        AvgLiteral = 8.0f;
+    }
+
+    void UpdateCosts(const uint32_t* Freq, const uint8_t* Lengths)
+    {
+        const float Missing = 12.0f; // a symbol the next table would have to add
+        double LitBits = 0, LitCount = 0;
+        for (int S = 0; S < LiteralCount; S++) {
+            LitCost[S] = Lengths[S] ? float(Lengths[S]) : Missing;
+            if (S < 256) {
+                LitBits += double(Freq[S]) * LitCost[S];
+                LitCount += Freq[S];
+            }
+        }
+        for (int S = 0; S < DistCount; S++)
+            DistCost[S] = Lengths[LiteralCount + S] ? float(Lengths[LiteralCount + S]) : Missing;
+        for (int S = 0; S < RepLenCount; S++)
+            RepLenCost[S] = Lengths[LiteralCount + DistCount + S] ? float(Lengths[LiteralCount + DistCount + S]) : Missing;
+        AvgLiteral = LitCount > 0 ? float(LitBits / LitCount) : 8.0f;
+    }
+
+    void Consider(Candidate* Best, uint32_t Length, uint32_t Distance, uint16_t Sym, float Cost)
+    {
+        float Score = float(Length) * AvgLiteral - Cost;
+        if (Score > Best->Score) {
+            Best->Score = Score;
+            Best->Length = Length;
+            Best->Distance = Distance;
+            Best->Sym = Sym;
+        }
+    }
+
+    Candidate FindCandidate(uint32_t Pos, uint32_t End)
+    {
+        Candidate Best;
+        if (Pos >= End)
+            return Best;
+        const uint8_t* Data = Stream.data();
+        Finder.InsertUpTo(Data, uint32_t(Stream.size()), Pos);
+        uint32_t MaxLength = std::min<uint32_t>(MaxMatchLength, End - Pos);
+        if (MaxLength < 2)
+            return Best;
+        for (int I = 0; I < 4; I++) {
+            uint32_t Dist = State.Rep[(State.RepCounter + 3 - I) & 3];
+            if (Dist == 0 || Dist > Pos)
+                continue;
+            uint32_t Len = CommonLength(Data + Pos, Data + Pos - Dist, MaxLength);
+            if (I == 0 && State.LastLength >= 2 && Dist == State.LastDistance && Len >= State.LastLength)
+                Consider(&Best, State.LastLength, Dist, SymRepeatLast, LitCost[SymRepeatLast]);
+            uint32_t MinLen = MinRecentMatch + RecentMatchBonus(Dist);
+            if (Len >= MinLen) {
+                int Slot = Slots.LengthSlot[Len - MinLen];
+                Consider(&Best, Len, Dist, uint16_t(SymRecentFirst + I),
+                         LitCost[SymRecentFirst + I] + RepLenCost[Slot] + LengthBits[Slot]);
+            }
+        }
+        uint32_t Len, Dist;
+        Finder.FindLongest(Data, Pos, MaxLength, Config.Depth, Config.NiceLength, &Len, &Dist);
+        if (Len > 0 && Len > Best.Length) {
+            int Slot = Slots.LengthSlot[Len - MinNewMatch - NewMatchBonus(Dist)];
+            int DSlot = DistSlot(Dist);
+            Consider(&Best, Len, Dist, uint16_t(SymMatchFirst + Slot),
+                     LitCost[SymMatchFirst + Slot] + LengthBits[Slot] + DistCost[DSlot] + DistBits[DSlot]);
+        }
+        if (Best.Length < 3) {
+            uint32_t Pair = Finder.PairDistance(Data, Pos);
+            if (Pair > 0 && Pair <= MaxShortDistance && Data[Pos] == Data[Pos - Pair] &&
+                Data[Pos + 1] == Data[Pos + 1 - Pair]) {
+                int Slot = Slots.ShortSlot[Pair - 1];
+                Consider(&Best, 2, Pair, uint16_t(SymShortFirst + Slot), LitCost[SymShortFirst + Slot] + ShortDistBits[Slot]);
+            }
+        }
+        return Best;
+    }
+
+    void PushMatch(Chunk* C, const Candidate& M)
+    {
+        C->Tokens.push_back({M.Distance, uint16_t(M.Length), M.Sym});
+        State.Rep[State.RepCounter & 3] = M.Distance;
+        State.RepCounter++;
+        State.LastLength = M.Length;
+        State.LastDistance = M.Distance;
+    }
+
+    void ParseLz(uint32_t Start, uint32_t End, Chunk* C)
+    {
+        const uint8_t* Data = Stream.data();
+        uint32_t Pos = Start;
+        Candidate Cur = FindCandidate(Pos, End);
+        while (Pos < End) {
+            if (Cur.Length == 0) {
+                C->Tokens.push_back({0, 1, Data[Pos]});
+                Pos++;
+                Cur = FindCandidate(Pos, End);
+                continue;
+            }
+            if (Config.Lazy && Cur.Length < Config.NiceLength && Pos + 1 < End) {
+                Candidate Next = FindCandidate(Pos + 1, End);
+                if (Next.Score > Cur.Score + 0.5f) {
+                    C->Tokens.push_back({0, 1, Data[Pos]});
+                    Pos++;
+                    Cur = Next;
+                    continue;
+                }
+            }
+            PushMatch(C, Cur);
+            Pos += Cur.Length;
+            Cur = FindCandidate(Pos, End);
+        }
+    }
+
+    // ---- chunks and modes ----
+
+    static uint64_t SelfBits(int Mode, const uint32_t* Freq, uint8_t* Lengths)
+    {
+        BuildTableLengths(Mode, Freq, Lengths);
+        return CodedBits(Freq, Lengths, TableSize(Mode));
+    }
+
+    uint64_t TableBits(int Mode, const uint8_t* Lengths, const uint8_t* Prev, int PrevDefined)
+    {
+        TablePlan Plan;
+        PlanTable(Mode, Lengths, Prev, PrevDefined, 1, &Plan);
+        return Plan.Bits + 8; // the switch symbol
+    }
+
+    void ParseChunk(uint32_t Start, uint32_t End, uint32_t EntryStart, std::vector<Chunk>* Parts)
+    {
+        ParseState Before = State;
+        Chunk Lz;
+        Lz.Mode = ModeLz;
+        ParseLz(Start, End, &Lz);
+        for (const Token& T : Lz.Tokens)
+            AddTokenStats(ModeLz, T, Lz.Freq.data(), &Lz.ExtraBits);
+        Lz.ByteTokens = Lz.Tokens.size();
+        uint8_t Lengths[MaxTableSize];
+        uint64_t LzBits = SelfBits(ModeLz, Lz.Freq.data(), Lengths) + Lz.ExtraBits;
+        if (State.LastMode != ModeLz)
+            LzBits += TableBits(ModeLz, Lengths, Lengths, 0);
+        Lz.EstimatedBits = LzBits;
+
+        uint32_t Size = End - Start;
+        int BestMode = ModeLz;
+        uint64_t BestBits = LzBits;
+        uint32_t BestShift = 0;
+        if (Size >= MinAudioChunk && LzBits > uint64_t(Size) * 3) {
+            for (int N = 1; N <= MaxChannels; N++) {
+                int Channel = State.AudioChannel < N ? State.AudioChannel : 0;
+                // Line the channels up with the entry's start (sample frames
+                // usually are): a few bytes go as LZ literals if they are not.
+                uint32_t Shift = uint32_t(((Channel - int((Start - EntryStart) % N)) % N + N) % N);
+                uint64_t Bits = SimulateAudio(Start + Shift, End, N, Channel, Lengths);
+                if (State.LastMode != N)
+                    Bits += TableBits(N, Lengths, Lengths, 0);
+                if (Shift > 0)
+                    Bits += Shift * 9 + (State.LastMode != ModeLz ? 600 : 0);
+                if (Bits < BestBits) {
+                    BestBits = Bits;
+                    BestMode = N;
+                    BestShift = Shift;
+                }
+            }
+        }
+        if (BestMode == ModeLz) {
+            State.LastMode = ModeLz;
+            Parts->push_back(std::move(Lz));
+            return;
+        }
+        // Audio wins: the LZ parse is dropped, and with it its effect on the
+        // recent distances (the match finder keeps the positions: audio bytes
+        // enter the window as well).
+        AudioState AudioNow = State.Audio;
+        int ChannelNow = State.AudioChannel;
+        State = Before;
+        State.Audio = AudioNow;
+        State.AudioChannel = ChannelNow;
+        const uint8_t* Data = Stream.data();
+        if (BestShift > 0) {
+            Chunk Lead;
+            for (uint32_t P = Start; P < Start + BestShift; P++)
+                Lead.Tokens.push_back({0, 1, Data[P]});
+            for (const Token& T : Lead.Tokens)
+                AddTokenStats(ModeLz, T, Lead.Freq.data(), &Lead.ExtraBits);
+            Lead.ByteTokens = BestShift;
+            Lead.EstimatedBits = BestShift * 9;
+            State.LastMode = ModeLz;
+            Parts->push_back(std::move(Lead));
+        }
+        Chunk Au;
+        Au.Mode = BestMode;
+        int Channel = State.AudioChannel < BestMode ? State.AudioChannel : 0;
+        for (uint32_t P = Start + BestShift; P < End; P++) {
+            uint8_t Delta = AudioEncodeByte(State.Audio, Channel, Data[P]);
+            Au.Tokens.push_back({uint32_t(Channel), 1, Delta});
+            Au.Freq[AudioCount * Channel + Delta]++;
+            Channel = Channel + 1 == BestMode ? 0 : Channel + 1;
+        }
+        State.AudioChannel = Channel;
+        State.LastMode = BestMode;
+        Au.ByteTokens = Au.Tokens.size();
+        Au.EstimatedBits = BestBits;
+        Parts->push_back(std::move(Au));
+    }
+
+    // Bits of coding Data[Start, End) in audio mode with Channels channels,
+    // starting at channel Channel, from a copy of the current predictor.
+    uint64_t SimulateAudio(uint32_t Start, uint32_t End, int Channels, int Channel, uint8_t* Lengths)
+    {
+        AudioState Sim = State.Audio;
+        std::vector<uint32_t> Freq(MaxTableSize, 0);
+        const uint8_t* Data = Stream.data();
+        for (uint32_t P = Start; P < End; P++) {
+            Freq[AudioCount * Channel + AudioEncodeByte(Sim, Channel, Data[P])]++;
+            Channel = Channel + 1 == Channels ? 0 : Channel + 1;
+        }
+        return SelfBits(Channels, Freq.data(), Lengths);
+    }
+
+    // ---- blocks ----
+
+    void Feed(Chunk&& C)
+    {
+        if (C.Mode != ModeLz)
+            (*Out)[CurrentEntry].AudioBytes += C.ByteTokens;
+        if (!HavePending) {
+            Pending = std::move(C);
+            HavePending = true;
+            RefreshPending();
+            return;
+        }
+        bool Merge;
+        if (Pending.ByteTokens == 0) {
+            Pending.Mode = C.Mode; // entry ends only: no table yet to keep
+            Merge = true;
+        } else if (Pending.Mode != C.Mode || Pending.Tokens.size() + C.Tokens.size() > MaxBlockTokens) {
+            Merge = false;
+        } else if (C.ByteTokens < SmallChunk) {
+            Merge = true;
+        } else {
+            std::vector<uint32_t> Merged(MaxTableSize);
+            for (int I = 0; I < MaxTableSize; I++)
+                Merged[I] = Pending.Freq[I] + C.Freq[I];
+            uint8_t MergedLengths[MaxTableSize], OwnLengths[MaxTableSize];
+            uint64_t MergedBits = SelfBits(C.Mode, Merged.data(), MergedLengths);
+            uint64_t OwnBits = SelfBits(C.Mode, C.Freq.data(), OwnLengths);
+            uint64_t Separate = PendingBits + OwnBits + TableBits(C.Mode, OwnLengths, PendingLengths, TableSize(C.Mode));
+            Merge = MergedBits <= Separate;
+        }
+        if (Merge) {
+            Pending.Tokens.insert(Pending.Tokens.end(), C.Tokens.begin(), C.Tokens.end());
+            for (int I = 0; I < MaxTableSize; I++)
+                Pending.Freq[I] += C.Freq[I];
+            Pending.ExtraBits += C.ExtraBits;
+            Pending.ByteTokens += C.ByteTokens;
+        } else {
+            Flush();
+            Pending = std::move(C);
+            HavePending = true;
+        }
+        RefreshPending();
+    }
+
+    void RefreshPending()
+    {
+        PendingBits = SelfBits(Pending.Mode, Pending.Freq.data(), PendingLengths);
+        if (Pending.Mode == ModeLz && Pending.ByteTokens > 0)
+            UpdateCosts(Pending.Freq.data(), PendingLengths);
+    }
+
+    void AddEntryEnd(uint32_t Index)
+    {
+        if (!HavePending) {
+            Pending = Chunk();
+            HavePending = true;
+        }
+        Pending.Tokens.push_back({Index, 0, SymEntryEnd});
+    }
+
+    void Flush()
+    {
+        Emitter.EmitBlock(Pending.Mode, Pending.Freq.data(), Pending.Tokens);
+        HavePending = false;
+        Pending = Chunk();
+    }
+
+public:
+    uint32_t CurrentEntry = 0;
+
+private:
+    LevelConfig Config;
+    std::vector<EncodedEntry>* Out;
+    StreamEmitter Emitter;
+    std::vector<uint8_t> Stream; // everything that enters the decoder's window, in order
+    MatchFinder Finder;
+    ParseState State;
+    float LitCost[LiteralCount], DistCost[DistCount], RepLenCost[RepLenCount];
+    float AvgLiteral = 8.0f;
+    Chunk Pending;
+    bool HavePending = false;
+    uint8_t PendingLengths[MaxTableSize] = {};
+    uint64_t PendingBits = 0;
+};
+
+} // namespace
+
+std::vector<EncodedEntry> EncodeSolidStream(const std::vector<const std::vector<uint8_t>*>& Inputs, int Level,
+                                            const std::function<void(uint64_t)>& Progress, EncoderReport* Report)
+{
+    std::vector<EncodedEntry> Out(Inputs.size());
+    auto Coder = std::make_unique<Encoder>(Level, &Out, Report);
+    uint64_t Done = 0;
+    for (size_t I = 0; I < Inputs.size(); I++) {
+        Coder->CurrentEntry = uint32_t(I);
+        Coder->AddEntry(uint32_t(I), *Inputs[I], Progress, &Done);
+    }
+    Coder->Finish();
+    return Out;
+}

@@ -1,0 +1,4 @@
+// Unit tests of the encoder's parts.
+#include "Huffman.h"
+
+#include <gtest/gtest.h>

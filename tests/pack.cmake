@@ -1,0 +1,9 @@
+# Compressor and archive writer: unit tests of the parts and round trips
+# through the stub's reader.
+if(NOT WIN32 AND TARGET tarn_pack_codec)
+  tarn_add_gtest(tarn_pack_tests
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/host/pack_codec_test.cpp
+            ${CMAKE_CURRENT_SOURCE_DIR}/host/pack_roundtrip_test.cpp
+    LIBS tarn_pack_codec tarn_archive tarn_support_core)
+  target_include_directories(tarn_pack_tests PRIVATE ${CMAKE_SOURCE_DIR}/src/pack/codec)
+endif()
