@@ -41,8 +41,9 @@ E2eCleanup() {
 trap E2eCleanup EXIT
 trap 'exit 130' INT TERM
 
+# TARN_XVFB=when-needed uses the caller's $DISPLAY when there is one.
 if [ -z "${TARN_WINE_SESSION:-}" ]; then
-  WineSessionStart always || { E2eLog "no Wine session"; exit 1; }
+  WineSessionStart "${TARN_XVFB:-always}" || { E2eLog "no Wine session"; exit 1; }
 fi
 
 # A Linux path as the Windows programs of the prefix see it (drive Z: is /).

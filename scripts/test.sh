@@ -1,0 +1,195 @@
+#!/usr/bin/env bash
+# The whole test run: installs what is missing, builds the three builds, then
+#   1. host unit tests (ctest in build/host)
+#   2. the shipped stub: size and imports (scripts/check-stub.sh)
+#   3. in one private Wine session: the Win32 unit tests (ctest in
+#      build/win64, run under wine64) and every end-to-end test tests/e2e/*.sh
+#   4. a short fuzz run when the tree has fuzz targets (clang, build/fuzz)
+# and ends with the line "N passed, N failed"; the exit code is 1 when any
+# test failed. Logs, screenshots and fuzz findings go to build/test-artifacts/.
+# Usage: scripts/test.sh          (run as root from anywhere in the repo)
+# Environment: TARN_FUZZ_SECONDS (default 60; 0 skips the fuzz run).
+set -u
+cd "$(dirname "$0")/.."
+Root=$(pwd)
+Artifacts=$Root/build/test-artifacts
+FuzzSeconds=${TARN_FUZZ_SECONDS:-60}
+Passed=0
+Failed=0
+FailedNames=()
+RunStart=$SECONDS
+
+PhaseStart=$SECONDS
+Phase() {
+  printf '\n=== %s\n' "$*"
+  PhaseStart=$SECONDS
+}
+PhaseDone() {
+  printf -- '--- %s: %d s\n' "$1" $((SECONDS - PhaseStart))
+}
+
+Count() {   # Count PASSED FAILED [NAME-OF-FAILURE]
+  Passed=$((Passed + $1))
+  Failed=$((Failed + $2))
+  if [ "$2" -gt 0 ] && [ -n "${3:-}" ]; then FailedNames+=("$3"); fi
+}
+
+# Counts a ctest run from its summary line ("97% tests passed, 1 tests failed
+# out of 40"). A run that failed without that line (a test program that
+# could not be listed, a timeout of the whole run) counts as one failure.
+CountCtest() {
+  local Name=$1 LogFile=$2 Result=$3 Line Total Bad
+  Line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$LogFile" | tail -n 1)
+  if [ -n "$Line" ]; then
+    Bad=$(sed -E 's/.* ([0-9]+) tests? failed.*/\1/' <<<"$Line")
+    Total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$Line")
+    Count $((Total - Bad)) "$Bad" "$Name"
+    grep -E '^[[:space:]]+[0-9]+ - .*\((Failed|Timeout|Not Run|SEGFAULT|Exception|Subprocess aborted)' "$LogFile" |
+      sed 's/^[[:space:]]*/    /'
+  elif grep -q 'No tests were found' "$LogFile"; then
+    echo "    ($Name: no tests registered)"
+  fi
+  if [ "$Result" != 0 ] && [ "${Bad:-0}" = 0 ]; then
+    Count 0 1 "$Name (ctest ended with $Result)"
+  fi
+}
+
+Cleanup() {
+  if [ -n "${WineSessionPrefix:-}${WineSessionXvfbPid:-}" ]; then
+    WineSessionStop
+  fi
+}
+trap Cleanup EXIT
+trap 'echo "test: interrupted" >&2; exit 130' INT TERM
+
+mkdir -p build
+rm -rf "$Artifacts"
+mkdir -p "$Artifacts"
+
+Phase "packages"
+bash scripts/deps.sh || exit 1
+PhaseDone packages
+
+Phase "build"
+if ! bash scripts/build.sh; then
+  echo "test: the build failed"
+  echo "0 passed, 1 failed"
+  exit 1
+fi
+PhaseDone build
+
+Phase "host unit tests (build/host)"
+timeout 1200 ctest --test-dir build/host -j 2 --timeout 300 --output-on-failure </dev/null \
+  >"$Artifacts/host-ctest.log" 2>&1
+Result=$?
+tail -n 3 "$Artifacts/host-ctest.log"
+CountCtest "host unit tests" "$Artifacts/host-ctest.log" "$Result"
+PhaseDone "host unit tests"
+
+Phase "stub size and imports (build/win32)"
+StubLog=$(bash scripts/check-stub.sh build/win32/src/setup/tarn-setup.exe)
+printf '%s\n' "$StubLog"
+Count "$(grep -c '^PASS' <<<"$StubLog")" "$(grep -c '^FAIL' <<<"$StubLog")" "stub checks"
+PhaseDone "stub checks"
+
+Phase "Wine session"
+source scripts/wine-session.sh
+if WineSessionStart always; then
+  PhaseDone "Wine session"
+
+  Phase "Win32 unit tests under Wine (build/win64)"
+  # One test at a time: tests that open windows must not see each other's.
+  timeout 1500 ctest --test-dir build/win64 --timeout 120 --output-on-failure </dev/null \
+    >"$Artifacts/win64-ctest.log" 2>&1
+  Result=$?
+  tail -n 3 "$Artifacts/win64-ctest.log"
+  CountCtest "Win32 unit tests" "$Artifacts/win64-ctest.log" "$Result"
+  PhaseDone "Win32 unit tests"
+
+  Phase "end-to-end tests (tests/e2e)"
+  for Script in tests/e2e/*.sh; do
+    Name=$(basename "$Script" .sh)
+    [ "$Name" = lib ] && continue
+    Dir=$Artifacts/$Name
+    mkdir -p "$Dir"
+    Started=$SECONDS
+    TARN_ARTIFACTS=$Dir timeout -k 10 180 bash "$Script" </dev/null >"$Dir/output.log" 2>&1
+    Result=$?
+    if [ "$Result" = 0 ]; then
+      printf 'PASS %s (%d s)\n' "$Name" $((SECONDS - Started))
+      Count 1 0
+    else
+      [ "$Result" = 124 ] && Why="timed out" || Why="exit code $Result"
+      printf 'FAIL %s (%s, %d s); artifacts in %s\n' "$Name" "$Why" $((SECONDS - Started)) "$Dir"
+      tail -n 15 "$Dir/output.log" | sed 's/^/    /'
+      Count 0 1 "$Name"
+      # Whatever the test left behind ends here, so the next test starts clean.
+      WineSessionReset
+    fi
+  done
+  PhaseDone "end-to-end tests"
+else
+  echo "test: no Wine session: the Win32 and end-to-end tests cannot run"
+  Count 0 1 "Wine session"
+fi
+Phase "Wine session end"
+WineSessionStop
+PhaseDone "Wine session end"
+
+# Fuzz targets live in fuzz/<target>/ with a corpus/; each binary is named
+# after its directory (plain, or with a fuzz_ / _fuzz affix). Built with clang in build/fuzz, they share the
+# TARN_FUZZ_SECONDS; new inputs go to a scratch directory, findings to
+# build/test-artifacts/fuzz/. The whole run counts as one test.
+if [ -f fuzz/CMakeLists.txt ] && [ "$FuzzSeconds" -gt 0 ]; then
+  Phase "fuzzing (build/fuzz)"
+  FuzzOk=1
+  mkdir -p "$Artifacts/fuzz"
+  if [ ! -f build/fuzz/build.ninja ]; then
+    CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DTARN_FUZZ=ON -DTARN_BUILD_TESTS=OFF >"$Artifacts/fuzz/configure.log" 2>&1 || FuzzOk=0
+  fi
+  if [ "$FuzzOk" = 1 ] && cmake --build build/fuzz -j "$(nproc)" >"$Artifacts/fuzz/build.log" 2>&1; then
+    Targets=()
+    for Dir in fuzz/*/; do
+      Target=$(basename "$Dir")
+      Binary=$(find build/fuzz -type f -perm -u+x \( -name "$Target" -o -name "fuzz_$Target" \
+        -o -name "${Target}_fuzz" -o -name "fuzz-$Target" -o -name "$Target-fuzz" \) | head -n 1)
+      [ -n "$Binary" ] && Targets+=("$Target:$Binary")
+    done
+    if [ ${#Targets[@]} -eq 0 ]; then
+      echo "no fuzz binaries named after fuzz/<target>/ were built"
+      FuzzOk=0
+    fi
+    for Entry in "${Targets[@]}"; do
+      Target=${Entry%%:*}
+      Binary=${Entry#*:}
+      Seconds=$((FuzzSeconds / ${#Targets[@]}))
+      [ "$Seconds" -lt 10 ] && Seconds=10
+      Scratch=$(mktemp -d /tmp/tarn-fuzz.XXXXXX)
+      Corpus=()
+      [ -d "fuzz/$Target/corpus" ] && Corpus=("fuzz/$Target/corpus")
+      echo "fuzz $Target: $Seconds s"
+      if ! timeout $((Seconds + 60)) "$Binary" "$Scratch" "${Corpus[@]}" -max_total_time="$Seconds" \
+          -rss_limit_mb=1024 -artifact_prefix="$Artifacts/fuzz/$Target-" \
+          >"$Artifacts/fuzz/$Target.log" 2>&1; then
+        echo "FAIL fuzz $Target: see $Artifacts/fuzz/$Target.log"
+        tail -n 20 "$Artifacts/fuzz/$Target.log" | sed 's/^/    /'
+        FuzzOk=0
+      fi
+      rm -rf "$Scratch"
+    done
+  else
+    echo "FAIL fuzz build: see $Artifacts/fuzz/"
+    tail -n 20 "$Artifacts/fuzz/build.log" "$Artifacts/fuzz/configure.log" 2>/dev/null | sed 's/^/    /'
+    FuzzOk=0
+  fi
+  if [ "$FuzzOk" = 1 ]; then Count 1 0; else Count 0 1 "fuzzing"; fi
+  PhaseDone fuzzing
+fi
+
+printf '\n=== done in %d s; artifacts in %s\n' $((SECONDS - RunStart)) "$Artifacts"
+for Name in "${FailedNames[@]}"; do
+  echo "failed: $Name"
+done
+echo "$Passed passed, $Failed failed"
+[ "$Failed" = 0 ]
