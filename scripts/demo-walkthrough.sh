@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Builds the demo setup (examples/demo) and runs it under Wine.
+#   build/demo/setup.exe       the i686 setup a user ships
+#   build/demo/setup-x64.exe   its x86_64 twin, for machines that run no
+#                              32-bit code (the one run here)
+# With a $DISPLAY the setup opens there for a person to click through. Without
+# one it runs on a private Xvfb display and the end-to-end driver walks every
+# page, saving a screenshot of each; their paths are printed at the end.
+# Needs the builds of scripts/build.sh (host tarnpack, win32 and win64 stubs
+# and the win64 driver).
+# Usage: scripts/demo-walkthrough.sh [--auto]   (--auto: walk even with a display)
+set -uo pipefail
+cd "$(dirname "$0")/.."
+Root=$(pwd)
+Out=$Root/build/demo
+Tarnpack=${TARN_TARNPACK:-$Root/build/host/src/pack/tarnpack}
+Stub32=${TARN_STUB32:-$Root/build/win32/src/setup/tarn-setup.exe}
+Stub64=${TARN_STUB:-$Root/build/win64/src/setup/tarn-setup.exe}
+Auto=no
+[ "${1:-}" = --auto ] && Auto=yes
+[ -z "${DISPLAY:-}" ] && Auto=yes
+
+Say() { printf 'demo: %s\n' "$*"; }
+
+for File in "$Tarnpack" "$Stub32" "$Stub64"; do
+  if [ ! -f "$File" ]; then
+    Say "missing $File (build it first: scripts/build.sh)"
+    exit 1
+  fi
+done
+
+mkdir -p "$Out"
+Say "building the demo setup"
+"$Tarnpack" build examples/demo -o "$Out/setup.exe" --stub "$Stub32" || { Say "tarnpack build failed (i686)"; exit 1; }
+"$Tarnpack" build examples/demo -o "$Out/setup-x64.exe" --stub "$Stub64" || { Say "tarnpack build failed (x86_64)"; exit 1; }
+Say "$Out/setup.exe: $(stat -c %s "$Out/setup.exe") bytes (the setup to ship)"
+Say "$Out/setup-x64.exe: $(stat -c %s "$Out/setup-x64.exe") bytes (its x86_64 twin, run below)"
+
+if [ "$Auto" = no ]; then
+  # A person clicks through on the desktop, in a fresh prefix of its own.
+  source "$Root/scripts/wine-session.sh"
+  trap WineSessionStop EXIT
+  trap 'exit 130' INT TERM
+  WineSessionStart when-needed || { Say "no Wine session"; exit 1; }
+  Say "the setup opens on $DISPLAY; the run ends when you leave its last page"
+  "$TARN_WINE" "$Out/setup-x64.exe"
+  Say "setup ended with exit code $?"
+  exit 0
+fi
+
+# Walked through automatically: the end-to-end harness starts Xvfb and the
+# prefix, runs the driver script below and takes the screenshots it asks for.
+export TARN_ARTIFACTS=$Out/walkthrough
+rm -rf "$TARN_ARTIFACTS"
+source "$Root/tests/e2e/lib.sh"
+E2eRequire "$TARN_DRIVER"
+
+E2eStart setup "$Out/setup-x64.exe"
+SetupPid=$E2eLastPid
+
+# Every page shares the caption "<program name> Setup"; each step waits for
+# the page it left to go before it looks for the next one.
+E2eDriver walkthrough --timeout 60000 <<'SCRIPT'
+wait-window "Tarn Demo Setup"
+read-list 106
+expect-text 102 "Next >"
+hidden 101
+screenshot 01-language
+press 102
+wait-gone
+wait-window "Tarn Demo Setup"
+expect-text-contains 105 "Welcome to the setup of Tarn Demo 1.0."
+screenshot 02-welcome
+press 102
+wait-gone
+wait-window "Tarn Demo Setup"
+expect-text-contains 108 "TARN DEMO LICENCE AGREEMENT"
+screenshot 03-license
+press 105
+wait-gone
+wait-window "Tarn Demo Setup"
+expect-text-contains 106 "TARN DEMO 1.0 - READ ME"
+screenshot 04-readme
+press 102
+wait-gone
+wait-window "Tarn Demo Setup"
+read-text 106
+expect-text-contains 106 "\\Tarn Demo"
+screenshot 05-directory
+press 102
+wait-gone
+wait-window "Tarn Demo Setup"
+expect-text-contains 105 "You are now ready to install Tarn Demo."
+screenshot 06-start
+press 102
+wait-gone
+wait-window "Tarn Demo Setup"
+expect-text-contains 106 "TARN DEMO 1.0 - READ ME"
+screenshot 07-readme-after
+press 102
+wait-gone
+wait-window "Tarn Demo Setup"
+expect-text-contains 106 "Tarn Demo has been successfully installed."
+screenshot 08-finish
+press 104
+wait-gone
+SCRIPT
+[ $? = 0 ] || E2eFail "the walk through the demo's pages failed"
+
+E2eWait "$SetupPid" 60
+E2eExpectEqual "$?" 0 "exit code of the setup"
+
+Say "screenshots of every page:"
+for Shot in "$TARN_ARTIFACTS"/*.png; do
+  [ -f "$Shot" ] && printf '  %s\n' "$Shot"
+done
+Say "driver log: $TARN_ARTIFACTS/walkthrough.log"
+E2eFinish
