@@ -118,7 +118,7 @@ TEST_F(PackBuildRun, SetupIsStubThenArchiveAndReadsBackExactly)
         std::vector<std::string> Names;
         for (const ReadBack& Entry : Entries) Names.push_back(Entry.Name);
         EXPECT_EQ(Names, (std::vector<std::string>{
-                             "Presetup\\Tarn.dlg", "Presetup\\Tarn.ini", "Presetup\\Demo.ins", "Presetup\\Tarn.str",
+                             "Presetup\\Tarn.bmp", "Presetup\\Tarn.dlg", "Presetup\\Tarn.ini", "Presetup\\Demo.ins", "Presetup\\Tarn.str",
                              "Data\\Bin\\noise.dat", "Data\\Bin\\run.dat", "Data\\Demo.exe", "Data\\Empty.txt",
                              "Data\\Doc\\Other.txt", "Data\\Doc\\Readme.txt"}));
         for (size_t I = 0; I < Entries.size(); ++I) {

@@ -210,24 +210,32 @@ TEST(PackBuildChecks, DisplayAndTextMistakesWarn)
     TempProject Project;
     WriteValidProject(Project);
     Project.Write("Presetup/Tarn.ini",
-                  "[Config]\nInsFiles=Demo.ins\nPreInstallDialogSequence=DLG_LICENSE\nLanguages=ENU,RUS\n"
-                  "Uninstall=yes\n"
+                  "[Config]\nInsFiles=Demo.ins\nPreInstallDialogSequence=DLG_LICENSE\nLanguages=ENU,RUS,EN\n"
+                  "Uninstall=yes\nPostInstallDialogSequence=DLG_REBOOT\n"
                   "[Display]\nGradientTopColor=green\nMainTitleShadowColor= $C0C0C0\n"
                   "MainTitleFont=Times New Roman,,$FF,B\n");
     Project.Write("Presetup/License.ENU", "terms");
     Project.Write("Presetup/Tarn.dlg", "[Dialogs]\nTitle=Setup\n[DLG_DIR]\n100=Dir\n[DLG_DIR.RUS]\nTitle=ok\n");
     Project.Write("Presetup/Extra.ins", "[CopyFile]\n");
+    Project.Write("Presetup/Tarn.str", "[Strings.RUS]\n100=%s: %d%%\n111=Replace %s?\n[Strings]\n111=%s or %s\n");
+    std::filesystem::remove(Project.Path("Presetup/Tarn.bmp"));
     DiagnosticList Out = CheckOf(Project);
     EXPECT_EQ(Out.ErrorCount(), 0) << AllText(Out);
-    EXPECT_WARNING(Out, "Presetup/Tarn.ini:7: warning: GradientTopColor \"green\" is not a number");
+    EXPECT_WARNING(Out, "Presetup/Tarn.ini:8: warning: GradientTopColor \"green\" is not a number");
     EXPECT_FALSE(Out.Contains(Severity::Warning, "MainTitleShadowColor")) << AllText(Out);
-    EXPECT_WARNING(Out, "Presetup/Tarn.ini:9: warning: MainTitleFont");
+    EXPECT_WARNING(Out, "Presetup/Tarn.ini:10: warning: MainTitleFont");
     EXPECT_WARNING(Out, "Presetup/Tarn.ini:5: warning: Uninstall \"yes\" reads as false");
     EXPECT_WARNING(Out, "DLG_LICENSE shows an empty text in language RUS");
     EXPECT_FALSE(Out.Contains(Severity::Warning, "language ENU")) << AllText(Out);
     EXPECT_WARNING(Out, "Presetup/Tarn.dlg:2: warning: Title in [Dialogs] is never shown");
     EXPECT_FALSE(Out.Contains(Severity::Warning, "Tarn.dlg:6")) << AllText(Out);
     EXPECT_WARNING(Out, "Presetup/Extra.ins: warning: instruction file not named");
+    EXPECT_WARNING(Out, "Presetup/Tarn.ini:4: warning: Languages: \"EN\" is not a three-letter");
+    EXPECT_WARNING(Out, "Presetup/Tarn.ini:6: warning: PostInstallDialogSequence: the setup adds DLG_REBOOT");
+    EXPECT_WARNING(Out, "Presetup/Tarn.str:2: warning: text 100 is used as a format");
+    EXPECT_WARNING(Out, "Presetup/Tarn.str:5: warning: text 111");
+    EXPECT_FALSE(Out.Contains(Severity::Warning, "Tarn.str:3")) << AllText(Out);
+    EXPECT_WARNING(Out, "no Tarn.bmp");
 }
 
 TEST(PackBuildChecks, NamesAndSizesWindowsCannotTake)

@@ -47,7 +47,8 @@ void WriteValidProject(TempProject& Project)
                   "DialogTitleFont=Arial,20,$FF5C5C,B\n"
                   "[Variables]\n"
                   "ProgramName=Demo\n");
-    Project.Write("Presetup/Tarn.str", "[Strings]\n1=Cancel the installation?\n");
+    Project.Write("Presetup/Tarn.str", "[Strings]\n1=Cancel the installation?\n100=Copying %s to %InstallPath%\n");
+    Project.Write("Presetup/Tarn.bmp", "BM picture");
     Project.Write("Presetup/Tarn.dlg", "[DLG_DIR]\n100=Where to?\n[DLG_DIR.RUS]\nTitle=Kuda?\n");
     Project.Write("Presetup/Demo.ins",
                   "[CopyFile]\nMain=%InstallPath%\n"

@@ -3,6 +3,7 @@
 // The checks live in ProjectChecks, the archive writing in the codec.
 #include "BuildCommand.h"
 
+#include "ArchiveWriter.h"
 #include "Diagnostics.h"
 #include "ProjectChecks.h"
 #include "ProjectScan.h"
@@ -36,7 +37,7 @@ const char UsageText[] =
     "  PROJECT       folder with Presetup/ (setup resources) and Data/ (files to install)\n"
     "  -o FILE       the setup program to write\n"
     "  --stub FILE   the setup stub (default: $TARN_STUB, else tarn-setup.exe beside tarnpack)\n"
-    "  --level N     compression level\n"
+    "  --level N     compression level, 1 (fastest) to 5 (best); default 3\n"
     "  --store       store the files without compression\n"
     "  --no-verify   do not read the result back with the setup's reader\n";
 
@@ -44,7 +45,7 @@ struct BuildOptions {
     std::string Project;
     std::string Output;
     std::string Stub;
-    int Level = -1; // the codec's default
+    int Level = PackLevelDefault;
     bool Store = false;
     bool Verify = true;
 };
@@ -102,8 +103,9 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
             } else {
                 char* End = nullptr;
                 long Level = std::strtol(Value.c_str(), &End, 10);
-                if (Value.empty() || *End || Level < 0 || Level > 9) {
-                    Problem = "--level takes a number from 0 to 9";
+                if (Value.empty() || *End || Level < PackLevelFastest || Level > PackLevelBest) {
+                    Problem = "--level takes a number from " + std::to_string(PackLevelFastest) + " to " +
+                              std::to_string(PackLevelBest);
                     return false;
                 }
                 Options.Level = (int)Level;
@@ -164,8 +166,7 @@ bool WriteFileBytes(const fs::path& Path, const std::vector<uint8_t>& Stub, cons
 
 struct PackInput {
     const ProjectFile* File;
-    std::vector<uint8_t> Data;
-    uint32_t DosTime;
+    PackEntry Entry;
 };
 
 std::string FormatSize(uint64_t Bytes)
@@ -177,15 +178,24 @@ std::string FormatSize(uint64_t Bytes)
     return Text;
 }
 
-std::vector<uint8_t> PackArchive(const std::vector<PackInput>& Inputs, const BuildOptions& Options,
+// The entries move into the writer's list and back, so the payload is held once.
+std::vector<uint8_t> PackArchive(std::vector<PackInput>& Inputs, const BuildOptions& Options,
                                  ProgressLine& Progress)
 {
-    (void)Options;
-    std::vector<StoredEntry> Entries;
-    for (const PackInput& Input : Inputs)
-        Entries.push_back({Input.File->ArchiveName, &Input.Data, Input.DosTime});
-    Progress.Show("packing", 0, 1);
-    return WriteStoredArchive(Entries);
+    if (Options.Store) {
+        std::vector<StoredEntry> Entries;
+        for (const PackInput& Input : Inputs)
+            Entries.push_back({Input.Entry.Name, &Input.Entry.Data, Input.Entry.DosTime});
+        return WriteStoredArchive(Entries);
+    }
+    std::vector<PackEntry> Entries;
+    for (PackInput& Input : Inputs) Entries.push_back(std::move(Input.Entry));
+    PackSettings Settings;
+    Settings.Level = Options.Level;
+    Settings.Progress = [&](uint64_t Done, uint64_t Total) { Progress.Show("packing", Done, Total); };
+    std::vector<uint8_t> Archive = WriteArchive(Entries, Settings, nullptr);
+    for (size_t I = 0; I < Inputs.size(); ++I) Inputs[I].Entry = std::move(Entries[I]);
+    return Archive;
 }
 
 } // namespace
@@ -229,17 +239,21 @@ int RunBuildCommand(int ArgCount, char** Args)
     uint64_t InputSize = 0;
     for (const std::vector<ProjectFile>* Group : {&Tree.Presetup, &Tree.Data})
         for (const ProjectFile& File : *Group) {
-            PackInput Input{&File, {}, DosTimeFromUnixTime(File.ModifiedUnix)};
-            if (!ReadFileBytes(File.SourcePath, Input.Data)) {
+            PackInput Input{&File, {}};
+            Input.Entry.Name = File.ArchiveName;
+            Input.Entry.DosTime = DosTimeFromUnixTime(File.ModifiedUnix);
+            if (!ReadFileBytes(File.SourcePath, Input.Entry.Data)) {
                 std::fprintf(stderr, "%s: error: cannot be read; nothing written\n", File.RelativePath.c_str());
                 return ExitFailed;
             }
-            InputSize += Input.Data.size();
+            InputSize += Input.Entry.Data.size();
             Inputs.push_back(std::move(Input));
         }
 
     ProgressLine Progress;
+    auto PackStarted = std::chrono::steady_clock::now();
     std::vector<uint8_t> Archive = PackArchive(Inputs, Options, Progress);
+    double PackSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - PackStarted).count();
     Progress.Clear();
     uint64_t SetupSize = Stub.Bytes.size() + Archive.size();
     if (SetupSize >= MaxPayloadSize) {
@@ -260,7 +274,7 @@ int RunBuildCommand(int ArgCount, char** Args)
     }
     if (Options.Verify) {
         std::vector<ExpectedEntry> Expected;
-        for (const PackInput& Input : Inputs) Expected.push_back({Input.File->ArchiveName, &Input.Data});
+        for (const PackInput& Input : Inputs) Expected.push_back({Input.Entry.Name, &Input.Entry.Data});
         auto Report = [&](uint64_t Done, uint64_t Total) { Progress.Show("verifying", Done, Total); };
         bool Verified = VerifySetupFile(Partial.string(), Expected, Report, Problem);
         Progress.Clear();
@@ -281,10 +295,13 @@ int RunBuildCommand(int ArgCount, char** Args)
 
     double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count();
     double Ratio = InputSize ? 100.0 * Archive.size() / InputSize : 0.0;
-    std::printf("%s: %zu files (%zu Presetup, %zu Data), %s packed to %s (%.1f %%), %.1f MB/s%s\n",
-                Output.string().c_str(), Inputs.size(), Tree.Presetup.size(), Tree.Data.size(),
-                FormatSize(InputSize).c_str(), FormatSize(Archive.size()).c_str(), Ratio,
-                Seconds > 0 ? InputSize / 1e6 / Seconds : 0.0, Options.Verify ? ", verified" : "");
+    std::printf("%s: %zu files (%zu Presetup, %zu Data), %s packed to %s (%.1f %%)\n", Output.string().c_str(),
+                Inputs.size(), Tree.Presetup.size(), Tree.Data.size(), FormatSize(InputSize).c_str(),
+                FormatSize(Archive.size()).c_str(), Ratio);
+    std::string Method = Options.Store ? "stored" : "packed at level " + std::to_string(Options.Level);
+    std::printf("  %s, %.1f MB/s, %s; %.1f s in all\n", Method.c_str(),
+                PackSeconds > 0 ? InputSize / 1e6 / PackSeconds : 0.0, Options.Verify ? "verified" : "not verified",
+                Seconds);
     std::printf("  stub %s + archive %s = %s; %d warning(s)\n", FormatSize(Stub.Bytes.size()).c_str(),
                 FormatSize(Archive.size()).c_str(), FormatSize(SetupSize).c_str(), Checks.WarningCount());
     return ExitOk;

@@ -36,6 +36,16 @@ const BoolKey BoolKeys[] = {
 const char* const RegistryRoots[] = {"HKCR\\", "HKCU\\", "HKLM\\"};
 const size_t RegistryRootLength = 5;
 const char DefaultLanguage[] = "ENG";
+const size_t LanguageCodeLength = 3;
+// Variables the setup defines on the target computer.
+const char* const BuiltinVariables[] = {
+    "InstallPath", "WindowsPath", "SystemPath", "Desktop", "Fonts", "NetHood", "Personal",
+    "ProgramsMenu", "Recent", "SendTo", "StartMenu", "StartupMenu", "Templates", "ProgramFiles",
+    "CommonFiles", "CommonDesktop", "CommonProgramsMenu", "CommonStartMenu", "CommonStartupMenu",
+    "DelphiPath",
+};
+// Numbered texts the setup uses as formats with one "%s" for a file name.
+const char* const FormatTextKeys[] = {"100", "111"};
 const char InstructionExtension[] = ".ins";
 // Characters Windows does not allow in a file name.
 const char ForbiddenNameChars[] = "<>:\"|?*";
@@ -261,6 +271,10 @@ std::vector<std::string> CheckSequences(const ScriptFile& Ini, DiagnosticList& O
         for (const std::string& Word : SplitWords(Entry->Value, ',')) {
             std::string Name = UpperAscii(Word);
             Names.push_back(Name);
+            if (Name == "DLG_REBOOT" && std::strcmp(Key, "PostInstallDialogSequence") == 0)
+                Out.Warning(Ini.File->RelativePath, Entry->Line,
+                            "PostInstallDialogSequence: the setup adds DLG_REBOOT itself when a restart is "
+                            "needed; listed here it shows twice or without need");
             if (IsWizardTemplate(Name)) continue;
             bool Other = false;
             for (const char* Each : OtherTemplates)
@@ -317,9 +331,10 @@ void LoadLanguagesAndVariables(CheckContext& Context, const ScriptFile* Ini)
         if (Entry)
             for (const std::string& Word : SplitWords(Entry->Value, ',')) {
                 Context.Languages.push_back(Word);
-                if (!BlankHint(Word).empty())
+                if (Word.size() != LanguageCodeLength)
                     Context.Out.Warning(Ini->File->RelativePath, Entry->Line,
-                                        "Languages: \"" + Word + "\" matches no language" + BlankHint(Word));
+                                        "Languages: \"" + Word + "\" is not a three-letter language code" +
+                                            BlankHint(Word));
             }
         for (const IniEntry& Variable : Ini->Doc.ReadSection("Variables"))
             if (!Variable.Value.empty()) Context.VariableOrder.push_back({Variable.Name, Variable.Value});
@@ -356,8 +371,7 @@ void CheckDialogTexts(const ScriptFile& Dlg, DiagnosticList& Out)
     }
 }
 
-// --- instruction files -------------------------------------------------------------
-
+// A section [Kind] or [Kind.code]; Language gets the code.
 bool IsSectionOfKind(const std::string& Name, const std::string& Kind, std::string& Language)
 {
     if (SameText(Name, Kind)) {
@@ -370,6 +384,42 @@ bool IsSectionOfKind(const std::string& Name, const std::string& Kind, std::stri
     }
     return false;
 }
+
+// --- Tarn.str --------------------------------------------------------------------
+
+// Texts 100 and 111 go through a printf-style format with one file name: any
+// other conversion would read an argument that is not there.
+void CheckFormatTexts(const CheckContext& Context, const ScriptFile& Str)
+{
+    for (const IniSection& Section : Str.Doc.Sections()) {
+        std::string Language;
+        if (!IsSectionOfKind(Section.Name, "Strings", Language)) continue;
+        for (const IniEntry& Entry : Section.Entries) {
+            bool IsFormat = false;
+            for (const char* Key : FormatTextKeys)
+                if (Entry.Name == Key) IsFormat = true;
+            if (!IsFormat) continue;
+            std::string Text = ExpandKnown(Context, Entry.Value);
+            for (const char* Name : BuiltinVariables) {
+                std::string Pattern = std::string("%") + Name + "%";
+                for (size_t At; (At = Text.find(Pattern)) != std::string::npos;) Text.erase(At, Pattern.size());
+            }
+            int Names = 0;
+            bool Other = false;
+            for (size_t At = Text.find('%'); At != std::string::npos; At = Text.find('%', At + 2)) {
+                char Next = At + 1 < Text.size() ? Text[At + 1] : 0;
+                if (Next == 's') ++Names;
+                else if (Next != '%') Other = true;
+            }
+            if (Other || Names > 1)
+                Context.Out.Warning(Str.File->RelativePath, Entry.Line,
+                                    "text " + Entry.Name + " is used as a format with one \"%s\" for the file name; "
+                                    "other \"%\" signs (or an undefined %Variable%) would show garbage");
+        }
+    }
+}
+
+// --- instruction files -------------------------------------------------------------
 
 void CheckLanguageSuffix(CheckContext& Context, const ScriptFile& Ins, const IniSection& Section,
                          const std::string& Language)
@@ -574,6 +624,10 @@ void CheckProject(const ProjectTree& Tree, DiagnosticList& Out)
         Instructions = CheckInsFiles(Context, Ini);
     }
     if (LoadScript(Tree, "Tarn.dlg", Dlg, Out)) CheckDialogTexts(Dlg, Out);
+    ScriptFile Str;
+    if (LoadScript(Tree, "Tarn.str", Str, Out)) CheckFormatTexts(Context, Str);
+    if (HaveIni && !FindPresetupFile(Tree, "Tarn.bmp"))
+        Out.Warning(PresetupFolder, 0, "no Tarn.bmp: the dialogs' title area has no picture");
 
     for (const ProjectFile* File : Instructions) {
         ScriptFile Ins;
