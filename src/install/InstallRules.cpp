@@ -1,0 +1,88 @@
+// The portable rules of the installation run; see InstallRules.h.
+#include "InstallRules.h"
+
+#include "oxStrUtils.h"
+
+const char* const PayloadMask = "Data\\*.*";
+
+static bool IsPathSeparator(char Ch) { return Ch == '\\' || Ch == ':' || Ch == '/'; }
+
+Str InstructionFileName(const Str& Word)
+{
+    // The extension starts at the last "." of the file-name part; a "." in
+    // a folder name does not count.
+    int Cut = Word.Length();
+    for (int Index = Word.Length() - 1; Index >= 0; --Index) {
+        char Ch = Word.At(Index);
+        if (IsPathSeparator(Ch)) break;
+        if (Ch == '.') {
+            Cut = Index;
+            break;
+        }
+    }
+    return Word.Sub(0, Cut) + ".ins";
+}
+
+Str CopyTargetSpec(const Str& SourceName, const Str& TargetSpec, const Str& DestinationDirectory)
+{
+    int Comma = TargetSpec.Find(',');
+    if (Comma < 0) Comma = TargetSpec.Length();
+    Str TargetName = TargetSpec.Sub(0, Comma);
+    if (TargetName.Empty()) TargetName = SourceName;
+    return AddBackslash(DestinationDirectory) + TargetName + TargetSpec.Sub(Comma, TargetSpec.Length() - Comma);
+}
+
+void SplitCopyTarget(const Str& Spec, Str* TargetPath, Str* Version)
+{
+    *TargetPath = TextBefore(Spec, ',');
+    *Version = GetField(2, Spec, CommaSet);
+}
+
+Str FileNamePart(const Str& Path)
+{
+    int Start = 0;
+    for (int Index = 0; Index < Path.Length(); ++Index) {
+        char Ch = Path.At(Index);
+        if (Ch == '\\' || Ch == ':') Start = Index + 1;
+    }
+    return Path.Sub(Start, Path.Length() - Start);
+}
+
+bool RegDataIsInteger(const Str& Data) { return Data.At(0) == '#'; }
+
+int RegDataInteger(const Str& Data)
+{
+    return TextToIntDef(Data.Sub(1, Data.Length() - 1).c_str(), 0);
+}
+
+int ProgressPercent(unsigned long long Done, unsigned long long Total)
+{
+    if (Total == 0) return 100;
+    unsigned long long Scaled = Done * 100;
+    unsigned long long Percent = Scaled / Total;
+    unsigned long long Remainder = Scaled % Total;
+    if (Remainder * 2 > Total || (Remainder * 2 == Total && (Percent & 1))) ++Percent;
+    // The size scan can stop early and count less than the walk handles.
+    return Percent > 100 ? 100 : (int)Percent;
+}
+
+Str FormatWithName(const Str& Format, const char* Name)
+{
+    Str Result;
+    bool NameUsed = false;
+    for (int Index = 0; Index < Format.Length(); ++Index) {
+        char Ch = Format.At(Index);
+        char Next = Format.At(Index + 1);
+        if (Ch == '%' && Next == '%') {
+            Result += '%';
+            ++Index;
+        } else if (Ch == '%' && Next == 's' && !NameUsed) {
+            Result += Name;
+            NameUsed = true;
+            ++Index;
+        } else {
+            Result += Ch;
+        }
+    }
+    return Result;
+}

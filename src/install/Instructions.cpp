@@ -1,0 +1,78 @@
+// Reading the instruction files and writing the registry values; see
+// Instructions.h. Every name and value is expanded as it is read; the group
+// section names are used as written.
+#include "Instructions.h"
+
+#include <windows.h>
+
+#include "Common.h"
+#include "InstallRules.h"
+#include "Log.h"
+#include "Texts.h"
+#include "oxRegIni.h"
+#include "oxShell.h"
+#include "oxStrUtils.h"
+
+static const char* const CopyFileSection = "CopyFile";
+static const char* const AddRegSection = "AddReg";
+
+void ForEachInstructionEntry(const char* Path, const char* Section, InstructionHandler Handler)
+{
+    StrList Groups;
+    IniReadSection(Path, Section, &Groups);
+    StrList Entries;
+    for (int GroupIndex = 0; GroupIndex < Groups.Count(); ++GroupIndex) {
+        Str GroupValue = ExpandVariables(Groups.ValueAt(GroupIndex).c_str());
+        Entries.Clear();
+        IniReadSection(Path, Groups.NameAt(GroupIndex).c_str(), &Entries);
+        for (int EntryIndex = 0; EntryIndex < Entries.Count(); ++EntryIndex) {
+            Handler(ExpandVariables(Entries.NameAt(EntryIndex).c_str()),
+                    ExpandVariables(Entries.ValueAt(EntryIndex).c_str()), GroupValue);
+        }
+    }
+}
+
+void AddCopyEntry(const Str& SourceName, const Str& TargetSpec, const Str& DestinationDirectory)
+{
+    CopyList.SetValue(SourceName.c_str(), CopyTargetSpec(SourceName, TargetSpec, DestinationDirectory).c_str());
+}
+
+void AddRegEntry(const Str& ValueName, const Str& Data, const Str& RegistryKeyPath)
+{
+    Str ValuePath = AddBackslash(RegistryKeyPath) + ValueName;
+    RegList.SetValue(ValuePath.c_str(), Data.c_str());
+}
+
+void ReadInstructionFile(const char* Path)
+{
+    const Str Suffixes[] = {Str(""), Str(".") + LanguageCode};
+    for (const Str& Suffix : Suffixes) {
+        ForEachInstructionEntry(Path, (Str(CopyFileSection) + Suffix).c_str(), AddCopyEntry);
+        ForEachInstructionEntry(Path, (Str(AddRegSection) + Suffix).c_str(), AddRegEntry);
+    }
+}
+
+bool ApplyRegistryValues()
+{
+    for (int Index = 0; Index < RegList.Count(); ++Index) {
+        Str ValuePath = RegList.NameAt(Index);
+        Str Data = RegList.ValueAt(Index);
+        HKEY Root;
+        Str SubKey, ValueName;
+        SplitRegPath(ValuePath.c_str(), &Root, &SubKey, &ValueName);
+        // No known root: writing it under some other root would be wrong,
+        // and logging it would make an uninstall remove what it never made.
+        if (!Root) continue;
+        bool Existed = RegValueExists(ValuePath.c_str());
+        bool Written = RegDataIsInteger(Data) ? RegWriteInteger(ValuePath.c_str(), RegDataInteger(Data))
+                                              : RegWriteString(ValuePath.c_str(), Data.c_str());
+        if (!Written) {
+            // A missing value leaves the product half set up: say which one
+            // and let the run end as not finished.
+            ShowError((Str("Cannot write registry value ") + ValuePath).c_str());
+            return false;
+        }
+        if (!Existed) LogRegistryValue(ValuePath.c_str(), Data.c_str());
+    }
+    return true;
+}
