@@ -8,5 +8,6 @@ if(NOT WIN32)
   tarn_add_gtest(tarn_archive_tests
     SOURCES host/archive_vectors_test.cpp
             host/archive_container_test.cpp
+            host/archive_decoder_test.cpp
     LIBS tarn_archive_testkit tarn_archive)
 endif()
