@@ -9,5 +9,6 @@ if(NOT WIN32)
     SOURCES host/archive_vectors_test.cpp
             host/archive_container_test.cpp
             host/archive_decoder_test.cpp
+            host/archive_faults_test.cpp
     LIBS tarn_archive_testkit tarn_archive)
 endif()

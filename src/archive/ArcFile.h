@@ -17,6 +17,7 @@ enum ArcOpenKind {
 enum ArcSeekOrigin {
     ArcSeekStart = 0,
     ArcSeekCurrent = 1,
+    ArcSeekEnd = 2,
 };
 
 // Paths use "\" between components; the POSIX backend turns it into "/".

@@ -78,7 +78,8 @@ static int PosixWrite(ArcFile File, const void* Buffer, int Count)
 
 static void PosixSeek(ArcFile File, int32_t Offset, int Origin)
 {
-    lseek(FdOf(File), (off_t)Offset, Origin == ArcSeekCurrent ? SEEK_CUR : SEEK_SET);
+    int Whence = Origin == ArcSeekCurrent ? SEEK_CUR : (Origin == ArcSeekEnd ? SEEK_END : SEEK_SET);
+    lseek(FdOf(File), (off_t)Offset, Whence);
 }
 
 static int32_t PosixTell(ArcFile File)

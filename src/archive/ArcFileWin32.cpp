@@ -44,7 +44,8 @@ static int Win32Write(ArcFile File, const void* Buffer, int Count)
 
 static void Win32Seek(ArcFile File, int32_t Offset, int Origin)
 {
-    SetFilePointer(HandleOf(File), (LONG)Offset, NULL, Origin == ArcSeekCurrent ? FILE_CURRENT : FILE_BEGIN);
+    DWORD Method = Origin == ArcSeekCurrent ? FILE_CURRENT : (Origin == ArcSeekEnd ? FILE_END : FILE_BEGIN);
+    SetFilePointer(HandleOf(File), (LONG)Offset, NULL, Method);
 }
 
 static int32_t Win32Tell(ArcFile File)

@@ -27,6 +27,7 @@ struct EntryHeader {
 
 static struct ArchiveReader {
     ArcFile File;
+    int64_t FileSize;       // a short read before this offset is a read failure
     char ArchiveName[ArcPathSize];
     int Mode;
     bool Solid;
@@ -151,7 +152,14 @@ ArcHandle ArcOpen(const char* FileName, int Mode)
     strcpy(Reader.ArchiveName, FileName);
     Reader.File = Ops()->Open(FileName, ArcOpenRead);
     FindResult Found = NotArchive;
-    if (Reader.File) Found = FindMarker();
+    if (Reader.File) {
+        // Offsets are signed 32-bit: a larger file is read up to 2 GiB.
+        Ops()->Seek(Reader.File, 0, ArcSeekEnd);
+        int32_t Size = Ops()->Tell(Reader.File);
+        Reader.FileSize = Size < 0 ? INT32_MAX : Size;
+        Ops()->Seek(Reader.File, 0, ArcSeekStart);
+        Found = FindMarker();
+    }
     if (Found != FoundArchive) {
         if (Reader.File) OpenFailure = Found == OldFormat ? ArcOpenOldFormat : ArcOpenNoArchive;
         CloseArchiveFile();
@@ -191,6 +199,11 @@ static bool ReadBlockHeader()
         uint8_t Head[ArcFileHeaderSize];
         Ops()->Seek(Reader.File, Reader.BlockStart, ArcSeekStart);
         int Count = Ops()->Read(Reader.File, Head, ArcFileHeaderSize);
+        int64_t Left = Reader.FileSize - Reader.BlockStart;
+        if (Count < ArcFileHeaderSize && Count < Left) {
+            Reader.WalkResult = ArcDataError; // the read failed
+            return false;
+        }
         // A short block at the very end of the file is passed over.
         if (Count < ArcCommonHeaderSize) return false;
         uint32_t Flags = GetLe16(Head + ArcHdrFlagsOffset);

@@ -233,6 +233,7 @@ static bool ShouldFail(int Kind)
     ++Plan->Operations;
     if (Plan->Operations != Plan->FailAt) return false;
     Plan->Failed = true;
+    Plan->FailedKind = Kind;
     return true;
 }
 

@@ -109,6 +109,7 @@ struct FaultPlan {
     int OpenHandles = 0;
     int LiveBlocks = 0;
     bool Failed = false;     // the planned failure happened
+    int FailedKind = 0;      // its FaultKind
 };
 // Installs the counting backend (Plan must outlive it); Remove restores the
 // platform backend.

@@ -1,0 +1,138 @@
+// Faults of the disk: extraction runs again and again with the Nth file
+// operation (open, read, write, close, set time, set attributes, delete,
+// make directory, allocation) failing, for every N. Each run must report the
+// failure, leave no handle open and no buffer allocated, and never leave a
+// wrong file behind that was reported as good.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "ArcTestKit.h"
+#include "Unrar.h"
+
+namespace {
+
+struct Outcome {
+    bool Opened = false;
+    std::vector<std::string> Good;     // names reported ArcOk
+    std::vector<std::string> Bad;
+    bool WalkDamaged = false;
+    bool Stopped = false;              // ArcNoMemory ended the run
+};
+
+Outcome ExtractAll(const std::string& Archive, const std::string& Dest)
+{
+    Outcome Result;
+    ArcHandle Handle = ArcOpen(Archive.c_str(), ArcModeExtract);
+    Result.Opened = Handle != nullptr;
+    ArcEntryInfo Info;
+    while (Handle && ArcReadEntry(Handle, &Info)) {
+        int Code = ArcProcessEntryCode(Handle, true, Dest.c_str(), nullptr);
+        EXPECT_TRUE(Code == ArcOk || Code == ArcDataError || Code == ArcCreateError || Code == ArcNoMemory) << Code;
+        (Code == ArcOk ? Result.Good : Result.Bad).push_back(Info.Name);
+        if (Code == ArcCreateError) ArcProcessEntryCode(Handle, false, nullptr, nullptr);
+        if (Code == ArcNoMemory) {
+            Result.Stopped = true;
+            break;
+        }
+    }
+    if (Handle) Result.WalkDamaged = ArcWalkResult(Handle) != ArcOk;
+    ArcClose(Handle);
+    return Result;
+}
+
+std::string Native(std::string Name)
+{
+    for (char& C : Name)
+        if (C == '\\') C = '/';
+    return Name;
+}
+
+// Runs the extraction with every operation failing in turn.
+void RunWithEveryFault(const std::string& Archive, const std::map<std::string, uint32_t>& Crcs)
+{
+    for (int N = 1;; ++N) {
+        TempDir Out;
+        FaultPlan Plan;
+        Plan.FailAt = N;
+        InstallFaultBackend(&Plan);
+        Outcome Result = ExtractAll(Archive, Out.Path() + "/x");
+        RemoveFaultBackend();
+        SCOPED_TRACE("failing operation " + std::to_string(N) + " of kind " + std::to_string(Plan.FailedKind));
+        EXPECT_EQ(Plan.OpenHandles, 0);
+        EXPECT_EQ(Plan.LiveBlocks, 0);
+        for (const std::string& Name : Result.Good) {
+            Bytes Data = ReadFileBytes(Out.Path() + "/x/" + Native(Name));
+            EXPECT_EQ(Crc32Of(Data), Crcs.at(Name)) << Name;
+        }
+        for (const std::string& Name : Result.Bad) {
+            // Only a failed delete may leave a damaged file behind.
+            if (Plan.FailedKind != FaultDelete) EXPECT_FALSE(FileExists(Out.Path() + "/x/" + Native(Name))) << Name;
+        }
+        if (!Plan.Failed) {
+            EXPECT_EQ(Result.Good.size(), Crcs.size());
+            break;
+        }
+        // Entries may go missing only with a failure reported.
+        bool Reported = !Result.Opened || !Result.Bad.empty() || Result.WalkDamaged || Result.Stopped;
+        if (!Reported) EXPECT_EQ(Result.Good.size(), Crcs.size()) << "entries lost without a report";
+        ASSERT_LT(N, 100000);
+    }
+}
+
+TEST(ArchiveFaults, StoredEntriesInDirectories)
+{
+    TempDir Dir;
+    Bytes Big(70000);
+    for (size_t I = 0; I < Big.size(); ++I) Big[I] = (uint8_t)(I ^ (I >> 8));
+    ArchiveBuilder Builder;
+    Builder.Add(StoredEntry("top.txt", "top level"))
+        .Add(StoredEntry("Sub\\Deeper\\inner.txt", "inside"))
+        .Add(StoredEntry("Sub\\big.bin", std::string(Big.begin(), Big.end())))
+        .Add(StoredEntry("empty.txt", ""));
+    WriteFileBytes(Dir.File("s.rar"), Builder.Data());
+    RunWithEveryFault(Dir.File("s.rar"), { { "top.txt", Crc32Of(ToBytes("top level")) },
+                                           { "Sub\\Deeper\\inner.txt", Crc32Of(ToBytes("inside")) },
+                                           { "Sub\\big.bin", Crc32Of(Big) },
+                                           { "empty.txt", Crc32Of(Bytes()) } });
+}
+
+TEST(ArchiveFaults, CompressedSolidEntries)
+{
+    RunWithEveryFault(std::string(TARN_VECTORS_DIR) + "/rar20/koni__rar2_solid.rar",
+                      { { "PROSE.TXT", 0x5A8D1C1C }, { "REPEAT.TXT", 0x8B717527 } });
+}
+
+TEST(ArchiveFaults, CompressedNonSolidEntries)
+{
+    RunWithEveryFault(std::string(TARN_VECTORS_DIR) + "/rar20/zxtune__test_v2.rar",
+                      { { "p0.bin", 0x10751ABA }, { "p1.bin", 0x10751ABA }, { "p2.bin", 0x10751ABA },
+                        { "p3.bin", 0x10751ABA }, { "p4.bin", 0x10751ABA }, { "p5.bin", 0x10751ABA },
+                        { "pMM.bin", 0x10751ABA } });
+}
+
+// ArcNoMemory closes the archive inside the call; the caller's ArcClose
+// must then find nothing to release twice.
+TEST(ArchiveFaults, NoMemoryThenClose)
+{
+    TempDir Dir;
+    WriteFileBytes(Dir.File("m.rar"), ArchiveBuilder().Add(StoredEntry("a.txt", "a")).Add(StoredEntry("b.txt", "b")).Data());
+    FaultPlan Plan;
+    Plan.FailKinds = FaultAlloc;
+    Plan.FailAt = 2; // the window is the first allocation, the copy buffer the second
+    InstallFaultBackend(&Plan);
+    ArcHandle Handle = ArcOpen(Dir.File("m.rar").c_str(), ArcModeExtract);
+    ASSERT_TRUE(Handle);
+    ArcEntryInfo Info;
+    ASSERT_TRUE(ArcReadEntry(Handle, &Info));
+    EXPECT_EQ(ArcProcessEntryCode(Handle, true, Dir.Path().c_str(), nullptr), ArcNoMemory);
+    EXPECT_FALSE(FileExists(Dir.File("a.txt")));
+    EXPECT_FALSE(ArcReadEntry(Handle, &Info));
+    ArcClose(Handle);
+    ArcClose(Handle);
+    RemoveFaultBackend();
+    EXPECT_EQ(Plan.OpenHandles, 0);
+    EXPECT_EQ(Plan.LiveBlocks, 0);
+}
+
+} // namespace
