@@ -2,6 +2,9 @@
 // sound one gives a setup that is the stub followed directly by the archive,
 // and the stub's reader gives back every file byte for byte, in packing order.
 #include "BuildCommand.h"
+#include "ProjectChecks.h"
+#include "SetupVerify.h"
+#include "StoredArchive.h"
 #include "Unrar.h"
 #include "packbuild_fixture.h"
 
@@ -212,4 +215,60 @@ TEST_F(PackBuildRun, MissingProjectOrStubFails)
     EXPECT_EQ(Run.Status, 1);
     EXPECT_NE(Run.Errors.find("cannot read the stub"), std::string::npos) << Run.Errors;
     EXPECT_FALSE(LeftoverFiles());
+}
+
+TEST_F(PackBuildRun, StubAtTheSizeLimitIsStillFound)
+{
+    Work.WriteBytes("stub.exe", MakeFakeStub(PackBuild::MaxStubSize));
+    BuildRun Run = RunBuild(Args({"--store"}));
+    ASSERT_EQ(Run.Status, 0) << Run.Errors; // the build's own read-back found the marker
+    EXPECT_EQ(ReadSetup(Setup(), Work.Dir()).size(), 7u);
+}
+
+TEST_F(PackBuildRun, StubFromTheEnvironment)
+{
+    std::vector<std::string> NoStubOption = {Project.Dir().string(), "-o", Setup().string()};
+    setenv("TARN_STUB", Work.Path("stub.exe").c_str(), 1);
+    BuildRun Found = RunBuild(NoStubOption);
+    unsetenv("TARN_STUB");
+    EXPECT_EQ(Found.Status, 0) << Found.Errors;
+    fs::remove(Setup());
+    BuildRun Missing = RunBuild(NoStubOption); // none beside the test program either
+    EXPECT_EQ(Missing.Status, 2);
+    EXPECT_NE(Missing.Errors.find("--stub"), std::string::npos) << Missing.Errors;
+    EXPECT_FALSE(LeftoverFiles());
+}
+
+TEST_F(PackBuildRun, UnwritableOutputLeavesNothing)
+{
+    std::vector<std::string> Into = Args();
+    Into[2] = Work.Path("no-such-folder/setup.exe").string();
+    BuildRun Run = RunBuild(Into);
+    EXPECT_EQ(Run.Status, 1);
+    EXPECT_NE(Run.Errors.find("cannot write"), std::string::npos) << Run.Errors;
+}
+
+TEST(PackBuildVerify, ReportsWhatDiffers)
+{
+    TempProject Work;
+    std::vector<uint8_t> Text = {'a', 'b', 'c'}, Other = {'a', 'b', 'd'}, Empty;
+    std::vector<uint8_t> Archive = PackBuild::WriteStoredArchive({{"Data\\a.txt", &Text, 0}, {"Data\\b.txt", &Empty, 0}});
+    std::vector<uint8_t> Image = MakeFakeStub(1000);
+    Image.insert(Image.end(), Archive.begin(), Archive.end());
+    Work.WriteBytes("setup.exe", Image);
+    Work.WriteBytes("plain.exe", MakeFakeStub(1000));
+    std::string Setup = Work.Path("setup.exe").string();
+    std::string Problem;
+
+    EXPECT_TRUE(PackBuild::VerifySetupFile(Setup, {{"Data\\a.txt", &Text}, {"Data\\b.txt", &Empty}}, {}, Problem))
+        << Problem;
+    EXPECT_FALSE(PackBuild::VerifySetupFile(Setup, {{"Data\\a.txt", &Other}, {"Data\\b.txt", &Empty}}, {}, Problem));
+    EXPECT_NE(Problem.find("Data\\a.txt: decoded data differs"), std::string::npos) << Problem;
+    EXPECT_FALSE(PackBuild::VerifySetupFile(Setup, {{"Data\\a.txt", &Text}}, {}, Problem));
+    EXPECT_NE(Problem.find("unexpected extra entry Data\\b.txt"), std::string::npos) << Problem;
+    EXPECT_FALSE(PackBuild::VerifySetupFile(Setup, {{"Data\\a.txt", &Text}, {"Data\\b.txt", &Empty}, {"Data\\c.txt", &Empty}},
+                                            {}, Problem));
+    EXPECT_NE(Problem.find("ends before Data\\c.txt"), std::string::npos) << Problem;
+    EXPECT_FALSE(PackBuild::VerifySetupFile(Work.Path("plain.exe").string(), {}, {}, Problem));
+    EXPECT_NE(Problem.find("finds no archive"), std::string::npos) << Problem;
 }

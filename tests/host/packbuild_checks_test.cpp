@@ -291,3 +291,24 @@ TEST(PackBuildStub, SizeLimitMarkerAndHeader)
     CheckStub({"stub.exe", Text}, NotProgram);
     EXPECT_ERROR(NotProgram, "not a Windows program");
 }
+
+TEST(PackBuildMessages, RepeatedMessagesAreCappedAndDuplicatesDropped)
+{
+    DiagnosticList List;
+    for (int I = 0; I < 25; ++I) List.Warning("Data/f" + std::to_string(I) + ".txt", 0, "not installed");
+    List.Warning("Data/f0.txt", 0, "not installed"); // the same message again
+    List.Error("Presetup/Tarn.ini", 3, "broken");
+    EXPECT_EQ(List.WarningCount(), 25);
+    EXPECT_EQ(List.ErrorCount(), 1);
+
+    std::FILE* Out = std::tmpfile();
+    List.Print(Out);
+    std::rewind(Out);
+    std::string Printed;
+    for (int Ch; (Ch = std::fgetc(Out)) != EOF;) Printed += (char)Ch;
+    std::fclose(Out);
+    EXPECT_NE(Printed.find("Data/f9.txt: warning: not installed\n"), std::string::npos) << Printed;
+    EXPECT_EQ(Printed.find("Data/f10.txt"), std::string::npos) << Printed;
+    EXPECT_NE(Printed.find("warning: 15 more like: not installed"), std::string::npos) << Printed;
+    EXPECT_NE(Printed.find("Presetup/Tarn.ini:3: error: broken"), std::string::npos) << Printed;
+}

@@ -1,6 +1,8 @@
 // Collecting and printing the builder's check results.
 #include "Diagnostics.h"
 
+#include <map>
+
 namespace PackBuild {
 
 // A group section named by two CopyFile sections is checked twice; say it once.
@@ -58,8 +60,17 @@ std::string FormatDiagnostic(const Diagnostic& Item)
 
 void DiagnosticList::Print(std::FILE* Out) const
 {
+    // A payload of thousands of files can give thousands of one same message
+    // ("no CopyFile instruction installs this file"); show the first few.
+    const int MaxRepeatsShown = 10;
+    std::map<std::pair<Severity, std::string>, int> Seen;
     for (const Diagnostic& Item : Entries)
-        std::fprintf(Out, "%s\n", FormatDiagnostic(Item).c_str());
+        if (++Seen[{Item.Level, Item.Text}] <= MaxRepeatsShown)
+            std::fprintf(Out, "%s\n", FormatDiagnostic(Item).c_str());
+    for (const auto& Each : Seen)
+        if (Each.second > MaxRepeatsShown)
+            std::fprintf(Out, "%s: %d more like: %s\n", Each.first.first == Severity::Error ? "error" : "warning",
+                         Each.second - MaxRepeatsShown, Each.first.second.c_str());
 }
 
 } // namespace PackBuild
