@@ -247,12 +247,14 @@ TEST(PackBuildChecks, NamesAndSizesWindowsCannotTake)
     Project.Write("Data/Doc/README.TXT", "case twin");
     Project.Write("Data/what?.txt", "x");
     Project.Write("Data/trailing./a.txt", "x");
+    Project.Write("Data/Aux.txt", "x");
     DiagnosticList Out = CheckOf(Project);
     EXPECT_ERROR(Out, "bytes long; the setup reads at most 259");
     EXPECT_ERROR(Out, "only in case");
     EXPECT_ERROR(Out, "Data/what?.txt: error: name holds a character");
     EXPECT_ERROR(Out, "\"trailing.\" ends in a dot");
-    EXPECT_EQ(Out.ErrorCount(), 4) << AllText(Out);
+    EXPECT_ERROR(Out, "\"Aux.txt\" is a device name");
+    EXPECT_EQ(Out.ErrorCount(), 5) << AllText(Out);
 }
 
 TEST(PackBuildChecks, PayloadOfTwoGigabytesIsRefused)

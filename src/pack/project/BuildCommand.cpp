@@ -17,7 +17,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -148,10 +147,14 @@ std::string FindStub(const std::string& Given, std::string& Tried)
 
 bool ReadFileBytes(const fs::path& Path, std::vector<uint8_t>& Bytes)
 {
-    std::ifstream In(Path, std::ios::binary);
+    std::ifstream In(Path, std::ios::binary | std::ios::ate);
     if (!In) return false;
-    Bytes.assign(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
-    return !In.bad();
+    std::streamoff Size = In.tellg();
+    if (Size < 0) return false;
+    Bytes.resize((size_t)Size);
+    In.seekg(0);
+    In.read((char*)Bytes.data(), Size);
+    return In.gcount() == Size;
 }
 
 bool WriteFileBytes(const fs::path& Path, const std::vector<uint8_t>& Stub, const std::vector<uint8_t>& Archive)
@@ -198,6 +201,91 @@ std::vector<uint8_t> PackArchive(std::vector<PackInput>& Inputs, const BuildOpti
     return Archive;
 }
 
+// Presetup first: the setup unpacks that group before anything else and stops
+// at the first entry outside it.
+bool ReadInputs(const ProjectTree& Tree, std::vector<PackInput>& Inputs, uint64_t& InputSize)
+{
+    InputSize = 0;
+    for (const std::vector<ProjectFile>* Group : {&Tree.Presetup, &Tree.Data})
+        for (const ProjectFile& File : *Group) {
+            PackInput Input{&File, {}};
+            Input.Entry.Name = File.ArchiveName;
+            Input.Entry.DosTime = DosTimeFromUnixTime(File.ModifiedUnix);
+            if (!ReadFileBytes(File.SourcePath, Input.Entry.Data)) {
+                std::fprintf(stderr, "%s: error: cannot be read; nothing written\n", File.RelativePath.c_str());
+                return false;
+            }
+            InputSize += Input.Entry.Data.size();
+            Inputs.push_back(std::move(Input));
+        }
+    return true;
+}
+
+// Written beside the target and renamed only after the read-back, so a failed
+// build never leaves a setup that looks finished.
+bool WriteVerifiedSetup(const BuildOptions& Options, const StubImage& Stub, const std::vector<uint8_t>& Archive,
+                        const std::vector<PackInput>& Inputs, ProgressLine& Progress)
+{
+    fs::path Output = Options.Output;
+    fs::path Partial = Output;
+    Partial += ".partial";
+    std::error_code Error;
+    if (!WriteFileBytes(Partial, Stub.Bytes, Archive)) {
+        fs::remove(Partial, Error);
+        std::fprintf(stderr, "tarnpack build: cannot write %s\n", Partial.string().c_str());
+        return false;
+    }
+    if (Options.Verify) {
+        std::vector<ExpectedEntry> Expected;
+        for (const PackInput& Input : Inputs) Expected.push_back({Input.Entry.Name, &Input.Entry.Data});
+        auto Report = [&](uint64_t Done, uint64_t Total) { Progress.Show("verifying", Done, Total); };
+        std::string Problem;
+        bool Verified = VerifySetupFile(Partial.string(), Expected, Report, Problem);
+        Progress.Clear();
+        if (!Verified) {
+            fs::remove(Partial, Error);
+            std::fprintf(stderr, "tarnpack build: verification failed: %s; nothing written\n", Problem.c_str());
+            return false;
+        }
+    }
+    fs::permissions(Partial, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec, Error);
+    fs::rename(Partial, Output, Error);
+    if (Error) {
+        fs::remove(Partial, Error);
+        std::fprintf(stderr, "tarnpack build: cannot create %s\n", Output.string().c_str());
+        return false;
+    }
+    return true;
+}
+
+struct BuildFigures {
+    size_t PresetupFiles, DataFiles;
+    uint64_t InputSize, ArchiveSize, StubSize;
+    double PackSeconds, TotalSeconds;
+    int Warnings;
+};
+
+void PrintSummary(const BuildOptions& Options, const BuildFigures& Figures)
+{
+    double Ratio = Figures.InputSize ? 100.0 * Figures.ArchiveSize / Figures.InputSize : 0.0;
+    std::printf("%s: %zu files (%zu Presetup, %zu Data), %s packed to %s (%.1f %%)\n", Options.Output.c_str(),
+                Figures.PresetupFiles + Figures.DataFiles, Figures.PresetupFiles, Figures.DataFiles,
+                FormatSize(Figures.InputSize).c_str(), FormatSize(Figures.ArchiveSize).c_str(), Ratio);
+    std::string Method = Options.Store ? "stored" : "packed at level " + std::to_string(Options.Level);
+    std::printf("  %s, %.1f MB/s, %s; %.1f s in all\n", Method.c_str(),
+                Figures.PackSeconds > 0 ? Figures.InputSize / 1e6 / Figures.PackSeconds : 0.0,
+                Options.Verify ? "verified" : "not verified", Figures.TotalSeconds);
+    std::printf("  stub %s + archive %s = %s; %d warning(s)\n", FormatSize(Figures.StubSize).c_str(),
+                FormatSize(Figures.ArchiveSize).c_str(), FormatSize(Figures.StubSize + Figures.ArchiveSize).c_str(),
+                Figures.Warnings);
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point Start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+}
+
 } // namespace
 
 int RunBuildCommand(int ArgCount, char** Args)
@@ -233,76 +321,23 @@ int RunBuildCommand(int ArgCount, char** Args)
         return ExitFailed;
     }
 
-    // Presetup first: the setup unpacks it before anything else and stops at
-    // the first entry outside it.
     std::vector<PackInput> Inputs;
     uint64_t InputSize = 0;
-    for (const std::vector<ProjectFile>* Group : {&Tree.Presetup, &Tree.Data})
-        for (const ProjectFile& File : *Group) {
-            PackInput Input{&File, {}};
-            Input.Entry.Name = File.ArchiveName;
-            Input.Entry.DosTime = DosTimeFromUnixTime(File.ModifiedUnix);
-            if (!ReadFileBytes(File.SourcePath, Input.Entry.Data)) {
-                std::fprintf(stderr, "%s: error: cannot be read; nothing written\n", File.RelativePath.c_str());
-                return ExitFailed;
-            }
-            InputSize += Input.Entry.Data.size();
-            Inputs.push_back(std::move(Input));
-        }
+    if (!ReadInputs(Tree, Inputs, InputSize)) return ExitFailed;
 
     ProgressLine Progress;
     auto PackStarted = std::chrono::steady_clock::now();
     std::vector<uint8_t> Archive = PackArchive(Inputs, Options, Progress);
-    double PackSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - PackStarted).count();
+    double PackSeconds = SecondsSince(PackStarted);
     Progress.Clear();
-    uint64_t SetupSize = Stub.Bytes.size() + Archive.size();
-    if (SetupSize >= MaxPayloadSize) {
+    if (Stub.Bytes.size() + Archive.size() >= MaxPayloadSize) {
         std::fprintf(stderr, "tarnpack build: the setup would be %llu bytes; it must stay below 2 GiB; "
-                             "nothing written\n", (unsigned long long)SetupSize);
+                             "nothing written\n", (unsigned long long)(Stub.Bytes.size() + Archive.size()));
         return ExitFailed;
     }
+    if (!WriteVerifiedSetup(Options, Stub, Archive, Inputs, Progress)) return ExitFailed;
 
-    // Written beside the target and renamed only after the check, so a failed
-    // build never leaves a setup that looks finished.
-    fs::path Output = Options.Output;
-    fs::path Partial = Output;
-    Partial += ".partial";
-    if (!WriteFileBytes(Partial, Stub.Bytes, Archive)) {
-        fs::remove(Partial, Error);
-        std::fprintf(stderr, "tarnpack build: cannot write %s\n", Partial.string().c_str());
-        return ExitFailed;
-    }
-    if (Options.Verify) {
-        std::vector<ExpectedEntry> Expected;
-        for (const PackInput& Input : Inputs) Expected.push_back({Input.Entry.Name, &Input.Entry.Data});
-        auto Report = [&](uint64_t Done, uint64_t Total) { Progress.Show("verifying", Done, Total); };
-        bool Verified = VerifySetupFile(Partial.string(), Expected, Report, Problem);
-        Progress.Clear();
-        if (!Verified) {
-            fs::remove(Partial, Error);
-            std::fprintf(stderr, "tarnpack build: verification failed: %s; nothing written\n", Problem.c_str());
-            return ExitFailed;
-        }
-    }
-    fs::permissions(Partial, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                 fs::perms::others_read | fs::perms::others_exec, Error);
-    fs::rename(Partial, Output, Error);
-    if (Error) {
-        fs::remove(Partial, Error);
-        std::fprintf(stderr, "tarnpack build: cannot create %s\n", Output.string().c_str());
-        return ExitFailed;
-    }
-
-    double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count();
-    double Ratio = InputSize ? 100.0 * Archive.size() / InputSize : 0.0;
-    std::printf("%s: %zu files (%zu Presetup, %zu Data), %s packed to %s (%.1f %%)\n", Output.string().c_str(),
-                Inputs.size(), Tree.Presetup.size(), Tree.Data.size(), FormatSize(InputSize).c_str(),
-                FormatSize(Archive.size()).c_str(), Ratio);
-    std::string Method = Options.Store ? "stored" : "packed at level " + std::to_string(Options.Level);
-    std::printf("  %s, %.1f MB/s, %s; %.1f s in all\n", Method.c_str(),
-                PackSeconds > 0 ? InputSize / 1e6 / PackSeconds : 0.0, Options.Verify ? "verified" : "not verified",
-                Seconds);
-    std::printf("  stub %s + archive %s = %s; %d warning(s)\n", FormatSize(Stub.Bytes.size()).c_str(),
-                FormatSize(Archive.size()).c_str(), FormatSize(SetupSize).c_str(), Checks.WarningCount());
+    PrintSummary(Options, {Tree.Presetup.size(), Tree.Data.size(), InputSize, Archive.size(), Stub.Bytes.size(),
+                           PackSeconds, SecondsSince(Started), Checks.WarningCount()});
     return ExitOk;
 }

@@ -49,6 +49,11 @@ const char* const FormatTextKeys[] = {"100", "111"};
 const char InstructionExtension[] = ".ins";
 // Characters Windows does not allow in a file name.
 const char ForbiddenNameChars[] = "<>:\"|?*";
+// Device names Windows reserves, with or without an extension.
+const char* const ReservedNames[] = {
+    "CON", "PRN", "AUX", "NUL", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9",
+    "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9",
+};
 
 const size_t DataPrefixLength = 5; // "Data\"
 
@@ -147,6 +152,9 @@ void CheckNameChars(const ProjectFile& File, DiagnosticList& Out)
             if (!Component.empty() && (Component.back() == '.' || Component.back() == ' '))
                 Out.Error(File.RelativePath, 0,
                           "\"" + Component + "\" ends in a dot or blank, which Windows drops from names");
+            for (const char* Reserved : ReservedNames)
+                if (SameText(Component.substr(0, Component.find('.')), Reserved))
+                    Out.Error(File.RelativePath, 0, "\"" + Component + "\" is a device name on Windows");
             Component.clear();
             continue;
         }
