@@ -194,7 +194,10 @@ void ApplyDialogTexts(HWND Dialog)
     LoadVariables();
     ApplyDialogSection(Dialog, "");
     ApplyDialogSection(Dialog, (Str(".") + LanguageCode).c_str());
-    ProgramName = ExpandVariables("%ProgramName%");
+    Str NewName = ExpandVariables("%ProgramName%");
+    // The backdrop shows the name: repaint it when a language changes it.
+    if (MainWindow && NewName != ProgramName) InvalidateRect(MainWindow, 0, FALSE);
+    ProgramName = NewName;
     MessageCaption = ProgramName;
     if (MainWindow) SetWindowTextA(MainWindow, ProgramName.c_str());
 }

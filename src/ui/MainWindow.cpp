@@ -76,7 +76,9 @@ HWND CreateMainWindow()
             return 0;
         }
     }
+    // A popup made with default sizes has no size at all, and some systems
+    // keep it that way when it is maximised: it starts as large as the screen.
     return CreateWindowExA(0, MainWindowClass, ProgramName.c_str(), WS_POPUP | WS_CLIPCHILDREN,
-                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                           0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                            0, 0, ModuleInstance, 0);
 }
