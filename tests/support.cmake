@@ -6,5 +6,5 @@ if(NOT WIN32)
             host/support_core_test.cpp
     LIBS tarn_support_core)
 else()
-  include(${CMAKE_CURRENT_LIST_DIR}/support/support_win.cmake OPTIONAL)
+  include(${CMAKE_CURRENT_LIST_DIR}/support/support_win.cmake)
 endif()

@@ -1,0 +1,210 @@
+// System directories, temporary names, recursive deletion, directory paths,
+// free disk space, version resources and the newer-file test, under Wine.
+#include <gtest/gtest.h>
+
+#include "SupportWinTest.h"
+#include "oxFileUtils.h"
+#include "oxStrUtils.h"
+
+static std::string S(const Str& Text) { return std::string(Text.c_str(), (size_t)Text.Length()); }
+
+static std::string OwnProgram()
+{
+    char Path[MAX_PATH + 1];
+    DWORD Length = GetModuleFileNameA(nullptr, Path, sizeof(Path));
+    return std::string(Path, Length);
+}
+
+TEST(SystemDirs, FormsOfTheThreeDirectories)
+{
+    Str Temp = GetTempDir();
+    ASSERT_FALSE(Temp.Empty());
+    EXPECT_EQ('\\', Temp.Last());
+    EXPECT_TRUE(DirExists(Temp.c_str()));
+
+    char Expected[MAX_PATH + 1];
+    GetWindowsDirectoryA(Expected, sizeof(Expected));
+    EXPECT_EQ(Expected, S(GetWindowsDir()));
+    EXPECT_NE('\\', GetWindowsDir().Last());
+    GetSystemDirectoryA(Expected, sizeof(Expected));
+    EXPECT_EQ(Expected, S(GetSystemDir()));
+    EXPECT_TRUE(DirExists(GetSystemDir().c_str()));
+}
+
+TEST(TempNames, EightBase32CharactersNamingNothingThatExists)
+{
+    ScratchDir Dir;
+    for (const std::string& Folder : { Dir.Path(), Dir.Path() + "\\" }) {
+        Str Name = MakeTempName(Folder.c_str());
+        ASSERT_EQ(8, Name.Length());
+        for (int I = 0; I < 8; ++I) {
+            char Ch = Name.At(I);
+            EXPECT_TRUE((Ch >= '0' && Ch <= '9') || (Ch >= 'A' && Ch <= 'V')) << S(Name);
+        }
+        EXPECT_FALSE(PathExistsW32(Dir / S(Name)));
+    }
+    // The name is today's: its day part matches the local date.
+    SYSTEMTIME Now;
+    GetLocalTime(&Now);
+    Str Today = TempNameFromTime(Now.wYear, Now.wMonth, Now.wDay, 0, 0, 0, 0);
+    EXPECT_EQ(S(Today).substr(0, 3), S(MakeTempName(Dir.Path().c_str())).substr(0, 3));
+}
+
+TEST(DirectoryTests, DirExistsOnlyForDirectories)
+{
+    ScratchDir Dir;
+    WriteTextFile(Dir / "file.txt", "x");
+    EXPECT_TRUE(DirExists(Dir.Path().c_str()));
+    EXPECT_TRUE(DirExists((Dir.Path() + "\\").c_str()));
+    EXPECT_FALSE(DirExists((Dir / "file.txt").c_str()));
+    EXPECT_FALSE(DirExists((Dir / "missing").c_str()));
+    EXPECT_FALSE(DirExists(""));
+}
+
+class DeleteDirectoryTest : public ::testing::Test {
+protected:
+    ScratchDir Dir;
+    std::string Root = Dir / "tree";
+    void MakeTree()
+    {
+        CreateDirectoryA(Root.c_str(), nullptr);
+        CreateDirectoryA((Root + "\\sub").c_str(), nullptr);
+        CreateDirectoryA((Root + "\\sub\\deeper").c_str(), nullptr);
+        WriteTextFile(Root + "\\a.txt", "a");
+        WriteTextFile(Root + "\\.profile", "dot");
+        WriteTextFile(Root + "\\sub\\readonly.txt", "r");
+        SetFileAttributesA((Root + "\\sub\\readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+        WriteTextFile(Root + "\\sub\\deeper\\hidden.txt", "h");
+        SetFileAttributesA((Root + "\\sub\\deeper\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    }
+};
+
+TEST_F(DeleteDirectoryTest, MissingPathIsFalse)
+{
+    EXPECT_FALSE(DeleteDirectory((Dir / "missing").c_str(), true));
+    WriteTextFile(Dir / "file", "x");
+    EXPECT_FALSE(DeleteDirectory((Dir / "file").c_str(), true));
+    EXPECT_TRUE(PathExistsW32(Dir / "file"));
+}
+
+TEST_F(DeleteDirectoryTest, RemovesEverythingWithRemoveSelf)
+{
+    MakeTree();
+    EXPECT_TRUE(DeleteDirectory(Root.c_str(), true));
+    EXPECT_FALSE(PathExistsW32(Root));
+    EXPECT_TRUE(DirExists(Dir.Path().c_str()));  // the parent stays
+}
+
+TEST_F(DeleteDirectoryTest, KeepsTheFoldersWithoutRemoveSelf)
+{
+    MakeTree();
+    EXPECT_TRUE(DeleteDirectory((Root + "\\").c_str(), false));
+    EXPECT_TRUE(DirExists(Root.c_str()));
+    EXPECT_TRUE(DirExists((Root + "\\sub\\deeper").c_str()));
+    EXPECT_FALSE(PathExistsW32(Root + "\\a.txt"));
+    EXPECT_FALSE(PathExistsW32(Root + "\\.profile"));
+    EXPECT_FALSE(PathExistsW32(Root + "\\sub\\readonly.txt"));
+    EXPECT_FALSE(PathExistsW32(Root + "\\sub\\deeper\\hidden.txt"));
+}
+
+TEST_F(DeleteDirectoryTest, GoesOnAfterAFileInUse)
+{
+    MakeTree();
+    HANDLE Held = CreateFileA((Root + "\\sub\\held.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, Held);
+    EXPECT_FALSE(DeleteDirectory(Root.c_str(), true));
+    EXPECT_TRUE(PathExistsW32(Root + "\\sub\\held.txt"));
+    EXPECT_FALSE(PathExistsW32(Root + "\\a.txt"));
+    EXPECT_FALSE(PathExistsW32(Root + "\\sub\\deeper"));
+    CloseHandle(Held);
+    EXPECT_TRUE(DeleteDirectory(Root.c_str(), true));
+    EXPECT_FALSE(PathExistsW32(Root));
+}
+
+TEST(MakeDirPathTest, CreatesEveryMissingParent)
+{
+    ScratchDir Dir;
+    std::string Path = Dir / "A\\B\\C\\";
+    MakeDirPath(Path.c_str());
+    EXPECT_TRUE(DirExists((Dir / "A").c_str()));
+    EXPECT_TRUE(DirExists((Dir / "A\\B").c_str()));
+    EXPECT_TRUE(DirExists((Dir / "A\\B\\C").c_str()));
+    MakeDirPath(Path.c_str());  // again: nothing to do
+    EXPECT_TRUE(DirExists((Dir / "A\\B\\C").c_str()));
+    MakeDirPath("");
+    MakeDirPath("C:");
+    MakeDirPath("C:\\");
+    // A file in the way: nothing below it appears, and nothing breaks.
+    WriteTextFile(Dir / "F", "x");
+    MakeDirPath((Dir / "F\\G\\H").c_str());
+    EXPECT_FALSE(DirExists((Dir / "F\\G").c_str()));
+}
+
+TEST(DiskFree, MatchesThePlatformAndIsZeroForNoDirectory)
+{
+    ScratchDir Dir;
+    ULARGE_INTEGER FreeToCaller, Total, TotalFree;
+    ASSERT_TRUE(GetDiskFreeSpaceExA(Dir.Path().c_str(), &FreeToCaller, &Total, &TotalFree));
+    unsigned long long Expected = FreeToCaller.QuadPart >> 10;
+    if (Expected > 0xFFFFFFFFull) Expected = 0xFFFFFFFFull;
+    unsigned Free = DiskFreeKB(Dir.Path().c_str());
+    EXPECT_GT(Free, 0u);
+    // Other programs write meanwhile: allow 64 MiB of drift.
+    EXPECT_NEAR((double)Expected, (double)Free, 65536.0);
+    EXPECT_EQ(0u, DiskFreeKB((Dir / "missing").c_str()));
+    WriteTextFile(Dir / "file", "x");
+    EXPECT_EQ(0u, DiskFreeKB((Dir / "file").c_str()));
+}
+
+TEST(FileVersion, ReadsTheFixedVersionWords)
+{
+    unsigned MS = 0, LS = 0;
+    ASSERT_TRUE(GetFileVersion(OwnProgram().c_str(), &MS, &LS));
+    EXPECT_EQ(0x0001000Au, MS);
+    EXPECT_EQ(0u, LS);
+    ScratchDir Dir;
+    WriteTextFile(Dir / "plain.txt", "no resources");
+    EXPECT_FALSE(GetFileVersion((Dir / "plain.txt").c_str(), &MS, &LS));
+    EXPECT_FALSE(GetFileVersion((Dir / "missing.dll").c_str(), &MS, &LS));
+}
+
+TEST(NewerFile, VersionsCompareNumerically)
+{
+    std::string Program = OwnProgram();  // version 1.10.0.0
+    EXPECT_TRUE(ExistingFileIsNewer("1.2.0.0", Program.c_str(), 0));
+    EXPECT_TRUE(ExistingFileIsNewer("1.9.65535.65535", Program.c_str(), 0));
+    EXPECT_FALSE(ExistingFileIsNewer("1.10.0.0", Program.c_str(), 0));
+    EXPECT_FALSE(ExistingFileIsNewer("1.10.0.1", Program.c_str(), 0));
+    EXPECT_FALSE(ExistingFileIsNewer("2", Program.c_str(), 0));
+    // With a version the date is not looked at, even a very old one.
+    EXPECT_FALSE(ExistingFileIsNewer("1.10", Program.c_str(), 1.0));
+}
+
+TEST(NewerFile, WithoutVersionTheDatesDecide)
+{
+    ScratchDir Dir;
+    std::string File = Dir / "readme.txt";
+    WriteTextFile(File, "text");
+    // Last write: 1 March 2024 10:00:00 local time.
+    SYSTEMTIME Local = {};
+    Local.wYear = 2024; Local.wMonth = 3; Local.wDay = 1; Local.wHour = 10;
+    FILETIME LocalTime, Utc;
+    SystemTimeToFileTime(&Local, &LocalTime);
+    LocalFileTimeToFileTime(&LocalTime, &Utc);
+    HANDLE Handle = CreateFileA(File.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, Handle);
+    SetFileTime(Handle, nullptr, nullptr, &Utc);
+    CloseHandle(Handle);
+
+    double FileDate = 45352.0 + 10.0 / 24;
+    EXPECT_TRUE(ExistingFileIsNewer("", File.c_str(), FileDate - 1.0 / 86400 * 2));
+    EXPECT_FALSE(ExistingFileIsNewer("", File.c_str(), FileDate));
+    EXPECT_FALSE(ExistingFileIsNewer("", File.c_str(), FileDate + 1));
+    // A version asked for, but the file has no version resource: dates.
+    EXPECT_TRUE(ExistingFileIsNewer("9.9.9.9", File.c_str(), FileDate - 1));
+    // No such file, or a directory: never newer.
+    EXPECT_FALSE(ExistingFileIsNewer("", (Dir / "missing").c_str(), 0));
+    EXPECT_FALSE(ExistingFileIsNewer("", Dir.Path().c_str(), 0));
+    EXPECT_FALSE(ExistingFileIsNewer("1.0", (Dir / "missing").c_str(), 0));
+}

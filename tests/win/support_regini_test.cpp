@@ -1,0 +1,276 @@
+// INI reading rules and section merging through the private-profile calls,
+// and registry values named by path texts, under Wine.
+#include <gtest/gtest.h>
+
+#include "SupportWinTest.h"
+#include "oxRegIni.h"
+
+static std::string S(const Str& Text) { return std::string(Text.c_str(), (size_t)Text.Length()); }
+
+static std::vector<std::string> Items(const StrList& List)
+{
+    std::vector<std::string> Result;
+    for (int I = 0; I < List.Count(); ++I) Result.push_back(S(List.Get(I)));
+    return Result;
+}
+
+class IniFileTest : public ::testing::Test {
+protected:
+    ScratchDir Dir;
+    std::string File = Dir / "Tarn.ini";
+    const char* F() const { return File.c_str(); }
+};
+
+TEST_F(IniFileTest, StringsLoseQuotesAndBlanksAndFallBackOnlyWhenAbsent)
+{
+    WriteTextFile(File,
+                  "[Config]\r\n"
+                  "Quoted=\"Tarn Demo\"\r\n"
+                  "Single='x y'\r\n"
+                  "  Spaced  =   value with inner  blanks   \r\n"
+                  "Empty=\r\n"
+                  "Pair=a=b=c\r\n"
+                  "Dup=first\r\n"
+                  "Dup=second\r\n");
+    EXPECT_EQ("Tarn Demo", S(IniReadString(F(), "Config", "Quoted", "d")));
+    EXPECT_EQ("x y", S(IniReadString(F(), "Config", "Single", "d")));
+    EXPECT_EQ("value with inner  blanks", S(IniReadString(F(), "config", "SPACED", "d")));
+    EXPECT_EQ("", S(IniReadString(F(), "Config", "Empty", "default")));
+    EXPECT_EQ("a=b=c", S(IniReadString(F(), "Config", "Pair", "")));
+    EXPECT_EQ("first", S(IniReadString(F(), "Config", "Dup", "")));
+    EXPECT_EQ("default", S(IniReadString(F(), "Config", "Missing", "default")));
+    EXPECT_EQ("", S(IniReadString(F(), "Config", "Missing", nullptr)));
+    EXPECT_EQ("default", S(IniReadString(F(), "NoSection", "Quoted", "default")));
+    EXPECT_EQ("default", S(IniReadString((Dir / "missing.ini").c_str(), "Config", "Quoted", "default")));
+}
+
+TEST_F(IniFileTest, LongValuesAreCutTo1023Characters)
+{
+    std::string Long(3000, 'v');
+    WriteTextFile(File, "[S]\r\nLong=" + Long + "\r\nAfter=ok\r\n");
+    Str Value = IniReadString(F(), "S", "Long", "");
+    EXPECT_EQ(1023, Value.Length());
+    EXPECT_EQ(std::string(1023, 'v'), S(Value));
+    EXPECT_EQ("ok", S(IniReadString(F(), "S", "After", "")));
+}
+
+TEST_F(IniFileTest, BooleansAreTrueOnlyForOne)
+{
+    WriteTextFile(File, "[D]\r\nOne=1\r\nYes=yes\r\nTrue=true\r\nZeroOne=01\r\nTwo=2\r\nEmpty=\r\nZero=0\r\n");
+    EXPECT_TRUE(IniReadBool(F(), "D", "One", false));
+    for (const char* Key : { "Yes", "True", "ZeroOne", "Two", "Empty", "Zero" }) {
+        EXPECT_FALSE(IniReadBool(F(), "D", Key, true)) << Key;
+    }
+    EXPECT_TRUE(IniReadBool(F(), "D", "Absent", true));
+    EXPECT_FALSE(IniReadBool(F(), "D", "Absent", false));
+}
+
+TEST_F(IniFileTest, IntegersAndColoursInDecimalOrDollarHex)
+{
+    WriteTextFile(File,
+                  "[Display]\r\n"
+                  "Hex=$FF8000\r\nDec=12632256\r\nBad=12a\r\nCHex=0x10\r\n"
+                  "Sys=$8000000F\r\nSys5=$80000005\r\nNeg=-5\r\nEmpty=\r\nBlanks=  7  \r\n");
+    EXPECT_EQ(16744448, IniReadColor(F(), "Display", "Hex", 1));
+    EXPECT_EQ(12632256, IniReadColor(F(), "Display", "Dec", 1));
+    EXPECT_EQ(1, IniReadColor(F(), "Display", "Bad", 1));
+    EXPECT_EQ(1, IniReadColor(F(), "Display", "CHex", 1));
+    EXPECT_EQ(-2147483633, IniReadColor(F(), "Display", "Sys", 1));
+    EXPECT_EQ(-2147483643, IniReadColor(F(), "Display", "Sys5", 1));
+    EXPECT_EQ(-5, IniReadInteger(F(), "Display", "Neg", 1));
+    EXPECT_EQ(9, IniReadInteger(F(), "Display", "Empty", 9));
+    EXPECT_EQ(7, IniReadInteger(F(), "Display", "Blanks", 9));  // the profile reader trims
+    EXPECT_EQ(-2147483633, IniReadColor(F(), "Display", "Absent", -2147483633));
+    EXPECT_EQ(12632256, IniReadColor(F(), "Display", "Absent", 12632256));
+}
+
+TEST_F(IniFileTest, KeysOfASectionInFileOrder)
+{
+    WriteTextFile(File, "[A]\r\nOne=1\r\nTwo=\r\n; comment\r\nThree=3\r\n[B]\r\nX=1\r\n");
+    StrList Keys;
+    Keys.Add("stale");
+    IniReadKeys(F(), "A", &Keys);
+    EXPECT_EQ((std::vector<std::string>{ "One", "Two", "Three" }), Items(Keys));
+    IniReadKeys(F(), "Missing", &Keys);
+    EXPECT_EQ(0, Keys.Count());
+}
+
+TEST_F(IniFileTest, LongSectionsLoseNoKeys)
+{
+    // 1500 names of 20 characters: well over the 16 KiB of a first read.
+    std::string Text = "[CopyFile]\r\n";
+    for (int I = 0; I < 1500; ++I) {
+        char Line[64];
+        snprintf(Line, sizeof(Line), "Dir\\File%011d.txt=x\r\n", I);
+        Text += Line;
+    }
+    WriteTextFile(File, Text);
+    StrList Keys;
+    IniReadKeys(F(), "CopyFile", &Keys);
+    ASSERT_EQ(1500, Keys.Count());
+    EXPECT_EQ("Dir\\File00000000000.txt", S(Keys.Get(0)));
+    EXPECT_EQ("Dir\\File00000001499.txt", S(Keys.Get(1499)));
+}
+
+TEST_F(IniFileTest, SectionMergeAddsReplacesInPlaceAndDeletes)
+{
+    WriteTextFile(File,
+                  "[Variables]\r\nPath=A\r\nOther=1\r\nKeep=k\r\n"
+                  "[Variables.RUS]\r\npath=B\r\nOther=\r\nX=\r\n");
+    StrList List;
+    IniReadSection(F(), "Variables", &List);
+    EXPECT_EQ((std::vector<std::string>{ "Path=A", "Other=1", "Keep=k" }), Items(List));
+    IniReadSection(F(), "Variables.RUS", &List);
+    // path=B replaces at the same place with this section's spelling, the
+    // empty Other deletes its entry, the new empty X is added at the end.
+    EXPECT_EQ((std::vector<std::string>{ "path=B", "Keep=k", "X=" }), Items(List));
+    IniReadSection(F(), "Missing", &List);
+    EXPECT_EQ(3, List.Count());
+}
+
+TEST_F(IniFileTest, WritesReadBack)
+{
+    EXPECT_TRUE(IniWriteString(F(), "CopyFile", "C:\\App\\a.txt", "1"));
+    EXPECT_TRUE(IniWriteString(F(), "CopyFile", "Empty", ""));
+    EXPECT_TRUE(IniWriteString(F(), "CopyFile", "C:\\App\\a.txt", "2"));  // replaces
+    EXPECT_EQ("2", S(IniReadString(F(), "CopyFile", "C:\\App\\a.txt", "")));
+    StrList Keys;
+    IniReadKeys(F(), "CopyFile", &Keys);
+    EXPECT_EQ((std::vector<std::string>{ "C:\\App\\a.txt", "Empty" }), Items(Keys));
+    EXPECT_FALSE(IniWriteString((Dir / "no\\such\\dir\\x.ini").c_str(), "S", "K", "V"));
+}
+
+// ---- registry ----
+
+class RegistryTest : public ::testing::Test {
+protected:
+    std::string KeyPath; // below HKEY_CURRENT_USER
+    std::string Base;    // "HKCU\" + KeyPath + "\"
+    void SetUp() override
+    {
+        char Name[64];
+        snprintf(Name, sizeof(Name), "Software\\TarnSupportTest%lu", GetCurrentProcessId());
+        KeyPath = Name;
+        Base = "HKCU\\" + KeyPath + "\\";
+        RegDeleteTreeA(HKEY_CURRENT_USER, KeyPath.c_str());
+    }
+    void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, KeyPath.c_str()); }
+    std::string P(const std::string& Rest) const { return Base + Rest; }
+};
+
+TEST(RegistryPaths, SplitIntoRootKeyAndValue)
+{
+    HKEY Root;
+    Str SubKey, Value;
+    SplitRegPath("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir", &Root, &SubKey, &Value);
+    EXPECT_EQ(HKEY_LOCAL_MACHINE, Root);
+    EXPECT_EQ("SOFTWARE\\Microsoft\\Windows\\CurrentVersion", S(SubKey));
+    EXPECT_EQ("ProgramFilesDir", S(Value));
+
+    SplitRegPath("HKCR\\.txt\\", &Root, &SubKey, &Value);
+    EXPECT_EQ(HKEY_CLASSES_ROOT, Root);
+    EXPECT_EQ(".txt", S(SubKey));
+    EXPECT_EQ("", S(Value));
+
+    SplitRegPath("HKCU\\Software\\App:Name", &Root, &SubKey, &Value);  // a colon also starts the value name
+    EXPECT_EQ(HKEY_CURRENT_USER, Root);
+    EXPECT_EQ("Software\\App:", S(SubKey));
+    EXPECT_EQ("Name", S(Value));
+
+    for (const char* NoRoot : { "hklm\\Software\\X", "HKLM\\Value", "HKEY_LOCAL_MACHINE\\Software\\X",
+                                "Software\\X", "", "HKLM" }) {
+        SplitRegPath(NoRoot, &Root, &SubKey, &Value);
+        EXPECT_EQ((HKEY)0, Root) << NoRoot;
+    }
+}
+
+TEST_F(RegistryTest, StringsAndIntegersRoundTrip)
+{
+    EXPECT_FALSE(RegValueExists(P("Text").c_str()));
+    EXPECT_TRUE(RegWriteString(P("Sub\\Deeper\\Text").c_str(), "C:\\Program Files\\Tarn"));
+    EXPECT_EQ("C:\\Program Files\\Tarn", S(RegReadString(P("Sub\\Deeper\\Text").c_str(), "d")));
+    EXPECT_TRUE(RegValueExists(P("Sub\\Deeper\\Text").c_str()));
+
+    EXPECT_TRUE(RegWriteInteger(P("Number").c_str(), -2));
+    DWORD Data = 0, Size = sizeof(Data), Type = 0;
+    HKEY Key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyA(HKEY_CURRENT_USER, KeyPath.c_str(), &Key));
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(Key, "Number", nullptr, &Type, (BYTE*)&Data, &Size));
+    EXPECT_EQ((DWORD)REG_DWORD, Type);
+    EXPECT_EQ(0xFFFFFFFEu, Data);
+
+    // The empty text is one zero byte, and reads back empty (not the default).
+    EXPECT_TRUE(RegWriteString(P("Empty").c_str(), ""));
+    Size = 0;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(Key, "Empty", nullptr, &Type, nullptr, &Size));
+    EXPECT_EQ(1u, Size);
+    EXPECT_EQ("", S(RegReadString(P("Empty").c_str(), "default")));
+    RegCloseKey(Key);
+
+    BYTE Raw[16];
+    DWORD RawSize = sizeof(Raw);
+    EXPECT_TRUE(RegReadValue(P("Number").c_str(), REG_DWORD, Raw, &RawSize));
+    EXPECT_EQ(4u, RawSize);
+    RawSize = 2;  // too small: no overrun, failure
+    EXPECT_FALSE(RegReadValue(P("Sub\\Deeper\\Text").c_str(), REG_SZ, Raw, &RawSize));
+}
+
+TEST_F(RegistryTest, TrailingBackslashNamesTheDefaultValue)
+{
+    EXPECT_TRUE(RegWriteString(P("Sub\\").c_str(), "unnamed"));
+    EXPECT_EQ("unnamed", S(RegReadString(P("Sub\\").c_str(), "d")));
+    EXPECT_TRUE(RegValueExists(P("Sub\\").c_str()));
+    EXPECT_EQ("d", S(RegReadString(P("Sub\\Missing").c_str(), "d")));
+}
+
+TEST_F(RegistryTest, UnknownRootsReadDefaultAndWriteNothing)
+{
+    std::string Lower = "hkcu\\" + KeyPath + "\\Value";
+    EXPECT_FALSE(RegWriteString(Lower.c_str(), "x"));
+    EXPECT_FALSE(RegWriteInteger(Lower.c_str(), 1));
+    EXPECT_FALSE(RegValueExists(Lower.c_str()));
+    EXPECT_EQ("d", S(RegReadString(Lower.c_str(), "d")));
+    HKEY Key;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyA(HKEY_CURRENT_USER, KeyPath.c_str(), &Key));
+    // The same path with the right prefix works.
+    EXPECT_TRUE(RegWriteString(P("Value").c_str(), "x"));
+    EXPECT_EQ("d", S(RegReadString(Lower.c_str(), "d")));
+}
+
+TEST_F(RegistryTest, StringsOfMoreThan1024BytesGiveTheDefault)
+{
+    std::string Long(1500, 'L');
+    ASSERT_TRUE(RegWriteString(P("Long").c_str(), Long.c_str()));
+    EXPECT_EQ("d", S(RegReadString(P("Long").c_str(), "d")));
+    std::string Fits(1023, 'F');
+    ASSERT_TRUE(RegWriteString(P("Fits").c_str(), Fits.c_str()));
+    EXPECT_EQ(Fits, S(RegReadString(P("Fits").c_str(), "d")));
+}
+
+TEST_F(RegistryTest, TextStoredWithoutTerminatorKeepsItsLastCharacter)
+{
+    ASSERT_TRUE(RegWriteValue(P("Raw").c_str(), REG_SZ, "abc", 3));
+    EXPECT_EQ("abc", S(RegReadString(P("Raw").c_str(), "d")));
+}
+
+TEST_F(RegistryTest, SubKeysOfTheKeyTheWholePathNames)
+{
+    ASSERT_TRUE(RegWriteString(P("Delphi\\5.0\\RootDir").c_str(), "a"));
+    ASSERT_TRUE(RegWriteString(P("Delphi\\7.0\\RootDir").c_str(), "b"));
+    StrList Keys;
+    Keys.Add("stale");
+    RegReadSubKeys(P("Delphi").c_str(), &Keys);
+    EXPECT_EQ((std::vector<std::string>{ "5.0", "7.0" }), Items(Keys));
+    RegReadSubKeys(P("Delphi\\").c_str(), &Keys);
+    EXPECT_EQ(2, Keys.Count());
+    RegReadSubKeys(P("Nothing").c_str(), &Keys);
+    EXPECT_EQ(0, Keys.Count());
+}
+
+TEST(RegistrySystem, ReadsTheProgramFilesFolder)
+{
+    Str Dir = RegReadString("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir", "");
+    EXPECT_FALSE(Dir.Empty());
+    EXPECT_TRUE(RegValueExists("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir"));
+    EXPECT_FALSE(RegValueExists("hklm\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir"));
+}
