@@ -217,6 +217,7 @@ TEST(PackBuildChecks, DisplayAndTextMistakesWarn)
     Project.Write("Presetup/License.ENU", "terms");
     Project.Write("Presetup/Tarn.dlg", "[Dialogs]\nTitle=Setup\n[DLG_DIR]\n100=Dir\n[DLG_DIR.RUS]\nTitle=ok\n");
     Project.Write("Presetup/Extra.ins", "[CopyFile]\n");
+    Project.Write("Presetup/Demo.ins", "\xEF\xBB\xBF[CopyFile]\nMain=%InstallPath%\n[Main]\nDemo.exe=\nDoc\\Readme.txt=\n");
     Project.Write("Presetup/Tarn.str", "[Strings.RUS]\n100=%s: %d%%\n111=Replace %s?\n[Strings]\n111=%s or %s\n");
     std::filesystem::remove(Project.Path("Presetup/Tarn.bmp"));
     DiagnosticList Out = CheckOf(Project);
@@ -236,6 +237,8 @@ TEST(PackBuildChecks, DisplayAndTextMistakesWarn)
     EXPECT_WARNING(Out, "Presetup/Tarn.str:5: warning: text 111");
     EXPECT_FALSE(Out.Contains(Severity::Warning, "Tarn.str:3")) << AllText(Out);
     EXPECT_WARNING(Out, "no Tarn.bmp");
+    EXPECT_WARNING(Out, "Presetup/Demo.ins:1: warning: starts with a UTF-8 byte-order mark");
+    EXPECT_FALSE(Out.Contains(Severity::Warning, "no CopyFile instruction")) << AllText(Out);
 }
 
 TEST(PackBuildChecks, NamesAndSizesWindowsCannotTake)

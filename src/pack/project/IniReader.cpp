@@ -61,9 +61,12 @@ bool IniDocument::Load(const std::string& Path)
     return true;
 }
 
-void IniDocument::Parse(const std::string& Text)
+void IniDocument::Parse(const std::string& Source)
 {
     AllSections.clear();
+    static const char Utf8Mark[] = "\xEF\xBB\xBF";
+    ByteOrderMark = Source.compare(0, 3, Utf8Mark) == 0;
+    const std::string Text = ByteOrderMark ? Source.substr(3) : Source;
     IniSection* Current = nullptr; // lines before the first header belong to no section
     size_t Start = 0;
     int LineNumber = 0;

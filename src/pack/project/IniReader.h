@@ -39,9 +39,12 @@ public:
     // Line of the section's first header, 0 when missing.
     int SectionLine(const std::string& Section) const;
     const std::vector<IniSection>& Sections() const { return AllSections; }
+    // The text began with a UTF-8 byte-order mark (dropped before parsing).
+    bool HadByteOrderMark() const { return ByteOrderMark; }
 
 private:
     std::vector<IniSection> AllSections;
+    bool ByteOrderMark = false;
 };
 
 // ASCII case-insensitive equality, as names compare in the stub.

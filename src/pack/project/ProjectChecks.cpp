@@ -92,15 +92,25 @@ const ProjectFile* FindDataFile(const ProjectTree& Tree, const std::string& Sour
     return nullptr;
 }
 
-bool LoadScript(const ProjectTree& Tree, const std::string& Name, ScriptFile& Script, DiagnosticList& Out)
+bool LoadScriptFile(const ProjectFile* File, ScriptFile& Script, DiagnosticList& Out)
 {
-    Script.File = FindPresetupFile(Tree, Name);
-    if (!Script.File) return false;
-    if (!Script.Doc.Load(Script.File->SourcePath.string())) {
-        Out.Error(Script.File->RelativePath, 0, "cannot be read");
+    Script.File = File;
+    if (!Script.Doc.Load(File->SourcePath.string())) {
+        Out.Error(File->RelativePath, 0, "cannot be read");
         return false;
     }
+    if (Script.Doc.HadByteOrderMark())
+        Out.Warning(File->RelativePath, 1,
+                    "starts with a UTF-8 byte-order mark; the setup reads 8-bit text and may not see the "
+                    "first section");
     return true;
+}
+
+bool LoadScript(const ProjectTree& Tree, const std::string& Name, ScriptFile& Script, DiagnosticList& Out)
+{
+    const ProjectFile* File = FindPresetupFile(Tree, Name);
+    Script.File = File;
+    return File && LoadScriptFile(File, Script, Out);
 }
 
 // The values the checks can know at build time: the script's own variables
@@ -639,12 +649,7 @@ void CheckProject(const ProjectTree& Tree, DiagnosticList& Out)
 
     for (const ProjectFile* File : Instructions) {
         ScriptFile Ins;
-        Ins.File = File;
-        if (!Ins.Doc.Load(File->SourcePath.string())) {
-            Out.Error(File->RelativePath, 0, "cannot be read");
-            continue;
-        }
-        CheckInstructionFile(Context, Ins);
+        if (LoadScriptFile(File, Ins, Out)) CheckInstructionFile(Context, Ins);
     }
     for (const ProjectFile& File : Tree.Presetup) {
         if (!SameText("." + ExtensionOf(File.ArchiveName), InstructionExtension)) continue;
