@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Failures of the presetup stage: a stub with no archive says "Archive open
+# error!" twice (the measuring and the extracting pass) and ends; a damaged
+# Presetup entry ends the run without a page. Neither leaves its temporary
+# folder behind, and both end with exit code 0.
+source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/wizard_helpers.inc"
+
+E2eRequire "$TARN_STUB" "$TARN_DRIVER"
+WizardExe=$TARN_STUB
+WizardRun bare-stub
+E2eDriver no-archive <<'SCRIPT'
+wait-window Error
+expect-text msgtext "Archive open error!"
+screenshot archive-open-error
+answer ok Error
+answer ok Error
+SCRIPT
+[ $? = 0 ] || E2eFail "two \"Archive open error!\" boxes for a stub without archive"
+WizardEnd "the bare stub"
+
+# A damaged Presetup entry: its data no longer matches its CRC.
+WizardProject damaged
+WizardWrite Tarn.ini <<'INI'
+[Config]
+PreInstallDialogSequence=DLG_WELCOME
+INI
+printf 'The first text file of the presetup group.\r\n' >"$WizardDir/Presetup/Notes.txt"
+WizardBuild damaged
+python3 - "$WizardExe" <<'PY' || E2eFail "damaging the entry"
+import sys
+path = sys.argv[1]
+data = bytearray(open(path, 'rb').read())
+at = data.rfind(b'The first text file')
+assert at > 0
+data[at] ^= 0x20
+open(path, 'wb').write(data)
+PY
+WizardRun damaged
+E2eWait "$WizardPid" 30
+E2eExpectEqual "$?" 0 "exit code after a damaged entry"
+WizardExpectTempClean
+E2eDriver after-damaged --timeout 2000 <<'SCRIPT'
+list-windows
+SCRIPT
+grep -q 'Welcome' "$TARN_ARTIFACTS/after-damaged.log" && E2eFail "a page was shown after the damaged entry"
+E2eFinish
