@@ -10,7 +10,7 @@
 
 static std::string S(const Str& Text) { return std::string(Text.c_str(), (size_t)Text.Length()); }
 
-TEST(FileCore, RoundedKiBHalvesToEven)
+TEST(SupportFileCore, RoundedKiBHalvesToEven)
 {
     EXPECT_EQ(0u, RoundedKiB(0));
     EXPECT_EQ(0u, RoundedKiB(511));
@@ -23,7 +23,7 @@ TEST(FileCore, RoundedKiBHalvesToEven)
     EXPECT_EQ(4194304ull, RoundedKiB(4294967296ull)); // beyond 32 bits of bytes
 }
 
-TEST(FileCore, DayOfYearKnowsLeapYears)
+TEST(SupportFileCore, DayOfYearKnowsLeapYears)
 {
     EXPECT_EQ(61, DayOfYear(2024, 3, 1));
     EXPECT_EQ(60, DayOfYear(2023, 3, 1));
@@ -34,7 +34,7 @@ TEST(FileCore, DayOfYearKnowsLeapYears)
     EXPECT_EQ(0, DayOfYear(2024, 13, 1));
 }
 
-TEST(FileCore, TempNameFromTime)
+TEST(SupportFileCore, TempNameFromTime)
 {
     EXPECT_EQ("1FI3DRK0", S(TempNameFromTime(2024, 3, 1, 10, 0, 0, 0)));
     EXPECT_EQ("00100000", S(TempNameFromTime(2030, 1, 1, 0, 0, 0, 0)));
@@ -47,7 +47,7 @@ TEST(FileCore, TempNameFromTime)
     EXPECT_NE(S(TempNameFromTime(2024, 3, 1, 10, 0, 0, 0)), S(TempNameFromTime(2024, 3, 1, 10, 0, 0, 10)));
 }
 
-TEST(FileCore, VersionWordsCompareNumerically)
+TEST(SupportFileCore, VersionWordsCompareNumerically)
 {
     unsigned MS = 1, LS = 1;
     ParseVersionText("1.2.0.0", &MS, &LS);
@@ -70,7 +70,7 @@ TEST(FileCore, VersionWordsCompareNumerically)
     EXPECT_FALSE(VersionIsNewer(0x80000000u, 0, 0x00010000, 0));
 }
 
-TEST(FileCore, DosTimeToDateTime)
+TEST(SupportFileCore, DosTimeToDateTime)
 {
     EXPECT_DOUBLE_EQ(29221.0, DosTimeToDateTime(0x00210000));  // 1 Jan 1980 00:00
     // 1 March 2024 10:00:00: year 44, month 3, day 1; hour 10.
@@ -82,7 +82,7 @@ TEST(FileCore, DosTimeToDateTime)
     EXPECT_EQ(0.0, DosTimeToDateTime((44u << 25) | (2u << 21) | (30u << 16)));
 }
 
-TEST(ShellCore, OSInfoOfKnownSystems)
+TEST(SupportShellCore, OSInfoOfKnownSystems)
 {
     OSInfoRecord Info;
     MakeOSInfo(PlatformWindows, 4, 10, 0x040A07CE, " A ", &Info);
@@ -120,7 +120,7 @@ TEST(ShellCore, OSInfoOfKnownSystems)
     EXPECT_EQ("Windows 32s 3.10.0031", S(Info.Description));  // build to four digits
 }
 
-TEST(FontSpec, DefaultsAndFailures)
+TEST(SupportFontSpec, DefaultsAndFailures)
 {
     Str Face;
     int Size = 0, Color = 12345;

@@ -15,7 +15,7 @@ static std::string OwnProgram()
     return std::string(Path, Length);
 }
 
-TEST(SystemDirs, FormsOfTheThreeDirectories)
+TEST(SupportSystemDirs, FormsOfTheThreeDirectories)
 {
     Str Temp = GetTempDir();
     ASSERT_FALSE(Temp.Empty());
@@ -31,7 +31,7 @@ TEST(SystemDirs, FormsOfTheThreeDirectories)
     EXPECT_TRUE(DirExists(GetSystemDir().c_str()));
 }
 
-TEST(TempNames, EightBase32CharactersNamingNothingThatExists)
+TEST(SupportTempNames, EightBase32CharactersNamingNothingThatExists)
 {
     ScratchDir Dir;
     for (const std::string& Folder : { Dir.Path(), Dir.Path() + "\\" }) {
@@ -50,7 +50,7 @@ TEST(TempNames, EightBase32CharactersNamingNothingThatExists)
     EXPECT_EQ(S(Today).substr(0, 3), S(MakeTempName(Dir.Path().c_str())).substr(0, 3));
 }
 
-TEST(DirectoryTests, DirExistsOnlyForDirectories)
+TEST(SupportDirectoryTests, DirExistsOnlyForDirectories)
 {
     ScratchDir Dir;
     WriteTextFile(Dir / "file.txt", "x");
@@ -61,7 +61,7 @@ TEST(DirectoryTests, DirExistsOnlyForDirectories)
     EXPECT_FALSE(DirExists(""));
 }
 
-class DeleteDirectoryTest : public ::testing::Test {
+class SupportDeleteDirectoryTest : public ::testing::Test {
 protected:
     ScratchDir Dir;
     std::string Root = Dir / "tree";
@@ -79,7 +79,7 @@ protected:
     }
 };
 
-TEST_F(DeleteDirectoryTest, MissingPathIsFalse)
+TEST_F(SupportDeleteDirectoryTest, MissingPathIsFalse)
 {
     EXPECT_FALSE(DeleteDirectory((Dir / "missing").c_str(), true));
     WriteTextFile(Dir / "file", "x");
@@ -87,7 +87,7 @@ TEST_F(DeleteDirectoryTest, MissingPathIsFalse)
     EXPECT_TRUE(PathExistsW32(Dir / "file"));
 }
 
-TEST_F(DeleteDirectoryTest, RemovesEverythingWithRemoveSelf)
+TEST_F(SupportDeleteDirectoryTest, RemovesEverythingWithRemoveSelf)
 {
     MakeTree();
     EXPECT_TRUE(DeleteDirectory(Root.c_str(), true));
@@ -95,7 +95,7 @@ TEST_F(DeleteDirectoryTest, RemovesEverythingWithRemoveSelf)
     EXPECT_TRUE(DirExists(Dir.Path().c_str()));  // the parent stays
 }
 
-TEST_F(DeleteDirectoryTest, KeepsTheFoldersWithoutRemoveSelf)
+TEST_F(SupportDeleteDirectoryTest, KeepsTheFoldersWithoutRemoveSelf)
 {
     MakeTree();
     EXPECT_TRUE(DeleteDirectory((Root + "\\").c_str(), false));
@@ -107,7 +107,7 @@ TEST_F(DeleteDirectoryTest, KeepsTheFoldersWithoutRemoveSelf)
     EXPECT_FALSE(PathExistsW32(Root + "\\sub\\deeper\\hidden.txt"));
 }
 
-TEST_F(DeleteDirectoryTest, GoesOnAfterAFileInUse)
+TEST_F(SupportDeleteDirectoryTest, GoesOnAfterAFileInUse)
 {
     MakeTree();
     HANDLE Held = CreateFileA((Root + "\\sub\\held.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -122,7 +122,7 @@ TEST_F(DeleteDirectoryTest, GoesOnAfterAFileInUse)
     EXPECT_FALSE(PathExistsW32(Root));
 }
 
-TEST(MakeDirPathTest, CreatesEveryMissingParent)
+TEST(SupportMakeDirPathTest, CreatesEveryMissingParent)
 {
     ScratchDir Dir;
     std::string Path = Dir / "A\\B\\C\\";
@@ -141,7 +141,7 @@ TEST(MakeDirPathTest, CreatesEveryMissingParent)
     EXPECT_FALSE(DirExists((Dir / "F\\G").c_str()));
 }
 
-TEST(DiskFree, MatchesThePlatformAndIsZeroForNoDirectory)
+TEST(SupportDiskFree, MatchesThePlatformAndIsZeroForNoDirectory)
 {
     ScratchDir Dir;
     ULARGE_INTEGER FreeToCaller, Total, TotalFree;
@@ -157,7 +157,7 @@ TEST(DiskFree, MatchesThePlatformAndIsZeroForNoDirectory)
     EXPECT_EQ(0u, DiskFreeKB((Dir / "file").c_str()));
 }
 
-TEST(FileVersion, ReadsTheFixedVersionWords)
+TEST(SupportFileVersion, ReadsTheFixedVersionWords)
 {
     unsigned MS = 0, LS = 0;
     ASSERT_TRUE(GetFileVersion(OwnProgram().c_str(), &MS, &LS));
@@ -169,7 +169,7 @@ TEST(FileVersion, ReadsTheFixedVersionWords)
     EXPECT_FALSE(GetFileVersion((Dir / "missing.dll").c_str(), &MS, &LS));
 }
 
-TEST(NewerFile, VersionsCompareNumerically)
+TEST(SupportNewerFile, VersionsCompareNumerically)
 {
     std::string Program = OwnProgram();  // version 1.10.0.0
     EXPECT_TRUE(ExistingFileIsNewer("1.2.0.0", Program.c_str(), 0));
@@ -181,7 +181,7 @@ TEST(NewerFile, VersionsCompareNumerically)
     EXPECT_FALSE(ExistingFileIsNewer("1.10", Program.c_str(), 1.0));
 }
 
-TEST(NewerFile, WithoutVersionTheDatesDecide)
+TEST(SupportNewerFile, WithoutVersionTheDatesDecide)
 {
     ScratchDir Dir;
     std::string File = Dir / "readme.txt";

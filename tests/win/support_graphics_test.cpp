@@ -67,7 +67,7 @@ private:
 
 static const COLORREF Untouched = RGB(1, 2, 3);
 
-TEST(Colors, SystemColoursResolveAndRgbStays)
+TEST(SupportColors, SystemColoursResolveAndRgbStays)
 {
     EXPECT_EQ(GetSysColor(COLOR_BTNFACE), ResolveColor(-2147483633));  // $8000000F
     EXPECT_EQ(GetSysColor(COLOR_WINDOW), ResolveColor((int)0x80000005));
@@ -78,7 +78,7 @@ TEST(Colors, SystemColoursResolveAndRgbStays)
     EXPECT_EQ(50, RectHeight(R));
 }
 
-TEST(Gradient, OneStepIsASolidFillOfTheFirstColour)
+TEST(SupportGradient, OneStepIsASolidFillOfTheFirstColour)
 {
     Canvas C(20, 20);
     RECT R = { 2, 2, 18, 18 };
@@ -93,7 +93,7 @@ TEST(Gradient, OneStepIsASolidFillOfTheFirstColour)
     EXPECT_EQ(Untouched, C.At(5, 5));
 }
 
-TEST(Gradient, BandColoursFromBlackToOrangeBlue)
+TEST(SupportGradient, BandColoursFromBlackToOrangeBlue)
 {
     // 256 rows, 256 bands of one pixel: band i starts at row i, and the
     // next band overdraws its extra pixel.
@@ -107,7 +107,7 @@ TEST(Gradient, BandColoursFromBlackToOrangeBlue)
     for (int Y = 0; Y < 256; ++Y) ASSERT_NE(Untouched, C.At(1, Y)) << Y;  // no gaps
 }
 
-TEST(Gradient, BandsAreLimitedToThePixelExtent)
+TEST(SupportGradient, BandsAreLimitedToThePixelExtent)
 {
     Canvas C(4, 12);
     RECT R = { 0, 0, 4, 10 };
@@ -116,7 +116,7 @@ TEST(Gradient, BandsAreLimitedToThePixelExtent)
     for (int Y = 0; Y < 10; ++Y) EXPECT_EQ(RGB(10 * Y, 0, 0), C.At(0, Y)) << Y;
 }
 
-TEST(Gradient, DirectionsSwapColoursAndAxes)
+TEST(SupportGradient, DirectionsSwapColoursAndAxes)
 {
     Canvas C(64, 64);
     RECT R = { 0, 0, 64, 64 };
@@ -131,7 +131,7 @@ TEST(Gradient, DirectionsSwapColoursAndAxes)
     EXPECT_EQ(RGB(0, 0, 200), C.At(0, 40));
 }
 
-TEST(Gradient, SystemColoursAreResolved)
+TEST(SupportGradient, SystemColoursAreResolved)
 {
     Canvas C(8, 8);
     RECT R = { 0, 0, 8, 8 };
@@ -139,7 +139,7 @@ TEST(Gradient, SystemColoursAreResolved)
     EXPECT_EQ(GetSysColor(COLOR_BTNFACE), C.At(4, 4));
 }
 
-TEST(Fonts, SizeInPointsAndStyles)
+TEST(SupportFonts, SizeInPointsAndStyles)
 {
     HFONT Font = CreateSpecFont(nullptr, "Times New Roman", 30, FontBold | FontUnderline);
     ASSERT_NE(nullptr, Font);
@@ -165,7 +165,7 @@ TEST(Fonts, SizeInPointsAndStyles)
     DeleteObject(Font);
 }
 
-class TextTest : public ::testing::Test {
+class SupportTextTest : public ::testing::Test {
 protected:
     Canvas C{ 400, 200 };
     HFONT Font = CreateSpecFont(nullptr, "Arial", 12, 0);
@@ -178,7 +178,7 @@ protected:
     int Width(const char* Text) { return TextExtent(C.DC, Text).cx; }
 };
 
-TEST_F(TextTest, ExtentHasTheLineHeightWhateverTheText)
+TEST_F(SupportTextTest, ExtentHasTheLineHeightWhateverTheText)
 {
     SIZE Word = TextExtent(C.DC, "Word");
     EXPECT_GT(Word.cx, 0);
@@ -187,7 +187,7 @@ TEST_F(TextTest, ExtentHasTheLineHeightWhateverTheText)
     EXPECT_EQ(0, TextExtent(C.DC, "").cx);
 }
 
-TEST_F(TextTest, WrapBreaksAtSpacesWithinTheWidth)
+TEST_F(SupportTextTest, WrapBreaksAtSpacesWithinTheWidth)
 {
     EXPECT_EQ("", S(WrapToWidth(C.DC, "", 100)));
     EXPECT_EQ("", S(WrapToWidth(C.DC, "    ", 100)));
@@ -200,7 +200,7 @@ TEST_F(TextTest, WrapBreaksAtSpacesWithinTheWidth)
     EXPECT_EQ("a\r\n" + Long + "\r\nb", S(WrapToWidth(C.DC, ("a " + Long + " b").c_str(), Width("a b") + 2)));
 }
 
-TEST_F(TextTest, TextBlockIsAlignedVerticallyAndRestoresTheFont)
+TEST_F(SupportTextTest, TextBlockIsAlignedVerticallyAndRestoresTheFont)
 {
     HFONT Other = CreateSpecFont(nullptr, "Arial", 20, FontBold);
     RECT R = { 0, 0, 400, 200 };
@@ -229,7 +229,7 @@ TEST_F(TextTest, TextBlockIsAlignedVerticallyAndRestoresTheFont)
     DeleteObject(Other);
 }
 
-TEST_F(TextTest, TextTallerThanTheBlockStartsAtTheTop)
+TEST_F(SupportTextTest, TextTallerThanTheBlockStartsAtTheTop)
 {
     std::string Many;
     for (int I = 0; I < 40; ++I) Many += "word ";
@@ -250,7 +250,7 @@ static int RightmostInk(const Canvas& C)
     return Rightmost;
 }
 
-TEST_F(TextTest, AmpersandsAreShownAsWritten)
+TEST_F(SupportTextTest, AmpersandsAreShownAsWritten)
 {
     RECT R = { 0, 0, 400, 200 };
     DrawTextBlock(C.DC, "R&D", R, Font, 0, 0, true);

@@ -14,14 +14,14 @@ static std::vector<std::string> Items(const StrList& List)
     return Result;
 }
 
-class IniFileTest : public ::testing::Test {
+class SupportIniFileTest : public ::testing::Test {
 protected:
     ScratchDir Dir;
     std::string File = Dir / "Tarn.ini";
     const char* F() const { return File.c_str(); }
 };
 
-TEST_F(IniFileTest, StringsLoseQuotesAndBlanksAndFallBackOnlyWhenAbsent)
+TEST_F(SupportIniFileTest, StringsLoseQuotesAndBlanksAndFallBackOnlyWhenAbsent)
 {
     WriteTextFile(File,
                   "[Config]\r\n"
@@ -44,7 +44,7 @@ TEST_F(IniFileTest, StringsLoseQuotesAndBlanksAndFallBackOnlyWhenAbsent)
     EXPECT_EQ("default", S(IniReadString((Dir / "missing.ini").c_str(), "Config", "Quoted", "default")));
 }
 
-TEST_F(IniFileTest, LongValuesAreCutTo1023Characters)
+TEST_F(SupportIniFileTest, LongValuesAreCutTo1023Characters)
 {
     std::string Long(3000, 'v');
     WriteTextFile(File, "[S]\r\nLong=" + Long + "\r\nAfter=ok\r\n");
@@ -54,7 +54,7 @@ TEST_F(IniFileTest, LongValuesAreCutTo1023Characters)
     EXPECT_EQ("ok", S(IniReadString(F(), "S", "After", "")));
 }
 
-TEST_F(IniFileTest, BooleansAreTrueOnlyForOne)
+TEST_F(SupportIniFileTest, BooleansAreTrueOnlyForOne)
 {
     WriteTextFile(File, "[D]\r\nOne=1\r\nYes=yes\r\nTrue=true\r\nZeroOne=01\r\nTwo=2\r\nEmpty=\r\nZero=0\r\n");
     EXPECT_TRUE(IniReadBool(F(), "D", "One", false));
@@ -65,7 +65,7 @@ TEST_F(IniFileTest, BooleansAreTrueOnlyForOne)
     EXPECT_FALSE(IniReadBool(F(), "D", "Absent", false));
 }
 
-TEST_F(IniFileTest, IntegersAndColoursInDecimalOrDollarHex)
+TEST_F(SupportIniFileTest, IntegersAndColoursInDecimalOrDollarHex)
 {
     WriteTextFile(File,
                   "[Display]\r\n"
@@ -84,7 +84,7 @@ TEST_F(IniFileTest, IntegersAndColoursInDecimalOrDollarHex)
     EXPECT_EQ(12632256, IniReadColor(F(), "Display", "Absent", 12632256));
 }
 
-TEST_F(IniFileTest, KeysOfASectionInFileOrder)
+TEST_F(SupportIniFileTest, KeysOfASectionInFileOrder)
 {
     WriteTextFile(File, "[A]\r\nOne=1\r\nTwo=\r\n; comment\r\nThree=3\r\n[B]\r\nX=1\r\n");
     StrList Keys;
@@ -95,7 +95,7 @@ TEST_F(IniFileTest, KeysOfASectionInFileOrder)
     EXPECT_EQ(0, Keys.Count());
 }
 
-TEST_F(IniFileTest, LongSectionsLoseNoKeys)
+TEST_F(SupportIniFileTest, LongSectionsLoseNoKeys)
 {
     // 1500 names of 20 characters: well over the 16 KiB of a first read.
     std::string Text = "[CopyFile]\r\n";
@@ -112,7 +112,7 @@ TEST_F(IniFileTest, LongSectionsLoseNoKeys)
     EXPECT_EQ("Dir\\File00000001499.txt", S(Keys.Get(1499)));
 }
 
-TEST_F(IniFileTest, SectionMergeAddsReplacesInPlaceAndDeletes)
+TEST_F(SupportIniFileTest, SectionMergeAddsReplacesInPlaceAndDeletes)
 {
     WriteTextFile(File,
                   "[Variables]\r\nPath=A\r\nOther=1\r\nKeep=k\r\n"
@@ -128,7 +128,7 @@ TEST_F(IniFileTest, SectionMergeAddsReplacesInPlaceAndDeletes)
     EXPECT_EQ(3, List.Count());
 }
 
-TEST_F(IniFileTest, WritesReadBack)
+TEST_F(SupportIniFileTest, WritesReadBack)
 {
     EXPECT_TRUE(IniWriteString(F(), "CopyFile", "C:\\App\\a.txt", "1"));
     EXPECT_TRUE(IniWriteString(F(), "CopyFile", "Empty", ""));
@@ -142,7 +142,7 @@ TEST_F(IniFileTest, WritesReadBack)
 
 // ---- registry ----
 
-class RegistryTest : public ::testing::Test {
+class SupportRegistryTest : public ::testing::Test {
 protected:
     std::string KeyPath; // below HKEY_CURRENT_USER
     std::string Base;    // "HKCU\" + KeyPath + "\"
@@ -158,7 +158,7 @@ protected:
     std::string P(const std::string& Rest) const { return Base + Rest; }
 };
 
-TEST(RegistryPaths, SplitIntoRootKeyAndValue)
+TEST(SupportRegistryPaths, SplitIntoRootKeyAndValue)
 {
     HKEY Root;
     Str SubKey, Value;
@@ -184,7 +184,7 @@ TEST(RegistryPaths, SplitIntoRootKeyAndValue)
     }
 }
 
-TEST_F(RegistryTest, StringsAndIntegersRoundTrip)
+TEST_F(SupportRegistryTest, StringsAndIntegersRoundTrip)
 {
     EXPECT_FALSE(RegValueExists(P("Text").c_str()));
     EXPECT_TRUE(RegWriteString(P("Sub\\Deeper\\Text").c_str(), "C:\\Program Files\\Tarn"));
@@ -215,7 +215,7 @@ TEST_F(RegistryTest, StringsAndIntegersRoundTrip)
     EXPECT_FALSE(RegReadValue(P("Sub\\Deeper\\Text").c_str(), REG_SZ, Raw, &RawSize));
 }
 
-TEST_F(RegistryTest, TrailingBackslashNamesTheDefaultValue)
+TEST_F(SupportRegistryTest, TrailingBackslashNamesTheDefaultValue)
 {
     EXPECT_TRUE(RegWriteString(P("Sub\\").c_str(), "unnamed"));
     EXPECT_EQ("unnamed", S(RegReadString(P("Sub\\").c_str(), "d")));
@@ -223,7 +223,7 @@ TEST_F(RegistryTest, TrailingBackslashNamesTheDefaultValue)
     EXPECT_EQ("d", S(RegReadString(P("Sub\\Missing").c_str(), "d")));
 }
 
-TEST_F(RegistryTest, UnknownRootsReadDefaultAndWriteNothing)
+TEST_F(SupportRegistryTest, UnknownRootsReadDefaultAndWriteNothing)
 {
     std::string Lower = "hkcu\\" + KeyPath + "\\Value";
     EXPECT_FALSE(RegWriteString(Lower.c_str(), "x"));
@@ -237,7 +237,7 @@ TEST_F(RegistryTest, UnknownRootsReadDefaultAndWriteNothing)
     EXPECT_EQ("d", S(RegReadString(Lower.c_str(), "d")));
 }
 
-TEST_F(RegistryTest, StringsOfMoreThan1024BytesGiveTheDefault)
+TEST_F(SupportRegistryTest, StringsOfMoreThan1024BytesGiveTheDefault)
 {
     std::string Long(1500, 'L');
     ASSERT_TRUE(RegWriteString(P("Long").c_str(), Long.c_str()));
@@ -247,13 +247,13 @@ TEST_F(RegistryTest, StringsOfMoreThan1024BytesGiveTheDefault)
     EXPECT_EQ(Fits, S(RegReadString(P("Fits").c_str(), "d")));
 }
 
-TEST_F(RegistryTest, TextStoredWithoutTerminatorKeepsItsLastCharacter)
+TEST_F(SupportRegistryTest, TextStoredWithoutTerminatorKeepsItsLastCharacter)
 {
     ASSERT_TRUE(RegWriteValue(P("Raw").c_str(), REG_SZ, "abc", 3));
     EXPECT_EQ("abc", S(RegReadString(P("Raw").c_str(), "d")));
 }
 
-TEST_F(RegistryTest, SubKeysOfTheKeyTheWholePathNames)
+TEST_F(SupportRegistryTest, SubKeysOfTheKeyTheWholePathNames)
 {
     ASSERT_TRUE(RegWriteString(P("Delphi\\5.0\\RootDir").c_str(), "a"));
     ASSERT_TRUE(RegWriteString(P("Delphi\\7.0\\RootDir").c_str(), "b"));
@@ -267,7 +267,7 @@ TEST_F(RegistryTest, SubKeysOfTheKeyTheWholePathNames)
     EXPECT_EQ(0, Keys.Count());
 }
 
-TEST(RegistrySystem, ReadsTheProgramFilesFolder)
+TEST(SupportRegistrySystem, ReadsTheProgramFilesFolder)
 {
     Str Dir = RegReadString("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir", "");
     EXPECT_FALSE(Dir.Empty());

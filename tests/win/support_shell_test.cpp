@@ -10,7 +10,7 @@
 
 static std::string S(const Str& Text) { return std::string(Text.c_str(), (size_t)Text.Length()); }
 
-TEST(OSVersion, RecordFollowsTheSystemAndIsFilledAtStart)
+TEST(SupportOSVersion, RecordFollowsTheSystemAndIsFilledAtStart)
 {
     OSVERSIONINFOA Version = {};
     Version.dwOSVersionInfoSize = sizeof(Version);
@@ -35,12 +35,12 @@ static void ExpectCentred(const RECT& R)
 }
 
 // MessageCaption is global: each test leaves it empty.
-class MessageBoxTest : public ::testing::Test {
+class SupportMessageBoxTest : public ::testing::Test {
 protected:
     void TearDown() override { MessageCaption = ""; }
 };
 
-TEST_F(MessageBoxTest, ErrorAndQuestionCaptionsBeforeAndAfterTheProgramName)
+TEST_F(SupportMessageBoxTest, ErrorAndQuestionCaptionsBeforeAndAfterTheProgramName)
 {
     MessageCaption = "";
     {
@@ -70,7 +70,7 @@ TEST_F(MessageBoxTest, ErrorAndQuestionCaptionsBeforeAndAfterTheProgramName)
     }
 }
 
-TEST_F(MessageBoxTest, OwnedBoxIsCentredOnTheScreenAndUnhooked)
+TEST_F(SupportMessageBoxTest, OwnedBoxIsCentredOnTheScreenAndUnhooked)
 {
     HWND Owner = CreateWindowExA(0, "STATIC", "Owner", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr,
                                  nullptr, nullptr, nullptr);
@@ -97,7 +97,7 @@ static DWORD WINAPI AskFromThread(LPVOID Caption)
     return (DWORD)CenteredMessageBox(nullptr, (const char*)Caption, "From a worker", MB_YESNO);
 }
 
-TEST_F(MessageBoxTest, BoxesOfTwoThreadsAtOnceAreBothCentred)
+TEST_F(SupportMessageBoxTest, BoxesOfTwoThreadsAtOnceAreBothCentred)
 {
     DialogAnswerer First("Worker one", IDYES);
     DialogAnswerer Second("Worker two", IDNO);
@@ -119,7 +119,7 @@ TEST_F(MessageBoxTest, BoxesOfTwoThreadsAtOnceAreBothCentred)
     ExpectCentred(SeenTwo.Rect);
 }
 
-TEST(CenterWindowTest, CentresAndKeepsLargeWindowsOnScreen)
+TEST(SupportCenterWindowTest, CentresAndKeepsLargeWindowsOnScreen)
 {
     HWND Small = CreateWindowExA(0, "STATIC", "", WS_POPUP, 3, 5, 301, 201, nullptr, nullptr, nullptr, nullptr);
     CenterWindow(Small);
@@ -187,7 +187,7 @@ static std::string ReadWholeFile(const std::string& Path)
     return Content;
 }
 
-class RestartTest : public ::testing::Test {
+class SupportRestartTest : public ::testing::Test {
 protected:
     ScratchDir Dir;
     std::string Log = Dir / "restart.log";
@@ -195,7 +195,7 @@ protected:
     void TearDown() override { SetEnvironmentVariableA("TARN_TEST_RESTART_LOG", nullptr); }
 };
 
-TEST_F(RestartTest, RestartEnablesTheShutdownPrivilegeAndAsksForAReboot)
+TEST_F(SupportRestartTest, RestartEnablesTheShutdownPrivilegeAndAsksForAReboot)
 {
     DisableShutdownPrivilege();
     ASSERT_FALSE(ShutdownPrivilegeEnabled());
@@ -205,7 +205,7 @@ TEST_F(RestartTest, RestartEnablesTheShutdownPrivilegeAndAsksForAReboot)
     EXPECT_EQ("ExitWindowsEx flags=0x02\r\nExitWindowsEx flags=0x06\r\n", ReadWholeFile(Log));
 }
 
-TEST_F(RestartTest, LogOffNeedsNoPrivilege)
+TEST_F(SupportRestartTest, LogOffNeedsNoPrivilege)
 {
     DisableShutdownPrivilege();
     EXPECT_TRUE(ExitWindowsPrivileged(EWX_LOGOFF));
@@ -217,7 +217,7 @@ TEST_F(RestartTest, LogOffNeedsNoPrivilege)
 
 // ---- shell folders ----
 
-TEST(SpecialFolders, TableOfTenShellFolders)
+TEST(SupportSpecialFolders, TableOfTenShellFolders)
 {
     static const int Expected[SpecialFolderCount] = {
         CSIDL_DESKTOPDIRECTORY, CSIDL_FONTS, CSIDL_NETHOOD, CSIDL_PERSONAL, CSIDL_PROGRAMS,
@@ -238,13 +238,13 @@ TEST(SpecialFolders, TableOfTenShellFolders)
     EXPECT_EQ("", S(GetSpecialFolder(SpecialFolderCount)));
 }
 
-class BrowseTest : public ::testing::Test {
+class SupportBrowseTest : public ::testing::Test {
 protected:
     void SetUp() override { CoInitialize(nullptr); }
     void TearDown() override { CoUninitialize(); }
 };
 
-TEST_F(BrowseTest, CancelLeavesThePathAlone)
+TEST_F(SupportBrowseTest, CancelLeavesThePathAlone)
 {
     Str Path("C:\\windows");
     DialogAnswerer Answer("", IDCANCEL);
@@ -253,7 +253,7 @@ TEST_F(BrowseTest, CancelLeavesThePathAlone)
     EXPECT_EQ("C:\\windows", S(Path));
 }
 
-TEST_F(BrowseTest, OkReturnsThePreselectedFolderWithoutBackslash)
+TEST_F(SupportBrowseTest, OkReturnsThePreselectedFolderWithoutBackslash)
 {
     char Windows[MAX_PATH];
     GetWindowsDirectoryA(Windows, sizeof(Windows));
@@ -265,7 +265,7 @@ TEST_F(BrowseTest, OkReturnsThePreselectedFolderWithoutBackslash)
     EXPECT_EQ(0, lstrcmpiA(Windows, Path.c_str())) << S(Path);
 }
 
-TEST_F(BrowseTest, ADriveKeepsItsBackslash)
+TEST_F(SupportBrowseTest, ADriveKeepsItsBackslash)
 {
     Str Path("C:\\");
     DialogAnswerer Answer("", IDOK);
