@@ -170,7 +170,7 @@ protected:
     Canvas C{ 400, 200 };
     HFONT Font = CreateSpecFont(nullptr, "Arial", 12, 0);
     HGDIOBJ Old = SelectObject(C.DC, Font);
-    ~TextTest() override
+    ~SupportTextTest() override
     {
         SelectObject(C.DC, Old);
         DeleteObject(Font);
