@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <random>
+#include <cstring>
+#include <algorithm>
 
 namespace {
 
@@ -68,24 +70,176 @@ Bytes Pcm16(uint32_t Seed, size_t Frames, int Channels)
     return Out;
 }
 
-TEST(PackRoundTrip, SmallMixedEntries)
+Bytes Concat(std::initializer_list<Bytes> Parts)
+{
+    Bytes Out;
+    for (const Bytes& P : Parts)
+        Out.insert(Out.end(), P.begin(), P.end());
+    return Out;
+}
+
+// Binary-like data: records with small counters, repeated structures and
+// short matches at odd distances.
+Bytes Records(uint32_t Seed, size_t Size)
+{
+    std::mt19937 Rng(Seed);
+    Bytes Out;
+    uint32_t Counter = 0;
+    while (Out.size() < Size) {
+        uint8_t Rec[12] = {0x8B, 0x45, uint8_t(Counter), uint8_t(Counter >> 8), 0, 0, 0xE8,
+                           uint8_t(Rng() % 7), uint8_t(Rng() % 3), 0xFF, 0xFF, uint8_t(Rng())};
+        Out.insert(Out.end(), Rec, Rec + 4 + Rng() % 9);
+        Counter += 1 + Rng() % 3;
+    }
+    Out.resize(Size);
+    return Out;
+}
+
+TEST(PackRoundTrip, SmallMixedEntriesAtEveryLevel)
 {
     std::vector<PackEntry> Entries = {Entry("Presetup\\Tarn.ini", Text(1, 3000)), Entry("Data\\empty.txt", {}),
                                       Entry("Data\\one.bin", {0x41}), Entry("Data\\text.txt", Text(2, 20000)),
                                       Entry("Data\\random.bin", Random(3, 5000)),
-                                      Entry("Data\\again.txt", Text(2, 20000))};
+                                      Entry("Data\\again.txt", Text(2, 20000)), Entry("Data\\rec.bin", Records(9, 30000)),
+                                      Entry("Data\\zeros.bin", Bytes(70000, 0))};
     for (int Level = 1; Level <= 5; Level++)
         ExpectRoundTrip(Entries, Level, "mixed");
 }
 
-TEST(PackRoundTrip, Audio)
+TEST(PackRoundTrip, EmptyAndTinyEntries)
+{
+    ExpectRoundTrip({Entry("only.txt", {})}, 3, "one empty entry");
+    ExpectRoundTrip({Entry("a", {}), Entry("b", {}), Entry("c", {})}, 3, "all empty");
+    ExpectRoundTrip({Entry("a", {}), Entry("b", Text(7, 5000)), Entry("c", {})}, 3, "empty first");
+    ExpectRoundTrip({Entry("x", {7})}, 3, "one byte");
+    std::vector<PackEntry> Tiny;
+    for (int I = 0; I < 40; I++)
+        Tiny.push_back(Entry("t" + std::to_string(I), Random(100 + I, I % 6)));
+    ExpectRoundTrip(Tiny, 3, "tiny random entries");
+}
+
+TEST(PackRoundTrip, IncompressibleEntriesAreStoredAndTheStreamGoesOn)
+{
+    // Random data first: the first entry carries the tables and is never stored.
+    Bytes Text1 = Text(20, 40000);
+    std::vector<PackEntry> Entries = {Entry("r1", Random(21, 30000)), Entry("t1", Text1), Entry("r2", Random(22, 70000)),
+                                      Entry("t2", Concat({Text1, Text(23, 1000)}))};
+    PackSettings Settings;
+    PackStats Stats;
+    Bytes Archive = WriteArchive(Entries, Settings, &Stats);
+    ASSERT_EQ(Stats.Entries.size(), 4u);
+    EXPECT_FALSE(Stats.Entries[0].Stored);
+    EXPECT_TRUE(Stats.Entries[2].Stored);
+    // The last entry repeats t1, which is still in the window past the stored entry.
+    EXPECT_LT(Stats.Entries[3].PackedBytes, 1000u);
+    std::string Error;
+    EXPECT_TRUE(VerifyArchiveContents(Archive, Entries, &Error)) << Error;
+}
+
+TEST(PackRoundTrip, LongInputsWrapTheWindow)
+{
+    // 2.5 MiB: pieces that come back from near the far end of the window,
+    // long runs, and text.
+    Bytes Base = Records(30, 600000);
+    Bytes Far = Text(31, 300000);
+    Bytes Data = Concat({Far, Base, Bytes(300000, 0x20), Random(32, 100000), Far,
+                         Bytes(Base.begin(), Base.begin() + 400000), Text(33, 200000), Far});
+    std::vector<PackEntry> Entries = {Entry("big.bin", Data), Entry("tail.bin", Bytes(Far.begin(), Far.begin() + 50000))};
+    ExpectRoundTrip(Entries, 3, "2.5 MiB");
+    ExpectRoundTrip(Entries, 1, "2.5 MiB");
+}
+
+TEST(PackRoundTrip, ManySmallFilesInOneSolidStream)
+{
+    std::vector<PackEntry> Entries;
+    for (int I = 0; I < 300; I++) {
+        std::string Head = "[Strings]\r\nCode=" + std::to_string(I) + "\r\nName=Language " + std::to_string(I * 7) + "\r\n";
+        Bytes Data(Head.begin(), Head.end());
+        Bytes More = Text(400 + I, 50 + I % 200);
+        Data.insert(Data.end(), More.begin(), More.end());
+        Entries.push_back(Entry("Data\\lang\\l" + std::to_string(I) + "\\strings.ini", Data));
+    }
+    ExpectRoundTrip(Entries, 3, "300 small files");
+    ExpectRoundTrip(Entries, 5, "300 small files");
+}
+
+TEST(PackRoundTrip, AudioWithOneToFourChannelsAndModeSwitches)
 {
     for (int Channels = 1; Channels <= 2; Channels++) {
-        std::vector<PackEntry> Entries = {Entry("a.txt", Text(4, 1000)),
-                                          Entry("b.wav", Pcm16(Channels, 40000, Channels)),
-                                          Entry("c.txt", Text(5, 1000))};
-        ExpectRoundTrip(Entries, 3, "pcm" + std::to_string(Channels));
+        // 16-bit PCM: 2 or 4 byte channels. An odd header length puts the
+        // samples out of line with the channel the decoder is at.
+        Bytes Wav = Concat({Text(40, 45), Pcm16(Channels, 60000, Channels)});
+        std::vector<PackEntry> Entries = {Entry("a.txt", Text(41, 3000)), Entry("b.wav", Wav),
+                                          Entry("c.txt", Text(42, 3000)), Entry("d.wav", Pcm16(50 + Channels, 30000, Channels))};
+        PackSettings Settings;
+        PackStats Stats;
+        Bytes Archive = WriteArchive(Entries, Settings, &Stats);
+        EXPECT_GT(Stats.Entries[1].AudioBytes, Wav.size() / 2) << "channels " << Channels;
+        std::string Error;
+        EXPECT_TRUE(VerifyArchiveContents(Archive, Entries, &Error)) << "channels " << Channels << ": " << Error;
     }
+    // 8-bit samples with 1, 3 (like 24-bit pixels) and 4 channels, and a
+    // switch to LZ and back inside one entry.
+    std::mt19937 Rng(60);
+    for (int Channels : {1, 3, 4}) {
+        Bytes Samples;
+        for (int I = 0; I < 200000; I++)
+            Samples.push_back(uint8_t(128 + 60 * sin(I / Channels * (0.01 + 0.003 * (I % Channels))) + Rng() % 9));
+        Bytes Mixed = Concat({Bytes(Samples.begin(), Samples.begin() + 140000), Text(61, 300000),
+                              Bytes(Samples.begin() + 140000, Samples.end())});
+        ExpectRoundTrip({Entry("s.raw", Samples), Entry("m.raw", Mixed)}, 3, "8-bit channels " + std::to_string(Channels));
+    }
+}
+
+TEST(PackRoundTrip, OutputIsDeterministic)
+{
+    std::vector<PackEntry> Entries = {Entry("a", Text(70, 50000)), Entry("b", Pcm16(71, 20000, 2)),
+                                      Entry("c", Records(72, 40000))};
+    PackSettings Settings;
+    for (int Level : {1, 3, 5}) {
+        Settings.Level = Level;
+        EXPECT_EQ(WriteArchive(Entries, Settings, nullptr), WriteArchive(Entries, Settings, nullptr)) << "level " << Level;
+    }
+}
+
+TEST(PackArchive, HeadersAsTheStubExpects)
+{
+    std::vector<PackEntry> Entries = {Entry("Presetup\\Tarn.ini", Text(80, 100)), Entry("Data\\r.bin", Random(81, 500)),
+                                      Entry("Data\\t.txt", Text(82, 100))};
+    PackSettings Settings;
+    Bytes A = WriteArchive(Entries, Settings, nullptr);
+    const uint8_t Marker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
+    ASSERT_GT(A.size(), 20u);
+    EXPECT_TRUE(std::equal(Marker, Marker + 7, A.begin()));
+    EXPECT_EQ(A[9], 0x73);
+    EXPECT_EQ(A[10] | A[11] << 8, 0x000C);
+    // Walk the file headers.
+    size_t Pos = 20;
+    uint32_t Flags[3], Methods[3];
+    for (int I = 0; I < 3; I++) {
+        ASSERT_LT(Pos + 32, A.size());
+        EXPECT_EQ(A[Pos + 2], 0x74);
+        Flags[I] = A[Pos + 3] | A[Pos + 4] << 8;
+        uint32_t HeadSize = A[Pos + 5] | A[Pos + 6] << 8;
+        uint32_t Packed = A[Pos + 7] | A[Pos + 8] << 8 | A[Pos + 9] << 16 | uint32_t(A[Pos + 10]) << 24;
+        EXPECT_EQ(A[Pos + 15], 2);  // Win32
+        EXPECT_EQ(A[Pos + 24], 20); // version
+        Methods[I] = A[Pos + 25];
+        EXPECT_EQ(A[Pos + 28], 0x20);
+        EXPECT_EQ(HeadSize, 32 + Entries[I].Name.size());
+        Pos += HeadSize + Packed;
+    }
+    EXPECT_EQ(Pos, A.size());
+    EXPECT_EQ(Flags[0], 0x8080u);
+    EXPECT_EQ(Flags[1], 0x8090u);
+    EXPECT_EQ(Flags[2], 0x8090u);
+    EXPECT_EQ(Methods[0], 0x35u);
+    EXPECT_EQ(Methods[1], 0x30u);
+    EXPECT_EQ(Methods[2], 0x35u);
+    std::string Error;
+    EXPECT_TRUE(VerifyArchive(A, &Error)) << Error;
+    A[A.size() - 3] ^= 0x55; // damage the last entry
+    EXPECT_FALSE(VerifyArchive(A, &Error));
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 // Hash-chain match finder over the encoder's history: every position of the
-// solid stream is linked to the previous one with the same three bytes, so a
-// search can walk back through the whole 1 MiB window. A second table keeps
-// the last position of every byte pair for the short (length 2) matches.
+// solid stream is linked to the previous one with the same four-byte hash, so
+// a search can walk back through the whole 1 MiB window. Smaller tables keep
+// the latest position of each three-byte hash and of each byte pair, for the
+// near three-byte matches and the short (length 2) matches.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +12,7 @@ class MatchFinder {
 public:
     MatchFinder();
 
-    // Links every position below Pos into the chains (positions whose three
+    // Links every position below Pos into the chains (positions whose four
     // bytes are not all in Data yet wait for the next call).
     void InsertUpTo(const uint8_t* Data, uint32_t Size, uint32_t Pos);
 
@@ -39,7 +40,9 @@ public:
 private:
     std::vector<uint32_t> Head;  // hash -> latest position + 1 (0: none)
     std::vector<uint32_t> Prev;  // position mod window -> previous position + 1
+    std::vector<uint32_t> Head3; // three-byte hash -> latest position + 1
     std::vector<uint32_t> PairHead; // byte pair -> latest position + 1
+    std::vector<uint32_t> LongHead; // 32-byte hash -> latest sampled position + 1
     uint32_t Inserted = 0;       // positions below this are linked
 };
 

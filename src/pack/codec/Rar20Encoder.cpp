@@ -14,6 +14,7 @@
 #include "Rar20Format.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
@@ -358,6 +359,7 @@ private:
 // ---- the parser ----
 
 struct LevelConfig {
+    bool Audio;          // try audio mode on chunks that LZ may not suit
     bool Lazy;
     int Depth;           // hash chain steps per search
     uint32_t NiceLength; // a match this long is taken at once
@@ -365,11 +367,11 @@ struct LevelConfig {
 
 // Level 1..5.
 const LevelConfig LevelConfigs[5] = {
-    {false, 8, 32},
-    {true, 16, 64},
-    {true, 48, 128},
-    {true, 160, MaxMatchLength},
-    {true, 512, MaxMatchLength},
+    {true, false, 4, 32},
+    {true, true, 8, 64},
+    {true, true, 12, 64},
+    {true, true, 160, MaxMatchLength},
+    {true, true, 512, MaxMatchLength},
 };
 
 struct Chunk {
@@ -605,26 +607,52 @@ private:
         return Plan.Bits + 8; // the switch symbol
     }
 
+    // Bits of the chunk's bytes under an ideal order-0 code.
+    uint64_t Order0Bits(uint32_t Start, uint32_t End) const
+    {
+        uint32_t Count[256] = {};
+        for (uint32_t P = Start; P < End; P++)
+            Count[Stream[P]]++;
+        double Bits = 0, Total = End - Start;
+        for (uint32_t C : Count)
+            if (C)
+                Bits -= C * std::log2(C / Total);
+        return uint64_t(Bits);
+    }
+
+    // True when the chunk repeats much of what came before it (a copy of an
+    // earlier file): LZ is then worth trying even where audio looks good.
+    bool RepeatsEarlierData(uint32_t Start, uint32_t End)
+    {
+        constexpr int Samples = 32;
+        constexpr uint32_t LongMatch = 64;
+        if (End - Start < 2 * MaxMatchLength)
+            return false;
+        const uint8_t* Data = Stream.data();
+        Finder.InsertUpTo(Data, uint32_t(Stream.size()), Start);
+        int Hits = 0;
+        uint32_t Step = (End - Start - MaxMatchLength) / Samples;
+        for (int I = 0; I < Samples; I++) {
+            uint32_t Len, Dist;
+            Finder.FindLongest(Data, Start + I * Step, MaxMatchLength, 16, LongMatch, &Len, &Dist);
+            Hits += Len >= LongMatch ? 1 : 0;
+        }
+        return Hits >= Samples / 8;
+    }
+
     void ParseChunk(uint32_t Start, uint32_t End, uint32_t EntryStart, std::vector<Chunk>* Parts)
     {
         ParseState Before = State;
-        Chunk Lz;
-        Lz.Mode = ModeLz;
-        ParseLz(Start, End, &Lz);
-        for (const Token& T : Lz.Tokens)
-            AddTokenStats(ModeLz, T, Lz.Freq.data(), &Lz.ExtraBits);
-        Lz.ByteTokens = Lz.Tokens.size();
-        uint8_t Lengths[MaxTableSize];
-        uint64_t LzBits = SelfBits(ModeLz, Lz.Freq.data(), Lengths) + Lz.ExtraBits;
-        if (State.LastMode != ModeLz)
-            LzBits += TableBits(ModeLz, Lengths, Lengths, 0);
-        Lz.EstimatedBits = LzBits;
-
         uint32_t Size = End - Start;
+        uint8_t Lengths[MaxTableSize];
+
+        // Audio first: its trial is cheap, and where it clearly beats an
+        // order-0 code of the bytes, LZ cannot win and is not tried.
         int BestMode = ModeLz;
-        uint64_t BestBits = LzBits;
+        uint64_t BestBits = UINT64_MAX;
         uint32_t BestShift = 0;
-        if (Size >= MinAudioChunk && LzBits > uint64_t(Size) * 3) {
+        uint64_t PlainBits = Order0Bits(Start, End);
+        if (Config.Audio && Size >= MinAudioChunk && PlainBits > uint64_t(Size) * 3) {
             for (int N = 1; N <= MaxChannels; N++) {
                 int Channel = State.AudioChannel < N ? State.AudioChannel : 0;
                 // Line the channels up with the entry's start (sample frames
@@ -641,6 +669,27 @@ private:
                     BestShift = Shift;
                 }
             }
+        }
+        bool SkipLz = BestMode != ModeLz && BestBits * 5 < PlainBits * 4 && !RepeatsEarlierData(Start, End);
+        Chunk Lz;
+        if (!SkipLz) {
+            Lz.Mode = ModeLz;
+            ParseLz(Start, End, &Lz);
+            for (const Token& T : Lz.Tokens)
+                AddTokenStats(ModeLz, T, Lz.Freq.data(), &Lz.ExtraBits);
+            Lz.ByteTokens = Lz.Tokens.size();
+            uint64_t LzBits = SelfBits(ModeLz, Lz.Freq.data(), Lengths) + Lz.ExtraBits;
+            if (State.LastMode != ModeLz)
+                LzBits += TableBits(ModeLz, Lengths, Lengths, 0);
+            // A small chunk joins the pending block whatever it costs there.
+            uint64_t Marginal = MarginalBits(Lz);
+            Lz.EstimatedBits = Marginal != UINT64_MAX && Size < SmallChunk ? Marginal : std::min(LzBits, Marginal);
+            if (LzBits <= BestBits) {
+                BestBits = LzBits;
+                BestMode = ModeLz;
+            }
+        } else {
+            Finder.InsertUpTo(Stream.data(), uint32_t(Stream.size()), End);
         }
         if (BestMode == ModeLz) {
             State.LastMode = ModeLz;
@@ -681,6 +730,20 @@ private:
         Au.ByteTokens = Au.Tokens.size();
         Au.EstimatedBits = BestBits;
         Parts->push_back(std::move(Au));
+    }
+
+    // Bits the chunk adds to the pending block if it joins it (a small chunk
+    // always does); the cost its own table would hide.
+    uint64_t MarginalBits(const Chunk& C)
+    {
+        if (!HavePending || Pending.Mode != C.Mode || Pending.ByteTokens == 0)
+            return UINT64_MAX;
+        std::vector<uint32_t> Merged(MaxTableSize);
+        for (int I = 0; I < MaxTableSize; I++)
+            Merged[I] = Pending.Freq[I] + C.Freq[I];
+        uint8_t Lengths[MaxTableSize];
+        uint64_t MergedBits = SelfBits(C.Mode, Merged.data(), Lengths);
+        return MergedBits - std::min(MergedBits, PendingBits) + C.ExtraBits;
     }
 
     // Bits of coding Data[Start, End) in audio mode with Channels channels,
