@@ -54,14 +54,18 @@ InstallEntryOrder() {
   "$TARN_TARNPACK" list "$1" | sed -n -E 's/^.* Data\\(.*)$/\1/p'
 }
 
-# InstallRun NAME EXE < DRIVERSCRIPT: runs the setup and the driver script,
-# then waits for the setup to end (60 s). Fails the test when the script
-# fails or the setup does not end with code 0. Environment for the setup:
-# LC_ALL=ru_RU.UTF-8 InstallRun ... (Wine takes the user's language from it).
+# InstallRun NAME EXE [LOCALE] < DRIVERSCRIPT: runs the setup (in the locale
+# given, e.g. ru_RU.UTF-8: Wine takes the user's language from LC_ALL) and
+# the driver script, then waits for the setup to end (60 s). Fails the test
+# when the script fails or the setup does not end with code 0.
 InstallRun() {
-  local Name=$1 Exe=$2
-  E2eStart "$Name" "$Exe"
-  local Pid=$E2eLastPid
+  local Name=$1 Exe=$2 Locale=${3:-}
+  local Env=()
+  [ -n "$Locale" ] && Env=(env "LC_ALL=$Locale")
+  "${Env[@]}" "$TARN_WINE" "$Exe" </dev/null >"$TARN_ARTIFACTS/$Name.out" 2>&1 &
+  local Pid=$!
+  E2ePids+=("$Pid")
+  E2eLog "started $Name: $Exe ${Locale:+in $Locale }(pid $Pid)"
   E2eDriver "$Name" --timeout 30000 || E2eFail "$Name: driver script"
   E2eWait "$Pid" 60
   E2eExpectEqual "$?" 0 "$Name: setup exit code"
