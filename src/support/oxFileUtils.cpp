@@ -127,10 +127,9 @@ bool DeleteDirectory(const char* Path, bool RemoveSelf)
 
 void MakeDirPath(const char* Path)
 {
-    static const CharSet PathDelimiters = MakeCharSet("\\:");
     Str Dir = RemoveBackslash(Path);
     if (Dir.Length() < 3 || DirExists(Dir.c_str())) return;
-    Str Parent = Dir.Sub(0, LastDelimiter(Dir, PathDelimiters));
+    Str Parent = Dir.Sub(0, LastDelimiter(Dir, PathDelimiterSet));
     if (Parent == Dir) return;
     MakeDirPath(Parent.c_str());
     CreateDirectoryA(Dir.c_str(), 0);

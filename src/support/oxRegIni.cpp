@@ -101,17 +101,8 @@ bool IniWriteString(const char* File, const char* Section, const char* Key, cons
 
 void SplitRegPath(const char* Path, HKEY* Root, Str* SubKey, Str* ValueName)
 {
-    static const CharSet PathDelimiters = MakeCharSet("\\:");
-    static const struct {
-        const char* Prefix;
-        HKEY Key;
-    } Roots[] = {
-        { "HKCR\\", HKEY_CLASSES_ROOT },
-        { "HKCU\\", HKEY_CURRENT_USER },
-        { "HKLM\\", HKEY_LOCAL_MACHINE },
-    };
     Str Whole(Path);
-    int Delimiter = LastDelimiter(Whole, PathDelimiters); // 1-based, 0 when none
+    int Delimiter = LastDelimiter(Whole, PathDelimiterSet); // 1-based, 0 when none
     *ValueName = Whole.Sub(Delimiter, Whole.Length());
     Str KeyPart = RemoveBackslash(Whole.Sub(0, Delimiter));
     *Root = 0;
@@ -119,11 +110,10 @@ void SplitRegPath(const char* Path, HKEY* Root, Str* SubKey, Str* ValueName)
     // A key part shorter than the prefix ("HKLM\Value") names no root.
     if (KeyPart.Length() < RegRootPrefixLength) return;
     Str Prefix = KeyPart.Sub(0, RegRootPrefixLength);
-    for (size_t I = 0; I < sizeof(Roots) / sizeof(Roots[0]); ++I)
-        if (Prefix == Roots[I].Prefix) {   // case-sensitive: "hklm\" is no root
-            *Root = Roots[I].Key;
-            return;
-        }
+    // Case-sensitive: "hklm\" names no root.
+    if (Prefix == "HKCR\\") *Root = HKEY_CLASSES_ROOT;
+    else if (Prefix == "HKCU\\") *Root = HKEY_CURRENT_USER;
+    else if (Prefix == "HKLM\\") *Root = HKEY_LOCAL_MACHINE;
 }
 
 // Opens the key of Path for reading; false when the root is unknown or the

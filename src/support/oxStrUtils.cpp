@@ -7,24 +7,10 @@
 
 // ---- character sets ----
 
-CharSet MakeCharSet(const char* Chars)
-{
-    CharSet Set;
-    memset(Set.Bits, 0, sizeof(Set.Bits));
-    for (const unsigned char* P = (const unsigned char*)Chars; P && *P; ++P)
-        Set.Bits[*P >> 3] |= (unsigned char)(1u << (*P & 7));
-    return Set;
-}
-
 bool InCharSet(const CharSet& Set, unsigned char Ch)
 {
     return (Set.Bits[Ch >> 3] >> (Ch & 7)) & 1;
 }
-
-const CharSet CommaSet = MakeCharSet(",");
-const CharSet DotSet = MakeCharSet(".");
-const CharSet SpaceSet = MakeCharSet(" ");
-const CharSet CrSet = MakeCharSet("\r");
 
 static bool IsSeparator(const Str& S, int Index, const CharSet& Separators)
 {

@@ -13,14 +13,24 @@ struct CharSet {
 };
 
 // The set of the characters of Chars (a zero byte cannot be a member).
-CharSet MakeCharSet(const char* Chars);
+// constexpr, so the sets below are ready before any start-up code runs.
+constexpr CharSet MakeCharSet(const char* Chars)
+{
+    CharSet Set = {};
+    for (; Chars && *Chars; ++Chars) {
+        unsigned char Ch = (unsigned char)*Chars;
+        Set.Bits[Ch >> 3] = (unsigned char)(Set.Bits[Ch >> 3] | (1u << (Ch & 7)));
+    }
+    return Set;
+}
 bool InCharSet(const CharSet& Set, unsigned char Ch);
 
 // The separator sets the program uses.
-extern const CharSet CommaSet;  // ","  lists of the setup script, font fields
-extern const CharSet DotSet;    // "."  the four numbers of a version text
-extern const CharSet SpaceSet;  // " "  word wrapping
-extern const CharSet CrSet;     // carriage return: lines of a wrapped text
+inline constexpr CharSet CommaSet = MakeCharSet(",");   // lists of the setup script, font fields
+inline constexpr CharSet DotSet = MakeCharSet(".");     // the four numbers of a version text
+inline constexpr CharSet SpaceSet = MakeCharSet(" ");   // word wrapping
+inline constexpr CharSet CrSet = MakeCharSet("\r");     // lines of a wrapped text
+inline constexpr CharSet PathDelimiterSet = MakeCharSet("\\:");  // ends a path's folder part
 
 // Words: runs of separators form one gap, so there are no empty words.
 int CountWords(const Str& S, const CharSet& Separators);               // 0 for an empty text
