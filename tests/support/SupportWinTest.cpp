@@ -78,13 +78,38 @@ SeenWindow DialogAnswerer::Wait()
     return Seen;
 }
 
+// Other test programs may show boxes of the same caption at the same time:
+// only dialogs of this process count.
+struct DialogSearch {
+    const std::string* Caption;
+    HWND Found;
+};
+
+static BOOL CALLBACK MatchDialog(HWND Wnd, LPARAM Param)
+{
+    DialogSearch* Search = (DialogSearch*)Param;
+    DWORD ProcessId = 0;
+    GetWindowThreadProcessId(Wnd, &ProcessId);
+    char ClassName[16] = "";
+    GetClassNameA(Wnd, ClassName, sizeof(ClassName));
+    if (ProcessId != GetCurrentProcessId() || lstrcmpA(ClassName, "#32770") != 0 || !IsWindowVisible(Wnd))
+        return TRUE;
+    char Text[512] = "";
+    GetWindowTextA(Wnd, Text, sizeof(Text));
+    if (!Search->Caption->empty() && *Search->Caption != Text) return TRUE;
+    Search->Found = Wnd;
+    return FALSE;
+}
+
 DWORD WINAPI DialogAnswerer::Run(LPVOID SelfPointer)
 {
     DialogAnswerer* Self = (DialogAnswerer*)SelfPointer;
     DWORD Start = GetTickCount();
     while (GetTickCount() - Start < Self->TimeoutMs) {
-        HWND Box = FindWindowA("#32770", Self->Caption.empty() ? nullptr : Self->Caption.c_str());
-        if (Box && IsWindowVisible(Box)) {
+        DialogSearch Search = { &Self->Caption, nullptr };
+        EnumWindows(MatchDialog, (LPARAM)&Search);
+        HWND Box = Search.Found;
+        if (Box) {
             // Let the activation (and the centring it triggers) finish.
             Sleep(200);
             char Text[512] = "";

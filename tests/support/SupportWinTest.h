@@ -31,7 +31,7 @@ struct SeenWindow {
     RECT Rect = { 0, 0, 0, 0 };
 };
 
-// Waits (on its own thread) for a visible "#32770" window whose caption is
+// Waits (on its own thread) for a visible "#32770" window of this process whose caption is
 // Caption (any caption when empty), records it, and posts WM_COMMAND with
 // Button to it. Join with Wait().
 class DialogAnswerer {
