@@ -2,8 +2,6 @@
 // Font specifications are parsed in oxFontSpec.cpp.
 #include "oxGraphics.h"
 
-#include <math.h>
-
 #include "oxStrUtils.h"
 
 // Points per inch: a font of Size points is Size * LOGPIXELSY / 72 pixels high.
@@ -35,14 +33,16 @@ HFONT CreateSpecFont(HWND Window, const char* Face, int Size, FontStyles Styles)
                        Face ? Face : "");
 }
 
-// Nearest integer, halves to the even neighbour.
+// Nearest integer, halves to the even neighbour. (No floor(): the stub
+// keeps to the oldest C runtime's imports.)
 static int RoundHalfEven(double Value)
 {
-    double Floor = floor(Value);
+    long long Floor = (long long)Value;
+    if ((double)Floor > Value) --Floor;  // the cast truncates towards zero
     double Fraction = Value - Floor;
     if (Fraction > 0.5) return (int)Floor + 1;
     if (Fraction < 0.5) return (int)Floor;
-    return ((long long)Floor % 2 == 0) ? (int)Floor : (int)Floor + 1;
+    return (Floor & 1) == 0 ? (int)Floor : (int)Floor + 1;
 }
 
 static void FillSolid(HDC DC, const RECT& R, COLORREF Color)

@@ -25,7 +25,10 @@ void GetOSInfo(OSInfoRecord* Info)
         return;
     }
     // The service-pack text is a fixed array; do not trust a terminator.
-    Str ServicePack(Version.szCSDVersion, (int)strnlen(Version.szCSDVersion, sizeof(Version.szCSDVersion)));
+    int ServicePackLength = 0;
+    while (ServicePackLength < (int)sizeof(Version.szCSDVersion) && Version.szCSDVersion[ServicePackLength])
+        ++ServicePackLength;
+    Str ServicePack(Version.szCSDVersion, ServicePackLength);
     MakeOSInfo((int)Version.dwPlatformId, (int)Version.dwMajorVersion, (int)Version.dwMinorVersion,
                Version.dwBuildNumber, ServicePack.c_str(), Info);
 }
