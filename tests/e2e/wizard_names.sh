@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Dialog names in the sequence: lower case works (names are upper-cased), and
+# a name with no template is passed over in the direction of travel, forward
+# after Next and backward after Back, without the run ever hanging on it;
+# a page with only unknown names before it has no Back button.
+source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/wizard_helpers.inc"
+
+WizardProject names
+WizardWrite Tarn.ini <<'INI'
+[Config]
+PreInstallDialogSequence=dlg_welcome,dlg_readme,Dlg_Start
+INI
+WizardBuild names
+# tarnpack refuses unknown names, so the name is changed in the built setup.
+WizardPatchEntry "$WizardExe" 'Presetup\Tarn.ini' dlg_readme dlg_nosuch
+
+WizardRun names
+E2eDriver names <<'SCRIPT'
+wait-window "Welcome!"
+hidden 101
+press 102
+wait-gone
+wait-window "Start install"
+visible 101
+press 101
+wait-gone
+wait-window "Welcome!"
+press 102
+wait-gone
+wait-window "Start install"
+press 102
+wait-gone
+wait-window "Installation complete"
+press 104
+wait-gone
+SCRIPT
+[ $? = 0 ] || E2eFail "lower-case names and an unknown name"
+WizardEnd "the names run"
+
+# An unknown first name: the page after it is the first one shown, so it has
+# no Back button (there is nothing to go back to).
+WizardProject first
+WizardWrite Tarn.ini <<'INI'
+[Config]
+PreInstallDialogSequence=dlg_readme,dlg_welcome
+INI
+WizardBuild first
+WizardPatchEntry "$WizardExe" 'Presetup\Tarn.ini' dlg_readme dlg_nosuch
+WizardRun first
+E2eDriver first <<'SCRIPT'
+wait-window "Welcome!"
+hidden 101
+press 102
+wait-gone
+wait-window "Installation complete"
+press 104
+wait-gone
+SCRIPT
+[ $? = 0 ] || E2eFail "an unknown first name"
+WizardEnd "the run with an unknown first name"
+E2eFinish
