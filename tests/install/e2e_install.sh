@@ -60,6 +60,7 @@ InstallEntryOrder() {
 # when the script fails or the setup does not end with code 0.
 InstallRun() {
   local Name=$1 Exe=$2 Locale=${3:-}
+  rm -f "$TARN_ARTIFACTS/$Name.log"   # the driver's log is appended to
   local Env=()
   [ -n "$Locale" ] && Env=(env "LC_ALL=$Locale")
   "${Env[@]}" "$TARN_WINE" "$Exe" </dev/null >"$TARN_ARTIFACTS/$Name.out" 2>&1 &
