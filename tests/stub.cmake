@@ -6,6 +6,7 @@ if(WIN32 AND TARGET tarn_stub_objects)
     SOURCES win/stub_sequence_test.cpp
             win/stub_texts_test.cpp
             win/stub_language_test.cpp
+            win/stub_presetup_test.cpp
             ${CMAKE_SOURCE_DIR}/resources/Tarn.rc
     LIBS tarn_stub_objects)
 endif()
