@@ -237,3 +237,31 @@ TEST(StrUtilsWild, MaskLongerThanWhatIsLeftDoesNotMatch)
     EXPECT_FALSE(WildMatch("a", "a?*", false));
     EXPECT_TRUE(WildMatch("a", "a*", false));
 }
+
+// Plain backtracking matcher: the meaning of "*" and "?" without the
+// segment shortcuts.
+static bool ReferenceMatch(const char* Text, const char* Mask)
+{
+    if (!*Mask) return !*Text;
+    if (*Mask == '*') return ReferenceMatch(Text, Mask + 1) || (*Text && ReferenceMatch(Text + 1, Mask));
+    return *Text && (*Mask == '?' || *Mask == *Text) && ReferenceMatch(Text + 1, Mask + 1);
+}
+
+TEST(StrUtilsWild, AgreesWithBacktrackingOnRandomMasks)
+{
+    const unsigned Seed = 20240301;
+    unsigned State = Seed;
+    auto Next = [&State](unsigned Range) {
+        State = State * 1103515245u + 12345u;
+        return (State >> 16) % Range;
+    };
+    const char TextChars[] = "ab.";
+    const char MaskChars[] = "ab.*?";
+    for (int Round = 0; Round < 20000; ++Round) {
+        std::string Text, Mask;
+        for (unsigned I = Next(7); I > 0; --I) Text += TextChars[Next(3)];
+        for (unsigned I = Next(6); I > 0; --I) Mask += MaskChars[Next(5)];
+        ASSERT_EQ(ReferenceMatch(Text.c_str(), Mask.c_str()), WildMatch(Text.c_str(), Mask.c_str(), false))
+            << "text '" << Text << "' mask '" << Mask << "' seed " << Seed << " round " << Round;
+    }
+}
