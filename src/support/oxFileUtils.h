@@ -30,13 +30,14 @@ double DosTimeToDateTime(unsigned DosTime);
 Str GetTempDir();      // with trailing backslash; empty on failure
 Str GetWindowsDir();   // without trailing backslash; empty on failure
 Str GetSystemDir();    // without trailing backslash; empty on failure
-// An 8-character name (from the local time) that names no existing file in Dir.
+// An 8-character name (from the local time) that names nothing existing in Dir.
 Str MakeTempName(const char* Dir);
 // True when Path exists and is a directory.
 bool DirExists(const char* Path);
-// Deletes everything below Path (names starting with "." are kept), and Path
-// itself when RemoveSelf is set. False when Path is no directory or anything
-// could not be deleted; deletion goes on after a failure.
+// Deletes everything below Path, and Path itself when RemoveSelf is set
+// (without it, subdirectories are emptied but kept). Junctions are removed,
+// never followed. False when Path is no directory or anything could not be
+// deleted; deletion goes on after a failure.
 bool DeleteDirectory(const char* Path, bool RemoveSelf);
 // Creates Path and its missing parents; reports nothing (check with DirExists).
 void MakeDirPath(const char* Path);
