@@ -3,8 +3,8 @@
 #   build/demo/setup.exe       the i686 setup a user ships
 #   build/demo/setup-x64.exe   its x86_64 twin, for machines that run no
 #                              32-bit code (the one run here)
-# With a $DISPLAY the setup opens there for a person to click through. Without
-# one it runs on a private Xvfb display and the end-to-end driver walks every
+# On a desktop the setup opens there for a person to click through. Without
+# one (no $DISPLAY, or an Xvfb display) the end-to-end driver walks every
 # page, saving a screenshot of each; their paths are printed at the end.
 # Needs the builds of scripts/build.sh (host tarnpack, win32 and win64 stubs
 # and the win64 driver).
@@ -16,9 +16,15 @@ Out=$Root/build/demo
 Tarnpack=${TARN_TARNPACK:-$Root/build/host/src/pack/tarnpack}
 Stub32=${TARN_STUB32:-$Root/build/win32/src/setup/tarn-setup.exe}
 Stub64=${TARN_STUB:-$Root/build/win64/src/setup/tarn-setup.exe}
+# Walked automatically with --auto, without a display, or on a virtual one
+# (Xvfb, as the main job starts on a machine without a desktop).
 Auto=no
 [ "${1:-}" = --auto ] && Auto=yes
-[ -z "${DISPLAY:-}" ] && Auto=yes
+if [ -z "${DISPLAY:-}" ]; then
+  Auto=yes
+elif ps -eo args= | grep -q "^Xvfb ${DISPLAY%.*}\( \|\$\)"; then
+  Auto=yes
+fi
 
 Say() { printf 'demo: %s\n' "$*"; }
 
@@ -39,9 +45,11 @@ Say "$Out/setup-x64.exe: $(stat -c %s "$Out/setup-x64.exe") bytes (its x86_64 tw
 if [ "$Auto" = no ]; then
   # A person clicks through on the desktop, in a fresh prefix of its own.
   source "$Root/scripts/wine-session.sh"
-  trap WineSessionStop EXIT
-  trap 'exit 130' INT TERM
-  WineSessionStart when-needed || { Say "no Wine session"; exit 1; }
+  if [ -z "${TARN_WINE_SESSION:-}" ]; then
+    trap WineSessionStop EXIT
+    trap 'exit 130' INT TERM
+    WineSessionStart when-needed || { Say "no Wine session"; exit 1; }
+  fi
   Say "the setup opens on $DISPLAY; the run ends when you leave its last page"
   "$TARN_WINE" "$Out/setup-x64.exe"
   Say "setup ended with exit code $?"
@@ -50,7 +58,8 @@ fi
 
 # Walked through automatically: the end-to-end harness starts Xvfb and the
 # prefix, runs the driver script below and takes the screenshots it asks for.
-export TARN_ARTIFACTS=$Out/walkthrough
+# (A caller's artifact folder, such as the main job's, gets a subfolder.)
+export TARN_ARTIFACTS=${TARN_ARTIFACTS:-$Out}/walkthrough
 rm -rf "$TARN_ARTIFACTS"
 source "$Root/tests/e2e/lib.sh"
 E2eRequire "$TARN_DRIVER"
@@ -121,4 +130,22 @@ for Shot in "$TARN_ARTIFACTS"/*.png; do
   [ -f "$Shot" ] && printf '  %s\n' "$Shot"
 done
 Say "driver log: $TARN_ARTIFACTS/walkthrough.log"
+# ---- what the installation left (installation engine) ----
+# The registry values of Demo.ins and the installation log, read back from
+# the prefix the setup ran in.
+for Key in 'HKCU\Software\Tarn Demo' 'HKLM\Software\Tarn Demo'; do
+  Say "registry $Key:"
+  "$TARN_WINE" reg query "$Key" 2>/dev/null | tr -d '\r' | sed -n -E 's/^ +(.*)$/  \1/p'
+done
+Log="$Installed/install.log"
+if [ -f "$Log" ]; then
+  Say "installation log C:\\Program Files\\Tarn Demo\\install.log:"
+  tr -d '\r' <"$Log" | sed 's/^/  /'
+else
+  E2eFail "no installation log at $Log"
+fi
+for File in Demo.txt Doc/Guide.txt Doc/Notes.txt Bin/DemoTool.dll Config/Settings.ini; do
+  [ -f "$Installed/$File" ] || E2eFail "the demo did not install $File"
+done
+# ---- end of the installation engine's block ----
 E2eFinish
