@@ -76,4 +76,44 @@ if [ -f "$Shot" ]; then
 else
   E2eFail "no screenshot"
 fi
+
+# A title colour that is not a number keeps the key's default colour (blue,
+# $FF0000, for the main title); a negative shadow colour is a system colour
+# ($80000008: the window-text colour, black here).
+WizardProject fallback
+WizardWrite Tarn.ini <<'INI'
+[Config]
+PreInstallDialogSequence=DLG_WELCOME
+[Display]
+ShowMainWindow=1
+GradientTopColor=$000080
+GradientBottomColor=$000080
+MainTitleFont=Arial,40,yellow,B
+MainTitleShadow=1
+MainTitleShadowColor=$80000008
+[Variables]
+ProgramName=Fallback Test
+INI
+WizardBuild fallback
+WizardRun fallback
+E2eDriver fallback <<'SCRIPT'
+wait-window "Welcome!"
+sleep 500
+screenshot fallback
+press 103
+answer yes "Fallback Test"
+wait-gone
+wait-window "Installation uncomplete"
+press 104
+wait-gone
+SCRIPT
+[ $? = 0 ] || E2eFail "the run with a colour that is not a number"
+WizardEnd "the fallback run"
+Shot=$TARN_ARTIFACTS/fallback.png
+if [ -f "$Shot" ]; then
+  [ "$(CountColour 500 100 0 0 0000FF)" -gt 100 ] || E2eFail "the main title is not in its default blue"
+  [ "$(CountColour 500 100 0 0 000000)" -gt 50 ] || E2eFail "no shadow in the window-text colour"
+else
+  E2eFail "no screenshot of the fallback run"
+fi
 E2eFinish
