@@ -4,6 +4,7 @@
 
 #include "SupportWinTest.h"
 #include "oxFileUtils.h"
+#include "oxShell.h"
 #include "oxStrUtils.h"
 
 static std::string S(const Str& Text) { return std::string(Text.c_str(), (size_t)Text.Length()); }
@@ -155,6 +156,22 @@ TEST(SupportDiskFree, MatchesThePlatformAndIsZeroForNoDirectory)
     EXPECT_EQ(0u, DiskFreeKB((Dir / "missing").c_str()));
     WriteTextFile(Dir / "file", "x");
     EXPECT_EQ(0u, DiskFreeKB((Dir / "file").c_str()));
+}
+
+TEST(SupportDiskFree, FirstWindows95UsesClustersOfTheRoot)
+{
+    // Pretend to run on Windows 95 before OSR2, which lacks the extended call.
+    OSInfoRecord Saved = OSInfo;
+    OSInfo.Kind = OSWin95;
+    OSInfo.Build = 950;
+    ScratchDir Dir;
+    DWORD SectorsPerCluster = 0, BytesPerSector = 0, FreeClusters = 0, TotalClusters = 0;
+    ASSERT_TRUE(GetDiskFreeSpaceA("C:\\", &SectorsPerCluster, &BytesPerSector, &FreeClusters, &TotalClusters));
+    unsigned long long Expected = RoundedKiB((unsigned long long)(SectorsPerCluster * BytesPerSector) * FreeClusters);
+    unsigned Free = DiskFreeKB(Dir.Path().c_str());  // a folder, not the root
+    OSInfo = Saved;
+    EXPECT_GT(Free, 0u);
+    EXPECT_NEAR((double)Expected, (double)Free, 65536.0);
 }
 
 TEST(SupportFileVersion, ReadsTheFixedVersionWords)

@@ -215,6 +215,19 @@ TEST_F(SupportRestartTest, LogOffNeedsNoPrivilege)
     EXPECT_EQ("ExitWindowsEx flags=0x00\r\nExitWindowsEx flags=0x0C\r\n", ReadWholeFile(Log));
 }
 
+TEST_F(SupportRestartTest, TheWindows95FamilyAsksWithoutPrivileges)
+{
+    OSInfoRecord Saved = OSInfo;
+    OSInfo.Kind = OSWin98;
+    DisableShutdownPrivilege();
+    bool Result = RestartWindows(false);
+    bool Enabled = ShutdownPrivilegeEnabled();
+    OSInfo = Saved;
+    EXPECT_TRUE(Result);
+    EXPECT_FALSE(Enabled);
+    EXPECT_EQ("ExitWindowsEx flags=0x02\r\n", ReadWholeFile(Log));
+}
+
 // ---- shell folders ----
 
 TEST(SupportSpecialFolders, TableOfTenShellFolders)
