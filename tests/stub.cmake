@@ -7,6 +7,7 @@ if(WIN32 AND TARGET tarn_stub_objects)
             win/stub_texts_test.cpp
             win/stub_language_test.cpp
             win/stub_presetup_test.cpp
+            win/stub_pages_test.cpp
             ${CMAKE_SOURCE_DIR}/resources/Tarn.rc
     LIBS tarn_stub_objects)
 endif()
