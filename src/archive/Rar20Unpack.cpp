@@ -359,52 +359,103 @@ static inline uint32_t AbsoluteValue(int32_t Value)
     return Value < 0 ? (uint32_t)-(int64_t)Value : (uint32_t)Value;
 }
 
-uint8_t DecodeAudioByte(AudioChannel* V, int32_t* ChannelDelta, uint32_t Delta)
+// Every 32 bytes of a channel: the candidate weight change with the smallest
+// error sum is made, and the sums restart.
+static void AdaptWeights(AudioChannel* V)
 {
-    V->ByteCount++;
-    V->D4 = V->D3;
-    V->D3 = V->D2;
-    V->D2 = V->LastDelta - V->D1;
-    V->D1 = V->LastDelta;
-    int32_t Prediction = 8 * V->LastChar + V->K1 * V->D1 + V->K2 * V->D2 + V->K3 * V->D3 + V->K4 * V->D4 +
-                         V->K5 * *ChannelDelta;
+    uint32_t Best = 0;
+    for (uint32_t I = 1; I < AudioDifCount; ++I)
+        if (V->Dif[I] < V->Dif[Best]) Best = I;
+    memset(V->Dif, 0, sizeof V->Dif);
+    // Odd indexes lower a weight, even ones raise it: 1,2 -> K1 ... 9,10 -> K5.
+    int32_t* Weights[5] = { &V->K1, &V->K2, &V->K3, &V->K4, &V->K5 };
+    if (Best == 0) return;
+    int32_t* K = Weights[(Best - 1) / 2];
+    if (Best & 1) {
+        if (*K >= -16) --*K;
+    } else {
+        if (*K < 16) ++*K;
+    }
+}
+
+static inline uint8_t PredictAudioByte(AudioChannel* V, int32_t* ChannelDelta, uint32_t Delta)
+{
+    // Locals first: the sums below then need no reloads through V.
+    int32_t D1 = V->LastDelta;
+    int32_t D2 = V->LastDelta - V->D1;
+    int32_t D3 = V->D2;
+    int32_t D4 = V->D3;
+    int32_t Previous = *ChannelDelta;
+    int32_t LastChar = V->LastChar;
+    int32_t Prediction = 8 * LastChar + V->K1 * D1 + V->K2 * D2 + V->K3 * D3 + V->K4 * D4 + V->K5 * Previous;
     uint8_t Predicted = (uint8_t)((Prediction >> 3) & 0xFF);
     uint8_t Output = (uint8_t)(Predicted - Delta);
 
+    // Error sums of the eleven candidate weight changes, as one loop over
+    // AudioDifSlots lanes (the last one unused) that compilers can vectorise.
     int32_t Error = (int32_t)(int8_t)(uint8_t)Delta * 8;
-    V->Dif[0] += AbsoluteValue(Error);
-    V->Dif[1] += AbsoluteValue(Error - V->D1);
-    V->Dif[2] += AbsoluteValue(Error + V->D1);
-    V->Dif[3] += AbsoluteValue(Error - V->D2);
-    V->Dif[4] += AbsoluteValue(Error + V->D2);
-    V->Dif[5] += AbsoluteValue(Error - V->D3);
-    V->Dif[6] += AbsoluteValue(Error + V->D3);
-    V->Dif[7] += AbsoluteValue(Error - V->D4);
-    V->Dif[8] += AbsoluteValue(Error + V->D4);
-    V->Dif[9] += AbsoluteValue(Error - *ChannelDelta);
-    V->Dif[10] += AbsoluteValue(Error + *ChannelDelta);
+    const int32_t Candidates[AudioDifSlots] = { 0, D1, -D1, D2, -D2, D3, -D3, D4, -D4, Previous, -Previous, 0 };
+    for (int I = 0; I < AudioDifSlots; ++I) V->Dif[I] += AbsoluteValue(Error - Candidates[I]);
 
-    V->LastDelta = (int32_t)(int8_t)(uint8_t)(Output - V->LastChar);
-    *ChannelDelta = V->LastDelta;
+    int32_t LastDelta = (int32_t)(int8_t)(uint8_t)(Output - LastChar);
+    V->D1 = D1;
+    V->D2 = D2;
+    V->D3 = D3;
+    V->D4 = D4;
+    V->LastDelta = LastDelta;
     V->LastChar = Output;
+    *ChannelDelta = LastDelta;
 
-    if ((V->ByteCount & 31) == 0) {
-        uint32_t Best = 0;
-        for (uint32_t I = 1; I < 11; ++I)
-            if (V->Dif[I] < V->Dif[Best]) Best = I;
-        memset(V->Dif, 0, sizeof V->Dif);
-        // Odd indexes lower a weight, even ones raise it: 1,2 -> K1 ... 9,10 -> K5.
-        int32_t* Weights[5] = { &V->K1, &V->K2, &V->K3, &V->K4, &V->K5 };
-        if (Best > 0) {
-            int32_t* K = Weights[(Best - 1) / 2];
-            if (Best & 1) {
-                if (*K >= -16) --*K;
-            } else {
-                if (*K < 16) ++*K;
-            }
-        }
-    }
+    if ((++V->ByteCount & 31) == 0) AdaptWeights(V);
     return Output;
+}
+
+uint8_t DecodeAudioByte(AudioChannel* Channel, int32_t* ChannelDelta, uint32_t Delta)
+{
+    return PredictAudioByte(Channel, ChannelDelta, Delta);
+}
+
+// Decodes audio bytes (at least one symbol) until Limit bytes are made, a
+// table switch comes, the input needs a refill, or a code is invalid. Keeps the channel state in
+// locals: this is the hot loop of the audio mode.
+enum AudioRunEnd { AudioRunMore, AudioRunTables, AudioRunBad };
+
+static inline AudioRunEnd DecodeAudioRun(BitInput& In, uint8_t* Window, uint32_t& WritePos, uint32_t Limit)
+{
+    AudioChannel* const Channels = S.Channels;
+    const DecodeTable* const Tables = S.AudioTables;
+    const uint32_t InputTop = S.InputTop;
+    const uint32_t Count = S.ChannelCount;
+    uint32_t Channel = S.CurrentChannel;
+    int32_t ChannelDelta = S.ChannelDelta;
+    uint32_t Made = 0;
+    AudioRunEnd End = AudioRunMore;
+    // The caller has made sure of input for one symbol; more need the margin.
+    do {
+        int Symbol = DecodeSymbol(In, &Tables[Channel]);
+        if (Symbol < 0 || Symbol == AudioNewTables) {
+            End = Symbol < 0 ? AudioRunBad : AudioRunTables;
+            break;
+        }
+        Window[WritePos++] = PredictAudioByte(&Channels[Channel], &ChannelDelta, (uint32_t)Symbol);
+        if (++Channel == Count) Channel = 0;
+        ++Made;
+    } while (Made < Limit && In.Addr + RefillMargin <= InputTop);
+    S.CurrentChannel = Channel;
+    S.ChannelDelta = ChannelDelta;
+    S.RemainingSize -= Made;
+    return End;
+}
+
+// How many bytes may be written at WritePos before the window wraps, the
+// unflushed bytes come within FlushDistance, or the entry is complete.
+static inline uint32_t RunLimit(uint32_t WritePos)
+{
+    uint32_t Gap = S.FlushedPos == WritePos ? (uint32_t)ArcWindowSize : (S.FlushedPos - WritePos) & ArcWindowMask;
+    uint32_t Limit = Gap - FlushDistance + 1;
+    if (Limit > ArcWindowSize - WritePos) Limit = ArcWindowSize - WritePos;
+    if ((int64_t)Limit > S.RemainingSize) Limit = (uint32_t)S.RemainingSize;
+    return Limit;
 }
 
 // ---- the entry ----
@@ -456,21 +507,17 @@ static bool DecodeLoop()
         }
 
         if (S.AudioMode) {
-            int Symbol = DecodeSymbol(In, &S.AudioTables[S.CurrentChannel]);
-            if (Symbol < 0) {
+            AudioRunEnd End = DecodeAudioRun(In, Window, WritePos, RunLimit(WritePos));
+            if (End == AudioRunBad) {
                 Good = false;
                 break;
             }
-            if (Symbol == AudioNewTables) {
+            if (End == AudioRunTables) {
                 S.In = In;
                 Good = ReadCodeTables();
                 In = S.In;
                 if (!Good) break;
-                continue;
             }
-            Window[WritePos++] = DecodeAudioByte(&S.Channels[S.CurrentChannel], &S.ChannelDelta, (uint32_t)Symbol);
-            if (++S.CurrentChannel == S.ChannelCount) S.CurrentChannel = 0;
-            S.RemainingSize--;
             continue;
         }
 
