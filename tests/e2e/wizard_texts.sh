@@ -3,7 +3,8 @@
 # directory shown expanded, "||" as line breaks, undefined and lower-case
 # references left as written, the order in which Tarn.dlg's sections
 # override each other, quoted blanks kept, and a licence longer than 1023
-# characters expanded whole.
+# characters expanded whole; Browse prompts with text 150, and cancelling the
+# browser leaves the directory as it was.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/wizard_helpers.inc"
 
@@ -16,6 +17,10 @@ DefaultInstallPath=%ProgramFiles%\Texts Demo
 [Variables]
 ProgramName=Texts Demo
 INI
+WizardWrite Tarn.str <<'STR'
+[Strings]
+150=Pick a folder for %ProgramName%:
+STR
 WizardWrite Tarn.dlg <<'DLG'
 [Dialogs]
 101=Back D
@@ -64,6 +69,14 @@ expect-text 105 " Target folder "
 expect-text-contains 108 "where are you want to install Texts Demo."
 read-text 106
 screenshot directory
+press 107
+wait-window "Browse for Folder"
+dump
+screenshot browse
+press cancel
+wait-gone
+wait-window "Texts Demo folder"
+expect-text 106 "C:\\Program Files\\Texts Demo"
 press 102
 wait-gone
 wait-window "Installation complete"
@@ -74,6 +87,8 @@ SCRIPT
 WizardEnd "the texts run"
 
 # The directory is %ProgramFiles% expanded: the prefix's Program Files.
-Shown=$(sed -n -E 's/^ok   read-text 106: "(.*)"$/\1/p' "$TARN_ARTIFACTS/texts.log")
+Shown=$(sed -n -E 's/^ok   read-text 106: "(.*)"$/\1/p' "$TARN_ARTIFACTS/texts.log" | tail -n 1)
 E2eExpectEqual "$Shown" 'C:\\Program Files\\Texts Demo' "the directory shown"
+# Browse opens the folder browser with text 150 as its prompt.
+E2eExpectLine "$TARN_ARTIFACTS/texts.log" 'class Static text "Pick a folder for Texts Demo:"' "the browser's prompt"
 E2eFinish
