@@ -98,8 +98,8 @@ Measure lz "$Lz"
 if command -v sox >/dev/null; then
   Audio=$Work/audio
   mkdir -p "$Audio"
-  sox -n -r 22050 -c 1 -b 16 "$Audio/mono.wav" synth 30 pluck C3 pluck E3 tremolo 3 40 2>/dev/null
-  sox -n -r 44100 -c 2 -b 16 "$Audio/stereo.wav" synth 15 sine 220-880 brownnoise gain -6 2>/dev/null
+  sox -n -r 22050 -c 1 -b 16 "$Audio/mono.wav" synth 60 pluck C3 pluck E3 tremolo 3 40 2>/dev/null
+  sox -n -r 44100 -c 2 -b 16 "$Audio/stereo.wav" synth 60 sine 220-880 brownnoise gain -6 2>/dev/null
   Measure audio "$Audio"
 else
   echo "audio: sox not found, set skipped"

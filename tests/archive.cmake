@@ -12,3 +12,12 @@ if(NOT WIN32)
             host/archive_faults_test.cpp
     LIBS tarn_archive_testkit tarn_archive)
 endif()
+
+# The fuzz corpus replayed without libFuzzer: decoding the seeds (and any
+# crash inputs committed there) must never crash.
+if(NOT WIN32)
+  add_executable(tarn_fuzz_archive_replay ${CMAKE_SOURCE_DIR}/fuzz/archive/fuzz.cpp ${CMAKE_SOURCE_DIR}/fuzz/ReplayMain.cpp)
+  target_link_libraries(tarn_fuzz_archive_replay PRIVATE tarn_archive)
+  add_test(NAME archive_fuzz_corpus_replay
+           COMMAND tarn_fuzz_archive_replay ${CMAKE_SOURCE_DIR}/fuzz/archive/corpus)
+endif()
