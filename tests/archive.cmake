@@ -11,6 +11,14 @@ if(NOT WIN32)
             host/archive_decoder_test.cpp
             host/archive_faults_test.cpp
     LIBS tarn_archive_testkit tarn_archive)
+
+  if(TARGET tarnpack)
+    tarn_add_gtest(tarn_archive_tarnpack_tests
+      SOURCES host/archive_tarnpack_test.cpp
+      LIBS tarn_archive_testkit)
+    target_compile_definitions(tarn_archive_tarnpack_tests PRIVATE TARNPACK_PATH="$<TARGET_FILE:tarnpack>")
+    add_dependencies(tarn_archive_tarnpack_tests tarnpack)
+  endif()
 endif()
 
 # The fuzz corpus replayed without libFuzzer: decoding the seeds (and any
