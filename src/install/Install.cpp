@@ -34,7 +34,9 @@ static const char* const ProgressTemplate = "DLG_PROGRESS";
 static const char* const ArchiveOpenError = "Archive open error!";
 static const char* const CannotExtractFile = "Cannot extract file ";
 static const char* const ErrorCaption = "Error";
-static const char* const TempFilePrefix = "Tarn"; // GetTempFileNameA prefix of a file in use's successor
+// Name prefix of the successor of a file in use (GetTempFileNameA keeps its
+// first three characters: "TarXXXX.tmp").
+static const char* const TempFilePrefix = "Tarn";
 
 // Numbered texts of Tarn.str.
 enum {
