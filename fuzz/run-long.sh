@@ -19,6 +19,6 @@ cmake --build "$Build" --target tarn_fuzz_archive -j "$Jobs"
 
 Found=$(mktemp -d)
 echo "fuzzing for $Seconds s; new inputs in $Found"
-"$Build/fuzz/tarn_fuzz_archive" -max_total_time="$Seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
+"$Build/fuzz/fuzz_archive" -max_total_time="$Seconds" -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
   -print_final_stats=1 "$Found" "$Root/fuzz/archive/corpus"
 echo "new inputs: $(ls "$Found" | wc -l) in $Found"

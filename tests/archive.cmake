@@ -1,9 +1,16 @@
 # Archive reader tests: the reader and tarnpack's reading commands on the
 # host; the Win32 file layer under Wine (x86_64 build).
+add_library(tarn_archive_testkit STATIC ${CMAKE_CURRENT_LIST_DIR}/archive/ArcTestKit.cpp)
+target_include_directories(tarn_archive_testkit PUBLIC ${CMAKE_CURRENT_LIST_DIR}/archive)
+target_link_libraries(tarn_archive_testkit PUBLIC tarn_archive)
+
+if(WIN32)
+  tarn_add_gtest(tarn_archive_win_tests
+    SOURCES win/archive_win32_test.cpp
+    LIBS tarn_archive_testkit tarn_archive)
+endif()
+
 if(NOT WIN32)
-  add_library(tarn_archive_testkit STATIC ${CMAKE_CURRENT_LIST_DIR}/archive/ArcTestKit.cpp)
-  target_include_directories(tarn_archive_testkit PUBLIC ${CMAKE_CURRENT_LIST_DIR}/archive)
-  target_link_libraries(tarn_archive_testkit PUBLIC tarn_archive)
 
   tarn_add_gtest(tarn_archive_tests
     SOURCES host/archive_vectors_test.cpp

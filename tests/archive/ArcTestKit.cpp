@@ -1,10 +1,14 @@
 // Helpers for the archive reader tests (see ArcTestKit.h).
 #include "ArcTestKit.h"
 
-#include <dirent.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dirent.h>
 #include <unistd.h>
+#endif
 
 #include <fstream>
 #include <iterator>
@@ -189,6 +193,40 @@ std::vector<uint8_t> LzLengths(const std::vector<int>& Literals, int LiteralLeng
 
 // ---- temporary directories ----
 
+#ifdef _WIN32
+
+TempDir::TempDir()
+{
+    char Base[MAX_PATH], Name[MAX_PATH];
+    if (!GetTempPathA(MAX_PATH, Base) || !GetTempFileNameA(Base, "tar", 0, Name))
+        throw std::runtime_error("no temporary name");
+    DeleteFileA(Name);
+    if (!CreateDirectoryA(Name, NULL)) throw std::runtime_error("cannot create a temporary directory");
+    Dir = Name;
+}
+
+static void RemoveTree(const std::string& Path)
+{
+    WIN32_FIND_DATAA Item;
+    HANDLE Find = FindFirstFileA((Path + "\\*").c_str(), &Item);
+    if (Find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string Name = Item.cFileName;
+            if (Name == "." || Name == "..") continue;
+            std::string Full = Path + "\\" + Name;
+            SetFileAttributesA(Full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (Item.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(Full);
+            else
+                DeleteFileA(Full.c_str());
+        } while (FindNextFileA(Find, &Item));
+        FindClose(Find);
+    }
+    RemoveDirectoryA(Path.c_str());
+}
+
+#else
+
 TempDir::TempDir()
 {
     const char* Base = getenv("TMPDIR");
@@ -217,6 +255,8 @@ static void RemoveTree(const std::string& Path)
         unlink(Path.c_str());
     }
 }
+
+#endif
 
 TempDir::~TempDir()
 {

@@ -90,7 +90,11 @@ public:
     TempDir();
     ~TempDir();
     const std::string& Path() const { return Dir; }
+#ifdef _WIN32
+    std::string File(const std::string& Name) const { return Dir + "\\" + Name; }
+#else
     std::string File(const std::string& Name) const { return Dir + "/" + Name; }
+#endif
 private:
     std::string Dir;
 };
