@@ -161,6 +161,15 @@ int MatchFinder::FindAll(const uint8_t* Data, uint32_t Pos, uint32_t MaxLength, 
     return Count;
 }
 
+void MatchFinder::Prefetch(const uint8_t* Data, uint32_t Pos) const
+{
+    const uint8_t* P = Data + Pos;
+    __builtin_prefetch(&Head[Hash4(P)]);
+    __builtin_prefetch(&Head3[Hash3(P)]);
+    __builtin_prefetch(&PairHead[PairKey(P)]);
+    __builtin_prefetch(&LongHead[HashLong(P)]);
+}
+
 uint32_t MatchFinder::PairDistance(const uint8_t* Data, uint32_t Pos) const
 {
     uint32_t Link = PairHead[PairKey(Data + Pos)];

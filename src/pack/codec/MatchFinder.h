@@ -35,6 +35,18 @@ public:
     // (an entry that ends up stored leaves the window again).
     void RollBack(const uint8_t* Data, uint32_t Start);
 
+    // Leaves the positions below Pos out of the chains (inside long matches,
+    // where the fast levels do not look for matches anyway).
+    void SkipTo(uint32_t Pos)
+    {
+        if (Inserted < Pos)
+            Inserted = Pos;
+    }
+
+    // Starts loading the table slots a search at Pos will read (Pos + 32
+    // must be within the data).
+    void Prefetch(const uint8_t* Data, uint32_t Pos) const;
+
     uint32_t InsertedCount() const { return Inserted; }
 
 private:

@@ -362,16 +362,20 @@ struct LevelConfig {
     bool Audio;          // try audio mode on chunks that LZ may not suit
     bool Lazy;
     int Depth;           // hash chain steps per search
-    uint32_t NiceLength; // a match this long is taken at once
+    uint32_t NiceLength; // a match this long ends the search
+    uint32_t LazyLength; // a match this long is taken without looking one byte on
+    uint32_t SkipLength; // the inside of a match this long is not indexed
 };
+
+constexpr uint32_t TailInsert = 16;
 
 // Level 1..5.
 const LevelConfig LevelConfigs[5] = {
-    {true, false, 4, 32},
-    {true, true, 8, 64},
-    {true, true, 12, 64},
-    {true, true, 160, MaxMatchLength},
-    {true, true, 512, MaxMatchLength},
+    {true, false, 4, 32, 0, 32},
+    {true, true, 4, 32, 8, 32},
+    {true, true, 6, 48, 12, 64},
+    {true, true, 160, MaxMatchLength, MaxMatchLength, 1000},
+    {true, true, 512, MaxMatchLength, MaxMatchLength, 1000},
 };
 
 struct Chunk {
@@ -519,6 +523,8 @@ private:
         if (Pos >= End)
             return Best;
         const uint8_t* Data = Stream.data();
+        if (Pos + 33 <= Stream.size())
+            Finder.Prefetch(Data, Pos + 1); // the lazy look one byte on, or the next literal
         Finder.InsertUpTo(Data, uint32_t(Stream.size()), Pos);
         uint32_t MaxLength = std::min<uint32_t>(MaxMatchLength, End - Pos);
         if (MaxLength < 2)
@@ -577,7 +583,7 @@ private:
                 Cur = FindCandidate(Pos, End);
                 continue;
             }
-            if (Config.Lazy && Cur.Length < Config.NiceLength && Pos + 1 < End) {
+            if (Config.Lazy && Cur.Length < Config.LazyLength && Pos + 1 < End) {
                 Candidate Next = FindCandidate(Pos + 1, End);
                 if (Next.Score > Cur.Score + 0.5f) {
                     C->Tokens.push_back({0, 1, Data[Pos]});
@@ -586,7 +592,15 @@ private:
                     continue;
                 }
             }
+            if (Pos + Cur.Length + 32 <= Stream.size())
+                Finder.Prefetch(Data, Pos + Cur.Length);
             PushMatch(C, Cur);
+            if (Cur.Length >= Config.SkipLength) {
+                // The tail of a long match still goes into the chains, so
+                // what follows it can match across its end.
+                Finder.InsertUpTo(Data, uint32_t(Stream.size()), Pos + 1);
+                Finder.SkipTo(Pos + Cur.Length - TailInsert);
+            }
             Pos += Cur.Length;
             Cur = FindCandidate(Pos, End);
         }
@@ -652,22 +666,25 @@ private:
         uint64_t BestBits = UINT64_MAX;
         uint32_t BestShift = 0;
         uint64_t PlainBits = Order0Bits(Start, End);
-        if (Config.Audio && Size >= MinAudioChunk && PlainBits > uint64_t(Size) * 3) {
-            for (int N = 1; N <= MaxChannels; N++) {
-                int Channel = State.AudioChannel < N ? State.AudioChannel : 0;
-                // Line the channels up with the entry's start (sample frames
-                // usually are): a few bytes go as LZ literals if they are not.
-                uint32_t Shift = uint32_t(((Channel - int((Start - EntryStart) % N)) % N + N) % N);
-                uint64_t Bits = SimulateAudio(Start + Shift, End, N, Channel, Lengths);
-                if (State.LastMode != N)
-                    Bits += TableBits(N, Lengths, Lengths, 0);
-                if (Shift > 0)
-                    Bits += Shift * 9 + (State.LastMode != ModeLz ? 600 : 0);
-                if (Bits < BestBits) {
-                    BestBits = Bits;
-                    BestMode = N;
-                    BestShift = Shift;
-                }
+        int Candidates = Config.Audio && Size >= MinAudioChunk && PlainBits > uint64_t(Size) * 3
+                             ? AudioCandidates(Start, End)
+                             : 0;
+        for (int N = 1; N <= MaxChannels; N++) {
+            if (!(Candidates & (1 << N)))
+                continue;
+            int Channel = State.AudioChannel < N ? State.AudioChannel : 0;
+            // Line the channels up with the entry's start (sample frames
+            // usually are): a few bytes go as LZ literals if they are not.
+            uint32_t Shift = uint32_t(((Channel - int((Start - EntryStart) % N)) % N + N) % N);
+            uint64_t Bits = SimulateAudio(Start + Shift, End, N, Channel, Lengths);
+            if (State.LastMode != N)
+                Bits += TableBits(N, Lengths, Lengths, 0);
+            if (Shift > 0)
+                Bits += Shift * 9 + (State.LastMode != ModeLz ? 600 : 0);
+            if (Bits < BestBits) {
+                BestBits = Bits;
+                BestMode = N;
+                BestShift = Shift;
             }
         }
         bool SkipLz = BestMode != ModeLz && BestBits * 5 < PlainBits * 4 && !RepeatsEarlierData(Start, End);
@@ -744,6 +761,28 @@ private:
         uint8_t Lengths[MaxTableSize];
         uint64_t MergedBits = SelfBits(C.Mode, Merged.data(), Lengths);
         return MergedBits - std::min(MergedBits, PendingBits) + C.ExtraBits;
+    }
+
+    // Channel counts worth a full audio trial, as bits 1 << N. A quick look
+    // at the chunk's head picks the best count, or none when no count gets
+    // well below an order-0 code (binaries, text); small chunks try all.
+    int AudioCandidates(uint32_t Start, uint32_t End)
+    {
+        constexpr uint32_t ProbeSize = 16384;
+        if (End - Start < 2 * ProbeSize)
+            return 0x1E;
+        uint64_t Plain = Order0Bits(Start, Start + ProbeSize);
+        uint8_t Lengths[MaxTableSize];
+        uint64_t Best = UINT64_MAX;
+        int BestN = 0;
+        for (int N = 1; N <= MaxChannels; N++) {
+            uint64_t Bits = SimulateAudio(Start, Start + ProbeSize, N, 0, Lengths);
+            if (Bits < Best) {
+                Best = Bits;
+                BestN = N;
+            }
+        }
+        return Best * 10 < Plain * 9 || State.LastMode > ModeLz ? 1 << BestN : 0;
     }
 
     // Bits of coding Data[Start, End) in audio mode with Channels channels,
