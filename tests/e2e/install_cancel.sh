@@ -43,6 +43,7 @@ done
 InstallRun setup "$TARN_ARTIFACTS/setup.exe" <<'SCRIPT'
 # entry 1: Cancel while its question is open; replace it
 wait-window "Newer file" 60000
+screenshot newer-question
 wait-window "Installation progress"
 press 103
 answer yes "Newer file"
