@@ -231,6 +231,8 @@ bool RunSetup()
     if (IniReadBool(Ini, "Display", "ShowMainWindow", false)) ShowWindow(MainWindow, SW_SHOWMAXIMIZED);
     MainTitleFont = MakeTitleFont("MainTitleFont", DefaultMainTitleFont, DefaultMainTitleColor, &MainTitleColor);
     DialogTitleFont = MakeTitleFont("DialogTitleFont", DefaultDialogTitleFont, DefaultDialogTitleColor, &DialogTitleColor);
+    // The shown window was painted before its font existed.
+    InvalidateRect(MainWindow, 0, FALSE);
     TitlePicture = (HBITMAP)LoadImageA(0, (TempDir + "Tarn.bmp").c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
 
     BuildLanguageList(IniReadString(Ini, "Config", "Languages", "").c_str());
