@@ -136,6 +136,31 @@ TEST(PackRoundTrip, IncompressibleEntriesAreStoredAndTheStreamGoesOn)
     EXPECT_TRUE(VerifyArchiveContents(Archive, Entries, &Error)) << Error;
 }
 
+TEST(PackRoundTrip, LargeIncompressibleEntryIsStoredAfterATrial)
+{
+    // Past the trial length the decision is made on the first part; the
+    // entry is larger than the window, so rolling it back must not disturb
+    // what comes after it.
+    Bytes Text1 = Text(24, 60000);
+    std::vector<PackEntry> Entries = {Entry("t1", Text1), Entry("big", Random(25, 5u << 20)),
+                                      Entry("t2", Concat({Text(26, 500), Text1}))};
+    PackSettings Settings;
+    Settings.Level = 1;
+    uint64_t LastDone = 0, LastTotal = 0;
+    Settings.Progress = [&](uint64_t Done, uint64_t Total) {
+        EXPECT_GE(Done, LastDone);
+        LastDone = Done;
+        LastTotal = Total;
+    };
+    PackStats Stats;
+    Bytes Archive = WriteArchive(Entries, Settings, &Stats);
+    EXPECT_TRUE(Stats.Entries[1].Stored);
+    EXPECT_EQ(LastDone, LastTotal);
+    EXPECT_EQ(LastTotal, 60000u + (5u << 20) + 60500u);
+    std::string Error;
+    EXPECT_TRUE(VerifyArchiveContents(Archive, Entries, &Error)) << Error;
+}
+
 TEST(PackRoundTrip, LongInputsWrapTheWindow)
 {
     // 2.5 MiB: pieces that come back from near the far end of the window,

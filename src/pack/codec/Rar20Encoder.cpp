@@ -365,17 +365,18 @@ struct LevelConfig {
     uint32_t NiceLength; // a match this long ends the search
     uint32_t LazyLength; // a match this long is taken without looking one byte on
     uint32_t SkipLength; // the inside of a match this long is not indexed
+    bool Optimal;        // cheapest path through all matches instead of lazy
 };
 
 constexpr uint32_t TailInsert = 16;
 
 // Level 1..5.
 const LevelConfig LevelConfigs[5] = {
-    {true, false, 4, 32, 0, 32},
-    {true, true, 4, 32, 8, 32},
-    {true, true, 6, 48, 12, 64},
-    {true, true, 160, MaxMatchLength, MaxMatchLength, 1000},
-    {true, true, 512, MaxMatchLength, MaxMatchLength, 1000},
+    {true, false, 4, 32, 0, 32, false},
+    {true, true, 4, 32, 8, 32, false},
+    {true, true, 6, 48, 12, 64, false},
+    {true, true, 160, MaxMatchLength, MaxMatchLength, 1000, false},
+    {true, true, 64, 128, MaxMatchLength, 1000, true},
 };
 
 struct Chunk {
@@ -606,6 +607,139 @@ private:
         }
     }
 
+    // ---- optimal parsing (best level) ----
+
+    // A position of the cheapest-path search: how it is best reached and the
+    // recent distances on that path (they decide which symbols are possible
+    // from here on).
+    struct PathNode {
+        float Cost;
+        uint32_t From;
+        uint32_t Dist;
+        uint16_t Len;
+        uint16_t Sym;
+        uint32_t Rep[4];
+        uint32_t RepCounter;
+        uint32_t LastLength, LastDistance;
+    };
+
+    void Relax(std::vector<PathNode>& Nodes, uint32_t From, uint32_t To, float Cost, uint32_t Len, uint32_t Dist,
+               uint16_t Sym)
+    {
+        const PathNode& A = Nodes[From];
+        PathNode& B = Nodes[To];
+        float Total = A.Cost + Cost;
+        if (Total >= B.Cost)
+            return;
+        B.Cost = Total;
+        B.From = From;
+        B.Len = uint16_t(Len);
+        B.Dist = Dist;
+        B.Sym = Sym;
+        memcpy(B.Rep, A.Rep, sizeof(B.Rep));
+        B.RepCounter = A.RepCounter;
+        B.LastLength = A.LastLength;
+        B.LastDistance = A.LastDistance;
+        if (Dist != 0) {
+            B.Rep[B.RepCounter & 3] = Dist;
+            B.RepCounter++;
+            B.LastLength = Len;
+            B.LastDistance = Dist;
+        }
+    }
+
+    // Cheapest token sequence for Data[Start, End) under the current symbol
+    // costs, found segment by segment; a match as long as NiceLength is taken
+    // at once, which keeps long repeats fast.
+    void ParseOptimal(uint32_t Start, uint32_t End, Chunk* C)
+    {
+        constexpr uint32_t Segment = 4096;
+        const uint8_t* Data = Stream.data();
+        std::vector<PathNode> Nodes(Segment + 1);
+        uint32_t Lengths[64], Distances[64];
+        for (uint32_t SegStart = Start; SegStart < End;) {
+            uint32_t SegEnd = std::min(End, SegStart + Segment);
+            uint32_t Count = SegEnd - SegStart;
+            for (uint32_t I = 0; I <= Count; I++)
+                Nodes[I].Cost = 1e30f;
+            PathNode& First = Nodes[0];
+            First.Cost = 0;
+            memcpy(First.Rep, State.Rep, sizeof(First.Rep));
+            First.RepCounter = State.RepCounter;
+            First.LastLength = State.LastLength;
+            First.LastDistance = State.LastDistance;
+            uint32_t SkipUntil = 0;
+            for (uint32_t I = 0; I < Count; I++) {
+                uint32_t Pos = SegStart + I;
+                Finder.InsertUpTo(Data, uint32_t(Stream.size()), Pos);
+                if (I < SkipUntil || Nodes[I].Cost >= 1e30f)
+                    continue;
+                const PathNode N = Nodes[I];
+                Relax(Nodes, I, I + 1, LitCost[Data[Pos]], 1, 0, Data[Pos]);
+                uint32_t MaxLength = std::min<uint32_t>(MaxMatchLength, SegEnd - Pos);
+                if (MaxLength < 2)
+                    continue;
+                uint32_t Longest = 0;
+                for (int R = 0; R < 4; R++) {
+                    uint32_t Dist = N.Rep[(N.RepCounter + 3 - R) & 3];
+                    if (Dist == 0 || Dist > Pos)
+                        continue;
+                    uint32_t Len = CommonLength(Data + Pos, Data + Pos - Dist, MaxLength);
+                    Longest = std::max(Longest, Len);
+                    if (R == 0 && N.LastLength >= 2 && Dist == N.LastDistance && Len >= N.LastLength)
+                        Relax(Nodes, I, I + N.LastLength, LitCost[SymRepeatLast], N.LastLength, Dist, SymRepeatLast);
+                    uint32_t MinLen = MinRecentMatch + RecentMatchBonus(Dist);
+                    for (uint32_t L = MinLen; L <= Len; L++) {
+                        int Slot = Slots.LengthSlot[L - MinLen];
+                        Relax(Nodes, I, I + L, LitCost[SymRecentFirst + R] + RepLenCost[Slot] + LengthBits[Slot], L,
+                              Dist, uint16_t(SymRecentFirst + R));
+                    }
+                }
+                int Found = Finder.FindAll(Data, Pos, MaxLength, Config.Depth, Config.NiceLength, Lengths, Distances, 64);
+                uint32_t Covered = 0;
+                for (int K = 0; K < Found; K++) {
+                    uint32_t Dist = Distances[K];
+                    int DSlot = DistSlot(Dist);
+                    float DistPart = DistCost[DSlot] + DistBits[DSlot];
+                    uint32_t MinLen = MinNewMatch + NewMatchBonus(Dist);
+                    for (uint32_t L = std::max(Covered + 1, MinLen); L <= Lengths[K]; L++) {
+                        int Slot = Slots.LengthSlot[L - MinLen];
+                        Relax(Nodes, I, I + L, LitCost[SymMatchFirst + Slot] + LengthBits[Slot] + DistPart, L, Dist,
+                              uint16_t(SymMatchFirst + Slot));
+                    }
+                    Covered = Lengths[K];
+                    Longest = std::max(Longest, Lengths[K]);
+                }
+                uint32_t Pair = Finder.PairDistance(Data, Pos);
+                if (Pair > 0 && Pair <= MaxShortDistance && Data[Pos] == Data[Pos - Pair] &&
+                    Data[Pos + 1] == Data[Pos + 1 - Pair]) {
+                    int Slot = Slots.ShortSlot[Pair - 1];
+                    Relax(Nodes, I, I + 2, LitCost[SymShortFirst + Slot] + ShortDistBits[Slot], 2, Pair,
+                          uint16_t(SymShortFirst + Slot));
+                }
+                if (Longest >= Config.NiceLength)
+                    SkipUntil = I + Longest;
+            }
+            // Walk the cheapest path back, then replay it forwards.
+            std::vector<uint32_t> Path;
+            for (uint32_t I = Count; I > 0; I = Nodes[I].From)
+                Path.push_back(I);
+            for (size_t K = Path.size(); K-- > 0;) {
+                const PathNode& N = Nodes[Path[K]];
+                if (N.Dist == 0) {
+                    C->Tokens.push_back({0, 1, N.Sym});
+                } else {
+                    Candidate M;
+                    M.Length = N.Len;
+                    M.Distance = N.Dist;
+                    M.Sym = N.Sym;
+                    PushMatch(C, M);
+                }
+            }
+            SegStart = SegEnd;
+        }
+    }
+
     // ---- chunks and modes ----
 
     static uint64_t SelfBits(int Mode, const uint32_t* Freq, uint8_t* Lengths)
@@ -691,7 +825,10 @@ private:
         Chunk Lz;
         if (!SkipLz) {
             Lz.Mode = ModeLz;
-            ParseLz(Start, End, &Lz);
+            if (Config.Optimal)
+                ParseOptimal(Start, End, &Lz);
+            else
+                ParseLz(Start, End, &Lz);
             for (const Token& T : Lz.Tokens)
                 AddTokenStats(ModeLz, T, Lz.Freq.data(), &Lz.ExtraBits);
             Lz.ByteTokens = Lz.Tokens.size();
