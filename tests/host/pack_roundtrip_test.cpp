@@ -161,6 +161,23 @@ TEST(PackRoundTrip, LargeIncompressibleEntryIsStoredAfterATrial)
     EXPECT_TRUE(VerifyArchiveContents(Archive, Entries, &Error)) << Error;
 }
 
+TEST(PackRoundTrip, LongSolidStreamDropsOldHistory)
+{
+    // 12 MiB in 1 MiB entries, each ending with a copy of the part of the
+    // entry before it that still lies within the window.
+    std::vector<PackEntry> Entries;
+    Bytes Previous;
+    for (int I = 0; I < 12; I++) {
+        Bytes Data = Records(200 + I, 700 * 1024);
+        if (!Previous.empty())
+            Data.insert(Data.end(), Previous.end() - 300 * 1024, Previous.end());
+        Data.resize(1 << 20, uint8_t(I));
+        Entries.push_back(Entry("e" + std::to_string(I), Data));
+        Previous = Data;
+    }
+    ExpectRoundTrip(Entries, 1, "12 MiB");
+}
+
 TEST(PackRoundTrip, LongInputsWrapTheWindow)
 {
     // 2.5 MiB: pieces that come back from near the far end of the window,

@@ -161,6 +161,14 @@ int MatchFinder::FindAll(const uint8_t* Data, uint32_t Pos, uint32_t MaxLength, 
     return Count;
 }
 
+void MatchFinder::Rebase(uint32_t Delta)
+{
+    for (std::vector<uint32_t>* Table : {&Head, &Prev, &Head3, &PairHead, &LongHead})
+        for (uint32_t& Link : *Table)
+            Link = Link > Delta ? Link - Delta : 0;
+    Inserted = Inserted > Delta ? Inserted - Delta : 0;
+}
+
 void MatchFinder::Prefetch(const uint8_t* Data, uint32_t Pos) const
 {
     const uint8_t* P = Data + Pos;

@@ -43,6 +43,10 @@ public:
             Inserted = Pos;
     }
 
+    // Positions move down by Delta (a multiple of the window size, so chain
+    // slots stay where they are) after the caller dropped that much history.
+    void Rebase(uint32_t Delta);
+
     // Starts loading the table slots a search at Pos will read (Pos + 32
     // must be within the data).
     void Prefetch(const uint8_t* Data, uint32_t Pos) const;

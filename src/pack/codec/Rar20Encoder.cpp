@@ -375,7 +375,7 @@ const LevelConfig LevelConfigs[5] = {
     {true, false, 4, 32, 0, 32, false},
     {true, true, 4, 32, 8, 32, false},
     {true, true, 6, 48, 12, 64, false},
-    {true, true, 160, MaxMatchLength, MaxMatchLength, 1000, false},
+    {true, true, 16, 64, MaxMatchLength, 1000, true},
     {true, true, 64, 128, MaxMatchLength, 1000, true},
 };
 
@@ -419,6 +419,7 @@ public:
             AddEntryEnd(Index);
             return;
         }
+        DropOldHistory();
         bool MayStore = Index > 0;
         ParseState Saved = State;
         uint32_t Start = uint32_t(Stream.size());
@@ -476,6 +477,18 @@ public:
     }
 
 private:
+    // Keeps the history buffer from growing with the whole payload: what lies
+    // more than a window back can never be matched again.
+    void DropOldHistory()
+    {
+        constexpr uint32_t KeepSlack = 8 * WindowSize;
+        if (Stream.size() < WindowSize + KeepSlack)
+            return;
+        uint32_t Delta = uint32_t((Stream.size() - WindowSize) / WindowSize * WindowSize);
+        Stream.erase(Stream.begin(), Stream.begin() + Delta);
+        Finder.Rebase(Delta);
+    }
+
     // ---- LZ ----
 
     void SetDefaultCosts()
