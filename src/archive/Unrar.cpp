@@ -259,11 +259,10 @@ static bool ReadBlockHeader()
         for (char* P = Name; *P; ++P)
             if (*P == '/') *P = '\\';
         strcpy(E->Name, Name);
+        // The data area is the data size of the common header; a file header
+        // without one has no packed data.
         Reader.DataStart = Reader.BlockStart + (int32_t)HeaderSize;
         Reader.NextBlock = (int32_t)Next;
-        // Only a next block beyond this one keeps the walk going (checked
-        // here so that an entry's data can never lie before its header).
-        if (Reader.NextBlock < Reader.DataStart) return false;
         return true;
     }
 }
