@@ -7,6 +7,7 @@
 #include "Unrar.h"
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -185,6 +186,10 @@ std::vector<uint8_t> WriteArchive(const std::vector<PackEntry>& Entries, const P
     if (Stats) {
         *Stats = PackStats();
         Stats->TableReads = Report.TableReads;
+        memcpy(Stats->AudioTableReads, Report.AudioTableReads, sizeof(Report.AudioTableReads));
+        memcpy(Stats->SymbolUse, Report.SymbolUse, sizeof(Report.SymbolUse));
+        memcpy(Stats->NewMatchBonusUse, Report.NewMatchBonusUse, sizeof(Report.NewMatchBonusUse));
+        memcpy(Stats->RecentBonusUse, Report.RecentBonusUse, sizeof(Report.RecentBonusUse));
     }
     for (size_t I = 0; I < Entries.size(); I++) {
         const PackEntry& E = Entries[I];

@@ -36,6 +36,12 @@ struct PackStats {
     uint64_t OutputBytes = 0;  // size of the whole archive, headers included
     uint32_t StoredEntries = 0;
     uint32_t TableReads = 0;   // code tables written (stream start and switches)
+    uint32_t AudioTableReads[5] = {};  // of them in audio mode, by channel count
+    uint64_t SymbolUse[298] = {};      // LZ symbols written (0-255 literals, 256 last match
+                                       // again, 257-260 recent distances, 261-268 short
+                                       // matches, 269 table switch, 270-297 new matches)
+    uint64_t NewMatchBonusUse[3] = {}; // new matches with length bonus 0, 1, 2
+    uint64_t RecentBonusUse[4] = {};   // recent-distance matches with bonus 0..3
     std::vector<PackEntryStats> Entries; // one per entry, in archive order
 };
 

@@ -256,9 +256,11 @@ public:
             if (SwitchPending) {
                 // Announced with the old table, inside the entry's decode
                 // loop (the decoder never reads a switch after the last byte).
-                if (CurMode == ModeLz)
+                if (CurMode == ModeLz) {
                     PutSymbol(SymTableSwitch);
-                else
+                    if (Report)
+                        Report->SymbolUse[SymTableSwitch]++;
+                } else
                     PutSymbol(AudioCount * CurChannel + AudioSymTableSwitch);
                 WriteTable();
                 SwitchPending = false;
@@ -301,8 +303,11 @@ private:
             if (CurChannel >= Channels)
                 CurChannel = 0;
         }
-        if (Report)
+        if (Report) {
             Report->TableReads++;
+            if (CurMode != ModeLz)
+                Report->AudioTableReads[CurMode]++;
+        }
     }
 
     void WriteToken(const Token& T)
@@ -315,6 +320,13 @@ private:
             return;
         }
         PutSymbol(T.Sym);
+        if (Report) {
+            Report->SymbolUse[T.Sym]++;
+            if (T.Sym >= SymMatchFirst)
+                Report->NewMatchBonusUse[NewMatchBonus(T.Dist)]++;
+            else if (T.Sym >= SymRecentFirst && T.Sym < SymShortFirst)
+                Report->RecentBonusUse[RecentMatchBonus(T.Dist)]++;
+        }
         if (T.Sym >= SymMatchFirst) {
             int Slot = T.Sym - SymMatchFirst;
             Bits.PutBits(T.Len - MinNewMatch - NewMatchBonus(T.Dist) - LengthBase[Slot], LengthBits[Slot]);

@@ -16,6 +16,10 @@ struct EncodedEntry {
 
 struct EncoderReport {
     uint32_t TableReads = 0;
+    uint32_t AudioTableReads[5] = {};  // by channel count
+    uint64_t SymbolUse[298] = {};      // LZ symbols written, table switches included
+    uint64_t NewMatchBonusUse[3] = {}; // new matches by length bonus (distance class)
+    uint64_t RecentBonusUse[4] = {};   // recent-distance matches by length bonus
 };
 
 // Level 1 (fastest) .. 5 (best). The first entry is never stored: it starts
