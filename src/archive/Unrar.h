@@ -54,6 +54,11 @@ ArcHandle ArcOpen(const char* FileName, int Mode);
 bool ArcReadEntry(ArcHandle Handle, ArcEntryInfo* Info);
 // Extracts (Extract true) or skips the current entry. DestDir and DestName may
 // be null or empty. True exactly when the result code is ArcOk.
+// ArcCreateError (the entry stays current): the file cannot be created, the
+// destination is longer than 259 characters, or, without DestName, the entry's
+// name would leave DestDir (see ArcIsSafeEntryName). ArcDataError: CRC
+// mismatch, damaged data, a split or encrypted entry, a failed read or write
+// (the file is deleted). ArcNoMemory: the archive is closed; stop.
 bool ArcProcessEntry(ArcHandle Handle, bool Extract, const char* DestDir, const char* DestName);
 // The same with the result code.
 int ArcProcessEntryCode(ArcHandle Handle, bool Extract, const char* DestDir, const char* DestName);
@@ -71,7 +76,7 @@ bool ArcIsSafeEntryName(const char* Name);
 int ArcTestEntryCode(ArcHandle Handle);
 // Why the walk ended once ArcReadEntry returned false: ArcOk at the end of
 // the archive, ArcDataError when it stopped at a damaged file header (cut
-// short, or a name longer than ArcNameSize - 1 bytes).
+// short, or a name longer than ArcNameSize - 1 bytes) or a failed read.
 int ArcWalkResult(ArcHandle Handle);
 
 // Called with the count of bytes decoded, a piece at a time, while entries
