@@ -1,16 +1,15 @@
-// RAR 2.0 encoder. The input is parsed in chunks (a part of one entry each):
-// every chunk is parsed as LZ and, when LZ does poorly, also tried in audio
-// mode with 1 to 4 channels; the cheaper coding wins. Chunks of the same mode
-// are merged into blocks while one code table serves them better than two;
-// each block starts with a table read. The emitter then writes the symbols,
-// cutting the bit stream at entry boundaries (every entry's packed data starts
-// on a byte boundary and ends with a zero byte of padding).
+// RAR 2.0 encoder: the parser. The input is handled in chunks (a part of one
+// entry each): a chunk whose bytes look like samples is tried in audio mode
+// with 1 to 4 channels, and parsed as LZ unless audio clearly wins; the
+// cheaper coding is kept. Chunks of the same mode are merged into blocks while
+// one code table serves them better than two. Blocks go to the emitter
+// (Rar20Blocks.h), which writes the per-entry bit streams.
 #include "Rar20Encoder.h"
 
 #include "AudioPredictor.h"
-#include "BitWriter.h"
 #include "Huffman.h"
 #include "MatchFinder.h"
+#include "Rar20Blocks.h"
 #include "Rar20Format.h"
 
 #include <algorithm>
@@ -23,351 +22,11 @@ using namespace Rar20;
 
 namespace {
 
-constexpr int ModeLz = 0;                  // modes 1..4 are audio with that many channels
-constexpr uint16_t SymEntryEnd = 0xFFFF;   // token marking the end of an entry (Dist = entry index)
 constexpr uint32_t ChunkSize = 128 * 1024; // unit of the LZ/audio decision
 constexpr uint32_t MinAudioChunk = 1024;   // audio tables cost too much below this
 constexpr uint32_t StoreTrialBytes = 4u << 20; // an entry compressible this far is never stored
 constexpr size_t MaxBlockTokens = 4u << 20;    // bounds the memory a block holds
 constexpr uint32_t SmallChunk = 2048;      // always shares the current table
-
-// A literal (Sym < 256, Len 1), a match (Sym 256..268 or 270.., Len, Dist),
-// an audio byte (Sym = delta, Dist = channel) or an entry end.
-struct Token {
-    uint32_t Dist;
-    uint16_t Len;
-    uint16_t Sym;
-};
-
-int TableSize(int Mode) { return Mode == ModeLz ? LzTableSize : AudioCount * Mode; }
-
-struct SlotTables {
-    uint8_t LengthSlot[256]; // coded length (after base length and bonus) -> slot
-    uint8_t ShortSlot[256];  // short distance - 1 -> slot
-    SlotTables()
-    {
-        for (int Slot = 0; Slot < RepLenCount; Slot++)
-            for (int V = LengthBase[Slot]; V < LengthBase[Slot] + (1 << LengthBits[Slot]) && V < 256; V++)
-                LengthSlot[V] = uint8_t(Slot);
-        for (int Slot = 0; Slot < 8; Slot++)
-            for (int V = ShortDistBase[Slot]; V < ShortDistBase[Slot] + (1 << ShortDistBits[Slot]) && V < 256; V++)
-                ShortSlot[V] = uint8_t(Slot);
-    }
-};
-const SlotTables Slots;
-
-int DistSlot(uint32_t Distance)
-{
-    uint32_t V = Distance - 1;
-    if (V < 4)
-        return int(V);
-    if (V < LengthBonusDist3) {
-        int K = 31 - __builtin_clz(V);
-        return 2 * K + int((V >> (K - 1)) & 1);
-    }
-    return 36 + int((V - LengthBonusDist3) >> 16);
-}
-
-// The separately built code tables inside one table read.
-struct SubTable {
-    int Offset, Count, Switch; // Switch: the table-switch symbol, -1 for none
-};
-
-int SubTablesOf(int Mode, SubTable* Out)
-{
-    if (Mode == ModeLz) {
-        Out[0] = {0, LiteralCount, SymTableSwitch};
-        Out[1] = {LiteralCount, DistCount, -1};
-        Out[2] = {LiteralCount + DistCount, RepLenCount, -1};
-        return 3;
-    }
-    for (int C = 0; C < Mode; C++)
-        Out[C] = {AudioCount * C, AudioCount, AudioSymTableSwitch};
-    return Mode;
-}
-
-// Code lengths for a block; the switch symbol always gets a code, since the
-// next block's table read is announced with it.
-void BuildTableLengths(int Mode, const uint32_t* Freq, uint8_t* Lengths)
-{
-    memset(Lengths, 0, MaxTableSize);
-    SubTable Subs[MaxChannels];
-    int Count = SubTablesOf(Mode, Subs);
-    uint32_t Work[AudioCount + LiteralCount];
-    for (int I = 0; I < Count; I++) {
-        const SubTable& S = Subs[I];
-        memcpy(Work, Freq + S.Offset, S.Count * sizeof(uint32_t));
-        if (S.Switch >= 0 && Work[S.Switch] == 0)
-            Work[S.Switch] = 1;
-        BuildCodeLengths(Work, S.Count, MaxCodeLength, Lengths + S.Offset);
-    }
-}
-
-void AddTokenStats(int Mode, const Token& T, uint32_t* Freq, uint64_t* ExtraBits)
-{
-    if (T.Sym == SymEntryEnd)
-        return;
-    if (Mode != ModeLz) {
-        Freq[AudioCount * T.Dist + T.Sym]++;
-        return;
-    }
-    Freq[T.Sym]++;
-    if (T.Sym >= SymMatchFirst) {
-        int Slot = T.Sym - SymMatchFirst;
-        int DSlot = DistSlot(T.Dist);
-        Freq[LiteralCount + DSlot]++;
-        *ExtraBits += LengthBits[Slot] + DistBits[DSlot];
-    } else if (T.Sym >= SymRecentFirst && T.Sym < SymShortFirst) {
-        int Slot = Slots.LengthSlot[T.Len - MinRecentMatch - RecentMatchBonus(T.Dist)];
-        Freq[LiteralCount + DistCount + Slot]++;
-        *ExtraBits += LengthBits[Slot];
-    } else if (T.Sym >= SymShortFirst && T.Sym < SymTableSwitch) {
-        *ExtraBits += ShortDistBits[T.Sym - SymShortFirst];
-    }
-}
-
-// ---- table reads: code lengths through the level table ----
-
-struct LevelItem {
-    uint8_t Sym;
-    uint8_t Extra;
-};
-
-struct TablePlan {
-    bool Keep = false; // delta against the previous lengths (else against zeros)
-    uint8_t LevelLengths[LevelCount] = {};
-    std::vector<LevelItem> Items;
-    uint64_t Bits = 0;
-};
-
-const int LevelExtraBits[LevelCount] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 7};
-
-// Cheapest sequence of level symbols for Lengths against Base under the
-// given symbol costs (backward dynamic programming over the positions).
-uint64_t PlanLevelItems(const uint8_t* Lengths, const uint8_t* Base, int Size, const uint32_t* Cost,
-                        std::vector<LevelItem>* Items)
-{
-    std::vector<uint64_t> Best(Size + 1, 0);
-    std::vector<uint16_t> Choice(Size); // Sym << 8 | run length
-    std::vector<int> ZeroRun(Size + 1, 0), EqualRun(Size + 1, 0);
-    for (int I = Size - 1; I >= 0; I--) {
-        ZeroRun[I] = Lengths[I] == 0 ? ZeroRun[I + 1] + 1 : 0;
-        EqualRun[I] = (I + 1 < Size && Lengths[I + 1] == Lengths[I]) ? EqualRun[I + 1] + 1 : 1;
-    }
-    for (int I = Size - 1; I >= 0; I--) {
-        int Delta = (Lengths[I] - Base[I]) & 15;
-        uint64_t Cheapest = Cost[Delta] + Best[I + 1];
-        uint16_t Pick = uint16_t(Delta << 8 | 1);
-        if (ZeroRun[I] >= 3) {
-            for (int K = 3; K <= std::min(ZeroRun[I], 10); K++) {
-                uint64_t C = Cost[LevelZeros3] + 3 + Best[I + K];
-                if (C < Cheapest) {
-                    Cheapest = C;
-                    Pick = uint16_t(LevelZeros3 << 8 | K);
-                }
-            }
-            if (ZeroRun[I] >= 11) {
-                int K = std::min(ZeroRun[I], 138);
-                uint64_t C = Cost[LevelZeros11] + 7 + Best[I + K];
-                if (C < Cheapest) {
-                    Cheapest = C;
-                    Pick = uint16_t(LevelZeros11 << 8 | K);
-                }
-            }
-        }
-        if (I > 0 && Lengths[I] == Lengths[I - 1] && EqualRun[I] >= 3) {
-            for (int K = 3; K <= std::min(EqualRun[I], 6); K++) {
-                uint64_t C = Cost[LevelRepeatPrev] + 2 + Best[I + K];
-                if (C < Cheapest) {
-                    Cheapest = C;
-                    Pick = uint16_t(LevelRepeatPrev << 8 | K);
-                }
-            }
-        }
-        Best[I] = Cheapest;
-        Choice[I] = Pick;
-    }
-    Items->clear();
-    for (int I = 0; I < Size;) {
-        int Sym = Choice[I] >> 8, Run = Choice[I] & 0xFF;
-        int Extra = Sym == LevelRepeatPrev || Sym == LevelZeros3 ? Run - 3 : Sym == LevelZeros11 ? Run - 11 : 0;
-        Items->push_back({uint8_t(Sym), uint8_t(Extra)});
-        I += Run;
-    }
-    return Best[0];
-}
-
-// Plans a table read of Lengths. Keep (delta against Prev) is only chosen when
-// every position of the new table was defined by the previous read.
-void PlanTable(int Mode, const uint8_t* Lengths, const uint8_t* Prev, int PrevDefined, int Passes, TablePlan* Out)
-{
-    static const uint8_t Zeros[MaxTableSize] = {};
-    int Size = TableSize(Mode);
-    Out->Bits = UINT64_MAX;
-    for (int Keep = 0; Keep < 2; Keep++) {
-        if (Keep && PrevDefined < Size)
-            break;
-        const uint8_t* Base = Keep ? Prev : Zeros;
-        uint32_t Cost[LevelCount];
-        for (uint32_t& C : Cost)
-            C = 4;
-        TablePlan Plan;
-        Plan.Keep = Keep != 0;
-        for (int Pass = 0; Pass < Passes; Pass++) {
-            PlanLevelItems(Lengths, Base, Size, Cost, &Plan.Items);
-            uint32_t Freq[LevelCount] = {};
-            for (const LevelItem& It : Plan.Items)
-                Freq[It.Sym]++;
-            BuildCodeLengths(Freq, LevelCount, MaxCodeLength, Plan.LevelLengths);
-            for (int S = 0; S < LevelCount; S++)
-                Cost[S] = Plan.LevelLengths[S] ? Plan.LevelLengths[S] : 64;
-        }
-        uint64_t Bits = 2 + (Mode != ModeLz ? 2 : 0) + 4 * LevelCount;
-        for (const LevelItem& It : Plan.Items)
-            Bits += Plan.LevelLengths[It.Sym] + LevelExtraBits[It.Sym];
-        Plan.Bits = Bits;
-        if (Bits < Out->Bits)
-            *Out = std::move(Plan);
-    }
-}
-
-// ---- the emitter: blocks of tokens to per-entry bit streams ----
-
-class StreamEmitter {
-public:
-    StreamEmitter(std::vector<EncodedEntry>* Out, EncoderReport* Report) : Out(Out), Report(Report) {}
-
-    void EmitBlock(int Mode, const uint32_t* Freq, const std::vector<Token>& Tokens)
-    {
-        NextMode = Mode;
-        BuildTableLengths(Mode, Freq, NextLengths);
-        if (!AnyTable) {
-            // The first entry is not solid: its decoder reads tables first.
-            WriteTable();
-            AnyTable = true;
-        } else {
-            SwitchPending = true;
-        }
-        for (const Token& T : Tokens) {
-            if (T.Sym == SymEntryEnd) {
-                EndEntry(T.Dist);
-                continue;
-            }
-            if (SwitchPending) {
-                // Announced with the old table, inside the entry's decode
-                // loop (the decoder never reads a switch after the last byte).
-                if (CurMode == ModeLz) {
-                    PutSymbol(SymTableSwitch);
-                    if (Report)
-                        Report->SymbolUse[SymTableSwitch]++;
-                } else
-                    PutSymbol(AudioCount * CurChannel + AudioSymTableSwitch);
-                WriteTable();
-                SwitchPending = false;
-            }
-            WriteToken(T);
-        }
-    }
-
-private:
-    void PutSymbol(int Index) { Bits.PutBits(CurCodes[Index], CurLengths[Index]); }
-
-    void WriteTable()
-    {
-        TablePlan Plan;
-        PlanTable(NextMode, NextLengths, PrevLengths, PrevDefined, 3, &Plan);
-        uint32_t Header = (NextMode != ModeLz ? HeaderAudioBit : 0) | (Plan.Keep ? HeaderKeepBit : 0);
-        Bits.PutBits(Header, 2);
-        if (NextMode != ModeLz)
-            Bits.PutBits(uint32_t(NextMode - 1), 2);
-        for (int S = 0; S < LevelCount; S++)
-            Bits.PutBits(Plan.LevelLengths[S], 4);
-        uint16_t LevelCodes[LevelCount];
-        BuildCanonicalCodes(Plan.LevelLengths, LevelCount, LevelCodes);
-        for (const LevelItem& It : Plan.Items) {
-            Bits.PutBits(LevelCodes[It.Sym], Plan.LevelLengths[It.Sym]);
-            if (LevelExtraBits[It.Sym])
-                Bits.PutBits(It.Extra, LevelExtraBits[It.Sym]);
-        }
-        int Size = TableSize(NextMode);
-        memcpy(PrevLengths, NextLengths, Size);
-        PrevDefined = Size;
-        memcpy(CurLengths, NextLengths, MaxTableSize);
-        SubTable Subs[MaxChannels];
-        int Count = SubTablesOf(NextMode, Subs);
-        for (int I = 0; I < Count; I++)
-            BuildCanonicalCodes(CurLengths + Subs[I].Offset, Subs[I].Count, CurCodes + Subs[I].Offset);
-        CurMode = NextMode;
-        if (CurMode != ModeLz) {
-            Channels = CurMode;
-            if (CurChannel >= Channels)
-                CurChannel = 0;
-        }
-        if (Report) {
-            Report->TableReads++;
-            if (CurMode != ModeLz)
-                Report->AudioTableReads[CurMode]++;
-        }
-    }
-
-    void WriteToken(const Token& T)
-    {
-        if (CurMode != ModeLz) {
-            if (int(T.Dist) != CurChannel)
-                throw std::logic_error("audio channel out of step");
-            PutSymbol(AudioCount * CurChannel + T.Sym);
-            CurChannel = CurChannel + 1 == Channels ? 0 : CurChannel + 1;
-            return;
-        }
-        PutSymbol(T.Sym);
-        if (Report) {
-            Report->SymbolUse[T.Sym]++;
-            if (T.Sym >= SymMatchFirst)
-                Report->NewMatchBonusUse[NewMatchBonus(T.Dist)]++;
-            else if (T.Sym >= SymRecentFirst && T.Sym < SymShortFirst)
-                Report->RecentBonusUse[RecentMatchBonus(T.Dist)]++;
-        }
-        if (T.Sym >= SymMatchFirst) {
-            int Slot = T.Sym - SymMatchFirst;
-            Bits.PutBits(T.Len - MinNewMatch - NewMatchBonus(T.Dist) - LengthBase[Slot], LengthBits[Slot]);
-            int DSlot = DistSlot(T.Dist);
-            PutSymbol(LiteralCount + DSlot);
-            Bits.PutBits(T.Dist - 1 - DistBase[DSlot], DistBits[DSlot]);
-        } else if (T.Sym >= SymRecentFirst && T.Sym < SymShortFirst) {
-            int Coded = T.Len - MinRecentMatch - RecentMatchBonus(T.Dist);
-            int Slot = Slots.LengthSlot[Coded];
-            PutSymbol(LiteralCount + DistCount + Slot);
-            Bits.PutBits(Coded - LengthBase[Slot], LengthBits[Slot]);
-        } else if (T.Sym >= SymShortFirst && T.Sym < SymTableSwitch) {
-            int Slot = T.Sym - SymShortFirst;
-            Bits.PutBits(T.Dist - 1 - ShortDistBase[Slot], ShortDistBits[Slot]);
-        }
-    }
-
-    void EndEntry(uint32_t Index)
-    {
-        std::vector<uint8_t>& Bytes = Bits.Finish();
-        Bytes.push_back(0); // some readers fetch a little ahead of the last bit
-        (*Out)[Index].Packed = std::move(Bytes);
-        Bits = BitWriter();
-    }
-
-    std::vector<EncodedEntry>* Out;
-    EncoderReport* Report;
-    BitWriter Bits;
-    bool AnyTable = false;
-    bool SwitchPending = false;
-    int CurMode = ModeLz;
-    int Channels = 1;
-    int CurChannel = 0;
-    uint8_t CurLengths[MaxTableSize] = {};
-    uint16_t CurCodes[MaxTableSize] = {};
-    uint8_t PrevLengths[MaxTableSize] = {};
-    int PrevDefined = 0;
-    int NextMode = ModeLz;
-    uint8_t NextLengths[MaxTableSize] = {};
-};
-
 // ---- the parser ----
 
 struct LevelConfig {
@@ -564,7 +223,7 @@ private:
                 Consider(&Best, State.LastLength, Dist, SymRepeatLast, LitCost[SymRepeatLast]);
             uint32_t MinLen = MinRecentMatch + RecentMatchBonus(Dist);
             if (Len >= MinLen) {
-                int Slot = Slots.LengthSlot[Len - MinLen];
+                int Slot = LengthSlotOf(Len - MinLen);
                 Consider(&Best, Len, Dist, uint16_t(SymRecentFirst + I),
                          LitCost[SymRecentFirst + I] + RepLenCost[Slot] + LengthBits[Slot]);
             }
@@ -572,7 +231,7 @@ private:
         uint32_t Len, Dist;
         Finder.FindLongest(Data, Pos, MaxLength, Config.Depth, Config.NiceLength, &Len, &Dist);
         if (Len > 0 && Len > Best.Length) {
-            int Slot = Slots.LengthSlot[Len - MinNewMatch - NewMatchBonus(Dist)];
+            int Slot = LengthSlotOf(Len - MinNewMatch - NewMatchBonus(Dist));
             int DSlot = DistSlot(Dist);
             Consider(&Best, Len, Dist, uint16_t(SymMatchFirst + Slot),
                      LitCost[SymMatchFirst + Slot] + LengthBits[Slot] + DistCost[DSlot] + DistBits[DSlot]);
@@ -581,7 +240,7 @@ private:
             uint32_t Pair = Finder.PairDistance(Data, Pos);
             if (Pair > 0 && Pair <= MaxShortDistance && Data[Pos] == Data[Pos - Pair] &&
                 Data[Pos + 1] == Data[Pos + 1 - Pair]) {
-                int Slot = Slots.ShortSlot[Pair - 1];
+                int Slot = ShortSlotOf(Pair - 1);
                 Consider(&Best, 2, Pair, uint16_t(SymShortFirst + Slot), LitCost[SymShortFirst + Slot] + ShortDistBits[Slot]);
             }
         }
@@ -715,7 +374,7 @@ private:
                         Relax(Nodes, I, I + N.LastLength, LitCost[SymRepeatLast], N.LastLength, Dist, SymRepeatLast);
                     uint32_t MinLen = MinRecentMatch + RecentMatchBonus(Dist);
                     for (uint32_t L = MinLen; L <= Len; L++) {
-                        int Slot = Slots.LengthSlot[L - MinLen];
+                        int Slot = LengthSlotOf(L - MinLen);
                         Relax(Nodes, I, I + L, LitCost[SymRecentFirst + R] + RepLenCost[Slot] + LengthBits[Slot], L,
                               Dist, uint16_t(SymRecentFirst + R));
                     }
@@ -728,7 +387,7 @@ private:
                     float DistPart = DistCost[DSlot] + DistBits[DSlot];
                     uint32_t MinLen = MinNewMatch + NewMatchBonus(Dist);
                     for (uint32_t L = std::max(Covered + 1, MinLen); L <= Lengths[K]; L++) {
-                        int Slot = Slots.LengthSlot[L - MinLen];
+                        int Slot = LengthSlotOf(L - MinLen);
                         Relax(Nodes, I, I + L, LitCost[SymMatchFirst + Slot] + LengthBits[Slot] + DistPart, L, Dist,
                               uint16_t(SymMatchFirst + Slot));
                     }
@@ -738,7 +397,7 @@ private:
                 uint32_t Pair = Finder.PairDistance(Data, Pos);
                 if (Pair > 0 && Pair <= MaxShortDistance && Data[Pos] == Data[Pos - Pair] &&
                     Data[Pos + 1] == Data[Pos + 1 - Pair]) {
-                    int Slot = Slots.ShortSlot[Pair - 1];
+                    int Slot = ShortSlotOf(Pair - 1);
                     Relax(Nodes, I, I + 2, LitCost[SymShortFirst + Slot] + ShortDistBits[Slot], 2, Pair,
                           uint16_t(SymShortFirst + Slot));
                 }
