@@ -8,48 +8,47 @@
 
 namespace {
 
-struct HeapNode {
-    uint64_t Weight;
-    int Id; // leaves 0..Count-1, inner nodes above; ids break ties
-    bool operator>(const HeapNode& Other) const
-    {
-        return Weight != Other.Weight ? Weight > Other.Weight : Id > Other.Id;
-    }
-};
-
-// Unlimited Huffman lengths of the used symbols; returns the longest.
+// Unlimited Huffman lengths of the used symbols; returns the longest. The
+// two-queue method: leaves sorted by weight, inner nodes come out of the
+// merging already sorted, so each step takes the two lightest fronts.
 int PlainLengths(const std::vector<uint64_t>& Weights, int Count, uint8_t* Lengths)
 {
-    std::vector<HeapNode> Heap;
-    std::vector<int> Parent(2 * Count, -1);
+    std::vector<uint32_t> Leaves;
     for (int I = 0; I < Count; I++)
         if (Weights[I] > 0)
-            Heap.push_back({Weights[I], I});
-    auto Greater = [](const HeapNode& A, const HeapNode& B) { return A > B; };
-    std::make_heap(Heap.begin(), Heap.end(), Greater);
-    int NextId = Count;
-    while (Heap.size() > 1) {
-        std::pop_heap(Heap.begin(), Heap.end(), Greater);
-        HeapNode A = Heap.back();
-        Heap.pop_back();
-        std::pop_heap(Heap.begin(), Heap.end(), Greater);
-        HeapNode B = Heap.back();
-        Heap.pop_back();
-        Parent[A.Id] = NextId;
-        Parent[B.Id] = NextId;
-        Heap.push_back({A.Weight + B.Weight, NextId++});
-        std::push_heap(Heap.begin(), Heap.end(), Greater);
+            Leaves.push_back(uint32_t(I));
+    std::stable_sort(Leaves.begin(), Leaves.end(),
+                     [&](uint32_t A, uint32_t B) { return Weights[A] < Weights[B]; });
+    size_t LeafCount = Leaves.size();
+    std::vector<uint64_t> InnerWeight(LeafCount);
+    std::vector<int> Parent(2 * LeafCount, -1); // leaves 0..n-1 (sorted order), inner nodes n..
+    size_t NextLeaf = 0, NextInner = 0, InnerCount = 0;
+    auto TakeLightest = [&]() -> size_t {
+        bool UseLeaf = NextLeaf < LeafCount &&
+                       (NextInner >= InnerCount || Weights[Leaves[NextLeaf]] <= InnerWeight[NextInner]);
+        return UseLeaf ? NextLeaf++ : LeafCount + NextInner++;
+    };
+    auto WeightOf = [&](size_t Node) { return Node < LeafCount ? Weights[Leaves[Node]] : InnerWeight[Node - LeafCount]; };
+    while (InnerCount + 1 < LeafCount) {
+        size_t A = TakeLightest();
+        size_t B = TakeLightest();
+        InnerWeight[InnerCount] = WeightOf(A) + WeightOf(B);
+        Parent[A] = int(LeafCount + InnerCount);
+        Parent[B] = int(LeafCount + InnerCount);
+        InnerCount++;
     }
-    // Inner nodes are created after their children, so depths fill top-down
-    // when walked from the last id back.
-    std::vector<int> Depth(NextId, 0);
-    for (int Id = NextId - 2; Id >= 0; Id--)
-        if (Parent[Id] >= 0)
-            Depth[Id] = Depth[Parent[Id]] + 1;
+    // Inner nodes are created after their children: depths fill top-down
+    // when walked from the root back.
+    size_t Total = LeafCount + InnerCount;
+    std::vector<int> Depth(Total, 0);
+    for (size_t Node = Total - 1; Node-- > 0;)
+        Depth[Node] = Depth[Parent[Node]] + 1;
     int Longest = 0;
-    for (int I = 0; I < Count; I++) {
-        Lengths[I] = Weights[I] > 0 ? uint8_t(Depth[I]) : 0;
-        Longest = std::max(Longest, int(Lengths[I]));
+    for (int I = 0; I < Count; I++)
+        Lengths[I] = 0;
+    for (size_t K = 0; K < LeafCount; K++) {
+        Lengths[Leaves[K]] = uint8_t(Depth[K]);
+        Longest = std::max(Longest, Depth[K]);
     }
     return Longest;
 }

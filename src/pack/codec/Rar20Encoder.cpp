@@ -43,7 +43,7 @@ constexpr uint32_t TailInsert = 16;
 
 // Level 1..5.
 const LevelConfig LevelConfigs[5] = {
-    {true, false, 4, 32, 0, 32, false},
+    {true, false, 2, 16, 0, 16, false},
     {true, true, 4, 32, 8, 32, false},
     {true, true, 6, 48, 12, 64, false},
     {true, true, 16, 64, MaxMatchLength, 1000, true},
@@ -483,6 +483,9 @@ private:
         int BestMode = ModeLz;
         uint64_t BestBits = UINT64_MAX;
         uint32_t BestShift = 0;
+        Chunk BestAudio;
+        AudioState BestAudioState;
+        int BestAudioChannel = 0;
         uint64_t PlainBits = Order0Bits(Start, End);
         int Candidates = Config.Audio && Size >= MinAudioChunk && PlainBits > uint64_t(Size) * 3
                              ? AudioCandidates(Start, End)
@@ -494,7 +497,10 @@ private:
             // Line the channels up with the entry's start (sample frames
             // usually are): a few bytes go as LZ literals if they are not.
             uint32_t Shift = uint32_t(((Channel - int((Start - EntryStart) % N)) % N + N) % N);
-            uint64_t Bits = SimulateAudio(Start + Shift, End, N, Channel, Lengths);
+            Chunk Coded;
+            AudioState After;
+            int NextChannel;
+            uint64_t Bits = SimulateAudio(Start + Shift, End, N, Channel, Lengths, &Coded, &After, &NextChannel);
             if (State.LastMode != N)
                 Bits += TableBits(N, Lengths, Lengths, 0);
             if (Shift > 0)
@@ -503,6 +509,9 @@ private:
                 BestBits = Bits;
                 BestMode = N;
                 BestShift = Shift;
+                BestAudio = std::move(Coded);
+                BestAudioState = After;
+                BestAudioChannel = NextChannel;
             }
         }
         bool SkipLz = BestMode != ModeLz && BestBits * 5 < PlainBits * 4 && !RepeatsEarlierData(Start, End);
@@ -554,20 +563,11 @@ private:
             State.LastMode = ModeLz;
             Parts->push_back(std::move(Lead));
         }
-        Chunk Au;
-        Au.Mode = BestMode;
-        int Channel = State.AudioChannel < BestMode ? State.AudioChannel : 0;
-        for (uint32_t P = Start + BestShift; P < End; P++) {
-            uint8_t Delta = AudioEncodeByte(State.Audio, Channel, Data[P]);
-            Au.Tokens.push_back({uint32_t(Channel), 1, Delta});
-            Au.Freq[AudioCount * Channel + Delta]++;
-            Channel = Channel + 1 == BestMode ? 0 : Channel + 1;
-        }
-        State.AudioChannel = Channel;
+        State.Audio = BestAudioState;
+        State.AudioChannel = BestAudioChannel;
         State.LastMode = BestMode;
-        Au.ByteTokens = Au.Tokens.size();
-        Au.EstimatedBits = BestBits;
-        Parts->push_back(std::move(Au));
+        BestAudio.EstimatedBits = BestBits;
+        Parts->push_back(std::move(BestAudio));
     }
 
     // Bits the chunk adds to the pending block if it joins it (a small chunk
@@ -608,14 +608,29 @@ private:
 
     // Bits of coding Data[Start, End) in audio mode with Channels channels,
     // starting at channel Channel, from a copy of the current predictor.
-    uint64_t SimulateAudio(uint32_t Start, uint32_t End, int Channels, int Channel, uint8_t* Lengths)
+    // With Coded given, also keeps the tokens, the predictor state after the
+    // last byte and the channel of the next one, ready to be used as they are.
+    uint64_t SimulateAudio(uint32_t Start, uint32_t End, int Channels, int Channel, uint8_t* Lengths,
+                           Chunk* Coded = nullptr, AudioState* After = nullptr, int* NextChannel = nullptr)
     {
         AudioState Sim = State.Audio;
         std::vector<uint32_t> Freq(MaxTableSize, 0);
         const uint8_t* Data = Stream.data();
+        if (Coded)
+            Coded->Tokens.reserve(End - Start);
         for (uint32_t P = Start; P < End; P++) {
-            Freq[AudioCount * Channel + AudioEncodeByte(Sim, Channel, Data[P])]++;
+            uint8_t Delta = AudioEncodeByte(Sim, Channel, Data[P]);
+            Freq[AudioCount * Channel + Delta]++;
+            if (Coded)
+                Coded->Tokens.push_back({uint32_t(Channel), 1, Delta});
             Channel = Channel + 1 == Channels ? 0 : Channel + 1;
+        }
+        if (Coded) {
+            Coded->Mode = Channels;
+            Coded->Freq = Freq;
+            Coded->ByteTokens = End - Start;
+            *After = Sim;
+            *NextChannel = Channel;
         }
         return SelfBits(Channels, Freq.data(), Lengths);
     }
