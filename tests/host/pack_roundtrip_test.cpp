@@ -371,6 +371,10 @@ TEST(PackArchive, HeadersAsTheStubExpects)
     EXPECT_TRUE(VerifyArchive(A, &Error)) << Error;
     A[A.size() - 3] ^= 0x55; // damage the last entry
     EXPECT_FALSE(VerifyArchive(A, &Error));
+    // Names the stub cannot hold are refused rather than written.
+    EXPECT_THROW(WriteArchive({Entry(std::string(260, 'n'), {1})}, Settings, nullptr), std::invalid_argument);
+    EXPECT_THROW(WriteArchive({Entry("", {1})}, Settings, nullptr), std::invalid_argument);
+    EXPECT_NO_THROW(WriteArchive({Entry(std::string(259, 'n'), {1})}, Settings, nullptr));
 }
 
 } // namespace

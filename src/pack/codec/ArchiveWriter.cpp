@@ -11,6 +11,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <unistd.h>
 
 namespace {
@@ -29,6 +30,8 @@ constexpr uint8_t VersionNeeded = 20;
 constexpr uint8_t MethodStored = 0x30;
 constexpr uint8_t MethodBest = 0x35;
 constexpr uint32_t AttributeArchive = 0x20;
+constexpr size_t MaxNameBytes = 260;           // 259 name bytes and the reader's terminating zero
+constexpr uint64_t MaxPayloadBytes = 1ull << 31;
 
 uint32_t CrcTable[256];
 
@@ -163,9 +166,15 @@ std::vector<uint8_t> WriteArchive(const std::vector<PackEntry>& Entries, const P
     std::vector<const std::vector<uint8_t>*> Inputs;
     uint64_t Total = 0;
     for (const PackEntry& E : Entries) {
+        // The stub's name buffer and its signed 32-bit offsets set these limits;
+        // an archive beyond them would be written but could not be read.
+        if (E.Name.empty() || E.Name.size() >= MaxNameBytes)
+            throw std::invalid_argument("entry name empty or longer than 259 bytes: " + E.Name.substr(0, 300));
         Inputs.push_back(&E.Data);
         Total += E.Data.size();
     }
+    if (Total >= MaxPayloadBytes)
+        throw std::length_error("payload of 2 GiB or more");
     std::function<void(uint64_t)> Progress;
     if (Settings.Progress)
         Progress = [&](uint64_t Done) { Settings.Progress(Done, Total); };

@@ -48,9 +48,9 @@ struct PackStats {
 // The whole archive: marker, main header (flags 0x000C: solid, locked), file
 // headers (version 20, method 0x35 or 0x30 for stored entries, host 2,
 // attributes 0x20, first entry flags 0x8080 and then 0x8090, header CRCs),
-// packed data. Stats may be null. Never fails for valid input; entries with
-// names of 260 bytes or more, or a total of 2 GiB or more, are the caller's
-// to refuse (the stub cannot read them).
+// packed data. Stats may be null. The caller checks the input first: an empty
+// name or one of 260 bytes or more throws std::invalid_argument, a total of
+// 2 GiB or more std::length_error (the stub could not read such an archive).
 std::vector<uint8_t> WriteArchive(const std::vector<PackEntry>& Entries, const PackSettings& Settings,
                                   PackStats* Stats);
 
