@@ -44,6 +44,7 @@ CountCtest() {
     Bad=$(sed -E 's/.* ([0-9]+) tests? failed.*/\1/' <<<"$Line")
     Total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$Line")
     Count $((Total - Bad)) "$Bad" "$Name"
+    echo "$Line"
     grep -E '^[[:space:]]+[0-9]+ - .*\((Failed|Timeout|Not Run|SEGFAULT|Exception|Subprocess aborted)' "$LogFile" |
       sed 's/^[[:space:]]*/    /'
   elif grep -q 'No tests were found' "$LogFile"; then
@@ -82,7 +83,6 @@ Phase "host unit tests (build/host)"
 timeout 1200 ctest --test-dir build/host -j 2 --timeout 300 --output-on-failure </dev/null \
   >"$Artifacts/host-ctest.log" 2>&1
 Result=$?
-tail -n 3 "$Artifacts/host-ctest.log"
 CountCtest "host unit tests" "$Artifacts/host-ctest.log" "$Result"
 PhaseDone "host unit tests"
 
@@ -102,7 +102,6 @@ if WineSessionStart always; then
   timeout 1500 ctest --test-dir build/win64 --timeout 120 --output-on-failure </dev/null \
     >"$Artifacts/win64-ctest.log" 2>&1
   Result=$?
-  tail -n 3 "$Artifacts/win64-ctest.log"
   CountCtest "Win32 unit tests" "$Artifacts/win64-ctest.log" "$Result"
   PhaseDone "Win32 unit tests"
 

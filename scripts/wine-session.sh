@@ -83,6 +83,9 @@ WineSessionReset() {
 }
 
 WineSessionStop() {
+  # A Ctrl-C also ends a "| tee" reading our output: a log line must not
+  # kill the cleanup with SIGPIPE half-way.
+  trap '' PIPE
   if [ -n "$WineSessionPrefix" ]; then
     timeout 30 "$TARN_WINESERVER" -k 2>/dev/null
     timeout 60 "$TARN_WINESERVER" -w 2>/dev/null
