@@ -37,17 +37,18 @@ struct LevelConfig {
     uint32_t LazyLength; // a match this long is taken without looking one byte on
     uint32_t SkipLength; // the inside of a match this long is not indexed
     bool Optimal;        // cheapest path through all matches instead of lazy
+    int Passes;          // optimal parses per chunk, each with the costs the last one found
 };
 
 constexpr uint32_t TailInsert = 16;
 
 // Level 1..5.
 const LevelConfig LevelConfigs[5] = {
-    {true, false, 2, 16, 0, 16, false},
-    {true, true, 4, 32, 8, 32, false},
-    {true, true, 6, 48, 12, 64, false},
-    {true, true, 16, 64, MaxMatchLength, 1000, true},
-    {true, true, 64, 128, MaxMatchLength, 1000, true},
+    {true, false, 2, 16, 0, 16, false, 1},
+    {true, true, 4, 32, 8, 32, false, 1},
+    {true, true, 6, 48, 12, 64, false, 1},
+    {true, true, 16, 64, MaxMatchLength, 1000, true, 1},
+    {true, true, 64, 128, MaxMatchLength, 1000, true, 2},
 };
 
 struct Chunk {
@@ -424,6 +425,27 @@ private:
         }
     }
 
+    // A trial parse of the chunk whose symbol statistics (together with the
+    // pending block's) become the costs of the real parse. The match finder
+    // and the parse state are put back afterwards.
+    void RefineCosts(uint32_t Start, uint32_t End)
+    {
+        MatchFinder SavedFinder = Finder;
+        ParseState SavedState = State;
+        Chunk Trial;
+        ParseOptimal(Start, End, &Trial);
+        for (const Token& T : Trial.Tokens)
+            AddTokenStats(ModeLz, T, Trial.Freq.data(), &Trial.ExtraBits);
+        if (HavePending && Pending.Mode == ModeLz)
+            for (int I = 0; I < MaxTableSize; I++)
+                Trial.Freq[I] += Pending.Freq[I];
+        uint8_t Lengths[MaxTableSize];
+        BuildTableLengths(ModeLz, Trial.Freq.data(), Lengths);
+        UpdateCosts(Trial.Freq.data(), Lengths);
+        Finder = std::move(SavedFinder);
+        State = SavedState;
+    }
+
     // ---- chunks and modes ----
 
     static uint64_t SelfBits(int Mode, const uint32_t* Freq, uint8_t* Lengths)
@@ -518,6 +540,8 @@ private:
         Chunk Lz;
         if (!SkipLz) {
             Lz.Mode = ModeLz;
+            if (Config.Optimal && Config.Passes > 1)
+                RefineCosts(Start, End);
             if (Config.Optimal)
                 ParseOptimal(Start, End, &Lz);
             else
