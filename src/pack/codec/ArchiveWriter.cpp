@@ -14,6 +14,8 @@
 #include <stdexcept>
 #include <unistd.h>
 
+static_assert(int(PackLzSymbols) == Rar20::LiteralCount, "symbol counts in the stats");
+
 namespace {
 
 const uint8_t Marker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};

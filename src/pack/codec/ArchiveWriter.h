@@ -17,6 +17,7 @@ struct PackEntry {
 };
 
 enum { PackLevelFastest = 1, PackLevelDefault = 3, PackLevelBest = 5 };
+enum { PackLzSymbols = 298 }; // symbols of the LZ literal/length table
 
 struct PackSettings {
     int Level = PackLevelDefault; // 1 fastest .. 5 best; out of range values are clamped
@@ -37,7 +38,7 @@ struct PackStats {
     uint32_t StoredEntries = 0;
     uint32_t TableReads = 0;   // code tables written (stream start and switches)
     uint32_t AudioTableReads[5] = {};  // of them in audio mode, by channel count
-    uint64_t SymbolUse[298] = {};      // LZ symbols written (0-255 literals, 256 last match
+    uint64_t SymbolUse[PackLzSymbols] = {};      // LZ symbols written (0-255 literals, 256 last match
                                        // again, 257-260 recent distances, 261-268 short
                                        // matches, 269 table switch, 270-297 new matches)
     uint64_t NewMatchBonusUse[3] = {}; // new matches with length bonus 0, 1, 2

@@ -4,6 +4,8 @@
 // and audio state from entry to entry. Container headers are ArchiveWriter's.
 #pragma once
 
+#include "Rar20Format.h"
+
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -17,7 +19,7 @@ struct EncodedEntry {
 struct EncoderReport {
     uint32_t TableReads = 0;
     uint32_t AudioTableReads[5] = {};  // by channel count
-    uint64_t SymbolUse[298] = {};      // LZ symbols written, table switches included
+    uint64_t SymbolUse[Rar20::LiteralCount] = {};      // LZ symbols written, table switches included
     uint64_t NewMatchBonusUse[3] = {}; // new matches by length bonus (distance class)
     uint64_t RecentBonusUse[4] = {};   // recent-distance matches by length bonus
 };
