@@ -12,9 +12,11 @@
 
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 #include "ArcFormat.h"
+#include "Unrar.h"
 #include "UnrarInternal.h"
 
 uint32_t Crc32Of(const Bytes& Data)
@@ -46,6 +48,93 @@ bool FileExists(const std::string& Path)
 {
     struct stat Info;
     return stat(Path.c_str(), &Info) == 0;
+}
+
+// ---- the shared real archives ----
+
+bool VectorArchive::AllGood() const
+{
+    if (Entries.empty()) return false;
+    for (const VectorEntry& Entry : Entries)
+        if (!Entry.Good) return false;
+    return true;
+}
+
+bool VectorArchive::AnyBad() const
+{
+    for (const VectorEntry& Entry : Entries)
+        if (!Entry.Good) return true;
+    return false;
+}
+
+static std::string Trim(const std::string& Text)
+{
+    size_t First = Text.find_first_not_of(' ');
+    size_t Last = Text.find_last_not_of(' ');
+    return First == std::string::npos ? "" : Text.substr(First, Last - First + 1);
+}
+
+// Lines: archive | entry | unpacked size | CRC | method | result.
+std::vector<VectorArchive> LoadVectors(const std::string& Dir)
+{
+    std::vector<VectorArchive> Archives;
+    std::ifstream In(Dir + "/EXPECTED.txt");
+    std::string Line;
+    while (std::getline(In, Line)) {
+        if (Line.empty() || Line[0] == '#') continue;
+        std::vector<std::string> Fields;
+        std::stringstream Split(Line);
+        std::string Field;
+        while (std::getline(Split, Field, '|')) Fields.push_back(Trim(Field));
+        if (Fields.size() != 6) continue;
+        std::string Path = Dir + "/" + Fields[0];
+        if (Archives.empty() || Archives.back().Path != Path) {
+            Archives.push_back(VectorArchive());
+            Archives.back().Path = Path;
+        }
+        VectorArchive& Archive = Archives.back();
+        const std::string& Result = Fields[5];
+        if (Result.rfind("cannot open", 0) == 0) {
+            Archive.OpenFailure = Result.find("old-format") != std::string::npos ? "old-format" : "not-archive";
+            continue;
+        }
+        VectorEntry Entry;
+        Entry.Name = Fields[1];
+        Entry.Size = (uint32_t)std::stoul(Fields[2]);
+        Entry.Crc = (uint32_t)std::stoul(Fields[3], nullptr, 16);
+        Entry.Method = (uint32_t)std::stoul(Fields[4], nullptr, 16);
+        Entry.Good = Result == "ok";
+        Archive.Entries.push_back(Entry);
+    }
+    return Archives;
+}
+
+bool HasSolidEntries(const std::string& Path)
+{
+    ArcHandle Handle = ArcOpen(Path.c_str(), ArcModeList);
+    ArcEntryInfo Info;
+    bool Solid = false;
+    while (Handle && ArcReadEntry(Handle, &Info)) {
+        Solid = Solid || (Info.HeadFlags & ArcFileSolid) != 0;
+        ArcProcessEntry(Handle, false, nullptr, nullptr);
+    }
+    ArcClose(Handle);
+    return Solid;
+}
+
+std::string VectorNameBytes(const std::string& Listed)
+{
+    std::string Bytes;
+    for (size_t I = 0; I < Listed.size(); ++I) {
+        unsigned char C = (unsigned char)Listed[I];
+        if ((C & 0xE0) == 0xC0 && I + 1 < Listed.size()) {
+            Bytes += (char)(((C & 0x1F) << 6) | ((unsigned char)Listed[I + 1] & 0x3F));
+            ++I;
+        } else {
+            Bytes += (char)C;
+        }
+    }
+    return Bytes;
 }
 
 // ---- archive building ----

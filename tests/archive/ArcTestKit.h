@@ -19,6 +19,28 @@ Bytes ReadFileBytes(const std::string& Path);
 void WriteFileBytes(const std::string& Path, const Bytes& Data);
 bool FileExists(const std::string& Path);
 
+// The shared real archives, as their table of expectations lists them.
+struct VectorEntry {
+    std::string Name;      // as listed: 8-bit names shown as Latin-1 in UTF-8
+    uint32_t Size = 0;
+    uint32_t Crc = 0;
+    uint32_t Method = 0;
+    bool Good = false;     // tests good (else: a data error)
+};
+struct VectorArchive {
+    std::string Path;                 // full path
+    std::vector<VectorEntry> Entries; // empty when it cannot be opened
+    std::string OpenFailure;          // "", "old-format" or "not-archive"
+    bool AllGood() const;
+    bool AnyBad() const;
+};
+// Reads Dir/EXPECTED.txt; the archives in its order.
+std::vector<VectorArchive> LoadVectors(const std::string& Dir);
+// True when some entry of the archive continues the stream of the one before.
+bool HasSolidEntries(const std::string& Path);
+// The name as the reader returns it, from the table's Latin-1/UTF-8 form.
+std::string VectorNameBytes(const std::string& Listed);
+
 // One file header and its packed data.
 struct TestEntry {
     std::string Name;

@@ -117,20 +117,24 @@ TEST(ArchiveWin32, DestinationNameAndTrailingSeparator)
     EXPECT_EQ(ReadText(A.Dir.File("Data\\x.txt")), "x");
 }
 
-TEST(ArchiveWin32, RealSolidArchive)
+TEST(ArchiveWin32, RealSolidArchives)
 {
-    TempDir Out;
-    ArcHandle Handle = ArcOpen((std::string(TARN_VECTORS_DIR) + "/rar20/koni__rar2_solid.rar").c_str(), ArcModeExtract);
-    ASSERT_TRUE(Handle);
-    ArcEntryInfo Info;
-    int Count = 0;
-    while (ArcReadEntry(Handle, &Info)) {
-        EXPECT_EQ(ArcProcessEntryCode(Handle, true, Out.Path().c_str(), nullptr), ArcOk) << Info.Name;
-        EXPECT_EQ(Crc32Of(ReadFileBytes(Out.File(Info.Name))), Info.DataCrc);
-        ++Count;
+    int Solid = 0;
+    for (const VectorArchive& Archive : LoadVectors(TARN_VECTORS_DIR)) {
+        if (!Archive.AllGood() || !HasSolidEntries(Archive.Path)) continue;
+        SCOPED_TRACE(Archive.Path);
+        ++Solid;
+        TempDir Out;
+        ArcHandle Handle = ArcOpen(Archive.Path.c_str(), ArcModeExtract);
+        ASSERT_TRUE(Handle);
+        ArcEntryInfo Info;
+        while (ArcReadEntry(Handle, &Info)) {
+            EXPECT_EQ(ArcProcessEntryCode(Handle, true, Out.Path().c_str(), nullptr), ArcOk) << Info.Name;
+            EXPECT_EQ(Crc32Of(ReadFileBytes(Out.File(Info.Name))), Info.DataCrc);
+        }
+        ArcClose(Handle);
     }
-    ArcClose(Handle);
-    EXPECT_EQ(Count, 2);
+    EXPECT_GE(Solid, 1);
 }
 
 } // namespace
