@@ -10,6 +10,7 @@
 #include <unistd.h>
 #endif
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -318,8 +319,7 @@ static void RemoveTree(const std::string& Path)
 
 TempDir::TempDir()
 {
-    const char* Base = getenv("TMPDIR");
-    std::string Pattern = std::string(Base && *Base ? Base : "/tmp") + "/tarn-archive-XXXXXX";
+    std::string Pattern = std::filesystem::temp_directory_path().string() + "/tarn-archive-XXXXXX";
     std::vector<char> Buffer(Pattern.begin(), Pattern.end());
     Buffer.push_back(0);
     if (!mkdtemp(Buffer.data())) throw std::runtime_error("mkdtemp failed");
