@@ -147,18 +147,23 @@ if [ -f fuzz/CMakeLists.txt ] && [ "$FuzzSeconds" -gt 0 ]; then
     CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DTARN_FUZZ=ON -DTARN_BUILD_TESTS=OFF >"$Artifacts/fuzz/configure.log" 2>&1 || FuzzOk=0
   fi
-  if [ "$FuzzOk" = 1 ] && cmake --build build/fuzz -j "$(nproc)" >"$Artifacts/fuzz/build.log" 2>&1; then
-    Targets=()
+  # Only the fuzz binaries are built: the instrumented libraries would not
+  # link into the ordinary programs of that tree.
+  Targets=()
+  if [ "$FuzzOk" = 1 ]; then
+    Executables=$(ninja -C build/fuzz -t targets all | sed -n 's/: CXX_EXECUTABLE_LINKER.*//p')
     for Dir in fuzz/*/; do
       Target=$(basename "$Dir")
-      Binary=$(find build/fuzz -type f -perm -u+x \( -name "$Target" -o -name "fuzz_$Target" \
-        -o -name "${Target}_fuzz" -o -name "fuzz-$Target" -o -name "$Target-fuzz" \) | head -n 1)
-      [ -n "$Binary" ] && Targets+=("$Target:$Binary")
+      Binary=$(grep -E "(^|/)(fuzz[_-])?$Target([_-]fuzz)?\$" <<<"$Executables" | head -n 1)
+      [ -n "$Binary" ] && Targets+=("$Target:build/fuzz/$Binary")
     done
     if [ ${#Targets[@]} -eq 0 ]; then
-      echo "no fuzz binaries named after fuzz/<target>/ were built"
+      echo "no fuzz binaries named after fuzz/<target>/ in build/fuzz"
       FuzzOk=0
     fi
+  fi
+  if [ "$FuzzOk" = 1 ] && cmake --build build/fuzz -j "$(nproc)" --target "${Targets[@]#*:build/fuzz/}" \
+      >"$Artifacts/fuzz/build.log" 2>&1; then
     for Entry in "${Targets[@]}"; do
       Target=${Entry%%:*}
       Binary=${Entry#*:}
