@@ -33,9 +33,12 @@ StubPid=$E2eLastPid
 # The stub may show several windows one after the other (an error box, then
 # the end of the run): report each, take its picture, close it.
 Shown=0
+# The first window of a new prefix can take long; later ones come quickly,
+# and once the stub has ended no more come at all.
+Timeout=60000
 for Window in 1 2 3 4 5; do
   kill -0 "$StubPid" 2>/dev/null || break
-  E2eDriver "window-$Window" --timeout 30000 <<SCRIPT || break
+  E2eDriver "window-$Window" --timeout "$Timeout" <<SCRIPT || break
 wait-window *
 dump
 screenshot window-$Window
@@ -43,6 +46,7 @@ close
 wait-gone 10000
 SCRIPT
   Shown=$Window
+  Timeout=10000
 done
 E2eWait "$StubPid" 20
 Result=$?
