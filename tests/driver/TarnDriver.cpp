@@ -1,7 +1,8 @@
 // tarn-driver: drives the windows of another program in the same Wine prefix
 // for the end-to-end tests. It runs a script of commands, one per line, logs
-// every step with its result on stdout and ends with a non-zero exit code at
-// the first failed expectation or timeout. The shell side (tests/e2e/lib.sh)
+// every step with its result on stdout and stops at the first failed
+// expectation or timeout. Exit code: 0 every step passed, 1 a step failed,
+// 2 the script is wrong (checked whole before its first step runs). The shell side (tests/e2e/lib.sh)
 // starts the program under test, runs the driver and checks the log.
 //
 // Usage:  tarn-driver.exe [--sync DIR] [--timeout MS] SCRIPT
@@ -60,6 +61,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -283,7 +285,76 @@ std::vector<std::wstring> ListItems(HWND Control, const ListMessages* Kind) {
 
 // ---- the script ----
 
-struct ScriptError {};
+// Control ids by name, for the standard buttons and a message box's text.
+bool ParseId(const std::wstring& Text, int* Id) {
+    struct { const wchar_t* Name; int Id; } Names[] = {
+        {L"ok", IDOK}, {L"cancel", IDCANCEL}, {L"yes", IDYES}, {L"no", IDNO}, {L"msgtext", MessageBoxTextId}};
+    for (auto& Entry : Names) {
+        if (Text == Entry.Name) {
+            *Id = Entry.Id;
+            return true;
+        }
+    }
+    wchar_t* End = nullptr;
+    *Id = (int)wcstol(Text.c_str(), &End, 0);
+    return !Text.empty() && *End == 0;
+}
+
+bool ParseNumber(const std::wstring& Text, int* Value) {
+    wchar_t* End = nullptr;
+    *Value = (int)wcstol(Text.c_str(), &End, 10);
+    return !Text.empty() && *End == 0;
+}
+
+int AnswerButton(const std::wstring& Text) {
+    return Text == L"ok" ? IDOK : Text == L"yes" ? IDYES : Text == L"no" ? IDNO : Text == L"cancel" ? IDCANCEL : 0;
+}
+
+// Every command with its arguments, one letter each: i control id, n number,
+// t text, b answer button; an upper-case letter is optional. The whole script
+// is checked against this before its first step runs, so a typo near its end
+// does not show only after the program under test has been worked half-way.
+struct CommandSyntax {
+    const wchar_t* Name;
+    const char* Args;
+};
+const CommandSyntax Commands[] = {
+    {L"wait-window", "tN"}, {L"expect-caption", "t"}, {L"read-text", "i"}, {L"expect-text", "it"},
+    {L"expect-text-contains", "it"}, {L"type", "it"}, {L"select-list", "it"}, {L"read-list", "i"},
+    {L"expect-selected", "it"}, {L"check", "i"}, {L"uncheck", "i"}, {L"expect-checked", "i"},
+    {L"expect-unchecked", "i"}, {L"press", "i"}, {L"answer", "bT"}, {L"rect", ""}, {L"expect-centred", ""},
+    {L"visible", "i"}, {L"hidden", "i"}, {L"enabled", "i"}, {L"disabled", "i"}, {L"dump", ""},
+    {L"list-windows", ""}, {L"close", ""}, {L"wait-gone", "N"}, {L"sleep", "n"}, {L"screenshot", "t"}};
+
+// Empty when the words make a valid command, else what is wrong.
+std::string CheckCommand(const std::vector<std::wstring>& Words) {
+    const CommandSyntax* Syntax = nullptr;
+    for (const CommandSyntax& Entry : Commands)
+        if (Words[0] == Entry.Name) Syntax = &Entry;
+    if (!Syntax) return "unknown command";
+    size_t Count = Words.size() - 1, Required = 0, Allowed = strlen(Syntax->Args);
+    for (const char* Kind = Syntax->Args; *Kind; Kind++)
+        if (islower((unsigned char)*Kind)) Required++;
+    if (Count < Required || Count > Allowed)
+        return "takes " + std::to_string(Required) + (Allowed > Required ? " to " + std::to_string(Allowed) : "") +
+               " arguments, not " + std::to_string(Count);
+    for (size_t I = 0; I < Count; I++) {
+        const std::wstring& Word = Words[I + 1];
+        int Value;
+        switch (tolower((unsigned char)Syntax->Args[I])) {
+        case 'i':
+            if (!ParseId(Word, &Value)) return Quote(Word) + " is not a control id";
+            break;
+        case 'n':
+            if (!ParseNumber(Word, &Value)) return Quote(Word) + " is not a number";
+            break;
+        case 'b':
+            if (!AnswerButton(Word)) return Quote(Word) + " is not ok, yes, no or cancel";
+            break;
+        }
+    }
+    return std::string();
+}
 
 class Driver {
 public:
@@ -331,38 +402,21 @@ private:
     bool Screenshot();
 };
 
+// The arguments were checked by CheckCommand before the script ran.
 std::wstring Driver::Arg(size_t Index) {
-    if (Index >= Args.size()) {
-        Log("FAIL %s: missing argument %u", Step.c_str(), (unsigned)Index);
-        throw ScriptError();
-    }
-    return Args[Index];
+    return Index < Args.size() ? Args[Index] : std::wstring();
 }
 
 int Driver::IdArg(size_t Index) {
-    std::wstring Text = Arg(Index);
-    struct { const wchar_t* Name; int Id; } Names[] = {
-        {L"ok", IDOK}, {L"cancel", IDCANCEL}, {L"yes", IDYES}, {L"no", IDNO}, {L"msgtext", MessageBoxTextId}};
-    for (auto& Entry : Names)
-        if (Text == Entry.Name) return Entry.Id;
-    wchar_t* End = nullptr;
-    long Id = wcstol(Text.c_str(), &End, 0);
-    if (Text.empty() || *End != 0) {
-        Log("FAIL %s: %s is not a control id", Step.c_str(), Quote(Text).c_str());
-        throw ScriptError();
-    }
-    return (int)Id;
+    int Id = 0;
+    ParseId(Arg(Index), &Id);
+    return Id;
 }
 
 int Driver::NumberArg(size_t Index, int Default) {
-    if (Index >= Args.size()) return Default;
-    wchar_t* End = nullptr;
-    long Value = wcstol(Args[Index].c_str(), &End, 10);
-    if (Args[Index].empty() || *End != 0) {
-        Log("FAIL %s: %s is not a number", Step.c_str(), Quote(Args[Index]).c_str());
-        throw ScriptError();
-    }
-    return (int)Value;
+    int Value = Default;
+    if (Index < Args.size()) ParseNumber(Args[Index], &Value);
+    return Value;
 }
 
 bool Driver::NeedCurrent() {
@@ -512,13 +566,7 @@ bool Driver::Press() {
 }
 
 bool Driver::Answer() {
-    std::wstring Button = Arg(0);
-    int Id = Button == L"ok" ? IDOK : Button == L"yes" ? IDYES : Button == L"no" ? IDNO
-           : Button == L"cancel" ? IDCANCEL : 0;
-    if (!Id) {
-        Log("FAIL %s: answer ok, yes, no or cancel", Step.c_str());
-        throw ScriptError();
-    }
+    int Id = AnswerButton(Arg(0));
     std::wstring Caption = Args.size() > 1 ? Args[1] : L"";
     HWND Box = nullptr;
     if (!WaitWindow(Caption, true, TimeoutMs, &Box)) {
@@ -567,9 +615,9 @@ bool Driver::Screenshot() {
 }
 
 // Splits a line into words: blanks separate, double quotes group, with the
-// escapes \" \\ \n \r \t inside quotes.
-std::vector<std::wstring> SplitWords(const std::wstring& Line) {
-    std::vector<std::wstring> Words;
+// escapes \" \\ \n \r \t inside quotes. False for an unterminated quote.
+bool SplitWords(const std::wstring& Line, std::vector<std::wstring>* Words) {
+    Words->clear();
     size_t I = 0;
     while (I < Line.size()) {
         while (I < Line.size() && iswspace(Line[I])) I++;
@@ -584,26 +632,39 @@ std::vector<std::wstring> SplitWords(const std::wstring& Line) {
                     Word += Line[I];
                 }
             }
-            if (I >= Line.size()) throw ScriptError();   // unterminated quote
+            if (I >= Line.size()) return false;
             I++;
         } else {
             while (I < Line.size() && !iswspace(Line[I])) Word += Line[I++];
         }
-        Words.push_back(Word);
+        Words->push_back(Word);
     }
-    return Words;
+    return true;
+}
+
+bool IsStep(const std::vector<std::wstring>& Words) {
+    return !Words.empty() && !(!Words[0].empty() && Words[0][0] == L'#');
+}
+
+// Checks every line before anything runs; logs the first fault.
+bool CheckScript(const std::vector<std::string>& Lines) {
+    for (size_t Number = 0; Number < Lines.size(); Number++) {
+        std::vector<std::wstring> Words;
+        std::string Error = SplitWords(Wide(Lines[Number]), &Words) ? std::string() : "unterminated quote";
+        if (Error.empty() && IsStep(Words)) Error = CheckCommand(Words);
+        if (!Error.empty()) {
+            Log("FAIL line %u: %s: %s", (unsigned)Number + 1, Lines[Number].c_str(), Error.c_str());
+            return false;
+        }
+    }
+    return true;
 }
 
 bool Driver::Execute(const std::string& Line) {
     Step = Line;
     std::vector<std::wstring> Words;
-    try {
-        Words = SplitWords(Wide(Line));
-    } catch (ScriptError&) {
-        Log("FAIL %s: unterminated quote", Step.c_str());
-        throw;
-    }
-    if (Words.empty() || (!Words[0].empty() && Words[0][0] == L'#')) return true;
+    SplitWords(Wide(Line), &Words);
+    if (!IsStep(Words)) return true;
     std::wstring Command = Words[0];
     Args.assign(Words.begin() + 1, Words.end());
 
@@ -659,9 +720,7 @@ bool Driver::Execute(const std::string& Line) {
         Sleep(NumberArg(0, 0));
         return Ok("slept");
     }
-    if (Command == L"screenshot") return Screenshot();
-    Log("FAIL %s: unknown command", Step.c_str());
-    throw ScriptError();
+    return Screenshot();
 }
 
 bool Driver::Run(const std::vector<std::string>& Lines) {
@@ -731,10 +790,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: tarn-driver [--sync DIR] [--timeout MS] SCRIPT | -c COMMAND ...\n");
         return 2;
     }
+    if (!CheckScript(Lines)) return 2;
     Driver Session(TimeoutMs, SyncDir);
-    try {
-        return Session.Run(Lines) ? 0 : 1;
-    } catch (ScriptError&) {
-        return 2;
-    }
+    return Session.Run(Lines) ? 0 : 1;
 }

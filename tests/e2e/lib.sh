@@ -109,6 +109,7 @@ E2eDriver() {
   local Script="$TARN_ARTIFACTS/$Name.script" Log="$TARN_ARTIFACTS/$Name.log"
   local SyncDir="$TARN_ARTIFACTS/.sync-$Name"
   cat >"$Script"
+  : >"$Log"
   rm -rf "$SyncDir"
   mkdir -p "$SyncDir"
   "$TARN_WINE" "$TARN_DRIVER" --sync "$(E2eWinPath "$SyncDir")" "$@" "$(E2eWinPath "$Script")" </dev/null 2>&1 |
