@@ -55,7 +55,26 @@ CountCtest() {
   fi
 }
 
+# Runs a command with a time limit as a background job and waits for it.
+# `timeout` shields its command from Ctrl-C, and bash would only act on the
+# signal once the command ended: waiting on a job lets Cleanup end it at once.
+CurrentJob=
+Bounded() {
+  local Seconds=$1 Result
+  shift
+  timeout -k 10 "$Seconds" "$@" &
+  CurrentJob=$!
+  wait "$CurrentJob"
+  Result=$?
+  CurrentJob=
+  return "$Result"
+}
+
 Cleanup() {
+  if [ -n "$CurrentJob" ]; then
+    kill -TERM "$CurrentJob" 2>/dev/null
+    wait "$CurrentJob" 2>/dev/null
+  fi
   if [ -n "${WineSessionPrefix:-}${WineSessionXvfbPid:-}" ]; then
     WineSessionStop
   fi
@@ -87,7 +106,7 @@ PhaseDone build
 
 if [ "${Built[host]}" = 1 ]; then
   Phase "host unit tests (build/host)"
-  timeout 1200 ctest --test-dir build/host -j 2 --timeout 300 --output-on-failure </dev/null \
+  Bounded 1200 ctest --test-dir build/host -j 2 --timeout 300 --output-on-failure </dev/null \
     >"$Artifacts/host-ctest.log" 2>&1
   CountCtest "host unit tests" "$Artifacts/host-ctest.log" "$?"
   PhaseDone "host unit tests"
@@ -108,7 +127,7 @@ elif WineSessionStart always; then
 
   Phase "Win32 unit tests under Wine (build/win64)"
   # One test at a time: tests that open windows must not see each other's.
-  timeout 1500 ctest --test-dir build/win64 --timeout 120 --output-on-failure </dev/null \
+  Bounded 1500 ctest --test-dir build/win64 --timeout 120 --output-on-failure </dev/null \
     >"$Artifacts/win64-ctest.log" 2>&1
   CountCtest "Win32 unit tests" "$Artifacts/win64-ctest.log" "$?"
   PhaseDone "Win32 unit tests"
@@ -120,7 +139,7 @@ elif WineSessionStart always; then
     Dir=$Artifacts/$Name
     mkdir -p "$Dir"
     Started=$SECONDS
-    TARN_ARTIFACTS=$Dir timeout -k 10 180 bash "$Script" </dev/null >"$Dir/output.log" 2>&1
+    TARN_ARTIFACTS=$Dir Bounded 180 bash "$Script" </dev/null >"$Dir/output.log" 2>&1
     Result=$?
     if [ "$Result" = 0 ]; then
       printf 'PASS %s (%d s)\n' "$Name" $((SECONDS - Started))
@@ -181,7 +200,7 @@ if [ -f fuzz/CMakeLists.txt ] && [ "$FuzzSeconds" -gt 0 ]; then
       Corpus=()
       [ -d "fuzz/$Target/corpus" ] && Corpus=("fuzz/$Target/corpus")
       echo "fuzz $Target: $Seconds s"
-      if ! timeout $((Seconds + 60)) "$Binary" "$Scratch" "${Corpus[@]}" -max_total_time="$Seconds" \
+      if ! Bounded $((Seconds + 60)) "$Binary" "$Scratch" "${Corpus[@]}" -max_total_time="$Seconds" \
           -rss_limit_mb=1024 -artifact_prefix="$Artifacts/fuzz/$Target-" \
           >"$Artifacts/fuzz/$Target.log" 2>&1; then
         echo "FAIL fuzz $Target: see $Artifacts/fuzz/$Target.log"
