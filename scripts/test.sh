@@ -55,14 +55,16 @@ CountCtest() {
   fi
 }
 
-# Runs a command with a time limit as a background job and waits for it.
-# `timeout` shields its command from Ctrl-C, and bash would only act on the
-# signal once the command ended: waiting on a job lets Cleanup end it at once.
+# Bounded SECONDS LOG COMMAND...: runs a command with a time limit as a
+# background job, its output into LOG, and waits for it. `timeout` shields
+# its command from Ctrl-C, and bash would act on the signal only once the
+# command ended: waiting on a job lets Cleanup end it at once. (The output is
+# redirected here, not at the call, so that Cleanup's messages are not.)
 CurrentJob=
 Bounded() {
-  local Seconds=$1 Result
-  shift
-  timeout -k 10 "$Seconds" "$@" &
+  local Seconds=$1 Log=$2 Result
+  shift 2
+  timeout -k 10 "$Seconds" "$@" </dev/null >"$Log" 2>&1 &
   CurrentJob=$!
   wait "$CurrentJob"
   Result=$?
@@ -106,8 +108,7 @@ PhaseDone build
 
 if [ "${Built[host]}" = 1 ]; then
   Phase "host unit tests (build/host)"
-  Bounded 1200 ctest --test-dir build/host -j 2 --timeout 300 --output-on-failure </dev/null \
-    >"$Artifacts/host-ctest.log" 2>&1
+  Bounded 1200 "$Artifacts/host-ctest.log" ctest --test-dir build/host -j 2 --timeout 300 --output-on-failure
   CountCtest "host unit tests" "$Artifacts/host-ctest.log" "$?"
   PhaseDone "host unit tests"
 fi
@@ -127,8 +128,7 @@ elif WineSessionStart always; then
 
   Phase "Win32 unit tests under Wine (build/win64)"
   # One test at a time: tests that open windows must not see each other's.
-  Bounded 1500 ctest --test-dir build/win64 --timeout 120 --output-on-failure </dev/null \
-    >"$Artifacts/win64-ctest.log" 2>&1
+  Bounded 1500 "$Artifacts/win64-ctest.log" ctest --test-dir build/win64 --timeout 120 --output-on-failure
   CountCtest "Win32 unit tests" "$Artifacts/win64-ctest.log" "$?"
   PhaseDone "Win32 unit tests"
 
@@ -139,7 +139,7 @@ elif WineSessionStart always; then
     Dir=$Artifacts/$Name
     mkdir -p "$Dir"
     Started=$SECONDS
-    TARN_ARTIFACTS=$Dir Bounded 180 bash "$Script" </dev/null >"$Dir/output.log" 2>&1
+    TARN_ARTIFACTS=$Dir Bounded 180 "$Dir/output.log" bash "$Script"
     Result=$?
     if [ "$Result" = 0 ]; then
       printf 'PASS %s (%d s)\n' "$Name" $((SECONDS - Started))
@@ -200,9 +200,8 @@ if [ -f fuzz/CMakeLists.txt ] && [ "$FuzzSeconds" -gt 0 ]; then
       Corpus=()
       [ -d "fuzz/$Target/corpus" ] && Corpus=("fuzz/$Target/corpus")
       echo "fuzz $Target: $Seconds s"
-      if ! Bounded $((Seconds + 60)) "$Binary" "$Scratch" "${Corpus[@]}" -max_total_time="$Seconds" \
-          -rss_limit_mb=1024 -artifact_prefix="$Artifacts/fuzz/$Target-" \
-          >"$Artifacts/fuzz/$Target.log" 2>&1; then
+      if ! Bounded $((Seconds + 60)) "$Artifacts/fuzz/$Target.log" "$Binary" "$Scratch" "${Corpus[@]}" \
+          -max_total_time="$Seconds" -rss_limit_mb=1024 -artifact_prefix="$Artifacts/fuzz/$Target-"; then
         echo "FAIL fuzz $Target: see $Artifacts/fuzz/$Target.log"
         tail -n 20 "$Artifacts/fuzz/$Target.log" | sed 's/^/    /'
         FuzzOk=0
