@@ -26,7 +26,7 @@ else
   Failed=1
 fi
 
-Imports=$(x86_64-w64-mingw32-objdump -p "$Stub" | sed -n 's/^[[:space:]]*DLL Name:[[:space:]]*//p' | tr 'A-Z' 'a-z' | tr -d '\r')
+Imports=$(x86_64-w64-mingw32-objdump -p "$Stub" 2>/dev/null | sed -n 's/^[[:space:]]*DLL Name:[[:space:]]*//p' | tr 'A-Z' 'a-z' | tr -d '\r')
 Foreign=
 for Dll in $Imports; do
   case " $AllowedDlls " in

@@ -11,3 +11,10 @@ if(WIN32)
   target_compile_options(tarn-msgbox-probe PRIVATE -Wall -Wextra)
   target_link_options(tarn-msgbox-probe PRIVATE -static)
 endif()
+
+# The stub check of scripts/test.sh, against small programs that keep or
+# break its limits (needs the i686 mingw compiler on the host).
+if(NOT WIN32)
+  add_test(NAME HarnessStubCheck COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/driver/stub_check_test.sh)
+  set_tests_properties(HarnessStubCheck PROPERTIES TIMEOUT 120)
+endif()
