@@ -58,18 +58,30 @@ WineSessionStart() {
   if [ "$XvfbMode" = always ] || [ -z "${DISPLAY:-}" ]; then
     WineSessionStartXvfb || return 1
   fi
-  WineSessionPrefix=$(mktemp -d /tmp/tarn-wine.XXXXXX)
-  export WINEPREFIX=$WineSessionPrefix
   export WINEDEBUG=-all
   # No Mono or Gecko installers: nothing here needs them.
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export WINEARCH=win64
-  WineSessionLog "prefix $WINEPREFIX: creating"
-  if ! timeout 300 "$TARN_WINE" wineboot -i </dev/null >/dev/null 2>&1; then
-    WineSessionLog "wineboot -i failed"
-    return 1
-  fi
-  timeout 120 "$TARN_WINESERVER" -w
+  # A prefix has once failed to come up for no lasting reason: one more try
+  # in a new directory, with what wineboot said kept for the log.
+  # (Into a file: Wine's service processes inherit the output, and a pipe
+  # would stay open as long as they run.)
+  local Try BootLog
+  BootLog=$(mktemp /tmp/tarn-wineboot.XXXXXX)
+  for Try in 1 2; do
+    WineSessionPrefix=$(mktemp -d /tmp/tarn-wine.XXXXXX)
+    export WINEPREFIX=$WineSessionPrefix
+    WineSessionLog "prefix $WINEPREFIX: creating"
+    timeout 300 "$TARN_WINE" wineboot -i </dev/null >"$BootLog" 2>&1 &&
+      timeout 120 "$TARN_WINESERVER" -w && break
+    WineSessionLog "wineboot -i failed (exit code $?): $(tail -n 5 "$BootLog")"
+    timeout 30 "$TARN_WINESERVER" -k 2>/dev/null
+    timeout 60 "$TARN_WINESERVER" -w 2>/dev/null
+    rm -rf "$WineSessionPrefix"
+    WineSessionPrefix=
+    [ "$Try" = 2 ] && { rm -f "$BootLog"; return 1; }
+  done
+  rm -f "$BootLog"
   WineSessionServe
   export TARN_WINE_SESSION=1
   WineSessionLog "prefix ready"
