@@ -36,9 +36,10 @@ Count() {   # Count PASSED FAILED [NAME-OF-FAILURE]
 
 # Counts a ctest run from its summary line ("97% tests passed, 1 tests failed
 # out of 40"). A run that failed without that line (a test program that
-# could not be listed, a timeout of the whole run) counts as one failure.
+# could not be listed, a timeout of the whole run) counts as one failure, and
+# so does a suite without tests.
 CountCtest() {
-  local Name=$1 LogFile=$2 Result=$3 Line Total Bad
+  local Name=$1 LogFile=$2 Result=$3 Line Total Bad Skipped
   Line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$LogFile" | tail -n 1)
   if [ -n "$Line" ]; then
     Bad=$(sed -E 's/.* ([0-9]+) tests? failed.*/\1/' <<<"$Line")
@@ -48,8 +49,13 @@ CountCtest() {
     grep -E '^[[:space:]]+[0-9]+ - .*\((Failed|Timeout|Not Run|SEGFAULT|Exception|Subprocess aborted)' "$LogFile" |
       sed 's/^[[:space:]]*/    /'
   elif grep -q 'No tests were found' "$LogFile"; then
-    echo "    ($Name: no tests registered)"
+    # Suites that vanish must not pass unseen.
+    echo "    $Name: no tests registered"
+    Count 0 1 "$Name (no tests registered)"
+    return
   fi
+  Skipped=$(grep -c -E '^[[:space:]]+[0-9]+ - .*\(Skipped\)' "$LogFile")
+  [ "$Skipped" = 0 ] || echo "    ($Skipped of them skipped themselves)"
   if [ "$Result" != 0 ] && [ "${Bad:-0}" = 0 ]; then
     Count 0 1 "$Name (ctest ended with $Result)"
   fi
