@@ -32,10 +32,10 @@ Str CopyTargetSpec(const Str& SourceName, const Str& TargetSpec, const Str& Dest
     return AddBackslash(DestinationDirectory) + TargetName + TargetSpec.Sub(Comma, TargetSpec.Length() - Comma);
 }
 
-void SplitCopyTarget(const Str& Spec, Str* TargetPath, Str* Version)
+void SplitCopyTarget(const Str& TargetSpec, Str* TargetPath, Str* Version)
 {
-    *TargetPath = TextBefore(Spec, ',');
-    *Version = GetField(2, Spec, CommaSet);
+    *TargetPath = TextBefore(TargetSpec, ',');
+    *Version = GetField(2, TargetSpec, CommaSet);
 }
 
 Str FileNamePart(const Str& Path)

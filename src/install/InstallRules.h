@@ -20,7 +20,7 @@ Str InstructionFileName(const Str& Word);
 // SourceName, so the source's subfolders reappear below the directory.
 Str CopyTargetSpec(const Str& SourceName, const Str& TargetSpec, const Str& DestinationDirectory);
 // A CopyList value "path[,version]" split in its two parts.
-void SplitCopyTarget(const Str& Spec, Str* TargetPath, Str* Version);
+void SplitCopyTarget(const Str& TargetSpec, Str* TargetPath, Str* Version);
 
 // The part of Path after its last "\" or ":".
 Str FileNamePart(const Str& Path);

@@ -95,12 +95,12 @@ void ReadDialogSequence(const char* Value, StrList* Sequence)
 // the colour of the key's default.
 static HFONT MakeTitleFont(const char* Key, const char* Default, int DefaultColor, COLORREF* Color)
 {
-    Str Spec = IniReadString(IniPath.c_str(), "Display", Key, Default);
+    Str FontText = IniReadString(IniPath.c_str(), "Display", Key, Default);
     Str Face;
     int Size = 0;
     int SpecColor = DefaultColor;
     FontStyles Styles = 0;
-    if (!ParseFontSpec(Spec.c_str(), &Face, &Size, &SpecColor, &Styles)) SpecColor = DefaultColor;
+    if (!ParseFontSpec(FontText.c_str(), &Face, &Size, &SpecColor, &Styles)) SpecColor = DefaultColor;
     *Color = (COLORREF)SpecColor;
     return CreateSpecFont(MainWindow, Face.c_str(), Size, Styles);
 }

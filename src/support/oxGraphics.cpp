@@ -1,5 +1,5 @@
 // Colours, fonts, gradients and wrapped text through GDI: see oxGraphics.h.
-// Font specifications are parsed in oxFontSpec.cpp.
+// Font specifications are parsed in oxFontText.cpp.
 #include "oxGraphics.h"
 
 #include "oxStrUtils.h"

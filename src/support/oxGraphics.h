@@ -19,7 +19,7 @@ typedef unsigned FontStyles;
 // not a number; Styles takes the letters B, I, U, S. Returns false when the
 // colour is missing or not a number (Face, Size and Styles are still set,
 // *Color is left untouched) so the caller can use its default colour.
-bool ParseFontSpec(const char* Spec, Str* Face, int* Size, int* Color, FontStyles* Styles);
+bool ParseFontSpec(const char* FontText, Str* Face, int* Size, int* Color, FontStyles* Styles);
 
 #ifdef _WIN32
 #include <windows.h>

@@ -6,9 +6,9 @@
 
 static const int DefaultFontSize = 8;
 
-bool ParseFontSpec(const char* Spec, Str* Face, int* Size, int* Color, FontStyles* Styles)
+bool ParseFontSpec(const char* FontText, Str* Face, int* Size, int* Color, FontStyles* Styles)
 {
-    Str Text(Spec);
+    Str Text(FontText);
     *Face = GetWord(1, Text, CommaSet);
     *Size = TextToIntDef(GetWord(2, Text, CommaSet).c_str(), DefaultFontSize);
     *Styles = 0;
