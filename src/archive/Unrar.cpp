@@ -461,6 +461,21 @@ static uint32_t FileAttributesOf(const EntryHeader* E)
 
 // ---- processing an entry ----
 
+// The copy buffer of a stored entry, obtained before any output file exists
+// so that running out of memory leaves nothing behind. On failure the archive
+// is closed and the window released: the caller must stop, and its ArcClose
+// finds nothing left to release.
+static bool ObtainStoredBuffer(const EntryHeader* E, uint8_t** Buffer)
+{
+    *Buffer = 0;
+    if (E->Method != ArcMethodStored || IsUndecodable(E)) return true;
+    *Buffer = (uint8_t*)Ops()->Alloc(ArcStoredBufferSize);
+    if (*Buffer) return true;
+    CloseArchiveFile();
+    ReleaseWindow();
+    return false;
+}
+
 int ArcProcessEntryCode(ArcHandle Handle, bool Extract, const char* DestDir, const char* DestName)
 {
     if (!Handle || !Reader.File || !Reader.HaveEntry) return ArcDataError;
@@ -474,15 +489,7 @@ int ArcProcessEntryCode(ArcHandle Handle, bool Extract, const char* DestDir, con
     }
     const EntryHeader* E = &Reader.Entry;
     uint8_t* StoredBuffer = 0;
-    if (E->Method == ArcMethodStored && !IsUndecodable(E)) {
-        StoredBuffer = (uint8_t*)Ops()->Alloc(ArcStoredBufferSize);
-        if (!StoredBuffer) {
-            // The caller must stop; its ArcClose finds nothing left to release.
-            CloseArchiveFile();
-            ReleaseWindow();
-            return ArcNoMemory;
-        }
-    }
+    if (!ObtainStoredBuffer(E, &StoredBuffer)) return ArcNoMemory;
 
     char Path[ArcPathSize];
     Reader.Skipping = !Extract;
@@ -531,14 +538,7 @@ int ArcTestEntryCode(ArcHandle Handle)
     if (!Handle || !Reader.File || !Reader.HaveEntry) return ArcDataError;
     const EntryHeader* E = &Reader.Entry;
     uint8_t* StoredBuffer = 0;
-    if (E->Method == ArcMethodStored && !IsUndecodable(E)) {
-        StoredBuffer = (uint8_t*)Ops()->Alloc(ArcStoredBufferSize);
-        if (!StoredBuffer) {
-            CloseArchiveFile();
-            ReleaseWindow();
-            return ArcNoMemory;
-        }
-    }
+    if (!ObtainStoredBuffer(E, &StoredBuffer)) return ArcNoMemory;
     Reader.Skipping = true;
     Reader.Output = 0;
     int Result = DecodeEntry(StoredBuffer);
