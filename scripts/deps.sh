@@ -10,7 +10,7 @@ Packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 xvfb xauth x11-utils imagemagick
-  googletest gzip xz-utils file
+  googletest gzip xz-utils file python3
   # what Wine loads at run time for windows and fonts (recommended, not
   # required, by its packages; installed here without the other recommends)
   libxrender1 libxrandr2 libxcursor1 libxi6 libxinerama1 libxcomposite1
