@@ -4,10 +4,13 @@
 #include "ReadCommands.h"
 
 #include <errno.h>
+#include <stdarg.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 #include <unistd.h>
+
+#include <functional>
 
 #include "ArcFormat.h"
 #include "Unrar.h"
@@ -63,11 +66,14 @@ static void StopProgress()
 }
 
 // Progress must not garble a message line.
-static void Failure(const char* Format, const char* A, const char* B, const char* C)
+__attribute__((format(printf, 1, 2))) static void Failure(const char* Format, ...)
 {
     ClearProgress();
     fprintf(stderr, "tarnpack: ");
-    fprintf(stderr, Format, A, B, C);
+    va_list Args;
+    va_start(Args, Format);
+    vfprintf(stderr, Format, Args);
+    va_end(Args);
     fputc('\n', stderr);
 }
 
@@ -84,7 +90,7 @@ static ArcHandle OpenOrReport(const char* FileName, int Mode)
     case ArcOpenNoMemory: Reason = "out of memory"; break;
     default: break;
     }
-    Failure("%s: %s%s", FileName, Reason, "");
+    Failure("%s: %s", FileName, Reason);
     return 0;
 }
 
@@ -104,7 +110,7 @@ static const char* DamageReason(const ArcEntryInfo& Info, int Result)
 static bool ReportWalkEnd(ArcHandle Handle, const char* FileName)
 {
     if (ArcWalkResult(Handle) == ArcOk) return false;
-    Failure("%s: damaged file header after the last entry listed%s%s", FileName, "", "");
+    Failure("%s: damaged file header after the last entry listed", FileName);
     return true;
 }
 
@@ -151,10 +157,11 @@ int RunListCommand(int ArgCount, char** Args)
     return Status;
 }
 
-int RunTestCommand(int ArgCount, char** Args)
+// Decodes every entry with Process, which returns a result code and reports its
+// own failures; prints one summary line. Shared by `test` and `extract`.
+static int ProcessEveryEntry(const char* FileName, const char* DoneWord, const char* BadWord,
+                             const std::function<int(ArcHandle, const ArcEntryInfo&)>& Process)
 {
-    if (!Usage("test", ArgCount, 1, "FILE")) return ExitNoArchive;
-    const char* FileName = Args[0];
     StartProgress(FileName);
     ArcHandle Handle = OpenOrReport(FileName, ArcModeExtract);
     if (!Handle) {
@@ -164,24 +171,41 @@ int RunTestCommand(int ArgCount, char** Args)
 
     ArcEntryInfo Info;
     unsigned Count = 0, Bad = 0;
-    int Status = ExitOk;
     while (ArcReadEntry(Handle, &Info)) {
         ++Count;
-        int Result = ArcTestEntryCode(Handle);
+        int Result = Process(Handle, Info);
         if (Result == ArcOk) continue;
         ++Bad;
-        Failure("%s: %s: %s", FileName, Info.Name, DamageReason(Info, Result));
         if (Result == ArcNoMemory) break;
     }
-    if (ReportWalkEnd(Handle, FileName)) Status = ExitDamaged;
+    bool DamagedHeader = ReportWalkEnd(Handle, FileName);
     StopProgress();
     ArcClose(Handle);
-    if (Bad) Status = ExitDamaged;
     if (Bad)
-        printf("%u of %u entries damaged\n", Bad, Count);
+        printf("%u of %u entries %s\n", Bad, Count, BadWord);
     else
-        printf("%u entries OK\n", Count);
-    return Status;
+        printf("%u entries %s\n", Count, DoneWord);
+    return (Bad || DamagedHeader) ? ExitDamaged : ExitOk;
+}
+
+int RunTestCommand(int ArgCount, char** Args)
+{
+    if (!Usage("test", ArgCount, 1, "FILE")) return ExitNoArchive;
+    const char* FileName = Args[0];
+    return ProcessEveryEntry(FileName, "OK", "damaged", [&](ArcHandle Handle, const ArcEntryInfo& Info) {
+        int Result = ArcTestEntryCode(Handle);
+        if (Result != ArcOk) Failure("%s: %s: %s", FileName, Info.Name, DamageReason(Info, Result));
+        return Result;
+    });
+}
+
+// Why an entry's file could not be created.
+static const char* CreateFailureReason(const char* DestDir, const ArcEntryInfo& Info, int Error)
+{
+    if (!ArcIsSafeEntryName(Info.Name)) return "refused: the name leaves the destination directory";
+    if (strlen(DestDir) + 1 + strlen(Info.Name) > ArcNameSize - 1)
+        return "refused: the destination path is longer than 259 characters";
+    return Error ? strerror(Error) : "cannot create the file";
 }
 
 int RunExtractCommand(int ArgCount, char** Args)
@@ -189,44 +213,16 @@ int RunExtractCommand(int ArgCount, char** Args)
     if (!Usage("extract", ArgCount, 2, "FILE DIR")) return ExitNoArchive;
     const char* FileName = Args[0];
     const char* DestDir = Args[1];
-    StartProgress(FileName);
-    ArcHandle Handle = OpenOrReport(FileName, ArcModeExtract);
-    if (!Handle) {
-        StopProgress();
-        return ExitNoArchive;
-    }
-
-    ArcEntryInfo Info;
-    unsigned Count = 0, Bad = 0;
-    while (ArcReadEntry(Handle, &Info)) {
-        ++Count;
+    return ProcessEveryEntry(FileName, "extracted", "not extracted", [&](ArcHandle Handle, const ArcEntryInfo& Info) {
         errno = 0;
         int Result = ArcProcessEntryCode(Handle, true, DestDir, 0);
-        if (Result == ArcOk) continue;
-        ++Bad;
         if (Result == ArcCreateError) {
-            int Error = errno;
-            const char* Reason = "cannot create the file";
-            if (!ArcIsSafeEntryName(Info.Name))
-                Reason = "refused: the name leaves the destination directory";
-            else if (strlen(DestDir) + 1 + strlen(Info.Name) > ArcNameSize - 1)
-                Reason = "refused: the destination path is longer than 259 characters";
-            else if (Error)
-                Reason = strerror(Error);
-            Failure("%s: %s: %s", FileName, Info.Name, Reason);
+            Failure("%s: %s: %s", FileName, Info.Name, CreateFailureReason(DestDir, Info, errno));
             // The entry is still current: move past it (a solid archive decodes it).
             ArcProcessEntryCode(Handle, false, 0, 0);
-            continue;
+        } else if (Result != ArcOk) {
+            Failure("%s: %s: %s", FileName, Info.Name, DamageReason(Info, Result));
         }
-        Failure("%s: %s: %s", FileName, Info.Name, DamageReason(Info, Result));
-        if (Result == ArcNoMemory) break;
-    }
-    int Status = ReportWalkEnd(Handle, FileName) || Bad ? ExitDamaged : ExitOk;
-    StopProgress();
-    ArcClose(Handle);
-    if (Bad)
-        printf("%u of %u entries not extracted\n", Bad, Count);
-    else
-        printf("%u entries extracted\n", Count);
-    return Status;
+        return Result;
+    });
 }
