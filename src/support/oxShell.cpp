@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "oxStrUtils.h"
+#include "TestSeams.h"
 
 OSInfoRecord OSInfo;
 Str MessageCaption;
@@ -122,26 +123,6 @@ SIZE GetScreenSize()
 // The flags that end the session and so need the shutdown privilege on NT.
 static const UINT SessionEndingFlags = EWX_SHUTDOWN | EWX_REBOOT | EWX_POWEROFF;
 
-// Test seam: ExitWindowsEx ends every process of a test machine's session,
-// so when this environment variable names a file the request is appended
-// there ("ExitWindowsEx flags=0x02") instead of being made.
-static const char RestartLogVariable[] = "TARN_TEST_RESTART_LOG";
-
-static bool RecordExitRequest(UINT Flags)
-{
-    char LogPath[MAX_PATH + 1];
-    DWORD Length = GetEnvironmentVariableA(RestartLogVariable, LogPath, sizeof(LogPath));
-    if (Length == 0 || Length >= sizeof(LogPath)) return false;
-    HANDLE File = CreateFileA(LogPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, 0,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
-    if (File == INVALID_HANDLE_VALUE) return true; // never fall through to a real restart
-    Str Line = Str("ExitWindowsEx flags=0x") + IntToBase((int)Flags, 2, 16) + "\r\n";
-    DWORD Written;
-    WriteFile(File, Line.c_str(), (DWORD)Line.Length(), &Written, 0);
-    CloseHandle(File);
-    return true;
-}
-
 bool ExitWindowsPrivileged(UINT Flags)
 {
     bool NTFamily = OSInfo.Kind == OSWinNT || OSInfo.Kind == OSWin2000;
@@ -163,7 +144,7 @@ bool ExitWindowsPrivileged(UINT Flags)
         // Without the token or the privilege value go on: ExitWindowsEx
         // decides.
     }
-    if (RecordExitRequest(Flags)) return true;
+    if (TestSeamRecordsExit(Flags)) return true;
     return ExitWindowsEx(Flags, 0) != FALSE;
 }
 

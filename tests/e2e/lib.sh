@@ -15,6 +15,9 @@ TARN_ARTIFACTS=${TARN_ARTIFACTS:-$TARN_ROOT/build/test-artifacts/$E2eName}
 TARN_WIN_BUILD=${TARN_WIN_BUILD:-$TARN_ROOT/build/win64}
 TARN_TARNPACK=${TARN_TARNPACK:-$TARN_ROOT/build/host/src/pack/tarnpack}
 TARN_STUB=${TARN_STUB:-$TARN_WIN_BUILD/src/setup/tarn-setup.exe}
+# The same stub with the test seams (src/support/TestSeams.h), for tests that
+# must observe what the shipped stub would really do (a restart).
+TARN_TEST_STUB=${TARN_TEST_STUB:-$(dirname "$TARN_STUB")/tarn-setup-test.exe}
 TARN_DRIVER=${TARN_DRIVER:-$TARN_WIN_BUILD/tests/tarn-driver.exe}
 mkdir -p "$TARN_ARTIFACTS"
 

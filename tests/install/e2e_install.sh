@@ -7,14 +7,15 @@
 
 TARN_HOLD_FILE=${TARN_HOLD_FILE:-$TARN_WIN_BUILD/tests/tarn-hold-file.exe}
 TARN_NEWER_VERSION=${TARN_NEWER_VERSION:-$TARN_WIN_BUILD/tests/tarn-newer-version.exe}
-# A restart is recorded in this file instead of being made (support seam):
-# a real one would end every program of the Wine session.
+# A restart is recorded in this file instead of being made (a test seam, so
+# these setups are built around the test stub): a real one would end every
+# program of the Wine session.
 InstallRestartLog=$TARN_ARTIFACTS/restart.log
 TARN_TEST_RESTART_LOG=$(E2eWinPath "$InstallRestartLog")
 export TARN_TEST_RESTART_LOG
 rm -f "$InstallRestartLog"
 
-E2eRequire "$TARN_TARNPACK" "$TARN_STUB" "$TARN_DRIVER"
+E2eRequire "$TARN_TARNPACK" "$TARN_TEST_STUB" "$TARN_DRIVER"
 
 # InstallNewProject DIR TARGET [CONFIG LINES...]: a project in DIR whose setup
 # shows no page before the installation and installs into the Linux folder
@@ -42,7 +43,7 @@ InstallNewProject() {
 # InstallBuild DIR EXE [tarnpack options...]: builds the setup; fails the test when that fails.
 InstallBuild() {
   local Dir=$1 Exe=$2; shift 2
-  if ! "$TARN_TARNPACK" build "$Dir" -o "$Exe" --stub "$TARN_STUB" "$@" >"$TARN_ARTIFACTS/$(basename "$Exe").build.log" 2>&1; then
+  if ! "$TARN_TARNPACK" build "$Dir" -o "$Exe" --stub "$TARN_TEST_STUB" "$@" >"$TARN_ARTIFACTS/$(basename "$Exe").build.log" 2>&1; then
     cat "$TARN_ARTIFACTS/$(basename "$Exe").build.log"
     E2eFail "tarnpack build $Dir"
     E2eFinish

@@ -10,3 +10,4 @@ tarn_add_gtest(tarn_support_wintests
           ${CMAKE_CURRENT_LIST_DIR}/VersionInfo.rc
   LIBS tarn_support_win)
 target_include_directories(tarn_support_wintests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+tarn_test_seams(tarn_support_wintests)
