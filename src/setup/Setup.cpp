@@ -5,7 +5,6 @@
 #include "Setup.h"
 
 #include <windows.h>
-#include <commctrl.h>
 #include <stdlib.h>
 
 #include "Common.h"
@@ -18,6 +17,7 @@
 #include "oxRegIni.h"
 #include "oxShell.h"
 #include "oxStrUtils.h"
+#include "oxSystemApi.h"
 
 static const char DefaultMainTitleFont[] = "Times New Roman,30,$FF0000,B";
 static const char DefaultDialogTitleFont[] = "Times New Roman,20,$FF5C5C,B";
@@ -195,9 +195,16 @@ static bool RunWizard()
     return RunDialogSequence();
 }
 
+typedef void (WINAPI *InitCommonControlsCall)();
+
 bool RunSetup()
 {
-    InitCommonControls();
+    // Before anything loads a DLL: from here on only the system folder is
+    // searched, never the folder the setup was started from.
+    RestrictDllSearch();
+    // The progress bars' class (comctl32 is part of every Windows).
+    InitCommonControlsCall InitControls = (InitCommonControlsCall)(void*)FindSystemApi(ApiInitCommonControls);
+    if (InitControls) InitControls();
     ModuleInstance = GetModuleHandleA(0);
     EmergencyReserve = malloc(EmergencyReserveSize);
     SetOutOfMemoryHandler(OnOutOfMemory);

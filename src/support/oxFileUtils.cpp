@@ -8,6 +8,7 @@
 
 #include "oxShell.h"
 #include "oxStrUtils.h"
+#include "oxSystemApi.h"
 
 // The size a path buffer starts with (MAX_PATH).
 static const DWORD PathBufferSize = MAX_PATH;
@@ -180,17 +181,25 @@ unsigned DiskFreeKB(const char* Path)
     return Result;
 }
 
+typedef DWORD (WINAPI *VersionInfoSizeCall)(const char* FileName, DWORD* Handle);
+typedef BOOL (WINAPI *VersionInfoCall)(const char* FileName, DWORD Handle, DWORD Size, void* Info);
+typedef BOOL (WINAPI *VersionQueryCall)(const void* Info, const char* Block, void** Value, UINT* Size);
+
 bool GetFileVersion(const char* FileName, unsigned* MS, unsigned* LS)
 {
+    VersionInfoSizeCall InfoSize = (VersionInfoSizeCall)(void*)FindSystemApi(ApiGetFileVersionInfoSizeA);
+    VersionInfoCall ReadInfo = (VersionInfoCall)(void*)FindSystemApi(ApiGetFileVersionInfoA);
+    VersionQueryCall Query = (VersionQueryCall)(void*)FindSystemApi(ApiVerQueryValueA);
+    // Without the version library no file has a version: the caller compares dates.
+    if (!InfoSize || !ReadInfo || !Query) return false;
     DWORD Handle = 0;
-    DWORD Size = GetFileVersionInfoSizeA(FileName, &Handle);
+    DWORD Size = InfoSize(FileName, &Handle);
     if (Size == 0) return false;
     void* Info = CheckedAlloc(Size + 1);
     bool Result = false;
     VS_FIXEDFILEINFO* Fixed = 0;
     UINT FixedSize = 0;
-    if (GetFileVersionInfoA(FileName, 0, Size, Info) &&
-        VerQueryValueA(Info, "\\", (void**)&Fixed, &FixedSize) && Fixed &&
+    if (ReadInfo(FileName, 0, Size, Info) && Query(Info, "\\", (void**)&Fixed, &FixedSize) && Fixed &&
         FixedSize >= sizeof(VS_FIXEDFILEINFO)) {
         *MS = Fixed->dwFileVersionMS;
         *LS = Fixed->dwFileVersionLS;
