@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The whole test run: installs what is missing, builds the three builds, then
 #   1. host unit tests (ctest in build/host)
-#   2. the shipped stub: size and imports (scripts/check-stub.sh)
+#   2. the stubs: size, imports, seams and header flags (scripts/check-stub.sh)
 #   3. in one private Wine session: the Win32 unit tests (ctest in
 #      build/win64, run under wine64) and every end-to-end test tests/e2e/*.sh
 #   4. a short fuzz run when the tree has fuzz targets (clang, build/fuzz)
@@ -119,8 +119,8 @@ if [ "${Built[host]}" = 1 ]; then
   PhaseDone "host unit tests"
 fi
 
-Phase "stub size and imports (build/win32)"
-StubLog=$(bash scripts/check-stub.sh build/win32/src/setup/tarn-setup.exe)
+Phase "stub checks (build/win32, build/win64)"
+StubLog=$(bash scripts/check-stub.sh build/win32/src/setup/tarn-setup.exe build/win64/src/setup/tarn-setup.exe)
 printf '%s\n' "$StubLog"
 Count "$(grep -c '^PASS' <<<"$StubLog")" "$(grep -c '^FAIL' <<<"$StubLog")" "stub checks"
 PhaseDone "stub checks"
