@@ -210,9 +210,15 @@ bool RunSetup()
     SetOutOfMemoryHandler(OnOutOfMemory);
     SetUnhandledExceptionFilter(OnUnhandledFault);
 
-    Str SystemTemp = GetTempDir();
-    TempDir = AddBackslash(SystemTemp + MakeTempName(SystemTemp.c_str()));
-    CreateDirectoryA(TempDir.c_str(), 0); // a failure shows as the presetup's failure
+    // An elevated run keeps its files where only administrators and SYSTEM
+    // can write: in the user's Temp folder any program of the user could
+    // change the instruction files (and so the values written under HKLM)
+    // while the setup waits on its pages.
+    TempDir = CreateRunTempDir(ProcessIsElevated());
+    if (TempDir.Empty()) {
+        ShowError("Cannot create temporary folder!");
+        return false;
+    }
     RebootNeeded = false;
     if (!ExtractPresetup(TempDir.c_str())) {
         DeleteDirectory(TempDir.c_str(), true);

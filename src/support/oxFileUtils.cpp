@@ -4,6 +4,7 @@
 // platform asks for more, so long paths are read whole.
 #include "oxFileUtils.h"
 
+#include <sddl.h>
 #include <stdlib.h>
 
 #include "oxShell.h"
@@ -14,6 +15,13 @@
 static const DWORD PathBufferSize = MAX_PATH;
 // Windows 95 before OSR2 (build 1111) lacks GetDiskFreeSpaceExA.
 static const int FirstBuildWithDiskFreeEx = 1111;
+// Names tried for a run's temporary folder before giving up: each taken
+// name costs a hundredth of a second (MakeTempName).
+static const int TempFolderAttempts = 100;
+// Administrators own the folder; SYSTEM and Administrators have full access,
+// passed on to files and folders below (OICI); the P makes the list
+// protected: nothing is inherited from the folder above.
+static const char AdminOnlySecurity[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 // The attribute of a volume label entry (old FAT file systems list one in
 // the root directory); Win32 headers no longer name it.
 static const DWORD VolumeLabelAttribute = 0x08;
@@ -23,6 +31,18 @@ typedef DWORD (WINAPI *PathQuery)(DWORD Size, char* Buffer);
 static DWORD WINAPI QueryTempPath(DWORD Size, char* Buffer) { return GetTempPathA(Size, Buffer); }
 static DWORD WINAPI QueryWindowsDir(DWORD Size, char* Buffer) { return GetWindowsDirectoryA(Buffer, Size); }
 static DWORD WINAPI QuerySystemDir(DWORD Size, char* Buffer) { return GetSystemDirectoryA(Buffer, Size); }
+
+typedef UINT (WINAPI *SystemWindowsDirCall)(char* Buffer, UINT Size);
+
+// The Windows folder shared by all users: on a terminal server the plain
+// call gives a program that is not marked as aware of it a folder of the
+// user's own.
+static DWORD WINAPI QuerySystemWindowsDir(DWORD Size, char* Buffer)
+{
+    SystemWindowsDirCall Query = (SystemWindowsDirCall)(void*)FindSystemApi(ApiGetSystemWindowsDirectoryA);
+    // Before Windows 2000 there are no such per-user folders.
+    return Query ? Query(Buffer, Size) : GetWindowsDirectoryA(Buffer, Size);
+}
 
 // The calls return the length written, or the size needed (terminator
 // included) when the buffer is too small, or 0 on failure.
@@ -71,6 +91,45 @@ Str MakeTempName(const char* Dir)
         if (!PathExists((Folder + Name).c_str())) return Name;
         Sleep(10); // the name changes every hundredth of a second
     }
+}
+
+Str GetSystemTempDir()
+{
+    Str Windows = ReadPath(QuerySystemWindowsDir);
+    return Windows.Empty() ? Str() : AddBackslash(Windows) + "Temp\\";
+}
+
+typedef BOOL (WINAPI *StringToSecurityCall)(const char* Text, DWORD Revision, PSECURITY_DESCRIPTOR* Descriptor,
+                                            ULONG* Size);
+
+bool MakeAdminOnlySecurity(SECURITY_ATTRIBUTES* Attributes)
+{
+    StringToSecurityCall Convert = (StringToSecurityCall)(void*)FindSystemApi(ApiConvertStringSdToSd);
+    PSECURITY_DESCRIPTOR Descriptor = 0;
+    if (!Convert || !Convert(AdminOnlySecurity, SDDL_REVISION_1, &Descriptor, 0)) return false;
+    Attributes->nLength = sizeof(*Attributes);
+    Attributes->lpSecurityDescriptor = Descriptor;
+    Attributes->bInheritHandle = FALSE;
+    return true;
+}
+
+Str CreateRunTempDir(bool AdminOnly)
+{
+    SECURITY_ATTRIBUTES Security;
+    if (AdminOnly && !MakeAdminOnlySecurity(&Security)) return Str();
+    Str Base = AdminOnly ? GetSystemTempDir() : GetTempDir();
+    Str Folder;
+    for (int Attempt = 0; Attempt < TempFolderAttempts && !Base.Empty(); ++Attempt) {
+        Str Path = Base + MakeTempName(Base.c_str());
+        // Fails when the folder exists: it is someone else's.
+        if (CreateDirectoryA(Path.c_str(), AdminOnly ? &Security : 0)) {
+            Folder = AddBackslash(Path);
+            break;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    if (AdminOnly) LocalFree(Security.lpSecurityDescriptor);
+    return Folder;
 }
 
 bool DirExists(const char* Path)

@@ -32,6 +32,22 @@ Str GetWindowsDir();   // without trailing backslash; empty on failure
 Str GetSystemDir();    // without trailing backslash; empty on failure
 // An 8-character name (from the local time) that names nothing existing in Dir.
 Str MakeTempName(const char* Dir);
+// The Temp folder of the Windows folder, with trailing backslash; empty on
+// failure. Unlike the user's Temp folder, which the environment names, no
+// user can redirect it.
+Str GetSystemTempDir();
+// Fills Attributes with a security descriptor that lets only Administrators
+// (the owner) and SYSTEM in, inherited by everything made below and nothing
+// inherited from above. False when the system cannot make one (before
+// Windows 2000). Free Attributes->lpSecurityDescriptor with LocalFree.
+bool MakeAdminOnlySecurity(SECURITY_ATTRIBUTES* Attributes);
+// Makes a new folder for a run's files and returns it with trailing
+// backslash; empty when none can be made. The name comes from MakeTempName;
+// a name that someone takes before the folder is made is passed over for
+// the next, so the run never works in a folder it did not make. AdminOnly
+// (an elevated run): in GetSystemTempDir, with MakeAdminOnlySecurity's
+// descriptor, or not at all.
+Str CreateRunTempDir(bool AdminOnly);
 // True when Path exists and is a directory.
 bool DirExists(const char* Path);
 // Deletes everything below Path, and Path itself when RemoveSelf is set

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "oxStrUtils.h"
+#include "oxSystemApi.h"
 #include "TestSeams.h"
 
 OSInfoRecord OSInfo;
@@ -116,6 +117,26 @@ SIZE GetScreenSize()
 {
     SIZE Size = { GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
     return Size;
+}
+
+// ---- elevation ----
+
+typedef BOOL (WINAPI *TokenInformationCall)(HANDLE Token, TOKEN_INFORMATION_CLASS Class, void* Information,
+                                            DWORD Size, DWORD* Returned);
+
+bool ProcessIsElevated()
+{
+    TokenInformationCall GetInformation = (TokenInformationCall)(void*)FindSystemApi(ApiGetTokenInformation);
+    if (!GetInformation) return false; // the Windows 95 family: no tokens
+    HANDLE Token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &Token)) return false;
+    TOKEN_ELEVATION Elevation;
+    DWORD Returned = 0;
+    // Before Vista the class is unknown and the call fails.
+    bool Elevated = GetInformation(Token, TokenElevation, &Elevation, sizeof(Elevation), &Returned) &&
+                    Elevation.TokenIsElevated;
+    CloseHandle(Token);
+    return Elevated;
 }
 
 // ---- ending the session ----

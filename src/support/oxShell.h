@@ -54,6 +54,10 @@ int AskQuestion(const char* Text);   // IDYES or IDNO (0 when no box could be sh
 // Centres Wnd on the screen, its top-left corner kept on the screen.
 void CenterWindow(HWND Wnd);
 SIZE GetScreenSize();
+// True when the process runs elevated: with the full administrator token
+// that the user's other programs lack (Vista and later). False on older
+// Windows, which has no such split, and when the token cannot be read.
+bool ProcessIsElevated();
 // Ends the session with ExitWindowsEx(Flags), enabling the shutdown
 // privilege first on the NT family. False when the privilege could not be
 // enabled or the system refused.

@@ -1,6 +1,9 @@
-// System directories, temporary names, recursive deletion, directory paths,
-// free disk space, version resources and the newer-file test, under Wine.
+// System directories, temporary names and the run's temporary folder,
+// recursive deletion, directory paths, free disk space, version resources
+// and the newer-file test, under Wine.
 #include <gtest/gtest.h>
+
+#include <set>
 
 #include "SupportWinTest.h"
 #include "oxFileUtils.h"
@@ -49,6 +52,115 @@ TEST(SupportTempNames, EightBase32CharactersNamingNothingThatExists)
     GetLocalTime(&Now);
     Str Today = TempNameFromTime(Now.wYear, Now.wMonth, Now.wDay, 0, 0, 0, 0);
     EXPECT_EQ(S(Today).substr(0, 3), S(MakeTempName(Dir.Path().c_str())).substr(0, 3));
+}
+
+// ---- the run's temporary folder ----
+
+// The principals a descriptor's list admits, by name; "other" for any SID
+// besides SYSTEM, Administrators and those that stand for ordinary users.
+static std::multiset<std::string> Admitted(PSECURITY_DESCRIPTOR Descriptor)
+{
+    std::multiset<std::string> Names;
+    BOOL Present = FALSE, Defaulted = FALSE;
+    PACL List = nullptr;
+    if (!GetSecurityDescriptorDacl(Descriptor, &Present, &List, &Defaulted) || !Present || !List) {
+        Names.insert("everyone (no list)");
+        return Names;
+    }
+    for (DWORD I = 0; I < List->AceCount; ++I) {
+        ACE_HEADER* Ace = nullptr;
+        if (!GetAce(List, I, (void**)&Ace) || Ace->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+        PSID Sid = &((ACCESS_ALLOWED_ACE*)Ace)->SidStart;
+        if (IsWellKnownSid(Sid, WinLocalSystemSid)) Names.insert("SYSTEM");
+        else if (IsWellKnownSid(Sid, WinBuiltinAdministratorsSid)) Names.insert("Administrators");
+        else if (IsWellKnownSid(Sid, WinWorldSid)) Names.insert("Everyone");
+        else if (IsWellKnownSid(Sid, WinBuiltinUsersSid)) Names.insert("Users");
+        else if (IsWellKnownSid(Sid, WinAuthenticatedUserSid)) Names.insert("Authenticated Users");
+        else if (IsWellKnownSid(Sid, WinInteractiveSid)) Names.insert("Interactive");
+        else Names.insert("other");
+    }
+    return Names;
+}
+
+TEST(SupportRunTempDir, AdminOnlySecurityAdmitsOnlyAdministratorsAndSystem)
+{
+    SECURITY_ATTRIBUTES Security;
+    ASSERT_TRUE(MakeAdminOnlySecurity(&Security));
+    PSECURITY_DESCRIPTOR Descriptor = Security.lpSecurityDescriptor;
+    EXPECT_EQ(sizeof(Security), Security.nLength);
+    EXPECT_FALSE(Security.bInheritHandle);
+    PSID Owner = nullptr;
+    BOOL Defaulted = FALSE;
+    ASSERT_TRUE(GetSecurityDescriptorOwner(Descriptor, &Owner, &Defaulted));
+    ASSERT_TRUE(Owner);
+    EXPECT_TRUE(IsWellKnownSid(Owner, WinBuiltinAdministratorsSid));
+    // Protected: the user's rights on the folder above are not inherited.
+    SECURITY_DESCRIPTOR_CONTROL Control = 0;
+    DWORD Revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(Descriptor, &Control, &Revision));
+    EXPECT_TRUE(Control & SE_DACL_PROTECTED);
+    EXPECT_EQ((std::multiset<std::string>{ "Administrators", "SYSTEM" }), Admitted(Descriptor));
+    // Full access, passed on to every file and folder made inside.
+    BOOL Present = FALSE;
+    PACL List = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(Descriptor, &Present, &List, &Defaulted));
+    for (DWORD I = 0; List && I < List->AceCount; ++I) {
+        ACCESS_ALLOWED_ACE* Ace = nullptr;
+        ASSERT_TRUE(GetAce(List, I, (void**)&Ace));
+        EXPECT_EQ((DWORD)FILE_ALL_ACCESS, Ace->Mask);
+        EXPECT_EQ(OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, Ace->Header.AceFlags);
+    }
+    LocalFree(Descriptor);
+}
+
+TEST(SupportRunTempDir, ANewFolderEachTimeInTheUsersTemp)
+{
+    Str Temp = GetTempDir();
+    Str First = CreateRunTempDir(false);
+    Str Second = CreateRunTempDir(false);
+    ASSERT_FALSE(First.Empty());
+    ASSERT_FALSE(Second.Empty());
+    EXPECT_NE(S(First), S(Second));
+    for (const Str& Folder : { First, Second }) {
+        EXPECT_EQ(S(Temp), S(Folder).substr(0, (size_t)Temp.Length()));
+        EXPECT_EQ(Temp.Length() + 9, Folder.Length());  // eight characters and a backslash
+        EXPECT_TRUE(DirExists(Folder.c_str()));
+        EXPECT_TRUE(DeleteDirectory(Folder.c_str(), true));
+    }
+}
+
+TEST(SupportRunTempDir, AdminOnlyFolderLivesInTheSystemTempAndAdmitsNoUsers)
+{
+    Str SystemTemp = GetSystemTempDir();
+    EXPECT_EQ(S(GetWindowsDir()) + "\\Temp\\", S(SystemTemp));
+    Str Folder = CreateRunTempDir(true);
+    ASSERT_FALSE(Folder.Empty());
+    EXPECT_EQ(S(SystemTemp), S(Folder).substr(0, (size_t)SystemTemp.Length()));
+    EXPECT_EQ(SystemTemp.Length() + 9, Folder.Length());
+    // Read back from the disk. Wine keeps no lists: it maps them to Unix
+    // permissions (and passes nothing on to files made inside) and reports
+    // the Unix owner as the user, so only the absence of the principals
+    // that stand for other users is checked here.
+    char Buffer[4096];
+    DWORD Needed = 0;
+    ASSERT_TRUE(GetFileSecurityA(Folder.c_str(), DACL_SECURITY_INFORMATION, Buffer, sizeof(Buffer), &Needed));
+    std::multiset<std::string> Names = Admitted(Buffer);
+    for (const char* User : { "everyone (no list)", "Everyone", "Users", "Authenticated Users", "Interactive" })
+        EXPECT_EQ(0u, Names.count(User)) << User;
+    EXPECT_TRUE(DeleteDirectory(Folder.c_str(), true));
+}
+
+TEST(SupportRunTempDir, NothingWhereNoFolderCanBeMade)
+{
+    ScratchDir Dir;
+    std::string Missing = Dir / "missing";
+    char Saved[MAX_PATH + 1] = "";
+    DWORD SavedLength = GetEnvironmentVariableA("TMP", Saved, sizeof(Saved));
+    SetEnvironmentVariableA("TMP", Missing.c_str());
+    Str Folder = CreateRunTempDir(false);
+    SetEnvironmentVariableA("TMP", SavedLength ? Saved : nullptr);
+    EXPECT_EQ("", S(Folder));
+    EXPECT_FALSE(PathExistsW32(Missing));
 }
 
 TEST(SupportDirectoryTests, DirExistsOnlyForDirectories)
