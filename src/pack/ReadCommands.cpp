@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "ArcFormat.h"
+#include "PrintableName.h"
 #include "Unrar.h"
 
 // ---- progress on a terminal ----
@@ -144,7 +145,8 @@ int RunListCommand(int ArgCount, char** Args)
         char Date[32];
         FormatDosTime(Info.DosTime, Date, sizeof Date);
         printf("%10u %10u %08X 0x%02X   %-5s %-16s %s\n", Info.UnpackedSize, Info.PackedSize, Info.DataCrc,
-               Info.Method, (Info.HeadFlags & ArcFileSolid) ? "yes" : "no", Date, Info.Name);
+               Info.Method, (Info.HeadFlags & ArcFileSolid) ? "yes" : "no", Date,
+               PrintableName(Info.Name).c_str());
         TotalSize += Info.UnpackedSize;
         TotalPacked += Info.PackedSize;
         ++Count;
@@ -194,7 +196,8 @@ int RunTestCommand(int ArgCount, char** Args)
     const char* FileName = Args[0];
     return ProcessEveryEntry(FileName, "OK", "damaged", [&](ArcHandle Handle, const ArcEntryInfo& Info) {
         int Result = ArcTestEntryCode(Handle);
-        if (Result != ArcOk) Failure("%s: %s: %s", FileName, Info.Name, DamageReason(Info, Result));
+        if (Result != ArcOk)
+            Failure("%s: %s: %s", FileName, PrintableName(Info.Name).c_str(), DamageReason(Info, Result));
         return Result;
     });
 }
@@ -216,12 +219,14 @@ int RunExtractCommand(int ArgCount, char** Args)
     return ProcessEveryEntry(FileName, "extracted", "not extracted", [&](ArcHandle Handle, const ArcEntryInfo& Info) {
         errno = 0;
         int Result = ArcProcessEntryCode(Handle, true, DestDir, 0);
+        int Error = errno;
         if (Result == ArcCreateError) {
-            Failure("%s: %s: %s", FileName, Info.Name, CreateFailureReason(DestDir, Info, errno));
+            Failure("%s: %s: %s", FileName, PrintableName(Info.Name).c_str(),
+                    CreateFailureReason(DestDir, Info, Error));
             // The entry is still current: move past it (a solid archive decodes it).
             ArcProcessEntryCode(Handle, false, 0, 0);
         } else if (Result != ArcOk) {
-            Failure("%s: %s: %s", FileName, Info.Name, DamageReason(Info, Result));
+            Failure("%s: %s: %s", FileName, PrintableName(Info.Name).c_str(), DamageReason(Info, Result));
         }
         return Result;
     });

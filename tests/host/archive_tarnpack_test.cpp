@@ -1,5 +1,6 @@
 // tarnpack list/test/extract as a user runs them: exit statuses 0/1/2, one
-// line per failure naming the entry and the reason, files written under DIR.
+// line per failure naming the entry and the reason, names shown escaped,
+// files written under DIR.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
@@ -51,6 +52,18 @@ std::string Hex(uint32_t Value)
     return Text;
 }
 
+// A name as tarnpack shows it: printable ASCII as it is, any other byte as \xNN.
+std::string Shown(const std::string& Name)
+{
+    std::string Text;
+    for (unsigned char C : Name) {
+        char Escape[8];
+        snprintf(Escape, sizeof Escape, "\\x%02X", C);
+        Text += (C >= 0x20 && C < 0x7F) ? std::string(1, (char)C) : std::string(Escape);
+    }
+    return Text;
+}
+
 int CountLines(const std::string& Text)
 {
     int Lines = 0;
@@ -71,7 +84,7 @@ TEST(TarnpackRead, ListShowsEveryFileEntryAndATotal)
     for (const VectorEntry& Entry : Solid->Entries) {
         EXPECT_NE(R.Out.find(std::to_string(Entry.Size)), std::string::npos);
         EXPECT_NE(R.Out.find(Hex(Entry.Crc)), std::string::npos);
-        EXPECT_NE(R.Out.find(VectorNameBytes(Entry.Name) + "\n"), std::string::npos);
+        EXPECT_NE(R.Out.find(Shown(VectorNameBytes(Entry.Name)) + "\n"), std::string::npos);
         Total += Entry.Size;
     }
     EXPECT_NE(R.Out.find("yes"), std::string::npos); // a solid entry
@@ -98,7 +111,7 @@ TEST(TarnpackRead, TestReportsEachBadEntry)
         for (const VectorEntry& Entry : Archive.Entries) {
             if (Entry.Good) continue;
             ++Bad;
-            EXPECT_NE(R.Err.find(": " + VectorNameBytes(Entry.Name) + ": "), std::string::npos) << R.Err;
+            EXPECT_NE(R.Err.find(": " + Shown(VectorNameBytes(Entry.Name)) + ": "), std::string::npos) << R.Err;
         }
         EXPECT_EQ(R.Status, Bad ? 1 : 0);
         EXPECT_EQ(CountLines(R.Err), Bad);
@@ -135,6 +148,30 @@ TEST(TarnpackRead, ExtractRefusesEscapingNamesAndGoesOn)
     EXPECT_NE(R.Err.find("..\\up.txt: refused"), std::string::npos) << R.Err;
     EXPECT_TRUE(FileExists(Dir.File("out/ok.txt")));
     EXPECT_FALSE(FileExists(Dir.File("up.txt")));
+}
+
+// A name from an archive never reaches the terminal raw: an escape
+// sequence in it (here one that sets the window title), a line break, or a
+// byte of some code page is shown as \xNN, in list, test and extract alike.
+TEST(TarnpackRead, NamesAreShownEscaped)
+{
+    const std::string Hostile = "e\x1B]0;owned\x07\xE9\nx.txt";
+    const std::string Expected = "e\\x1B]0;owned\\x07\\xE9\\x0Ax.txt";
+    TempDir Dir;
+    TestEntry Damaged = StoredEntry(Hostile, "data");
+    Damaged.DataCrc ^= 1;
+    WriteFileBytes(Dir.File("a.rar"), ArchiveBuilder().Add(Damaged).Data());
+    WriteFileBytes(Dir.File("b.rar"), ArchiveBuilder().Add(StoredEntry("..\\..\\" + Hostile, "up")).Data());
+
+    ToolRun List = Tarnpack({ "list", Dir.File("a.rar") });
+    ToolRun Test = Tarnpack({ "test", Dir.File("a.rar") });
+    ToolRun Extract = Tarnpack({ "extract", Dir.File("b.rar"), Dir.File("out") });
+    EXPECT_NE(List.Out.find(" " + Expected + "\n"), std::string::npos) << List.Out;
+    EXPECT_NE(Test.Err.find(": " + Expected + ": data error"), std::string::npos) << Test.Err;
+    EXPECT_NE(Extract.Err.find(": ..\\" + Expected + ": refused"), std::string::npos) << Extract.Err;
+    for (const std::string* Output : { &List.Out, &List.Err, &Test.Out, &Test.Err, &Extract.Out, &Extract.Err })
+        for (char C : *Output) EXPECT_TRUE(C == '\n' || ((unsigned char)C >= 0x20 && (unsigned char)C < 0x7F)) << (int)C;
+    EXPECT_EQ(CountLines(List.Out), 3);  // heading, the entry, total
 }
 
 TEST(TarnpackRead, SetupProgramWithAppendedArchive)
