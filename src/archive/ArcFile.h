@@ -43,3 +43,14 @@ extern const ArcFileOps ArcPlatformFileOps;
 // only while no archive is open.
 const ArcFileOps* ArcGetFileOps();
 void ArcSetFileOps(const ArcFileOps* Ops);
+
+#ifndef _WIN32
+// POSIX backend: until called again with 0, whatever is written below Root
+// (files opened for writing, folders made, attributes set, files deleted;
+// Root as the paths will begin) is reached without following a symbolic
+// link, since a link that someone else put below Root would carry the write
+// to wherever it points. A path through a link fails with errno ELOOP, a
+// name held by anything but a plain file (a link, a pipe, a device) with
+// ELOOP or EEXIST. Root itself may be a link: it is the caller's choice.
+void ArcConfineWrites(const char* Root);
+#endif

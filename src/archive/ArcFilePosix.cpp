@@ -1,6 +1,7 @@
 // The file layer on POSIX systems (the host tool and its tests). Paths come
 // with "\" separators, as on Windows, and are turned into "/" paths here;
-// the read-only attribute maps to the write permission bits.
+// the read-only attribute maps to the write permission bits. Writes below a
+// confined root (ArcConfineWrites) never follow a symbolic link.
 #include "ArcFile.h"
 
 #include <errno.h>
@@ -24,6 +25,113 @@ static bool ToPosixPath(const char* Path, char* Out)
     return true;
 }
 
+// ---- writes confined below a root ----
+
+static bool Confined = false;
+static char ConfinedRoot[PosixPathSize];   // as the caller's paths begin
+static char ConfinedRootNative[PosixPathSize];
+
+static bool IsPathSeparator(char C)
+{
+    return C == '\\' || C == '/';
+}
+
+void ArcConfineWrites(const char* Root)
+{
+    Confined = Root && strlen(Root) < PosixPathSize;
+    if (!Confined) return;
+    strcpy(ConfinedRoot, Root);
+    ToPosixPath(Root[0] ? Root : ".", ConfinedRootNative);
+}
+
+// The part of Path below the confined root; 0 when writes to Path are not
+// confined (no root, or Path is the root, one of its parents or elsewhere).
+static const char* BelowRoot(const char* Path)
+{
+    if (!Confined) return 0;
+    size_t RootLength = strlen(ConfinedRoot);
+    if (strncmp(Path, ConfinedRoot, RootLength) != 0) return 0;
+    const char* Rest = Path + RootLength;
+    if (RootLength == 0 && IsPathSeparator(*Rest)) return 0;  // rooted, not below "."
+    if (RootLength > 0 && !IsPathSeparator(ConfinedRoot[RootLength - 1]) && !IsPathSeparator(*Rest))
+        return 0;  // "out2" is not below "out"
+    while (IsPathSeparator(*Rest)) ++Rest;
+    return *Rest ? Rest : 0;
+}
+
+// Enters the folder Name below *Folder without following a link; on
+// failure closes *Folder and sets errno (ELOOP for a link).
+static bool EnterFolder(int* Folder, const char* Name)
+{
+    int Next = -1;
+    if (strcmp(Name, "..") == 0) {
+        errno = EACCES;
+    } else {
+        Next = openat(*Folder, Name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat Info;
+        if (Next < 0 && fstatat(*Folder, Name, &Info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(Info.st_mode))
+            errno = ELOOP;
+    }
+    int Error = errno;
+    close(*Folder);
+    *Folder = Next;
+    errno = Error;
+    return Next >= 0;
+}
+
+// Opens the folder that holds the last component of Relative (a path below
+// the root), entered component by component. The descriptor, with the last
+// component in Last; -1 with errno set on failure.
+static int OpenParentBelowRoot(const char* Relative, char* Last)
+{
+    int Folder = open(ConfinedRootNative, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const char* Part = Relative;
+    while (Folder >= 0) {
+        size_t Length = strcspn(Part, "\\/");
+        memcpy(Last, Part, Length);
+        Last[Length] = 0;
+        const char* Next = Part + Length;
+        while (IsPathSeparator(*Next)) ++Next;
+        if (!*Next) return Folder;
+        if (Length > 0 && !EnterFolder(&Folder, Last)) return -1;
+        Part = Next;
+    }
+    return -1;
+}
+
+// A plain file below the root opened for writing (made, or emptied). A
+// link, a pipe or any other non-file in its place is refused: O_NONBLOCK
+// keeps a pipe from blocking the open.
+static int CreateBelowRoot(const char* Relative)
+{
+    char Name[PosixPathSize];
+    int Folder = OpenParentBelowRoot(Relative, Name);
+    if (Folder < 0) return -1;
+    int Fd = openat(Folder, Name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    // ENXIO: a pipe that no one reads (or a device) has the name.
+    int Error = errno == ENXIO ? EEXIST : errno;
+    close(Folder);
+    if (Fd < 0) {
+        errno = Error;
+        return -1;
+    }
+    struct stat Info;
+    if (fstat(Fd, &Info) != 0 || !S_ISREG(Info.st_mode)) {
+        close(Fd);
+        errno = EEXIST;
+        return -1;
+    }
+    if (fcntl(Fd, F_SETFL, fcntl(Fd, F_GETFL) & ~O_NONBLOCK) != 0 || ftruncate(Fd, 0) != 0) {
+        Error = errno;
+        close(Fd);
+        errno = Error;
+        return -1;
+    }
+    return Fd;
+}
+
+// ---- the operations ----
+
 static int FdOf(ArcFile File)
 {
     return (int)((intptr_t)File - 1);
@@ -31,6 +139,11 @@ static int FdOf(ArcFile File)
 
 static ArcFile PosixOpen(const char* Path, int Kind)
 {
+    const char* Below = Kind == ArcOpenWrite ? BelowRoot(Path) : 0;
+    if (Below) {
+        int Fd = CreateBelowRoot(Below);
+        return Fd < 0 ? 0 : (ArcFile)(intptr_t)(Fd + 1);
+    }
     char Native[PosixPathSize];
     if (!ToPosixPath(Path, Native)) return 0;
     int Flags = Kind == ArcOpenWrite ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY;
@@ -90,6 +203,14 @@ static int32_t PosixTell(ArcFile File)
 
 static int PosixDelete(const char* Path)
 {
+    if (const char* Below = BelowRoot(Path)) {
+        char Name[PosixPathSize];
+        int Folder = OpenParentBelowRoot(Below, Name);
+        if (Folder < 0) return -1;
+        int Result = unlinkat(Folder, Name, 0);
+        close(Folder);
+        return Result == 0 ? 0 : -1;
+    }
     char Native[PosixPathSize];
     if (!ToPosixPath(Path, Native)) return -1;
     return unlink(Native) == 0 ? 0 : -1;
@@ -97,22 +218,43 @@ static int PosixDelete(const char* Path)
 
 static int PosixMakeDir(const char* Path)
 {
+    if (const char* Below = BelowRoot(Path)) {
+        char Name[PosixPathSize];
+        int Folder = OpenParentBelowRoot(Below, Name);
+        if (Folder < 0) return -1;
+        int Result = mkdirat(Folder, Name, 0777);
+        close(Folder);
+        return Result == 0 ? 0 : -1;
+    }
     char Native[PosixPathSize];
     if (!ToPosixPath(Path, Native)) return -1;
     return mkdir(Native, 0777) == 0 ? 0 : -1;
 }
 
+static mode_t ModeWithAttributes(mode_t Mode, uint32_t Attributes)
+{
+    Mode &= 07777;
+    if (Attributes & ArcAttrReadOnly) return Mode & ~(mode_t)(S_IWUSR | S_IWGRP | S_IWOTH);
+    return Mode | S_IWUSR;
+}
+
 static bool PosixSetAttributes(const char* Path, uint32_t Attributes)
 {
+    if (const char* Below = BelowRoot(Path)) {
+        // A link's target keeps its mode: the link is not followed.
+        char Name[PosixPathSize];
+        int Folder = OpenParentBelowRoot(Below, Name);
+        if (Folder < 0) return false;
+        struct stat Info;
+        bool Done = fstatat(Folder, Name, &Info, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISLNK(Info.st_mode) &&
+                    fchmodat(Folder, Name, ModeWithAttributes(Info.st_mode, Attributes), AT_SYMLINK_NOFOLLOW) == 0;
+        close(Folder);
+        return Done;
+    }
     char Native[PosixPathSize];
     struct stat Info;
     if (!ToPosixPath(Path, Native) || stat(Native, &Info) != 0) return false;
-    mode_t Mode = Info.st_mode & 07777;
-    if (Attributes & ArcAttrReadOnly)
-        Mode &= ~(mode_t)(S_IWUSR | S_IWGRP | S_IWOTH);
-    else
-        Mode |= S_IWUSR;
-    return chmod(Native, Mode) == 0;
+    return chmod(Native, ModeWithAttributes(Info.st_mode, Attributes)) == 0;
 }
 
 // DOS date in the high half: year-1980 (7 bits), month, day; time in the low

@@ -12,6 +12,7 @@
 
 #include <functional>
 
+#include "ArcFile.h"
 #include "ArcFormat.h"
 #include "PrintableName.h"
 #include "Unrar.h"
@@ -208,6 +209,9 @@ static const char* CreateFailureReason(const char* DestDir, const ArcEntryInfo& 
     if (!ArcIsSafeEntryName(Info.Name)) return "refused: the name leaves the destination directory";
     if (strlen(DestDir) + 1 + strlen(Info.Name) > ArcNameSize - 1)
         return "refused: the destination path is longer than 259 characters";
+    // The writes below DIR follow no link (ArcConfineWrites).
+    if (Error == ELOOP) return "refused: a symbolic link is in the way";
+    if (Error == EEXIST) return "refused: something other than a file has that name";
     return Error ? strerror(Error) : "cannot create the file";
 }
 
@@ -216,7 +220,9 @@ int RunExtractCommand(int ArgCount, char** Args)
     if (!Usage("extract", ArgCount, 2, "FILE DIR")) return ExitNoArchive;
     const char* FileName = Args[0];
     const char* DestDir = Args[1];
-    return ProcessEveryEntry(FileName, "extracted", "not extracted", [&](ArcHandle Handle, const ArcEntryInfo& Info) {
+    // DIR may hold links someone else made: nothing below it is written through one.
+    ArcConfineWrites(DestDir);
+    int Status = ProcessEveryEntry(FileName, "extracted", "not extracted", [&](ArcHandle Handle, const ArcEntryInfo& Info) {
         errno = 0;
         int Result = ArcProcessEntryCode(Handle, true, DestDir, 0);
         int Error = errno;
@@ -230,4 +236,6 @@ int RunExtractCommand(int ArgCount, char** Args)
         }
         return Result;
     });
+    ArcConfineWrites(0);
+    return Status;
 }

@@ -1,12 +1,13 @@
 // tarnpack list/test/extract as a user runs them: exit statuses 0/1/2, one
 // line per failure naming the entry and the reason, names shown escaped,
-// files written under DIR.
+// files written under DIR and never through a link found there.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "ArcTestKit.h"
 
@@ -172,6 +173,82 @@ TEST(TarnpackRead, NamesAreShownEscaped)
     for (const std::string* Output : { &List.Out, &List.Err, &Test.Out, &Test.Err, &Extract.Out, &Extract.Err })
         for (char C : *Output) EXPECT_TRUE(C == '\n' || ((unsigned char)C >= 0x20 && (unsigned char)C < 0x7F)) << (int)C;
     EXPECT_EQ(CountLines(List.Out), 3);  // heading, the entry, total
+}
+
+// Links that someone put into the destination before: a folder link, a file
+// link and a link to nothing where entries go. None is written through; each
+// entry is reported as refused; the other entries are extracted.
+TEST(TarnpackRead, ExtractNeverWritesThroughALink)
+{
+    TempDir Dir;
+    std::string Out = Dir.File("out"), Outside = Dir.File("outside");
+    ASSERT_EQ(0, mkdir(Out.c_str(), 0777));
+    ASSERT_EQ(0, mkdir(Outside.c_str(), 0777));
+    WriteFileBytes(Outside + "/victim.txt", ToBytes("victim"));
+    ASSERT_EQ(0, chmod((Outside + "/victim.txt").c_str(), 0444));
+    ASSERT_EQ(0, symlink("../outside", (Out + "/dir").c_str()));
+    ASSERT_EQ(0, symlink("../outside/victim.txt", (Out + "/file.txt").c_str()));
+    ASSERT_EQ(0, symlink("../outside/new.txt", (Out + "/dangling.txt").c_str()));
+    WriteFileBytes(Dir.File("a.rar"), ArchiveBuilder()
+                                          .Add(StoredEntry("dir\\inner.txt", "inner"))
+                                          .Add(StoredEntry("dir\\deeper\\inner.txt", "deeper"))
+                                          .Add(StoredEntry("file.txt", "overwritten"))
+                                          .Add(StoredEntry("dangling.txt", "created"))
+                                          .Add(StoredEntry("sub\\ok.txt", "ok"))
+                                          .Data());
+    ToolRun R = Tarnpack({ "extract", Dir.File("a.rar"), Out });
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_EQ(CountLines(R.Err), 4) << R.Err;
+    for (const char* Name : { "dir\\inner.txt", "dir\\deeper\\inner.txt", "file.txt", "dangling.txt" })
+        EXPECT_NE(R.Err.find(std::string(": ") + Name + ": refused: a symbolic link is in the way"), std::string::npos)
+            << Name << "\n" << R.Err;
+    EXPECT_NE(R.Out.find("4 of 5 entries not extracted"), std::string::npos) << R.Out;
+    EXPECT_EQ(ReadFileBytes(Outside + "/victim.txt"), ToBytes("victim"));
+    struct stat Info;
+    ASSERT_EQ(0, stat((Outside + "/victim.txt").c_str(), &Info));
+    EXPECT_EQ(0444u, Info.st_mode & 0777);  // not made writable through the link either
+    EXPECT_FALSE(FileExists(Outside + "/inner.txt"));
+    EXPECT_FALSE(FileExists(Outside + "/deeper"));
+    EXPECT_FALSE(FileExists(Outside + "/new.txt"));
+    EXPECT_EQ(ReadFileBytes(Out + "/sub/ok.txt"), ToBytes("ok"));
+    ASSERT_EQ(0, lstat((Out + "/file.txt").c_str(), &Info));
+    EXPECT_TRUE(S_ISLNK(Info.st_mode));  // the link itself stays as it was
+}
+
+// A pipe where a file goes would block the open for writing until someone
+// reads it: it is refused at once instead.
+TEST(TarnpackRead, ExtractRefusesAPipeWithoutWaiting)
+{
+    TempDir Dir;
+    std::string Out = Dir.File("out");
+    ASSERT_EQ(0, mkdir(Out.c_str(), 0777));
+    ASSERT_EQ(0, mkfifo((Out + "/pipe.txt").c_str(), 0666));
+    WriteFileBytes(Dir.File("a.rar"),
+                   ArchiveBuilder().Add(StoredEntry("pipe.txt", "pipe")).Add(StoredEntry("ok.txt", "ok")).Data());
+    ToolRun R = Tarnpack({ "extract", Dir.File("a.rar"), Out });
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_NE(R.Err.find(": pipe.txt: refused: something other than a file has that name"), std::string::npos) << R.Err;
+    EXPECT_EQ(ReadFileBytes(Out + "/ok.txt"), ToBytes("ok"));
+}
+
+// DIR itself is the user's choice and may be a link; a file already there
+// (read-only too) is replaced as before.
+TEST(TarnpackRead, ExtractIntoALinkedDirectoryAndOverExistingFiles)
+{
+    TempDir Dir;
+    std::string Real = Dir.File("real"), Linked = Dir.File("linked");
+    ASSERT_EQ(0, mkdir(Real.c_str(), 0777));
+    ASSERT_EQ(0, symlink(Real.c_str(), Linked.c_str()));
+    WriteFileBytes(Real + "/old.txt", ToBytes("old contents, longer than the new"));
+    ASSERT_EQ(0, chmod((Real + "/old.txt").c_str(), 0444));
+    WriteFileBytes(Dir.File("a.rar"),
+                   ArchiveBuilder().Add(StoredEntry("old.txt", "new")).Add(StoredEntry("a\\b.txt", "b")).Data());
+    for (const std::string& Dest : { Linked, Linked + "/" }) {
+        ToolRun R = Tarnpack({ "extract", Dir.File("a.rar"), Dest });
+        EXPECT_EQ(R.Status, 0) << Dest << "\n" << R.Err;
+        EXPECT_EQ(ReadFileBytes(Real + "/old.txt"), ToBytes("new"));
+        EXPECT_EQ(ReadFileBytes(Real + "/a/b.txt"), ToBytes("b"));
+    }
 }
 
 TEST(TarnpackRead, SetupProgramWithAppendedArchive)
