@@ -1,7 +1,8 @@
-// Files and directories: the system's directories, the run's temporary name,
-// recursive deletion, directory paths, free disk space and the newer-file
-// test of the installation. The first block is portable (host-tested); the
-// operations that call Win32 follow under _WIN32. Nothing here shows a message.
+// Files and directories: the system's directories, the run's temporary name
+// and folder, recursive deletion, directory paths, free disk space and the
+// newer-file test of the installation. The first block is portable
+// (host-tested); the operations that call Win32 follow under _WIN32.
+// Nothing here shows a message.
 #pragma once
 
 #include "TarnStr.h"

@@ -1,6 +1,7 @@
 // Operating-system services other than files: the running Windows version,
-// message boxes centred on the screen, ending the Windows session, the
-// folder browser and the shell's special folders. The version mapping is
+// message boxes centred on the screen, whether the process runs elevated,
+// ending the Windows session, the folder browser and the shell's special
+// folders. The version mapping is
 // portable (host-tested); the rest needs Win32.
 #pragma once
 
