@@ -1,8 +1,10 @@
 # Archive reader tests: the reader and tarnpack's reading commands on the
 # host; the Win32 file layer under Wine (x86_64 build).
-add_library(tarn_archive_testkit STATIC ${CMAKE_CURRENT_LIST_DIR}/archive/ArcTestKit.cpp)
+add_library(tarn_archive_testkit STATIC ${CMAKE_CURRENT_LIST_DIR}/archive/ArcTestKit.cpp
+                                        ${CMAKE_CURRENT_LIST_DIR}/archive/Vectors.cpp)
 target_include_directories(tarn_archive_testkit PUBLIC ${CMAKE_CURRENT_LIST_DIR}/archive)
 target_link_libraries(tarn_archive_testkit PUBLIC tarn_archive)
+target_compile_definitions(tarn_archive_testkit PRIVATE TARN_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 if(WIN32)
   tarn_add_gtest(tarn_archive_win_tests

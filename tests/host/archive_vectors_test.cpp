@@ -11,7 +11,8 @@ namespace {
 
 class ArchiveVectors : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { Vectors = LoadVectors(TARN_VECTORS_DIR); }
+    static void SetUpTestSuite() { Vectors = LoadVectors(); }
+    void SetUp() override { SKIP_WITHOUT_VECTORS(); }
     static std::vector<VectorArchive> Vectors;
 };
 std::vector<VectorArchive> ArchiveVectors::Vectors;
