@@ -12,9 +12,19 @@ if(WIN32)
   target_link_options(tarn-msgbox-probe PRIVATE -static)
 endif()
 
-# The stub check of scripts/test.sh, against small programs that keep or
-# break its limits (needs the i686 mingw compiler on the host).
+# Tests of the scripts around the builds (host only):
+#   HarnessStubCheck  the stub check of scripts/test.sh, against small programs
+#                     that keep or break its limits (needs the i686 mingw compiler)
+#   HarnessInstall    `cmake --install` of the three builds into a fresh prefix,
+#                     and the demo built by the installed tarnpack alone; skipped
+#                     (exit code 77) until the Windows builds have made their stubs
 if(NOT WIN32)
-  add_test(NAME HarnessStubCheck COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/driver/stub_check_test.sh)
+  add_test(NAME HarnessStubCheck COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/harness/stub_check_test.sh)
   set_tests_properties(HarnessStubCheck PROPERTIES TIMEOUT 120)
+  if(TARGET tarnpack)
+    add_test(NAME HarnessInstall
+             COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/harness/install_test.sh ${CMAKE_BINARY_DIR}
+                     ${CMAKE_SOURCE_DIR}/build/win32 ${CMAKE_SOURCE_DIR}/build/win64 ${PROJECT_VERSION})
+    set_tests_properties(HarnessInstall PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
+  endif()
 endif()
