@@ -18,9 +18,12 @@ endif()
 #   HarnessInstall    `cmake --install` of the three builds into a fresh prefix,
 #                     and the demo built by the installed tarnpack alone; skipped
 #                     (exit code 77) until the Windows builds have made their stubs
+#   HarnessDeps       the decisions of scripts/deps.sh about 32-bit Wine
 if(NOT WIN32)
   add_test(NAME HarnessStubCheck COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/harness/stub_check_test.sh)
   set_tests_properties(HarnessStubCheck PROPERTIES TIMEOUT 120)
+  add_test(NAME HarnessDeps COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/harness/deps_test.sh)
+  set_tests_properties(HarnessDeps PROPERTIES TIMEOUT 120)
   if(TARGET tarnpack)
     add_test(NAME HarnessInstall
              COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/harness/install_test.sh ${CMAKE_BINARY_DIR}
