@@ -92,50 +92,42 @@ E2eDriver walkthrough --timeout 60000 <<'SCRIPT'
 wait-window "Choose language"
 read-list 106
 hidden 101
-sleep 300
 screenshot 01-language
 press 102
 wait-gone
 wait-window "Welcome!"
 expect-text-contains 105 "Welcome to the setup of Tarn Demo 1.0."
-sleep 300
 screenshot 02-welcome
 press 102
 wait-gone
 wait-window "License agreement"
 expect-text-contains 108 "TARN DEMO LICENCE AGREEMENT"
-sleep 300
 screenshot 03-license
 press 105
 wait-gone
 wait-window "Readme information"
 expect-text-contains 106 "TARN DEMO 1.0 - READ ME"
-sleep 300
 screenshot 04-readme
 press 102
 wait-gone
 wait-window "Installation directory"
 read-text 106
 expect-text-contains 106 "\\Tarn Demo"
-sleep 300
 screenshot 05-directory
 press 102
 wait-gone
 wait-window "Start install"
 expect-text-contains 105 "You are now ready to install Tarn Demo."
-sleep 300
 screenshot 06-start
 press 102
 wait-gone
 wait-window "Readme information"
 hidden 101
-sleep 300
 screenshot 07-readme-after
 press 102
 wait-gone
 wait-window "Installation complete"
 expect-text-contains 106 "Tarn Demo has been successfully installed."
-sleep 300
 screenshot 08-finish
 press 104
 wait-gone

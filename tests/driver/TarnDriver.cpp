@@ -52,7 +52,8 @@
 //   sleep MS
 //   screenshot NAME           print "@@screenshot NAME"; with --sync, wait
 //                             until the file DIR\NAME.done appears (the shell
-//                             side takes the picture, then creates that file)
+//                             side takes the picture once the screen has
+//                             stopped changing, then creates that file)
 // Expectations on controls are polled for up to two seconds, since the
 // program handles posted commands in its own time.
 //
@@ -609,6 +610,9 @@ bool Driver::WaitGone() {
 
 bool Driver::Screenshot() {
     std::wstring Name = Arg(0);
+    // The program has handled what came before; the shell side then takes
+    // pictures until the screen stops changing, so no fixed wait is needed.
+    if (Current && IsWindow(Current)) SendTimeout(Current, WM_NULL, 0, 0);
     Log("@@screenshot %s", Utf8(Name).c_str());
     if (SyncDir.empty()) return Ok("marker only (no --sync)");
     std::wstring Done = SyncDir + L"\\" + Name + L".done";

@@ -167,9 +167,20 @@ E2eWait() {
   wait "$Pid"
 }
 
-# E2eScreenshot NAME: the whole screen into $TARN_ARTIFACTS/NAME.png.
+# E2eScreenshot NAME: the whole screen into $TARN_ARTIFACTS/NAME.png, once it
+# has stopped changing: a window that has just appeared may still be painting,
+# so pictures are taken until two in a row have the same pixels (at most 30).
 E2eScreenshot() {
-  import -window root "$TARN_ARTIFACTS/$1.png" 2>/dev/null || E2eLog "screenshot $1 failed"
+  local Png=$TARN_ARTIFACTS/$1.png Next=$TARN_ARTIFACTS/.$1.next.png Previous= Pixels Try
+  for Try in $(seq 1 30); do
+    import -window root "$Next" 2>/dev/null || break
+    Pixels=$(identify -format '%#' "$Next" 2>/dev/null)
+    mv -f "$Next" "$Png"
+    [ -n "$Pixels" ] && [ "$Pixels" = "$Previous" ] && return 0
+    Previous=$Pixels
+  done
+  rm -f "$Next"
+  [ -f "$Png" ] && E2eLog "screenshot $1 kept changing; the last picture is kept" || E2eLog "screenshot $1 failed"
 }
 
 # E2eDriver NAME [DRIVER OPTIONS...] < SCRIPT: runs a driver script (read from
