@@ -10,11 +10,10 @@
 # $TARN_ARTIFACTS, by default build/test-artifacts/<test name>.
 #
 # The setup under test ($TARN_STUB) is the i686 stub users ship wherever the
-# session runs 32-bit programs, else its x86_64 twin. A 32-bit program on
-# 64-bit Windows sees other folders and another registry view than a 64-bit
-# one, so expectations come from E2eProgramFiles, E2eRegKey and E2eSystemTool,
-# which follow the bitness of the stub ($E2eSetupBits), never from fixed paths.
-# The helper programs (driver, holder, probes) are x86_64 in every case.
+# session runs 32-bit programs, else its x86_64 twin: tests/e2e/bitness.inc
+# chooses it and gives the expectations that follow its bitness
+# (E2eProgramFiles, E2eRegKey, E2eSystemTool), never fixed paths. The helper
+# programs (driver, desktop holder, probes) are x86_64 in every case.
 
 set -u
 TARN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -53,70 +52,9 @@ if [ -z "${TARN_WINE_SESSION:-}" ]; then
   WineSessionStart "${TARN_XVFB:-always}" || { E2eLog "no Wine session"; exit 1; }
 fi
 
-# E2ePeBits FILE: 32 or 64, the bitness of a Windows program (the magic of its
-# PE optional header); nothing when FILE is no such program.
-E2ePeBits() {
-  local Header Magic
-  Header=$(od -An -t u4 -j 60 -N 4 "$1" 2>/dev/null | tr -d ' ')
-  [ -n "$Header" ] || return 1
-  Magic=$(od -An -t x2 -j $((Header + 24)) -N 2 "$1" 2>/dev/null | tr -d ' ')
-  case "$Magic" in
-    10b) echo 32 ;;
-    20b) echo 64 ;;
-    *) return 1 ;;
-  esac
-}
-
-if [ -z "${TARN_STUB:-}" ]; then
-  if [ "${TARN_WINE32:-no}" = yes ]; then
-    TARN_STUB=$TARN_ROOT/build/win32/src/setup/tarn-setup.exe
-  else
-    TARN_STUB=$TARN_WIN_BUILD/src/setup/tarn-setup.exe
-  fi
-fi
-E2eSetupBits=$(E2ePeBits "$TARN_STUB") || E2eSetupBits=64
-
-# E2eSystemTool NAME ARGS...: one of the prefix's own programs (reg, cmd, ...)
-# in the bitness of the setup under test, so that it sees the folders and the
-# registry view that the setup sees.
-E2eSystemTool() {
-  local Tool=$1
-  shift
-  if [ "$E2eSetupBits" = 32 ]; then
-    "$TARN_WINE" "C:\\windows\\syswow64\\$Tool.exe" "$@"
-  else
-    "$TARN_WINE" "C:\\windows\\system32\\$Tool.exe" "$@"
-  fi
-}
-
-# E2eProgramFiles: the setup's %ProgramFiles% (C:\Program Files (x86) for a
-# 32-bit setup on 64-bit Windows), read where the setup reads it.
-E2eProgramFilesValue=
-E2eProgramFiles() {
-  if [ -z "$E2eProgramFilesValue" ]; then
-    E2eProgramFilesValue=$(E2eSystemTool reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion' \
-      /v ProgramFilesDir 2>/dev/null | tr -d '\r' | sed -n -E 's/^ +ProgramFilesDir +REG_SZ +(.*)$/\1/p')
-  fi
-  printf '%s' "$E2eProgramFilesValue"
-}
-
-# E2eRegKey KEY: where a key the setup writes is found in the registry's
-# 64-bit view (the one "$TARN_WINE reg" shows): HKLM\Software of a 32-bit
-# program is redirected to HKLM\Software\Wow6432Node; the rest is shared.
-E2eRegKey() {
-  local Key=$1 Upper=${1^^}
-  if [ "$E2eSetupBits" = 32 ] && [[ "$Upper" == 'HKLM\SOFTWARE\'* ]] &&
-    [[ "$Upper" != 'HKLM\SOFTWARE\WOW6432NODE\'* ]]; then
-    printf 'HKLM\\Software\\Wow6432Node\\%s' "${Key:14}"
-  else
-    printf '%s' "$Key"
-  fi
-}
-
-# E2eUnixPath WINDOWS-PATH: the Linux path of a file of the prefix.
-E2eUnixPath() {
-  "$TARN_WINE" winepath -u "$1" 2>/dev/null | tr -d '\r'
-}
+# shellcheck source=bitness.inc
+source "$TARN_ROOT/tests/e2e/bitness.inc"
+E2eChooseStub
 
 # A Linux path as the Windows programs of the prefix see it (drive Z: is /).
 E2eWinPath() {
