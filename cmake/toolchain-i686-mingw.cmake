@@ -8,3 +8,6 @@ set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Its tests run under Wine: wine64 hands an i686 program to the 32-bit loader
+# of a WoW64 prefix (scripts/test.sh runs them only where 32-bit Wine is).
+set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)

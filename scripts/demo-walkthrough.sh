@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the demo setup (examples/demo) and runs it under Wine.
-#   build/demo/setup.exe       the i686 setup a user ships
-#   build/demo/setup-x64.exe   its x86_64 twin, for machines that run no
-#                              32-bit code (the one run here)
+#   build/demo/setup.exe       the i686 setup a user ships: the one run here
+#                              wherever Wine runs 32-bit programs
+#   build/demo/setup-x64.exe   its x86_64 twin, run instead on machines that
+#                              run no 32-bit code
 # On a desktop the setup opens there for a person to click through. Without
 # one (no $DISPLAY, or an Xvfb display) the end-to-end driver walks every
 # page, saving a screenshot of each; their paths are printed at the end.
@@ -15,7 +16,7 @@ Root=$(pwd)
 Out=$Root/build/demo
 Tarnpack=${TARN_TARNPACK:-$Root/build/host/src/pack/tarnpack}
 Stub32=${TARN_STUB32:-$Root/build/win32/src/setup/tarn-setup.exe}
-Stub64=${TARN_STUB:-$Root/build/win64/src/setup/tarn-setup.exe}
+Stub64=${TARN_STUB64:-$Root/build/win64/src/setup/tarn-setup.exe}
 # Walked automatically with --auto, without a display, or on a virtual one
 # (Xvfb, as the main job starts on a machine without a desktop).
 Auto=no
@@ -40,7 +41,19 @@ Say "building the demo setup"
 "$Tarnpack" build examples/demo -o "$Out/setup.exe" --stub "$Stub32" || { Say "tarnpack build failed (i686)"; exit 1; }
 "$Tarnpack" build examples/demo -o "$Out/setup-x64.exe" --stub "$Stub64" || { Say "tarnpack build failed (x86_64)"; exit 1; }
 Say "$Out/setup.exe: $(stat -c %s "$Out/setup.exe") bytes (the setup to ship)"
-Say "$Out/setup-x64.exe: $(stat -c %s "$Out/setup-x64.exe") bytes (its x86_64 twin, run below)"
+Say "$Out/setup-x64.exe: $(stat -c %s "$Out/setup-x64.exe") bytes (its x86_64 twin)"
+
+# The setup that runs: the i686 one wherever the Wine session runs 32-bit
+# programs (scripts/wine-session.sh probes it), else the x86_64 twin.
+ChooseSetup() {
+  if [ "${TARN_WINE32:-no}" = yes ]; then
+    Setup=$Out/setup.exe
+    Say "running $Setup (i686)"
+  else
+    Setup=$Out/setup-x64.exe
+    Say "running $Setup, the x86_64 twin: no 32-bit programs here (${TARN_WINE32_WHY:-not probed})"
+  fi
+}
 
 if [ "$Auto" = no ]; then
   # A person clicks through on the desktop, in a fresh prefix of its own.
@@ -50,8 +63,9 @@ if [ "$Auto" = no ]; then
     trap 'exit 130' INT TERM
     WineSessionStart when-needed || { Say "no Wine session"; exit 1; }
   fi
+  ChooseSetup
   Say "the setup opens on $DISPLAY; the run ends when you leave its last page"
-  "$TARN_WINE" "$Out/setup-x64.exe"
+  "$TARN_WINE" "$Setup"
   Say "setup ended with exit code $?"
   exit 0
 fi
@@ -61,10 +75,14 @@ fi
 # (A caller's artifact folder, such as the main job's, gets a subfolder.)
 export TARN_ARTIFACTS=${TARN_ARTIFACTS:-$Out}/walkthrough
 rm -rf "$TARN_ARTIFACTS"
+unset TARN_STUB
 source "$Root/tests/e2e/lib.sh"
 E2eRequire "$TARN_DRIVER"
+ChooseSetup
+# The expectations below follow the setup that runs (lib.sh's helpers).
+E2eSetupBits=$(E2ePeBits "$Setup")
 
-E2eStart setup "$Out/setup-x64.exe"
+E2eStart setup "$Setup"
 SetupPid=$E2eLastPid
 
 # Each page is found by its caption; the walk waits for the page it left to
@@ -74,50 +92,42 @@ E2eDriver walkthrough --timeout 60000 <<'SCRIPT'
 wait-window "Choose language"
 read-list 106
 hidden 101
-sleep 300
 screenshot 01-language
 press 102
 wait-gone
 wait-window "Welcome!"
 expect-text-contains 105 "Welcome to the setup of Tarn Demo 1.0."
-sleep 300
 screenshot 02-welcome
 press 102
 wait-gone
 wait-window "License agreement"
 expect-text-contains 108 "TARN DEMO LICENCE AGREEMENT"
-sleep 300
 screenshot 03-license
 press 105
 wait-gone
 wait-window "Readme information"
 expect-text-contains 106 "TARN DEMO 1.0 - READ ME"
-sleep 300
 screenshot 04-readme
 press 102
 wait-gone
 wait-window "Installation directory"
 read-text 106
 expect-text-contains 106 "\\Tarn Demo"
-sleep 300
 screenshot 05-directory
 press 102
 wait-gone
 wait-window "Start install"
 expect-text-contains 105 "You are now ready to install Tarn Demo."
-sleep 300
 screenshot 06-start
 press 102
 wait-gone
 wait-window "Readme information"
 hidden 101
-sleep 300
 screenshot 07-readme-after
 press 102
 wait-gone
 wait-window "Installation complete"
 expect-text-contains 106 "Tarn Demo has been successfully installed."
-sleep 300
 screenshot 08-finish
 press 104
 wait-gone
@@ -127,12 +137,13 @@ SCRIPT
 E2eWait "$SetupPid" 60
 E2eExpectEqual "$?" 0 "exit code of the setup"
 
-Installed="$WINEPREFIX/drive_c/Program Files/Tarn Demo"
-if [ -d "$Installed" ]; then
-  Say "installed into C:\\Program Files\\Tarn Demo:"
+WinInstalled="$(E2eProgramFiles)\\Tarn Demo"
+Installed=$(E2eUnixPath "$WinInstalled")
+if [ -n "$Installed" ] && [ -d "$Installed" ]; then
+  Say "installed into $WinInstalled:"
   (cd "$Installed" && find . -type f | sort | sed 's/^/  /')
 else
-  Say "nothing was installed into C:\\Program Files\\Tarn Demo"
+  Say "nothing was installed into $WinInstalled"
 fi
 Say "screenshots of every page:"
 for Shot in "$TARN_ARTIFACTS"/*.png; do
@@ -143,12 +154,12 @@ Say "driver log: $TARN_ARTIFACTS/walkthrough.log"
 # The registry values of Demo.ins and the installation log, read back from
 # the prefix the setup ran in.
 for Key in 'HKCU\Software\Tarn Demo' 'HKLM\Software\Tarn Demo'; do
-  Say "registry $Key:"
-  "$TARN_WINE" reg query "$Key" 2>/dev/null | tr -d '\r' | sed -n -E 's/^ +(.*)$/  \1/p'
+  Say "registry $Key (in the 64-bit view: $(E2eRegKey "$Key")):"
+  "$TARN_WINE" reg query "$(E2eRegKey "$Key")" 2>/dev/null | tr -d '\r' | sed -n -E 's/^ +(.*)$/  \1/p'
 done
 Log="$Installed/install.log"
 if [ -f "$Log" ]; then
-  Say "installation log C:\\Program Files\\Tarn Demo\\install.log:"
+  Say "installation log $WinInstalled\\install.log:"
   tr -d '\r' <"$Log" | sed 's/^/  /'
 else
   E2eFail "no installation log at $Log"

@@ -1,14 +1,25 @@
 #!/usr/bin/env bash
 # The whole test run: installs what is missing, builds the three builds, then
-#   1. host unit tests (ctest in build/host)
+#   1. host unit tests (ctest in build/host), while the Wine prefix is made
 #   2. the stubs: size, imports, seams and header flags (scripts/check-stub.sh)
-#   3. in one private Wine session: the Win32 unit tests (ctest in
-#      build/win64, run under wine64) and every end-to-end test tests/e2e/*.sh
+#   3. in one private Wine session:
+#      - the Win32 unit tests (ctest in build/win64, run under wine64)
+#      - the archive reader's tests built for i686 (ctest in build/win32),
+#        where Wine runs 32-bit programs
+#      - every end-to-end test tests/e2e/*.sh, on the i686 setup users ship
+#        where Wine runs 32-bit programs, else on its x86_64 twin
 #   4. a short fuzz run when the tree has fuzz targets (clang, build/fuzz)
-# and ends with the line "N passed, N failed"; the exit code is 1 when any
-# test failed. Logs, screenshots and fuzz findings go to build/test-artifacts/.
+# It ends with the line "N passed, N failed, N skipped", which counts the
+# deterministic tests; the fuzz run's findings are reported on a line of
+# their own. The exit code is 1 when a test failed or the fuzz run found
+# something. Logs, screenshots and fuzz findings go to build/test-artifacts/.
 # Usage: scripts/test.sh          (run as root from anywhere in the repo)
-# Environment: TARN_FUZZ_SECONDS (default 60; 0 skips the fuzz run).
+# Environment:
+#   TARN_FUZZ_SECONDS  length of the fuzz run (default 60; 0 leaves it out)
+#   TARN_VECTORS_DIR   the real archives (default ../shared/vectors beside the
+#                      repository; relative paths count from the repository);
+#                      without them the tests that read them are skipped
+#   TARN_WINE32=no     run the x86_64 twin even where Wine runs 32-bit programs
 set -u
 cd "$(dirname "$0")/.."
 Root=$(pwd)
@@ -16,7 +27,9 @@ Artifacts=$Root/build/test-artifacts
 FuzzSeconds=${TARN_FUZZ_SECONDS:-60}
 Passed=0
 Failed=0
+Skipped=0
 FailedNames=()
+Notes=()
 RunStart=$SECONDS
 
 PhaseStart=$SECONDS
@@ -35,29 +48,38 @@ Count() {   # Count PASSED FAILED [NAME-OF-FAILURE]
 }
 
 # Counts a ctest run from its summary line ("97% tests passed, 1 tests failed
-# out of 40"). A run that failed without that line (a test program that
-# could not be listed, a timeout of the whole run) counts as one failure, and
-# so does a suite without tests.
+# out of 40", where the passed ones include the skipped ones) and its list of
+# tests that did not run. A run that failed without that line (a test program
+# that could not be listed, a timeout of the whole run) counts as one
+# failure, and so does a suite without tests.
 CountCtest() {
-  local Name=$1 LogFile=$2 Result=$3 Line Total Bad Skipped
+  local Name=$1 LogFile=$2 Result=$3 Line Total Bad= Skips
   Line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$LogFile" | tail -n 1)
+  Skips=$(grep -c -E '^[[:space:]]+[0-9]+ - .*\(Skipped\)' "$LogFile")
   if [ -n "$Line" ]; then
     Bad=$(sed -E 's/.* ([0-9]+) tests? failed.*/\1/' <<<"$Line")
     Total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$Line")
-    Count $((Total - Bad)) "$Bad" "$Name"
+    Count $((Total - Bad - Skips)) "$Bad" "$Name"
+    Skipped=$((Skipped + Skips))
     echo "$Line"
     grep -E '^[[:space:]]+[0-9]+ - .*\((Failed|Timeout|Not Run|SEGFAULT|Exception|Subprocess aborted)' "$LogFile" |
       sed 's/^[[:space:]]*/    /'
+    [ "$Skips" = 0 ] || echo "    ($Skips of them skipped themselves)"
   elif grep -q 'No tests were found' "$LogFile"; then
     # Suites that vanish must not pass unseen.
     echo "    $Name: no tests registered"
     Count 0 1 "$Name (no tests registered)"
     return
   fi
-  Skipped=$(grep -c -E '^[[:space:]]+[0-9]+ - .*\(Skipped\)' "$LogFile")
-  [ "$Skipped" = 0 ] || echo "    ($Skipped of them skipped themselves)"
   if [ "$Result" != 0 ] && [ "${Bad:-0}" = 0 ]; then
     Count 0 1 "$Name (ctest ended with $Result)"
+    tail -n 20 "$LogFile" | sed 's/^/    /'
+  fi
+  # Skips other than those for want of the real archives are shown by name.
+  if [ "$Skips" != 0 ] && [ -z "$VectorsMissing" ]; then
+    while IFS= read -r Skip; do
+      Notes+=("$Skip")
+    done < <(grep -E '^[[:space:]]+[0-9]+ - .*\(Skipped\)' "$LogFile" | sed -E "s/^[[:space:]]+[0-9]+ - /skipped ($Name): /")
   fi
 }
 
@@ -112,6 +134,25 @@ for Build in host win32 win64; do
 done
 PhaseDone build
 
+# The real archives, for every test program that reads them (an absolute path).
+Vectors=${TARN_VECTORS_DIR:-../shared/vectors}
+[[ "$Vectors" == /* ]] || Vectors=$Root/$Vectors
+export TARN_VECTORS_DIR
+TARN_VECTORS_DIR=$(realpath -m "$Vectors")
+VectorsMissing=
+if [ ! -f "$TARN_VECTORS_DIR/EXPECTED.txt" ]; then
+  VectorsMissing="skipped: the tests that read the real archives (no $TARN_VECTORS_DIR/EXPECTED.txt);"
+  VectorsMissing+=" set TARN_VECTORS_DIR to their folder to run them (README.md, \"Real archives\")"
+  printf '\n%s\n' "$VectorsMissing"
+fi
+
+# The Wine prefix is made while the host tests run.
+source scripts/wine-session.sh
+WineBegun=0
+if [ "${Built[win64]}" = 1 ] && WineSessionBegin always; then
+  WineBegun=1
+fi
+
 if [ "${Built[host]}" = 1 ]; then
   Phase "host unit tests (build/host)"
   Bounded 1200 "$Artifacts/host-ctest.log" ctest --test-dir build/host -j 2 --timeout 300 --output-on-failure
@@ -126,10 +167,9 @@ Count "$(grep -c '^PASS' <<<"$StubLog")" "$(grep -c '^FAIL' <<<"$StubLog")" "stu
 PhaseDone "stub checks"
 
 Phase "Wine session"
-source scripts/wine-session.sh
 if [ "${Built[win64]}" != 1 ]; then
   echo "skipped: the win64 build failed"
-elif WineSessionStart always; then
+elif [ "$WineBegun" = 1 ] && WineSessionStart always; then
   PhaseDone "Wine session"
 
   Phase "Win32 unit tests under Wine (build/win64)"
@@ -138,7 +178,23 @@ elif WineSessionStart always; then
   CountCtest "Win32 unit tests" "$Artifacts/win64-ctest.log" "$?"
   PhaseDone "Win32 unit tests"
 
-  Phase "end-to-end tests (tests/e2e)"
+  # The i686 build differs from the others in the archive decoder (no SSE2).
+  if [ "$TARN_WINE32" != yes ]; then
+    Notes+=("not run: the i686 archive tests (build/win32): no 32-bit programs here: $TARN_WINE32_WHY")
+  elif [ "${Built[win32]}" = 1 ]; then
+    Phase "archive tests of the i686 build under Wine (build/win32)"
+    Bounded 600 "$Artifacts/win32-ctest.log" ctest --test-dir build/win32 --timeout 120 --output-on-failure
+    CountCtest "i686 archive tests" "$Artifacts/win32-ctest.log" "$?"
+    PhaseDone "i686 archive tests"
+  fi
+
+  if [ "$TARN_WINE32" = yes ]; then
+    Phase "end-to-end tests (tests/e2e) on the i686 setup (build/win32)"
+  else
+    Phase "end-to-end tests (tests/e2e) on the x86_64 twin (build/win64)"
+    echo "no 32-bit programs here ($TARN_WINE32_WHY): the setup users ship is not run"
+    Notes+=("the end-to-end tests ran the x86_64 twin: no 32-bit programs here: $TARN_WINE32_WHY")
+  fi
   for Script in tests/e2e/*.sh; do
     Name=$(basename "$Script" .sh)
     [ "$Name" = lib ] && continue
@@ -169,21 +225,25 @@ WineSessionStop
 PhaseDone "Wine session end"
 
 # Fuzz targets live in fuzz/<target>/ with a corpus/; each binary is named
-# after its directory (plain, or with a fuzz_ / _fuzz affix). Built with clang in build/fuzz, they share the
-# TARN_FUZZ_SECONDS; new inputs go to a scratch directory, findings to
-# build/test-artifacts/fuzz/. The whole run counts as one test.
+# after its directory (plain, or with a fuzz_ / _fuzz affix). Built with clang
+# in build/fuzz, they share the TARN_FUZZ_SECONDS; new inputs go to a scratch
+# directory. A finding is no test result: it is reported on its own line,
+# its input kept in build/test-artifacts/fuzz/, and it fails the run. A
+# fuzz build that fails is a failed test.
+FuzzFindings=()
+FuzzSummary=
 if [ -f fuzz/CMakeLists.txt ] && [ "$FuzzSeconds" -gt 0 ]; then
   Phase "fuzzing (build/fuzz)"
-  FuzzOk=1
+  FuzzBuilt=1
   mkdir -p "$Artifacts/fuzz"
   if [ ! -f build/fuzz/build.ninja ]; then
     CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DTARN_FUZZ=ON -DTARN_BUILD_TESTS=OFF >"$Artifacts/fuzz/configure.log" 2>&1 || FuzzOk=0
+      -DTARN_FUZZ=ON -DTARN_BUILD_TESTS=OFF >"$Artifacts/fuzz/configure.log" 2>&1 || FuzzBuilt=0
   fi
   # Only the fuzz binaries are built: the instrumented libraries would not
   # link into the ordinary programs of that tree.
   Targets=()
-  if [ "$FuzzOk" = 1 ]; then
+  if [ "$FuzzBuilt" = 1 ]; then
     Executables=$(ninja -C build/fuzz -t targets all | sed -n 's/: CXX_EXECUTABLE_LINKER.*//p')
     for Dir in fuzz/*/; do
       Target=$(basename "$Dir")
@@ -192,10 +252,10 @@ if [ -f fuzz/CMakeLists.txt ] && [ "$FuzzSeconds" -gt 0 ]; then
     done
     if [ ${#Targets[@]} -eq 0 ]; then
       echo "no fuzz binaries named after fuzz/<target>/ in build/fuzz"
-      FuzzOk=0
+      FuzzBuilt=0
     fi
   fi
-  if [ "$FuzzOk" = 1 ] && cmake --build build/fuzz -j "$(nproc)" --target "${Targets[@]#*:build/fuzz/}" \
+  if [ "$FuzzBuilt" = 1 ] && cmake --build build/fuzz -j "${TARN_JOBS:-$(nproc)}" --target "${Targets[@]#*:build/fuzz/}" \
       >"$Artifacts/fuzz/build.log" 2>&1; then
     for Entry in "${Targets[@]}"; do
       Target=${Entry%%:*}
@@ -208,24 +268,36 @@ if [ -f fuzz/CMakeLists.txt ] && [ "$FuzzSeconds" -gt 0 ]; then
       echo "fuzz $Target: $Seconds s"
       if ! Bounded $((Seconds + 60)) "$Artifacts/fuzz/$Target.log" "$Binary" "$Scratch" "${Corpus[@]}" \
           -max_total_time="$Seconds" -rss_limit_mb=1024 -artifact_prefix="$Artifacts/fuzz/$Target-"; then
-        echo "FAIL fuzz $Target: see $Artifacts/fuzz/$Target.log"
+        Inputs=$(find "$Artifacts/fuzz" -maxdepth 1 -type f -name "$Target-*" | tr '\n' ' ')
+        FuzzFindings+=("$Target: ${Inputs:-no input saved}(log: $Artifacts/fuzz/$Target.log)")
+        echo "FINDING fuzz $Target: see $Artifacts/fuzz/$Target.log"
         tail -n 20 "$Artifacts/fuzz/$Target.log" | sed 's/^/    /'
-        FuzzOk=0
       fi
       rm -rf "$Scratch"
     done
+    FuzzSummary="${#Targets[@]} target(s), $FuzzSeconds s"
   else
     echo "FAIL fuzz build: see $Artifacts/fuzz/"
     tail -n 20 "$Artifacts/fuzz/build.log" "$Artifacts/fuzz/configure.log" 2>/dev/null | sed 's/^/    /'
-    FuzzOk=0
+    Count 0 1 "fuzz build"
   fi
-  if [ "$FuzzOk" = 1 ]; then Count 1 0; else Count 0 1 "fuzzing"; fi
   PhaseDone fuzzing
 fi
 
 printf '\n=== done in %d s; artifacts in %s\n' $((SECONDS - RunStart)) "$Artifacts"
+for Note in "${Notes[@]}"; do
+  echo "note: $Note"
+done
+[ -z "$VectorsMissing" ] || echo "$VectorsMissing"
 for Name in "${FailedNames[@]}"; do
   echo "failed: $Name"
 done
-echo "$Passed passed, $Failed failed"
-[ "$Failed" = 0 ]
+if [ ${#FuzzFindings[@]} -gt 0 ]; then
+  for Finding in "${FuzzFindings[@]}"; do
+    echo "fuzz finding: $Finding"
+  done
+elif [ -n "$FuzzSummary" ]; then
+  echo "fuzz: no findings ($FuzzSummary)"
+fi
+echo "$Passed passed, $Failed failed, $Skipped skipped"
+[ "$Failed" = 0 ] && [ ${#FuzzFindings[@]} = 0 ]

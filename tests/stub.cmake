@@ -9,5 +9,5 @@ if(WIN32 AND TARGET tarn_stub_objects)
             win/stub_presetup_test.cpp
             win/stub_pages_test.cpp
             ${CMAKE_SOURCE_DIR}/resources/Tarn.rc
-    LIBS tarn_stub_objects)
+    LIBS tarn_stub_objects tarn_archive_testkit)
 endif()

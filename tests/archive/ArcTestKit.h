@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ArcFile.h"
+#include "Vectors.h"
 
 typedef std::vector<uint8_t> Bytes;
 
@@ -34,8 +35,8 @@ struct VectorArchive {
     bool AllGood() const;
     bool AnyBad() const;
 };
-// Reads Dir/EXPECTED.txt; the archives in its order.
-std::vector<VectorArchive> LoadVectors(const std::string& Dir);
+// Reads Dir/EXPECTED.txt; the archives in its order (none when it is missing).
+std::vector<VectorArchive> LoadVectors(const std::string& Dir = VectorsDir());
 // True when some entry of the archive continues the stream of the one before.
 bool HasSolidEntries(const std::string& Path);
 // The name as the reader returns it, from the table's Latin-1/UTF-8 form.

@@ -7,6 +7,8 @@
 //
 // Usage:  tarn-driver.exe [--sync DIR] [--timeout MS] SCRIPT
 //         tarn-driver.exe [--sync DIR] [--timeout MS] -c COMMAND [-c COMMAND ...]
+//         tarn-driver.exe --hold-desktop
+//   --hold-desktop  stay on the desktop, idle, until ended (see HoldDesktop).
 //   --sync DIR    directory (Windows path) where the shell side confirms
 //                 screenshots: see `screenshot`.
 //   --timeout MS  default wait for windows (30000). A wait that runs out is
@@ -50,7 +52,8 @@
 //   sleep MS
 //   screenshot NAME           print "@@screenshot NAME"; with --sync, wait
 //                             until the file DIR\NAME.done appears (the shell
-//                             side takes the picture, then creates that file)
+//                             side takes the picture once the screen has
+//                             stopped changing, then creates that file)
 // Expectations on controls are polled for up to two seconds, since the
 // program handles posted commands in its own time.
 //
@@ -607,6 +610,9 @@ bool Driver::WaitGone() {
 
 bool Driver::Screenshot() {
     std::wstring Name = Arg(0);
+    // The program has handled what came before; the shell side then takes
+    // pictures until the screen stops changing, so no fixed wait is needed.
+    if (Current && IsWindow(Current)) SendTimeout(Current, WM_NULL, 0, 0);
     Log("@@screenshot %s", Utf8(Name).c_str());
     if (SyncDir.empty()) return Ok("marker only (no --sync)");
     std::wstring Done = SyncDir + L"\\" + Name + L".done";
@@ -757,9 +763,26 @@ bool ReadScript(const char* Path, std::vector<std::string>* Lines) {
     return true;
 }
 
+// Wine ends its desktop process (explorer.exe /desktop) about a second after
+// the last program on the desktop has ended, and the next program starts it
+// again. That costs each test program a second or more: the new desktop
+// process holds the output pipe of the program that started it until it
+// ends. The test session starts this once, with its output on /dev/null, so
+// that one desktop process serves every program of the session.
+int HoldDesktop() {
+    GetDesktopWindow();
+    HWND Idle = CreateWindowExW(0, L"STATIC", L"tarn-driver holds the desktop", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                nullptr, nullptr, nullptr);
+    MSG Message;
+    while (GetMessageW(&Message, nullptr, 0, 0) > 0) DispatchMessageW(&Message);
+    if (Idle) DestroyWindow(Idle);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && strcmp(argv[1], "--hold-desktop") == 0) return HoldDesktop();
     // The log is read on Linux: plain "\n" line ends.
     _setmode(_fileno(stdout), _O_BINARY);
     int TimeoutMs = 30000;

@@ -5,7 +5,7 @@
 # registry value is written. The newer-file questions hold the worker at
 # known entries, so Cancel is pressed at a known point of the walk.
 source "$(dirname "$0")/lib.sh"
-source "$TARN_ROOT/tests/install/e2e_install.sh"
+source "$(dirname "$0")/install_helpers.inc"
 
 Key='HKCU\Software\TarnE2E\Cancel'
 Project=$TARN_ARTIFACTS/project

@@ -8,7 +8,7 @@
 #   - a damaged payload entry: "Cannot extract file Data\...", the files
 #     before it stay installed and logged.
 source "$(dirname "$0")/lib.sh"
-source "$TARN_ROOT/tests/install/e2e_install.sh"
+source "$(dirname "$0")/install_helpers.inc"
 
 Key='HKCU\Software\TarnE2E\Failures'
 # MakeProject DIR TARGET-WINDOWS-PATH: a project installing Data\*.txt and one registry value.

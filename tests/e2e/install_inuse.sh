@@ -6,7 +6,7 @@
 # page and no restart; "now" ends the setup with a restart request (recorded
 # through the support library's test seam, never made).
 source "$(dirname "$0")/lib.sh"
-source "$TARN_ROOT/tests/install/e2e_install.sh"
+source "$(dirname "$0")/install_helpers.inc"
 E2eRequire "$TARN_HOLD_FILE"
 
 Project=$TARN_ARTIFACTS/project

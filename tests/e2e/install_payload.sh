@@ -6,7 +6,7 @@
 # earlier one, and the log: files in archive order with their final paths,
 # values only when new, the old lines of an existing log kept.
 source "$(dirname "$0")/lib.sh"
-source "$TARN_ROOT/tests/install/e2e_install.sh"
+source "$(dirname "$0")/install_helpers.inc"
 
 Project=$TARN_ARTIFACTS/project
 Target=$TARN_ARTIFACTS/target/App
@@ -69,7 +69,7 @@ InstallBuild "$Project" "$TARN_ARTIFACTS/setup.exe"
 
 # A value that exists before is overwritten but not logged; an old log keeps its lines.
 "$TARN_WINE" reg delete "$Key" /f >/dev/null 2>&1
-"$TARN_WINE" reg delete "$MachineKey" /f >/dev/null 2>&1
+"$TARN_WINE" reg delete "$(E2eRegKey "$MachineKey")" /f >/dev/null 2>&1
 "$TARN_WINE" reg add "$Key" /v Existing /d old /f >/dev/null 2>&1
 mkdir -p "$Target"
 printf '[CopyFile]\r\nZ:\\Old\\Kept.txt=\r\n[Other]\r\nKept=1\r\n' >"$Target/install.log"
@@ -118,5 +118,5 @@ E2eExpectEqual "$(InstallRegValue "$MachineKey" Switch)" "REG_SZ on" "HKLM value
 [ -e "$InstallRestartLog" ] && E2eFail "a restart was requested"
 
 "$TARN_WINE" reg delete "$Key" /f >/dev/null 2>&1
-"$TARN_WINE" reg delete "$MachineKey" /f >/dev/null 2>&1
+"$TARN_WINE" reg delete "$(E2eRegKey "$MachineKey")" /f >/dev/null 2>&1
 E2eFinish

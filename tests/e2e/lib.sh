@@ -1,12 +1,19 @@
 # Helpers for the end-to-end tests (tests/e2e/*.sh). A test sources this file,
 # starts the program under test with E2eStart, works its windows with
 # E2eDriver (tests/driver/TarnDriver.cpp documents the command language),
-# checks the logs with the E2eExpect helpers and ends with E2eFinish.
+# checks the logs with the E2eExpect helpers and ends with E2eFinish. The
+# helpers of one group of tests are in tests/e2e/<group>_helpers.inc.
 #
 # scripts/test.sh runs every test in one shared Wine session. Run alone
 # (bash tests/e2e/NAME.sh) a test starts a private session of its own.
 # Artifacts (program output, driver scripts and logs, screenshots) go to
 # $TARN_ARTIFACTS, by default build/test-artifacts/<test name>.
+#
+# The setup under test ($TARN_STUB) is the i686 stub users ship wherever the
+# session runs 32-bit programs, else its x86_64 twin: tests/e2e/bitness.inc
+# chooses it and gives the expectations that follow its bitness
+# (E2eProgramFiles, E2eRegKey, E2eSystemTool), never fixed paths. The helper
+# programs (driver, desktop holder, probes) are x86_64 in every case.
 
 set -u
 TARN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -14,10 +21,6 @@ E2eName=$(basename "$0" .sh)
 TARN_ARTIFACTS=${TARN_ARTIFACTS:-$TARN_ROOT/build/test-artifacts/$E2eName}
 TARN_WIN_BUILD=${TARN_WIN_BUILD:-$TARN_ROOT/build/win64}
 TARN_TARNPACK=${TARN_TARNPACK:-$TARN_ROOT/build/host/src/pack/tarnpack}
-TARN_STUB=${TARN_STUB:-$TARN_WIN_BUILD/src/setup/tarn-setup.exe}
-# The same stub with the test seams (src/support/TestSeams.h), for tests that
-# must observe what the shipped stub would really do (a restart).
-TARN_TEST_STUB=${TARN_TEST_STUB:-$(dirname "$TARN_STUB")/tarn-setup-test.exe}
 TARN_DRIVER=${TARN_DRIVER:-$TARN_WIN_BUILD/tests/tarn-driver.exe}
 mkdir -p "$TARN_ARTIFACTS"
 
@@ -48,6 +51,13 @@ trap 'exit 130' INT TERM
 if [ -z "${TARN_WINE_SESSION:-}" ]; then
   WineSessionStart "${TARN_XVFB:-always}" || { E2eLog "no Wine session"; exit 1; }
 fi
+
+# shellcheck source=bitness.inc
+source "$TARN_ROOT/tests/e2e/bitness.inc"
+E2eChooseStub
+# The same stub with the test seams (src/support/TestSeams.h), for tests that
+# must observe what the shipped stub would really do (a restart).
+TARN_TEST_STUB=${TARN_TEST_STUB:-$(dirname "$TARN_STUB")/tarn-setup-test.exe}
 
 # A Linux path as the Windows programs of the prefix see it (drive Z: is /).
 E2eWinPath() {
@@ -98,9 +108,20 @@ E2eWait() {
   wait "$Pid"
 }
 
-# E2eScreenshot NAME: the whole screen into $TARN_ARTIFACTS/NAME.png.
+# E2eScreenshot NAME: the whole screen into $TARN_ARTIFACTS/NAME.png, once it
+# has stopped changing: a window that has just appeared may still be painting,
+# so pictures are taken until two in a row have the same pixels (at most 30).
 E2eScreenshot() {
-  import -window root "$TARN_ARTIFACTS/$1.png" 2>/dev/null || E2eLog "screenshot $1 failed"
+  local Png=$TARN_ARTIFACTS/$1.png Next=$TARN_ARTIFACTS/.$1.next.png Previous= Pixels Try
+  for Try in $(seq 1 30); do
+    import -window root "$Next" 2>/dev/null || break
+    Pixels=$(identify -format '%#' "$Next" 2>/dev/null)
+    mv -f "$Next" "$Png"
+    [ -n "$Pixels" ] && [ "$Pixels" = "$Previous" ] && return 0
+    Previous=$Pixels
+  done
+  rm -f "$Next"
+  [ -f "$Png" ] && E2eLog "screenshot $1 kept changing; the last picture is kept" || E2eLog "screenshot $1 failed"
 }
 
 # E2eDriver NAME [DRIVER OPTIONS...] < SCRIPT: runs a driver script (read from

@@ -39,7 +39,6 @@ WizardRun mainwindow
 E2eDriver mainwindow <<'SCRIPT'
 wait-window "Welcome!"
 list-windows
-sleep 500
 screenshot backdrop
 press 103
 answer yes "Window Test"
@@ -98,7 +97,6 @@ WizardBuild fallback
 WizardRun fallback
 E2eDriver fallback <<'SCRIPT'
 wait-window "Welcome!"
-sleep 500
 screenshot fallback
 press 103
 answer yes "Fallback Test"

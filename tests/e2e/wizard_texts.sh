@@ -76,7 +76,7 @@ screenshot browse
 press cancel
 wait-gone
 wait-window "Texts Demo folder"
-expect-text 106 "C:\\Program Files\\Texts Demo"
+read-text 106
 press 102
 wait-gone
 wait-window "Installation complete"
@@ -86,9 +86,12 @@ SCRIPT
 [ $? = 0 ] || E2eFail "the texts of the pages"
 WizardEnd "the texts run"
 
-# The directory is %ProgramFiles% expanded: the prefix's Program Files.
-Shown=$(sed -n -E 's/^ok   read-text 106: "(.*)"$/\1/p' "$TARN_ARTIFACTS/texts.log" | tail -n 1)
-E2eExpectEqual "$Shown" 'C:\\Program Files\\Texts Demo' "the directory shown"
+# The directory is %ProgramFiles% expanded: the setup's Program Files (the
+# driver's log doubles backslashes). Cancelling the browser left it as it was.
+Expected="$(E2eProgramFiles)\\Texts Demo"
+Expected=${Expected//\\/\\\\}
+Shown=$(sed -n -E 's/^ok   read-text 106: "(.*)"$/\1/p' "$TARN_ARTIFACTS/texts.log")
+E2eExpectEqual "$Shown" "$Expected"$'\n'"$Expected" "the directory shown, before the browser and after"
 # Browse opens the folder browser with text 150 as its prompt.
 E2eExpectLine "$TARN_ARTIFACTS/texts.log" 'class Static text "Pick a folder for Texts Demo:"' "the browser's prompt"
 E2eFinish

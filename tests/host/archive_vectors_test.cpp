@@ -11,7 +11,8 @@ namespace {
 
 class ArchiveVectors : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { Vectors = LoadVectors(TARN_VECTORS_DIR); }
+    static void SetUpTestSuite() { Vectors = LoadVectors(); }
+    void SetUp() override { SKIP_WITHOUT_VECTORS(); }
     static std::vector<VectorArchive> Vectors;
 };
 std::vector<VectorArchive> ArchiveVectors::Vectors;
@@ -51,6 +52,18 @@ TEST_F(ArchiveVectors, EveryEntryListsAndTestsAsExpected)
     }
 }
 
+// Windows cannot create some names the real archives hold ("????.txt"):
+// the i686 run passes over those entries, and only that run.
+bool CreatableHere(const std::string& Name)
+{
+#ifdef _WIN32
+    return Name.find_first_of("?*:<>|\"") == std::string::npos;
+#else
+    (void)Name;
+    return true;
+#endif
+}
+
 TEST_F(ArchiveVectors, GoodArchivesExtractToTheirContents)
 {
     for (const VectorArchive& Archive : Vectors) {
@@ -60,9 +73,14 @@ TEST_F(ArchiveVectors, GoodArchivesExtractToTheirContents)
         ArcHandle Handle = ArcOpen(Archive.Path.c_str(), ArcModeExtract);
         ASSERT_NE(Handle, nullptr);
         ArcEntryInfo Info;
-        while (ArcReadEntry(Handle, &Info)) EXPECT_EQ(ArcProcessEntryCode(Handle, true, Dir.Path().c_str(), nullptr), ArcOk);
+        // An entry that fails stays the current one: stop at once rather
+        // than meet it again and again.
+        while (ArcReadEntry(Handle, &Info))
+            ASSERT_EQ(ArcProcessEntryCode(Handle, CreatableHere(Info.Name), Dir.Path().c_str(), nullptr), ArcOk)
+                << Info.Name;
         ArcClose(Handle);
         for (const VectorEntry& Entry : Archive.Entries) {
+            if (!CreatableHere(VectorNameBytes(Entry.Name))) continue;
             std::string Relative = VectorNameBytes(Entry.Name);
             for (char& C : Relative)
                 if (C == '\\') C = '/';

@@ -101,6 +101,23 @@ static BOOL CALLBACK MatchDialog(HWND Wnd, LPARAM Param)
     return FALSE;
 }
 
+// A box is centred when it is activated (the support library's hook): its
+// place counts once it is the active window of its thread and has stayed
+// where it is for one more look, at most two seconds after it appeared.
+static void WaitUntilSettled(HWND Box)
+{
+    DWORD Thread = GetWindowThreadProcessId(Box, nullptr);
+    RECT Before = { 0, 0, 0, 0 }, Now;
+    for (DWORD Start = GetTickCount(); GetTickCount() - Start < 2000; Sleep(10)) {
+        GUITHREADINFO Info = {};
+        Info.cbSize = sizeof(Info);
+        bool Active = GetGUIThreadInfo(Thread, &Info) && Info.hwndActive == Box;
+        GetWindowRect(Box, &Now);
+        if (Active && EqualRect(&Now, &Before)) return;
+        Before = Now;
+    }
+}
+
 DWORD WINAPI DialogAnswerer::Run(LPVOID SelfPointer)
 {
     DialogAnswerer* Self = (DialogAnswerer*)SelfPointer;
@@ -110,8 +127,7 @@ DWORD WINAPI DialogAnswerer::Run(LPVOID SelfPointer)
         EnumWindows(MatchDialog, (LPARAM)&Search);
         HWND Box = Search.Found;
         if (Box) {
-            // Let the activation (and the centring it triggers) finish.
-            Sleep(200);
+            WaitUntilSettled(Box);
             char Text[512] = "";
             GetWindowTextA(Box, Text, sizeof(Text));
             Self->Seen.Caption = Text;

@@ -119,8 +119,9 @@ TEST(ArchiveWin32, DestinationNameAndTrailingSeparator)
 
 TEST(ArchiveWin32, RealSolidArchives)
 {
+    SKIP_WITHOUT_VECTORS();
     int Solid = 0;
-    for (const VectorArchive& Archive : LoadVectors(TARN_VECTORS_DIR)) {
+    for (const VectorArchive& Archive : LoadVectors()) {
         if (!Archive.AllGood() || !HasSolidEntries(Archive.Path)) continue;
         SCOPED_TRACE(Archive.Path);
         ++Solid;

@@ -29,16 +29,21 @@ namespace {
 enum ExitStatus { ExitOk = 0, ExitFailed = 1, ExitUsage = 2 };
 
 const char StubFileName[] = "tarn-setup.exe";
+// Where an installed tarnpack finds the stub: PREFIX/share/tarn beside PREFIX/bin.
+const char InstalledStubFolder[] = "../share/tarn";
 const char StubEnvironment[] = "TARN_STUB";
 
+// Every option the parser below takes is listed here (`tarnpack build --help`).
 const char UsageText[] =
     "usage: tarnpack build PROJECT -o SETUP.EXE [--stub FILE] [--level N] [--store] [--no-verify]\n"
     "  PROJECT       folder with Presetup/ (setup resources) and Data/ (files to install)\n"
     "  -o FILE       the setup program to write\n"
-    "  --stub FILE   the setup stub (default: $TARN_STUB, else tarn-setup.exe beside tarnpack)\n"
+    "  --stub FILE   the setup stub (default: $TARN_STUB, else tarn-setup.exe beside tarnpack,\n"
+    "                else ../share/tarn/tarn-setup.exe from tarnpack's folder)\n"
     "  --level N     compression level, 1 (fastest) to 5 (best); default 3\n"
     "  --store       store the files without compression\n"
-    "  --no-verify   do not read the result back with the setup's reader\n";
+    "  --no-verify   do not read the result back with the setup's reader\n"
+    "  -h, --help    show this text\n";
 
 struct BuildOptions {
     std::string Project;
@@ -47,6 +52,7 @@ struct BuildOptions {
     int Level = PackLevelDefault;
     bool Store = false;
     bool Verify = true;
+    bool Help = false;
 };
 
 // One line on stderr rewritten in place, only when stderr is a terminal.
@@ -113,6 +119,9 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
             Options.Store = true;
         } else if (Arg == "--no-verify") {
             Options.Verify = false;
+        } else if (Arg == "--help" || Arg == "-h") {
+            Options.Help = true;
+            return true;
         } else if (!Arg.empty() && Arg[0] == '-') {
             Problem = "unknown option " + Arg;
             return false;
@@ -128,7 +137,9 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
     return Problem.empty();
 }
 
-// --stub, else $TARN_STUB, else tarn-setup.exe in the folder of this program.
+// --stub, else $TARN_STUB, else tarn-setup.exe in the folder of this program
+// (a build tree), else in ../share/tarn from there (an installed tarnpack).
+// Tried lists the places looked at in vain.
 std::string FindStub(const std::string& Given, std::string& Tried)
 {
     if (!Given.empty()) return Given;
@@ -137,10 +148,12 @@ std::string FindStub(const std::string& Given, std::string& Tried)
     }
     std::error_code Error;
     fs::path Self = fs::read_symlink("/proc/self/exe", Error);
-    if (!Error) {
-        fs::path Beside = Self.parent_path() / StubFileName;
-        if (fs::is_regular_file(Beside, Error)) return Beside.string();
-        Tried = Beside.string();
+    if (Error) return std::string();
+    fs::path Folder = Self.parent_path();
+    for (const fs::path& Candidate : { Folder / StubFileName, Folder / InstalledStubFolder / StubFileName }) {
+        fs::path Clean = Candidate.lexically_normal();
+        if (fs::is_regular_file(Clean, Error)) return Clean.string();
+        Tried += (Tried.empty() ? "" : ", ") + Clean.string();
     }
     return std::string();
 }
@@ -293,6 +306,10 @@ int RunBuildCommand(int ArgCount, char** Args)
     BuildOptions Options;
     std::string Problem;
     if (!ParseArguments(ArgCount, Args, Options, Problem)) return UsageError(Problem);
+    if (Options.Help) {
+        std::fputs(UsageText, stdout);
+        return ExitOk;
+    }
 
     auto Started = std::chrono::steady_clock::now();
     std::error_code Error;
