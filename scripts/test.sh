@@ -25,6 +25,9 @@ cd "$(dirname "$0")/.."
 Root=$(pwd)
 Artifacts=$Root/build/test-artifacts
 FuzzSeconds=${TARN_FUZZ_SECONDS:-60}
+# TARN_TIME_SCALE stretches the time limits of the Wine suites, for machines
+# that run the 32-bit setup emulated (it then starts in about a minute).
+TimeScale=${TARN_TIME_SCALE:-1}
 Passed=0
 Failed=0
 Skipped=0
@@ -183,7 +186,7 @@ elif [ "$WineBegun" = 1 ] && WineSessionStart always; then
     Notes+=("not run: the i686 archive tests (build/win32): no 32-bit programs here: $TARN_WINE32_WHY")
   elif [ "${Built[win32]}" = 1 ]; then
     Phase "archive tests of the i686 build under Wine (build/win32)"
-    Bounded 600 "$Artifacts/win32-ctest.log" ctest --test-dir build/win32 --timeout 120 --output-on-failure
+    Bounded $((600 * TimeScale)) "$Artifacts/win32-ctest.log" ctest --test-dir build/win32 --timeout $((120 * TimeScale)) --output-on-failure
     CountCtest "i686 archive tests" "$Artifacts/win32-ctest.log" "$?"
     PhaseDone "i686 archive tests"
   fi
@@ -201,7 +204,7 @@ elif [ "$WineBegun" = 1 ] && WineSessionStart always; then
     Dir=$Artifacts/$Name
     mkdir -p "$Dir"
     Started=$SECONDS
-    TARN_ARTIFACTS=$Dir Bounded 180 "$Dir/output.log" bash "$Script"
+    TARN_ARTIFACTS=$Dir Bounded $((180 * TimeScale)) "$Dir/output.log" bash "$Script"
     Result=$?
     if [ "$Result" = 0 ]; then
       printf 'PASS %s (%d s)\n' "$Name" $((SECONDS - Started))

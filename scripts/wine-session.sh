@@ -109,7 +109,7 @@ WineSessionProbe32() {
     TARN_WINE32_WHY="hidden by TARN_WINE32=no"
   elif [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/cmd.exe" ]; then
     TARN_WINE32_WHY="the prefix has no 32-bit system: 32-bit Wine is not installed, or the machine runs no 32-bit code"
-  elif ! timeout 60 "$TARN_WINE" 'C:\windows\syswow64\cmd.exe' /c exit 0 </dev/null >/dev/null 2>&1; then
+  elif ! timeout $((60 * ${TARN_TIME_SCALE:-1})) "$TARN_WINE" 'C:\windows\syswow64\cmd.exe' /c exit 0 </dev/null >/dev/null 2>&1; then
     TARN_WINE32_WHY="the prefix's 32-bit cmd.exe does not run"
   fi
   if [ -z "$TARN_WINE32_WHY" ]; then TARN_WINE32=yes; else TARN_WINE32=no; fi

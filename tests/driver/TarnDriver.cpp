@@ -431,7 +431,20 @@ HWND Driver::Control(int Id) {
     return NeedCurrent() ? FindControl(Current, Id) : nullptr;
 }
 
+// TARN_TIME_SCALE (a whole number, default 1) stretches every wait, for
+// machines where the program under test runs emulated and starts slowly.
+static int TimeScale() {
+    static int Scale = 0;
+    if (Scale == 0) {
+        const char* Text = getenv("TARN_TIME_SCALE");
+        Scale = Text ? atoi(Text) : 1;
+        if (Scale < 1) Scale = 1;
+    }
+    return Scale;
+}
+
 template <class Condition> bool Driver::Poll(int Ms, Condition Test) {
+    Ms *= TimeScale();
     DWORD Start = GetTickCount();
     for (;;) {
         if (Test()) return true;

@@ -95,7 +95,7 @@ E2eStart() {
 # E2eWait PID [SECONDS]: waits for a started program; returns its exit code,
 # or 124 (and ends it) when it is still running after SECONDS (default 60).
 E2eWait() {
-  local Pid=$1 Limit=${2:-60} Tenths=0
+  local Pid=$1 Limit=$((${2:-60} * ${TARN_TIME_SCALE:-1})) Tenths=0
   while kill -0 "$Pid" 2>/dev/null; do
     if [ "$Tenths" -ge $((Limit * 10)) ]; then
       kill "$Pid" 2>/dev/null
