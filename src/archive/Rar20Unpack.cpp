@@ -4,77 +4,21 @@
 // every read of the input and every table index is bounded, so damaged input
 // ends with ArcDataError instead of running on.
 #include <string.h>
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 #include "ArcFormat.h"
+#include "Rar20Format.h"
 #include "Unrar.h"
 #include "UnrarInternal.h"
 
+using namespace Rar20;
+
 enum {
-    LiteralCount = 298,       // 256 bytes, 13 special symbols, 28 length slots
-    DistCount = 48,
-    RepLenCount = 28,
-    LevelCount = 19,          // the code that codes the code lengths
-    AudioSymbolCount = 257,   // 256 byte differences and the table switch
-    MaxChannels = 4,
-    LzTableSize = LiteralCount + DistCount + RepLenCount,
-    MaxTableSize = AudioSymbolCount * MaxChannels,
-    MaxCodeLength = 15,
-    LevelBits = 4,            // each level-code length is stored in 4 bits
     QuickBits = 10,           // codes up to this long decode in one lookup
-};
-
-// Literal-table symbols above the bytes.
-enum {
-    SymRepeatLast = 256,      // the last match again
-    SymRecentFirst = 257,     // 257-260: one of the four recent distances
-    SymShortFirst = 261,      // 261-268: a 2-byte match at a short distance
-    SymNewTables = 269,
-    SymMatchFirst = 270,      // 270-297: a new match, by length slot
-    AudioNewTables = 256,
-};
-
-// Level-table symbols above the 16 length deltas.
-enum {
-    LevelRepeat = 16,         // the previous length 3-6 times
-    LevelZeros = 17,          // 3-10 zero lengths
-    LevelLongZeros = 18,      // 11-138 zero lengths
-};
-
-enum {
     InputBufferSize = 8192,
     InputPadding = 64,        // zeros after the data: reads run past its end unharmed
     RefillMargin = 32,        // more than one main-loop step or table symbol consumes
     FlushDistance = 270,      // longer than the longest match (260)
-    LongDist1 = 0x101,        // recent-distance matches from here are one longer
-    LongDist2 = 0x2000,       // matches from here are one longer
-    LongDist3 = 0x40000,      // and from here one longer again
-    ShortMatchLength = 2,
-    MatchMinLength = 3,
-    RepMinLength = 2,
 };
-
-static const uint8_t LengthBase[RepLenCount] = { 0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 12, 14, 16, 20,
-                                                 24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224 };
-static const uint8_t LengthBits[RepLenCount] = { 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
-                                                 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5 };
-static const uint32_t DistBase[DistCount] = {
-    0, 1, 2, 3, 4, 6, 8, 12, 16, 24, 32, 48, 64, 96, 128, 192, 256, 384, 512, 768, 1024, 1536, 2048, 3072,
-    4096, 6144, 8192, 12288, 16384, 24576, 32768, 49152, 65536, 98304, 131072, 196608, 262144, 327680,
-    393216, 458752, 524288, 589824, 655360, 720896, 786432, 851968, 917504, 983040 };
-static const uint8_t DistBits[DistCount] = { 0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10,
-                                             11, 11, 12, 12, 13, 13, 14, 14, 15, 15, 16, 16, 16, 16, 16, 16, 16, 16,
-                                             16, 16, 16, 16, 16, 16 };
-static const uint8_t ShortDistBase[8] = { 0, 4, 8, 16, 32, 64, 128, 192 };
-static const uint8_t ShortDistBits[8] = { 2, 2, 3, 4, 5, 6, 6, 6 };
-
-static_assert(sizeof LengthBase == RepLenCount && sizeof LengthBits == RepLenCount, "length slots");
-static_assert(sizeof DistBase / sizeof DistBase[0] == DistCount && sizeof DistBits == DistCount, "distance slots");
-static_assert(sizeof ShortDistBase == SymNewTables - SymShortFirst && sizeof ShortDistBits == sizeof ShortDistBase,
-              "short distance slots");
-static_assert(SymMatchFirst + RepLenCount == LiteralCount, "match symbols fill the literal table");
 
 // A canonical Huffman code. Quick[] holds, for every QuickBits-bit prefix,
 // (Symbol << 4) | Length of the code it starts with, or 0 when the code is
@@ -114,8 +58,7 @@ static struct Rar20State {
     bool AudioMode;
     uint32_t ChannelCount;
     uint32_t CurrentChannel;
-    int32_t ChannelDelta;
-    AudioChannel Channels[MaxChannels];
+    AudioState Audio;
 } S;
 
 void Rar20Reset()
@@ -250,20 +193,20 @@ static bool ReadCodeTables()
     BitInput& In = S.In;
     if (!CheckInput()) return false;
     uint32_t Bits = PeekBits16(In);
-    bool Audio = (Bits & 0x8000) != 0;
-    if (!(Bits & 0x4000)) memset(S.PrevLengths, 0, sizeof S.PrevLengths);
-    ConsumeBits(In, 2);
+    uint32_t Mode = Bits >> (16 - TableModeBits);
+    bool Audio = (Mode & TableAudioBit) != 0;
+    if (!(Mode & TableKeepBit)) memset(S.PrevLengths, 0, sizeof S.PrevLengths);
+    ConsumeBits(In, TableModeBits);
 
     uint32_t TableSize = LzTableSize;
     uint32_t Channels = S.ChannelCount;
     if (Audio) {
-        Channels = ((Bits >> 12) & 3) + 1;
-        ConsumeBits(In, 2);
-        TableSize = AudioSymbolCount * Channels;
+        Channels = GetBits(In, TableChannelBits) + 1;
+        TableSize = AudioCount * Channels;
     }
 
     uint8_t LevelLengths[LevelCount];
-    for (int I = 0; I < LevelCount; ++I) LevelLengths[I] = (uint8_t)GetBits(In, LevelBits);
+    for (int I = 0; I < LevelCount; ++I) LevelLengths[I] = (uint8_t)GetBits(In, LevelLengthBits);
     if (!BuildDecodeTable(LevelLengths, &S.LevelTable, LevelCount)) return false;
 
     // Lengths past the table size stay 0 for the next read that keeps them.
@@ -282,12 +225,12 @@ static bool ReadCodeTables()
         uint32_t Count;
         uint8_t Value = 0;
         if (Symbol == LevelRepeat) {
-            Count = 3 + GetBits(In, 2);
+            Count = LevelRepeatMin + GetBits(In, LevelRepeatBits);
             Value = I > 0 ? Lengths[I - 1] : 0; // nothing before: repeat 0
         } else if (Symbol == LevelZeros) {
-            Count = 3 + GetBits(In, 3);
+            Count = LevelZerosMin + GetBits(In, LevelZerosBits);
         } else {
-            Count = 11 + GetBits(In, 7);
+            Count = LevelLongZerosMin + GetBits(In, LevelLongZerosBits);
         }
         while (Count-- > 0 && I < TableSize) Lengths[I++] = Value;
     }
@@ -295,7 +238,7 @@ static bool ReadCodeTables()
 
     if (Audio) {
         for (uint32_t C = 0; C < Channels; ++C)
-            if (!BuildDecodeTable(Lengths + AudioSymbolCount * C, &S.AudioTables[C], AudioSymbolCount))
+            if (!BuildDecodeTable(Lengths + AudioCount * C, &S.AudioTables[C], AudioCount))
                 return false;
         S.ChannelCount = Channels;
         if (S.CurrentChannel >= Channels) S.CurrentChannel = 0;
@@ -357,108 +300,51 @@ static inline void CopyMatch(uint8_t* Window, uint32_t& WritePos, uint32_t Lengt
 
 // ---- audio ----
 
-static inline uint32_t AbsoluteValue(int32_t Value)
+void Rar20::AudioAdaptWeights(AudioChannel* V)
 {
-    return Value < 0 ? (uint32_t)-(int64_t)Value : (uint32_t)Value;
-}
-
-// Every 32 bytes of a channel: the candidate weight change with the smallest
-// error sum is made, and the sums restart.
-static void AdaptWeights(AudioChannel* V)
-{
-    uint32_t Best = 0;
-    for (uint32_t I = 1; I < AudioDifCount; ++I)
+    int Best = 0;
+    for (int I = 1; I < AudioDifCount; ++I)
         if (V->Dif[I] < V->Dif[Best]) Best = I;
-    memset(V->Dif, 0, sizeof V->Dif);
+    for (int I = 0; I < AudioDifLanes; ++I) V->Dif[I] = 0;
+    if (Best == 0) return;
     // Odd indexes lower a weight, even ones raise it: 1,2 -> K1 ... 9,10 -> K5.
     int32_t* Weights[5] = { &V->K1, &V->K2, &V->K3, &V->K4, &V->K5 };
-    if (Best == 0) return;
     int32_t* K = Weights[(Best - 1) / 2];
     if (Best & 1) {
-        if (*K >= -16) --*K;
+        if (*K > AudioWeightMin) --*K;
     } else {
-        if (*K < 16) ++*K;
+        if (*K < AudioWeightMax) ++*K;
     }
-}
-
-static inline uint8_t PredictAudioByte(AudioChannel* V, int32_t* ChannelDelta, uint32_t Delta)
-{
-    // Locals first: the sums below then need no reloads through V.
-    int32_t D1 = V->LastDelta;
-    int32_t D2 = V->LastDelta - V->D1;
-    int32_t D3 = V->D2;
-    int32_t D4 = V->D3;
-    int32_t Previous = *ChannelDelta;
-    int32_t LastChar = V->LastChar;
-    int32_t Prediction = 8 * LastChar + V->K1 * D1 + V->K2 * D2 + V->K3 * D3 + V->K4 * D4 + V->K5 * Previous;
-    uint8_t Predicted = (uint8_t)((Prediction >> 3) & 0xFF);
-    uint8_t Output = (uint8_t)(Predicted - Delta);
-
-    // Error sums of the eleven candidate weight changes (lane 11 unused).
-    int32_t Error = (int32_t)(int8_t)(uint8_t)Delta * 8;
-#ifdef __SSE2__
-    // Four lanes at a time; |x| as (x ^ s) - s with s the sign mask.
-    __m128i E = _mm_set1_epi32(Error);
-    __m128i Lanes[3] = { _mm_set_epi32(D2, -D1, D1, 0), _mm_set_epi32(D4, -D3, D3, -D2),
-                         _mm_set_epi32(0, -Previous, Previous, -D4) };
-    for (int I = 0; I < 3; ++I) {
-        __m128i Diff = _mm_sub_epi32(E, Lanes[I]);
-        __m128i Sign = _mm_srai_epi32(Diff, 31);
-        __m128i Abs = _mm_sub_epi32(_mm_xor_si128(Diff, Sign), Sign);
-        __m128i* Sum = (__m128i*)(V->Dif + 4 * I);
-        _mm_storeu_si128(Sum, _mm_add_epi32(_mm_loadu_si128(Sum), Abs));
-    }
-#else
-    const int32_t Candidates[AudioDifSlots] = { 0, D1, -D1, D2, -D2, D3, -D3, D4, -D4, Previous, -Previous, 0 };
-    for (int I = 0; I < AudioDifSlots; ++I) V->Dif[I] += AbsoluteValue(Error - Candidates[I]);
-#endif
-
-    int32_t LastDelta = (int32_t)(int8_t)(uint8_t)(Output - LastChar);
-    V->D1 = D1;
-    V->D2 = D2;
-    V->D3 = D3;
-    V->D4 = D4;
-    V->LastDelta = LastDelta;
-    V->LastChar = Output;
-    *ChannelDelta = LastDelta;
-
-    if ((++V->ByteCount & 31) == 0) AdaptWeights(V);
-    return Output;
-}
-
-uint8_t DecodeAudioByte(AudioChannel* Channel, int32_t* ChannelDelta, uint32_t Delta)
-{
-    return PredictAudioByte(Channel, ChannelDelta, Delta);
 }
 
 // Decodes audio bytes (at least one symbol) until Limit bytes are made, a
-// table switch comes, the input needs a refill, or a code is invalid. Keeps the channel state in
-// locals: this is the hot loop of the audio mode.
+// table switch comes, the input needs a refill, or a code is invalid: the
+// hot loop of the audio mode.
 enum AudioRunEnd { AudioRunMore, AudioRunTables, AudioRunBad };
 
 static inline AudioRunEnd DecodeAudioRun(BitInput& In, uint8_t* Window, uint32_t& WritePos, uint32_t Limit)
 {
-    AudioChannel* const Channels = S.Channels;
+    AudioChannel* const Channels = S.Audio.Channels;
+    int32_t ChannelDelta = S.Audio.ChannelDelta;
     const DecodeTable* const Tables = S.AudioTables;
     const uint32_t InputTop = S.InputTop;
     const uint32_t Count = S.ChannelCount;
     uint32_t Channel = S.CurrentChannel;
-    int32_t ChannelDelta = S.ChannelDelta;
     uint32_t Made = 0;
     AudioRunEnd End = AudioRunMore;
     // The caller has made sure of input for one symbol; more need the margin.
     do {
         int Symbol = DecodeSymbol(In, &Tables[Channel]);
-        if (Symbol < 0 || Symbol == AudioNewTables) {
+        if (Symbol < 0 || Symbol == AudioSymTableSwitch) {
             End = Symbol < 0 ? AudioRunBad : AudioRunTables;
             break;
         }
-        Window[WritePos++] = PredictAudioByte(&Channels[Channel], &ChannelDelta, (uint32_t)Symbol);
+        Window[WritePos++] = AudioDecodeByte(&Channels[Channel], &ChannelDelta, (uint32_t)Symbol);
         if (++Channel == Count) Channel = 0;
         ++Made;
     } while (Made < Limit && In.Addr + RefillMargin <= InputTop);
     S.CurrentChannel = Channel;
-    S.ChannelDelta = ChannelDelta;
+    S.Audio.ChannelDelta = ChannelDelta;
     S.RemainingSize -= Made;
     return End;
 }
@@ -484,8 +370,7 @@ static void InitUnpack(bool Solid)
     S.InputEnded = false;
     if (Solid) return;
     S.CurrentChannel = 0;
-    S.ChannelDelta = 0;
-    memset(S.Channels, 0, sizeof S.Channels);
+    memset(&S.Audio, 0, sizeof S.Audio);
     memset(S.RecentDist, 0, sizeof S.RecentDist);
     S.RecentCounter = 0;
     S.LastDist = 0;
@@ -547,17 +432,16 @@ static bool DecodeLoop()
             S.RemainingSize--;
         } else if (Symbol >= SymMatchFirst) {
             uint32_t Slot = (uint32_t)Symbol - SymMatchFirst;
-            uint32_t Length = LengthBase[Slot] + MatchMinLength + GetBits(In, LengthBits[Slot]);
+            uint32_t Length = LengthBase[Slot] + MinNewMatch + GetBits(In, LengthBits[Slot]);
             int DistSlot = DecodeSymbol(In, &S.DistTable);
             if (DistSlot < 0) {
                 Good = false;
                 break;
             }
             uint32_t Distance = DistBase[DistSlot] + 1 + GetBits(In, DistBits[DistSlot]);
-            if (Distance >= LongDist2) ++Length;
-            if (Distance >= LongDist3) ++Length;
+            Length += NewMatchBonus(Distance);
             CopyMatch(Window, WritePos, Length, Distance);
-        } else if (Symbol == SymNewTables) {
+        } else if (Symbol == SymTableSwitch) {
             S.In = In;
             Good = ReadCodeTables();
             In = S.In;
@@ -571,10 +455,8 @@ static bool DecodeLoop()
                 Good = false;
                 break;
             }
-            uint32_t Length = LengthBase[Slot] + RepMinLength + GetBits(In, LengthBits[Slot]);
-            if (Distance >= LongDist1) ++Length;
-            if (Distance >= LongDist2) ++Length;
-            if (Distance >= LongDist3) ++Length;
+            uint32_t Length =
+                LengthBase[Slot] + MinRecentMatch + GetBits(In, LengthBits[Slot]) + RecentMatchBonus(Distance);
             CopyMatch(Window, WritePos, Length, Distance);
         } else {
             uint32_t Slot = (uint32_t)Symbol - SymShortFirst;
@@ -595,7 +477,7 @@ static bool ReadTrailingTables()
     if (S.In.Addr + 5 > S.InputTop) return true;
     const DecodeTable* Table = S.AudioMode ? &S.AudioTables[S.CurrentChannel] : &S.LiteralTable;
     int Symbol = DecodeSymbol(S.In, Table);
-    if (Symbol == (S.AudioMode ? AudioNewTables : SymNewTables)) return ReadCodeTables();
+    if (Symbol == (S.AudioMode ? AudioSymTableSwitch : SymTableSwitch)) return ReadCodeTables();
     return true;
 }
 

@@ -26,20 +26,3 @@ void Rar20Reset();
 // found damaged (an invalid code, over-subscribed code lengths, or more bits
 // needed than the packed data holds).
 int Rar20Unpack(uint8_t* Window, bool Solid, uint32_t UnpackedSize);
-
-// ---- the audio predictor, one per channel ----
-enum {
-    AudioDifCount = 11, // candidate weight changes: none, then -/+ for K1..K5
-    AudioDifSlots = 12, // Dif is padded to a multiple of 4 lanes
-};
-struct AudioChannel {
-    int32_t K1, K2, K3, K4, K5; // weights, kept within -17..16
-    int32_t D1, D2, D3, D4;     // delta history
-    int32_t LastDelta;          // last output difference, as a signed byte
-    uint32_t Dif[AudioDifSlots]; // error sums of the candidate weight changes
-    uint32_t ByteCount;
-    int32_t LastChar;
-};
-// Reconstructs one byte of Channel from the coded difference Delta (0..255).
-// ChannelDelta is the LastDelta of the byte decoded last in any channel.
-uint8_t DecodeAudioByte(AudioChannel* Channel, int32_t* ChannelDelta, uint32_t Delta);

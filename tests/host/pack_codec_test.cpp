@@ -1,7 +1,6 @@
 // Unit tests of the encoder's parts: bit order, Huffman codes as the stub's
-// decoder reads them, the audio predictor, DOS times.
+// decoder reads them, DOS times.
 #include "ArchiveWriter.h"
-#include "AudioPredictor.h"
 #include "BitWriter.h"
 #include "Huffman.h"
 
@@ -155,39 +154,6 @@ TEST(PackHuffman, LoneAndMissingSymbols)
     uint32_t Last[3] = {0, 0, 9};
     BuildCodeLengths(Last, 3, 15, Lengths);
     EXPECT_EQ(Lengths[0] + Lengths[2], 2);
-}
-
-TEST(PackAudio, FreshChannelAndSignedDeltas)
-{
-    AudioState S;
-    EXPECT_EQ(AudioDecodeByte(S, 0, 0), 0);
-    AudioState T;
-    EXPECT_EQ(AudioDecodeByte(T, 0, 1), 255);
-    // A delta of 200 counts as -56: E = -448 in the error sums.
-    AudioState U;
-    AudioDecodeByte(U, 1, 200);
-    EXPECT_EQ(U.Channels[1].Dif[0], 448u);
-    EXPECT_EQ(U.Channels[1].ByteCount, 1u);
-}
-
-TEST(PackAudio, EncoderAndDecoderStayInStepAndWeightsInRange)
-{
-    std::mt19937 Rng(5);
-    for (int Channels = 1; Channels <= 4; Channels++) {
-        AudioState Enc, Dec;
-        for (int I = 0; I < 20000; I++) {
-            int C = I % Channels;
-            // Alternate smooth stretches with wild ones to push the weights around.
-            uint8_t Byte = (I / 3000) % 2 ? uint8_t(Rng()) : uint8_t(128 + 100 * sin(I * 0.05) + C * 7);
-            uint8_t Delta = AudioEncodeByte(Enc, C, Byte);
-            ASSERT_EQ(AudioDecodeByte(Dec, C, Delta), Byte) << "channels " << Channels << " byte " << I;
-            for (const AudioChannel& V : Enc.Channels)
-                for (int32_t K : {V.K1, V.K2, V.K3, V.K4, V.K5}) {
-                    ASSERT_GE(K, -17);
-                    ASSERT_LE(K, 16);
-                }
-        }
-    }
 }
 
 TEST(PackDosTime, ConvertsLocalTimeAndClampsTheRange)

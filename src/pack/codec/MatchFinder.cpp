@@ -68,7 +68,7 @@ uint32_t CommonLength(const uint8_t* A, const uint8_t* B, uint32_t Limit)
 }
 
 MatchFinder::MatchFinder()
-    : Head(1u << HashBits, 0), Prev(Rar20::WindowSize, 0), Head3(1u << Hash3Bits, 0), PairHead(1u << 16, 0),
+    : Head(1u << HashBits, 0), Prev(ArcWindowSize, 0), Head3(1u << Hash3Bits, 0), PairHead(1u << 16, 0),
       LongHead(1u << LongHashBits, 0)
 {
 }
@@ -78,7 +78,7 @@ void MatchFinder::InsertUpTo(const uint8_t* Data, uint32_t Size, uint32_t Pos)
     while (Inserted < Pos && Inserted + 3 < Size) {
         const uint8_t* P = Data + Inserted;
         uint32_t H = Hash4(P);
-        Prev[Inserted & Rar20::WindowMask] = Head[H];
+        Prev[Inserted & ArcWindowMask] = Head[H];
         Head[H] = Inserted + 1;
         Head3[Hash3(P)] = Inserted + 1;
         PairHead[PairKey(P)] = Inserted + 1;
@@ -141,7 +141,7 @@ int MatchFinder::FindAll(const uint8_t* Data, uint32_t Pos, uint32_t MaxLength, 
                     Depth >>= 2; // long enough: look a little further only
             }
         }
-        uint32_t Next = Prev[Cand & Rar20::WindowMask];
+        uint32_t Next = Prev[Cand & ArcWindowMask];
         if (Next >= Link) // a slot reused by a rolled-back position
             break;
         Link = Next;
@@ -192,7 +192,7 @@ void MatchFinder::RollBack(const uint8_t* Data, uint32_t Start)
         uint32_t H = Hash4(Data + Pos);
         uint32_t Link = Head[H];
         while (Link != 0 && Link - 1 >= Start) {
-            uint32_t Next = Prev[(Link - 1) & Rar20::WindowMask];
+            uint32_t Next = Prev[(Link - 1) & ArcWindowMask];
             Link = Next < Link ? Next : 0;
         }
         Head[H] = Link;

@@ -5,8 +5,18 @@
 // near three-byte matches and the short (length 2) matches.
 #pragma once
 
+#include "ArcFormat.h"
+
 #include <cstdint>
 #include <vector>
+
+namespace Rar20 {
+// The matches the encoder emits: the farthest distance (the whole window but
+// one byte) and the longest length that every kind of match can code at any
+// distance.
+constexpr uint32_t MaxDistance = ArcWindowSize - 1;
+constexpr uint32_t MaxMatchLength = 257;
+} // namespace Rar20
 
 class MatchFinder {
 public:

@@ -116,12 +116,12 @@ private:
     {
         TablePlan Plan;
         PlanTable(NextMode, NextLengths, PrevLengths, PrevDefined, 3, &Plan);
-        uint32_t Header = (NextMode != ModeLz ? HeaderAudioBit : 0) | (Plan.Keep ? HeaderKeepBit : 0);
-        Bits.PutBits(Header, 2);
+        uint32_t Header = (NextMode != ModeLz ? TableAudioBit : 0) | (Plan.Keep ? TableKeepBit : 0);
+        Bits.PutBits(Header, TableModeBits);
         if (NextMode != ModeLz)
-            Bits.PutBits(uint32_t(NextMode - 1), 2);
+            Bits.PutBits(uint32_t(NextMode - 1), TableChannelBits);
         for (int S = 0; S < LevelCount; S++)
-            Bits.PutBits(Plan.LevelLengths[S], 4);
+            Bits.PutBits(Plan.LevelLengths[S], LevelLengthBits);
         uint16_t LevelCodes[LevelCount];
         BuildCanonicalCodes(Plan.LevelLengths, LevelCount, LevelCodes);
         for (const LevelItem& It : Plan.Items) {

@@ -6,11 +6,11 @@
 // (Rar20Blocks.h), which writes the per-entry bit streams.
 #include "Rar20Encoder.h"
 
-#include "AudioPredictor.h"
 #include "Huffman.h"
 #include "MatchFinder.h"
 #include "Rar20Blocks.h"
 #include "Rar20Format.h"
+#include "ArcFormat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -65,8 +65,8 @@ struct ParseState {
     uint32_t Rep[4] = {};
     uint32_t RepCounter = 0;
     uint32_t LastLength = 0, LastDistance = 0;
-    AudioState Audio;
-    int AudioChannel = 0;
+    AudioState Audio = {};
+    int CurrentChannel = 0; // of the next audio byte
     int LastMode = -1; // mode of the last chunk handed to the blocks
 };
 
@@ -153,10 +153,10 @@ private:
     // more than a window back can never be matched again.
     void DropOldHistory()
     {
-        constexpr uint32_t KeepSlack = 8 * WindowSize;
-        if (Stream.size() < WindowSize + KeepSlack)
+        constexpr uint32_t KeepSlack = 8 * ArcWindowSize;
+        if (Stream.size() < ArcWindowSize + KeepSlack)
             return;
-        uint32_t Delta = uint32_t((Stream.size() - WindowSize) / WindowSize * WindowSize);
+        uint32_t Delta = uint32_t((Stream.size() - ArcWindowSize) / ArcWindowSize * ArcWindowSize);
         Stream.erase(Stream.begin(), Stream.begin() + Delta);
         Finder.Rebase(Delta);
     }
@@ -506,7 +506,7 @@ private:
         uint64_t BestBits = UINT64_MAX;
         uint32_t BestShift = 0;
         Chunk BestAudio;
-        AudioState BestAudioState;
+        AudioState BestAudioState = {};
         int BestAudioChannel = 0;
         uint64_t PlainBits = Order0Bits(Start, End);
         int Candidates = Config.Audio && Size >= MinAudioChunk && PlainBits > uint64_t(Size) * 3
@@ -515,7 +515,7 @@ private:
         for (int N = 1; N <= MaxChannels; N++) {
             if (!(Candidates & (1 << N)))
                 continue;
-            int Channel = State.AudioChannel < N ? State.AudioChannel : 0;
+            int Channel = State.CurrentChannel < N ? State.CurrentChannel : 0;
             // Line the channels up with the entry's start (sample frames
             // usually are): a few bytes go as LZ literals if they are not.
             uint32_t Shift = uint32_t(((Channel - int((Start - EntryStart) % N)) % N + N) % N);
@@ -571,10 +571,10 @@ private:
         // recent distances (the match finder keeps the positions: audio bytes
         // enter the window as well).
         AudioState AudioNow = State.Audio;
-        int ChannelNow = State.AudioChannel;
+        int ChannelNow = State.CurrentChannel;
         State = Before;
         State.Audio = AudioNow;
-        State.AudioChannel = ChannelNow;
+        State.CurrentChannel = ChannelNow;
         const uint8_t* Data = Stream.data();
         if (BestShift > 0) {
             Chunk Lead;
@@ -588,7 +588,7 @@ private:
             Parts->push_back(std::move(Lead));
         }
         State.Audio = BestAudioState;
-        State.AudioChannel = BestAudioChannel;
+        State.CurrentChannel = BestAudioChannel;
         State.LastMode = BestMode;
         BestAudio.EstimatedBits = BestBits;
         Parts->push_back(std::move(BestAudio));
@@ -643,7 +643,7 @@ private:
         if (Coded)
             Coded->Tokens.reserve(End - Start);
         for (uint32_t P = Start; P < End; P++) {
-            uint8_t Delta = AudioEncodeByte(Sim, Channel, Data[P]);
+            uint8_t Delta = AudioEncodeByte(&Sim.Channels[Channel], &Sim.ChannelDelta, Data[P]);
             Freq[AudioCount * Channel + Delta]++;
             if (Coded)
                 Coded->Tokens.push_back({uint32_t(Channel), 1, Delta});
