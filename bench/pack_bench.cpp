@@ -2,6 +2,7 @@
 // directory (sorted, like a setup's Data tree) at the given levels, checks
 // the round trip through the stub's reader and prints size, ratio and speed.
 // Usage: tarn_pack_bench DIR [LEVEL...]
+#include "ArchiveVerify.h"
 #include "ArchiveWriter.h"
 
 #include <algorithm>
@@ -51,11 +52,13 @@ int main(int ArgCount, char** Args)
         PackStats Stats;
         auto Begin = std::chrono::steady_clock::now();
         std::clock_t CpuBegin = std::clock();
-        std::vector<uint8_t> Archive = WriteArchive(Entries, Settings, &Stats);
+        MemoryOutput Out;
+        std::string Error;
+        bool Written = WriteArchive(Entries, Settings, Out, &Stats, &Error);
+        const std::vector<uint8_t>& Archive = Out.Bytes;
         double Cpu = double(std::clock() - CpuBegin) / CLOCKS_PER_SEC;
         double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Begin).count();
-        std::string Error;
-        bool Ok = VerifyArchiveContents(Archive, Entries, &Error);
+        bool Ok = Written && VerifyArchiveBytes(Archive, &Entries, &Error);
         uint64_t Audio = 0;
         for (const PackEntryStats& E : Stats.Entries)
             Audio += E.AudioBytes;

@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include "ArcFormat.h"
-#include "UnrarInternal.h"
+#include "Crc32.h"
 
 enum { CrcSlices = 8 };
 

@@ -14,7 +14,6 @@ enum FindResult { FoundArchive, NotArchive, OldFormat };
 
 enum { ArcNameLimit = ArcNameSize - 1 };
 
-static const uint8_t Marker[ArcMarkerSize] = { 0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00 };
 static const uint8_t OldMarker[ArcOldMarkerSize] = { 0x52, 0x45, 0x7E, 0x5E };
 static const uint8_t OldSfxTag[4] = { 'R', 'S', 'F', 'X' };
 
@@ -110,7 +109,7 @@ static FindResult SearchAfterStub()
             Result = OldFormat;
             break;
         }
-        if (I + ArcMainTypeOffset < Count && memcmp(Buffer + I, Marker, ArcMarkerSize) == 0 &&
+        if (I + ArcMainTypeOffset < Count && memcmp(Buffer + I, ArcMarker, ArcMarkerSize) == 0 &&
             Buffer[I + ArcMainTypeOffset] == ArcBlockMain) {
             Result = FoundArchive;
             Start = ArcMarkerSize + I;
@@ -128,7 +127,7 @@ static FindResult FindMarker()
     Reader.Solid = false;
     if (Ops()->Read(Reader.File, Head, ArcMarkerSize) < ArcMarkerSize) return NotArchive;
     if (memcmp(Head, OldMarker, ArcOldMarkerSize) == 0) return OldFormat;
-    if (memcmp(Head, Marker, ArcMarkerSize) == 0) return ReadMainHeader(0) ? FoundArchive : NotArchive;
+    if (memcmp(Head, ArcMarker, ArcMarkerSize) == 0) return ReadMainHeader(0) ? FoundArchive : NotArchive;
     return SearchAfterStub();
 }
 

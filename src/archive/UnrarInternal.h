@@ -1,15 +1,12 @@
 // Interfaces between the parts of the archive reader: the container and
-// extraction side (Unrar.cpp), the 2.0 decoder (Rar20Unpack.cpp) and the
-// CRC-32 routine. Not for other modules; tests use it to reach the decoder.
+// extraction side (Unrar.cpp) and the 2.0 decoder (Rar20Unpack.cpp). Not for
+// other modules; tests use it to reach the decoder.
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
 
-// ---- CRC-32 (reflected, polynomial ArcCrcPolynomial) ----
-void BuildCrcTable();
-// Register update without the final complement: start from 0xFFFFFFFF.
-uint32_t Crc32Update(uint32_t Register, const void* Bytes, size_t Count);
+#include "Crc32.h"
 
 // ---- provided by the extraction step for the decoder ----
 // Up to Count bytes of the current entry's packed data; 0 when it is

@@ -166,6 +166,11 @@ TEST(PackDosTime, ConvertsLocalTimeAndClampsTheRange)
     EXPECT_EQ(DosTimeFromUnix(1626356731), uint32_t((41u << 9 | 7u << 5 | 15u) << 16 | (13u << 11 | 45u << 5 | 15u)));
     EXPECT_EQ(DosTimeFromUnix(0), uint32_t((1u << 5 | 1u) << 16));
     EXPECT_EQ(DosTimeFromUnix(-5), uint32_t((1u << 5 | 1u) << 16));
+    // Past 2107 the latest time the format holds, not a date of 2107 with
+    // the month and day of the real one: a later time never comes out earlier.
+    const uint32_t Latest = uint32_t((127u << 9 | 12u << 5 | 31u) << 16 | (23u << 11 | 59u << 5 | 29u));
+    EXPECT_EQ(DosTimeFromUnix(4354819198), Latest); // 2107-12-31 23:59:58
+    EXPECT_EQ(DosTimeFromUnix(4367995200), Latest); // 2108-06-01 12:00:00
 }
 
 } // namespace

@@ -1,10 +1,10 @@
 // Whole `tarnpack build` runs: a refused project leaves no file behind, a
 // sound one gives a setup that is the stub followed directly by the archive,
 // and the stub's reader gives back every file byte for byte, in packing order.
+#include "ArchiveVerify.h"
+#include "ArchiveWriter.h"
 #include "BuildCommand.h"
 #include "ProjectChecks.h"
-#include "SetupVerify.h"
-#include "StoredArchive.h"
 #include "Unrar.h"
 #include "packbuild_fixture.h"
 
@@ -248,27 +248,47 @@ TEST_F(PackBuildRun, UnwritableOutputLeavesNothing)
     EXPECT_NE(Run.Errors.find("cannot write"), std::string::npos) << Run.Errors;
 }
 
+// The read-back of a setup file: what differs is named. Expected entries
+// come from memory or from files, as the build gives them.
 TEST(PackBuildVerify, ReportsWhatDiffers)
 {
     TempProject Work;
-    std::vector<uint8_t> Text = {'a', 'b', 'c'}, Other = {'a', 'b', 'd'}, Empty;
-    std::vector<uint8_t> Archive = PackBuild::WriteStoredArchive({{"Data\\a.txt", &Text, 0}, {"Data\\b.txt", &Empty, 0}});
-    std::vector<uint8_t> Image = MakeFakeStub(1000);
-    Image.insert(Image.end(), Archive.begin(), Archive.end());
-    Work.WriteBytes("setup.exe", Image);
-    Work.WriteBytes("plain.exe", MakeFakeStub(1000));
-    std::string Setup = Work.Path("setup.exe").string();
-    std::string Problem;
+    PackEntry A{"Data\\a.txt", 0, "", {'a', 'b', 'c'}}, B{"Data\\b.txt", 0, "", {}};
+    PackEntry OtherA = A, C{"Data\\c.txt", 0, "", {}};
+    OtherA.Data[2] = 'd';
+    Work.WriteBytes("a.txt", A.Data);
+    PackEntry FromFile = A;
+    FromFile.Data.clear();
+    FromFile.SourcePath = Work.Path("a.txt").string();
 
-    EXPECT_TRUE(PackBuild::VerifySetupFile(Setup, {{"Data\\a.txt", &Text}, {"Data\\b.txt", &Empty}}, {}, Problem))
-        << Problem;
-    EXPECT_FALSE(PackBuild::VerifySetupFile(Setup, {{"Data\\a.txt", &Other}, {"Data\\b.txt", &Empty}}, {}, Problem));
+    Work.WriteBytes("setup.exe", MakeFakeStub(1000));
+    Work.WriteBytes("plain.exe", MakeFakeStub(1000));
+    std::FILE* File = std::fopen(Work.Path("setup.exe").c_str(), "r+b");
+    ASSERT_NE(File, nullptr);
+    FileOutput Out(File);
+    PackSettings Store;
+    Store.Level = PackLevelStore;
+    std::string Problem;
+    ASSERT_TRUE(WriteArchive({A, B}, Store, Out, nullptr, &Problem)) << Problem;
+    std::fclose(File);
+    std::string Setup = Work.Path("setup.exe").string();
+    using List = std::vector<PackEntry>;
+    auto Verify = [&](const List& Expected) { return VerifyArchiveFile(Setup, &Expected, {}, &Problem); };
+
+    EXPECT_TRUE(Verify({A, B})) << Problem;
+    EXPECT_TRUE(Verify({FromFile, B})) << Problem;
+    EXPECT_FALSE(Verify({OtherA, B}));
     EXPECT_NE(Problem.find("Data\\a.txt: decoded data differs"), std::string::npos) << Problem;
-    EXPECT_FALSE(PackBuild::VerifySetupFile(Setup, {{"Data\\a.txt", &Text}}, {}, Problem));
+    Work.WriteBytes("a.txt", {'a', 'b', 'c', 'd'});
+    EXPECT_FALSE(Verify({FromFile, B}));
+    EXPECT_NE(Problem.find("Data\\a.txt: size 3 instead of 4"), std::string::npos) << Problem;
+    EXPECT_FALSE(Verify({A}));
     EXPECT_NE(Problem.find("unexpected extra entry Data\\b.txt"), std::string::npos) << Problem;
-    EXPECT_FALSE(PackBuild::VerifySetupFile(Setup, {{"Data\\a.txt", &Text}, {"Data\\b.txt", &Empty}, {"Data\\c.txt", &Empty}},
-                                            {}, Problem));
+    EXPECT_FALSE(Verify({A, B, C}));
     EXPECT_NE(Problem.find("ends before Data\\c.txt"), std::string::npos) << Problem;
-    EXPECT_FALSE(PackBuild::VerifySetupFile(Work.Path("plain.exe").string(), {}, {}, Problem));
+    EXPECT_FALSE(Verify({B, A}));
+    EXPECT_NE(Problem.find("expected entry Data\\b.txt, found Data\\a.txt"), std::string::npos) << Problem;
+    EXPECT_TRUE(VerifyArchiveFile(Setup, nullptr, {}, &Problem)) << Problem;
+    EXPECT_FALSE(VerifyArchiveFile(Work.Path("plain.exe").string(), nullptr, {}, &Problem));
     EXPECT_NE(Problem.find("finds no archive"), std::string::npos) << Problem;
 }

@@ -29,27 +29,25 @@ constexpr size_t MaxBlockTokens = 4u << 20;    // bounds the memory a block hold
 constexpr uint32_t SmallChunk = 2048;      // always shares the current table
 // ---- the parser ----
 
-struct LevelConfig {
-    bool Audio;          // try audio mode on chunks that LZ may not suit
-    bool Lazy;
-    int Depth;           // hash chain steps per search
-    uint32_t NiceLength; // a match this long ends the search
-    uint32_t LazyLength; // a match this long is taken without looking one byte on
-    uint32_t SkipLength; // the inside of a match this long is not indexed
-    bool Optimal;        // cheapest path through all matches instead of lazy
-    int Passes;          // optimal parses per chunk, each with the costs the last one found
-};
-
 constexpr uint32_t TailInsert = 16;
 
-// Level 1..5.
-const LevelConfig LevelConfigs[5] = {
-    {true, false, 2, 16, 0, 16, false, 1},
-    {true, true, 4, 32, 8, 32, false, 1},
-    {true, true, 6, 48, 12, 64, false, 1},
-    {true, true, 16, 64, MaxMatchLength, 1000, true, 1},
-    {true, true, 64, 128, MaxMatchLength, 1000, true, 2},
+class Encoder;
+struct Chunk;
+// A parse strategy: the tokens for the bytes from Start to End.
+using ParseFunction = void (Encoder::*)(uint32_t Start, uint32_t End, Chunk* C);
+
+// How a level parses: its strategy and the limits of its match search.
+struct LevelConfig {
+    ParseFunction Parse;  // greedy, lazy or optimal
+    int SearchDepth;      // hash-chain steps per match search
+    uint32_t NiceLength;  // a match this long ends the search (optimal: and is taken at once)
+    uint32_t GoodLength;  // lazy: a match this long is taken without looking one byte on
+    uint32_t SkipLength;  // greedy, lazy: the inside of a match this long is not searched
+    int CostPasses;       // optimal: parses of each chunk, each with the costs the last one found
 };
+
+// Levels 1..5, defined after the encoder whose strategies they name.
+extern const LevelConfig LevelConfigs[5];
 
 struct Chunk {
     int Mode = ModeLz;
@@ -230,7 +228,7 @@ private:
             }
         }
         uint32_t Len, Dist;
-        Finder.FindLongest(Data, Pos, MaxLength, Config.Depth, Config.NiceLength, &Len, &Dist);
+        Finder.FindLongest(Data, Pos, MaxLength, Config.SearchDepth, Config.NiceLength, &Len, &Dist);
         if (Len > 0 && Len > Best.Length) {
             int Slot = LengthSlotOf(Len - MinNewMatch - NewMatchBonus(Dist));
             int DSlot = DistSlot(Dist);
@@ -257,7 +255,39 @@ private:
         State.LastDistance = M.Distance;
     }
 
-    void ParseLz(uint32_t Start, uint32_t End, Chunk* C)
+    // Pushes the match at Pos and returns the position after it.
+    uint32_t TakeMatch(Chunk* C, uint32_t Pos, const Candidate& Match)
+    {
+        const uint8_t* Data = Stream.data();
+        if (Pos + Match.Length + 32 <= Stream.size())
+            Finder.Prefetch(Data, Pos + Match.Length);
+        PushMatch(C, Match);
+        if (Match.Length >= Config.SkipLength) {
+            // The tail of a long match still goes into the chains, so
+            // what follows it can match across its end.
+            Finder.InsertUpTo(Data, uint32_t(Stream.size()), Pos + 1);
+            Finder.SkipTo(Pos + Match.Length - TailInsert);
+        }
+        return Pos + Match.Length;
+    }
+
+public:
+    // The best match at each position, taken at once.
+    void ParseGreedy(uint32_t Start, uint32_t End, Chunk* C)
+    {
+        const uint8_t* Data = Stream.data();
+        for (uint32_t Pos = Start; Pos < End;) {
+            Candidate Cur = FindCandidate(Pos, End);
+            if (Cur.Length == 0)
+                C->Tokens.push_back({0, 1, Data[Pos++]});
+            else
+                Pos = TakeMatch(C, Pos, Cur);
+        }
+    }
+
+    // The best match at each position, unless the next position has a
+    // clearly better one: then this byte goes as a literal.
+    void ParseLazy(uint32_t Start, uint32_t End, Chunk* C)
     {
         const uint8_t* Data = Stream.data();
         uint32_t Pos = Start;
@@ -269,7 +299,7 @@ private:
                 Cur = FindCandidate(Pos, End);
                 continue;
             }
-            if (Config.Lazy && Cur.Length < Config.LazyLength && Pos + 1 < End) {
+            if (Cur.Length < Config.GoodLength && Pos + 1 < End) {
                 Candidate Next = FindCandidate(Pos + 1, End);
                 if (Next.Score > Cur.Score + 0.5f) {
                     C->Tokens.push_back({0, 1, Data[Pos]});
@@ -278,20 +308,12 @@ private:
                     continue;
                 }
             }
-            if (Pos + Cur.Length + 32 <= Stream.size())
-                Finder.Prefetch(Data, Pos + Cur.Length);
-            PushMatch(C, Cur);
-            if (Cur.Length >= Config.SkipLength) {
-                // The tail of a long match still goes into the chains, so
-                // what follows it can match across its end.
-                Finder.InsertUpTo(Data, uint32_t(Stream.size()), Pos + 1);
-                Finder.SkipTo(Pos + Cur.Length - TailInsert);
-            }
-            Pos += Cur.Length;
+            Pos = TakeMatch(C, Pos, Cur);
             Cur = FindCandidate(Pos, End);
         }
     }
 
+private:
     // ---- optimal parsing (best level) ----
 
     // A position of the cheapest-path search: how it is best reached and the
@@ -333,6 +355,7 @@ private:
         }
     }
 
+public:
     // Cheapest token sequence for Data[Start, End) under the current symbol
     // costs, found segment by segment; a match as long as NiceLength is taken
     // at once, which keeps long repeats fast.
@@ -380,7 +403,8 @@ private:
                               Dist, uint16_t(SymRecentFirst + R));
                     }
                 }
-                int Found = Finder.FindAll(Data, Pos, MaxLength, Config.Depth, Config.NiceLength, Lengths, Distances, 64);
+                int Found =
+                    Finder.FindAll(Data, Pos, MaxLength, Config.SearchDepth, Config.NiceLength, Lengths, Distances, 64);
                 uint32_t Covered = 0;
                 for (int K = 0; K < Found; K++) {
                     uint32_t Dist = Distances[K];
@@ -425,6 +449,7 @@ private:
         }
     }
 
+private:
     // A trial parse of the chunk whose symbol statistics (together with the
     // pending block's) become the costs of the real parse. The match finder
     // and the parse state are put back afterwards.
@@ -433,7 +458,7 @@ private:
         MatchFinder SavedFinder = Finder;
         ParseState SavedState = State;
         Chunk Trial;
-        ParseOptimal(Start, End, &Trial);
+        (this->*Config.Parse)(Start, End, &Trial);
         for (const Token& T : Trial.Tokens)
             AddTokenStats(ModeLz, T, Trial.Freq.data(), &Trial.ExtraBits);
         if (HavePending && Pending.Mode == ModeLz)
@@ -509,7 +534,7 @@ private:
         AudioState BestAudioState = {};
         int BestAudioChannel = 0;
         uint64_t PlainBits = Order0Bits(Start, End);
-        int Candidates = Config.Audio && Size >= MinAudioChunk && PlainBits > uint64_t(Size) * 3
+        int Candidates = Size >= MinAudioChunk && PlainBits > uint64_t(Size) * 3
                              ? AudioCandidates(Start, End)
                              : 0;
         for (int N = 1; N <= MaxChannels; N++) {
@@ -540,12 +565,9 @@ private:
         Chunk Lz;
         if (!SkipLz) {
             Lz.Mode = ModeLz;
-            if (Config.Optimal && Config.Passes > 1)
+            for (int Pass = 1; Pass < Config.CostPasses; Pass++)
                 RefineCosts(Start, End);
-            if (Config.Optimal)
-                ParseOptimal(Start, End, &Lz);
-            else
-                ParseLz(Start, End, &Lz);
+            (this->*Config.Parse)(Start, End, &Lz);
             for (const Token& T : Lz.Tokens)
                 AddTokenStats(ModeLz, T, Lz.Freq.data(), &Lz.ExtraBits);
             Lz.ByteTokens = Lz.Tokens.size();
@@ -742,6 +764,15 @@ private:
     bool HavePending = false;
     uint8_t PendingLengths[MaxTableSize] = {};
     uint64_t PendingBits = 0;
+};
+
+const LevelConfig LevelConfigs[5] = {
+    // Parse                 SearchDepth NiceLength GoodLength      SkipLength CostPasses
+    {&Encoder::ParseGreedy,  2,          16,        0,              16,        1},
+    {&Encoder::ParseLazy,    4,          32,        8,              32,        1},
+    {&Encoder::ParseLazy,    6,          48,        12,             64,        1},
+    {&Encoder::ParseOptimal, 16,         64,        MaxMatchLength, 1000,      1},
+    {&Encoder::ParseOptimal, 64,         128,       MaxMatchLength, 1000,      2},
 };
 
 } // namespace
