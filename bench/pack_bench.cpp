@@ -66,7 +66,7 @@ int main(int ArgCount, char** Args)
         printf("tarnpack level %d: %llu bytes, %.2f %% of input, %.2f s (cpu %.2f s), %.2f MB/s (cpu %.2f MB/s), "
                "stored %u, tables %u, audio %.1f MB, round trip %s\n",
                Level, (unsigned long long)Archive.size(), 100.0 * Archive.size() / std::max<uint64_t>(Total, 1),
-               Seconds, Cpu, Total / 1e6 / Seconds, Total / 1e6 / Cpu, Stats.StoredEntries, Stats.TableReads,
+               Seconds, Cpu, Total / 1e6 / Seconds, Total / 1e6 / Cpu, Stats.StoredEntries, Stats.Stream.TableReads,
                Audio / 1e6,
                Ok ? "ok" : Error.c_str());
         fflush(stdout);

@@ -17,13 +17,6 @@ enum { ArcNameLimit = ArcNameSize - 1 };
 static const uint8_t OldMarker[ArcOldMarkerSize] = { 0x52, 0x45, 0x7E, 0x5E };
 static const uint8_t OldSfxTag[4] = { 'R', 'S', 'F', 'X' };
 
-// The current file header, as read from the archive (after normalisation).
-struct EntryHeader {
-    uint32_t HeadFlags, PackedSize, UnpackedSize, HostSystem, DataCrc, DosTime;
-    uint32_t VersionNeeded, Method, Attributes;
-    char Name[ArcNameSize];
-};
-
 static struct ArchiveReader {
     ArcFile File;
     int64_t FileSize;       // a short read before this offset is a read failure
@@ -35,7 +28,7 @@ static struct ArchiveReader {
     int32_t NextBlock;      // the block after the current entry
     bool HaveEntry;         // an entry was read and not yet processed
     int WalkResult;         // why the walk ended: ArcOk or ArcDataError
-    EntryHeader Entry;
+    ArcEntryInfo Entry;     // the current file header, normalised
     uint8_t* Window;
 
     // Per-entry extraction state.
@@ -241,7 +234,7 @@ static bool ReadBlockHeader()
             return false;
         }
 
-        EntryHeader* E = &Reader.Entry;
+        ArcEntryInfo* E = &Reader.Entry;
         E->HeadFlags = Flags;
         E->PackedSize = GetLe32(Head + ArcHdrPackedOffset);
         E->UnpackedSize = GetLe32(Head + ArcHdrUnpackedOffset);
@@ -289,17 +282,7 @@ bool ArcReadEntry(ArcHandle Handle, ArcEntryInfo* Info)
         CleanEntryName(Reader.Entry.Name);
         Reader.HaveEntry = true;
     }
-    const EntryHeader* E = &Reader.Entry;
-    strcpy(Info->Name, E->Name);
-    Info->HeadFlags = E->HeadFlags;
-    Info->PackedSize = E->PackedSize;
-    Info->UnpackedSize = E->UnpackedSize;
-    Info->HostSystem = E->HostSystem;
-    Info->DataCrc = E->DataCrc;
-    Info->DosTime = E->DosTime;
-    Info->VersionNeeded = E->VersionNeeded;
-    Info->Method = E->Method;
-    Info->Attributes = E->Attributes;
+    *Info = Reader.Entry;
     return true;
 }
 
@@ -361,7 +344,7 @@ static int CopyStored(uint8_t* Buffer)
 
 // Split entries need the other volumes, which are not read; encrypted ones
 // need a password, which the reader does not have.
-static bool IsUndecodable(const EntryHeader* E)
+static bool IsUndecodable(const ArcEntryInfo* E)
 {
     return (E->HeadFlags & (ArcFileSplitBefore | ArcFileSplitAfter | ArcFileEncrypted)) != 0;
 }
@@ -370,7 +353,7 @@ static bool IsUndecodable(const EntryHeader* E)
 // the output or, when Reader.Skipping, only through the CRC.
 static int DecodeEntry(uint8_t* StoredBuffer)
 {
-    const EntryHeader* E = &Reader.Entry;
+    const ArcEntryInfo* E = &Reader.Entry;
     if (IsUndecodable(E)) return ArcDataError;
     Reader.WriteFailed = false;
     Reader.ReadFailed = false;
@@ -452,7 +435,7 @@ static void MakePath(char* Path)
 
 // Attributes for the extracted file: Unix entries store mode bits, which
 // become the archive bit plus read-only when the owner may not write.
-static uint32_t FileAttributesOf(const EntryHeader* E)
+static uint32_t FileAttributesOf(const ArcEntryInfo* E)
 {
     if (E->HostSystem != ArcHostUnix) return E->Attributes;
     return ArcAttrArchive | ((E->Attributes & ArcUnixOwnerWrite) ? 0 : ArcAttrReadOnly);
@@ -464,7 +447,7 @@ static uint32_t FileAttributesOf(const EntryHeader* E)
 // so that running out of memory leaves nothing behind. On failure the archive
 // is closed and the window released: the caller must stop, and its ArcClose
 // finds nothing left to release.
-static bool ObtainStoredBuffer(const EntryHeader* E, uint8_t** Buffer)
+static bool ObtainStoredBuffer(const ArcEntryInfo* E, uint8_t** Buffer)
 {
     *Buffer = 0;
     if (E->Method != ArcMethodStored || IsUndecodable(E)) return true;
@@ -486,7 +469,7 @@ int ArcProcessEntryCode(ArcHandle Handle, bool Extract, const char* DestDir, con
         MoveToNextBlock();
         return ArcOk;
     }
-    const EntryHeader* E = &Reader.Entry;
+    const ArcEntryInfo* E = &Reader.Entry;
     uint8_t* StoredBuffer = 0;
     if (!ObtainStoredBuffer(E, &StoredBuffer)) return ArcNoMemory;
 
@@ -535,7 +518,7 @@ bool ArcProcessEntry(ArcHandle Handle, bool Extract, const char* DestDir, const 
 int ArcTestEntryCode(ArcHandle Handle)
 {
     if (!Handle || !Reader.File || !Reader.HaveEntry) return ArcDataError;
-    const EntryHeader* E = &Reader.Entry;
+    const ArcEntryInfo* E = &Reader.Entry;
     uint8_t* StoredBuffer = 0;
     if (!ObtainStoredBuffer(E, &StoredBuffer)) return ArcNoMemory;
     Reader.Skipping = true;

@@ -181,16 +181,16 @@ TEST(PackRoundTrip, EverySymbolClassIsWrittenAndDecodes)
         // one skips the far short matches (its estimate finds them too dear).
         std::string Missing;
         for (int Sym = 256; Sym < 292; Sym++) // the longest length slots need longer pieces
-            if (Stats.SymbolUse[Sym] == 0 && (Level == 5 || Sym != SymShortLast))
+            if (Stats.Stream.SymbolUse[Sym] == 0 && (Level == 5 || Sym != SymShortLast))
                 Missing += " symbol " + std::to_string(Sym);
         for (int Bonus = 0; Bonus < 3; Bonus++)
-            if (Stats.NewMatchBonusUse[Bonus] == 0)
+            if (Stats.Stream.NewMatchBonusUse[Bonus] == 0)
                 Missing += " new-match bonus " + std::to_string(Bonus);
         for (int Bonus = 0; Bonus < 4; Bonus++)
-            if (Stats.RecentBonusUse[Bonus] == 0)
+            if (Stats.Stream.RecentBonusUse[Bonus] == 0)
                 Missing += " recent bonus " + std::to_string(Bonus);
         for (int Channels : {2, 3, 4})
-            if (Stats.AudioTableReads[Channels] == 0)
+            if (Stats.Stream.AudioTableReads[Channels] == 0)
                 Missing += " audio " + std::to_string(Channels);
         EXPECT_EQ(Missing, "") << "level " << Level;
     }

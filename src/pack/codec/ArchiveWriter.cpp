@@ -13,8 +13,6 @@
 #include <new>
 #include <stdexcept>
 
-static_assert(int(PackLzSymbols) == Rar20::LiteralCount, "symbol counts in the stats");
-
 namespace {
 
 constexpr uint8_t HostWin32 = ArcHostWin32;
@@ -120,7 +118,8 @@ bool WriteArchiveOrThrow(const std::vector<PackEntry>& Entries, const PackSettin
     }
 
     std::vector<EncodedEntry> Encoded(Entries.size());
-    EncoderReport Report;
+    if (Stats)
+        *Stats = PackStats();
     if (Settings.Level == PackLevelStore) {
         for (EncodedEntry& E : Encoded)
             E.Stored = true;
@@ -128,17 +127,9 @@ bool WriteArchiveOrThrow(const std::vector<PackEntry>& Entries, const PackSettin
         std::function<void(uint64_t)> Progress;
         if (Settings.Progress)
             Progress = [&](uint64_t Done) { Settings.Progress(Done, Total); };
-        Encoded = EncodeSolidStream(Inputs, Settings.Level, Progress, &Report);
+        Encoded = EncodeSolidStream(Inputs, Settings.Level, Progress, Stats ? &Stats->Stream : nullptr);
     }
 
-    if (Stats) {
-        *Stats = PackStats();
-        Stats->TableReads = Report.TableReads;
-        memcpy(Stats->AudioTableReads, Report.AudioTableReads, sizeof(Report.AudioTableReads));
-        memcpy(Stats->SymbolUse, Report.SymbolUse, sizeof(Report.SymbolUse));
-        memcpy(Stats->NewMatchBonusUse, Report.NewMatchBonusUse, sizeof(Report.NewMatchBonusUse));
-        memcpy(Stats->RecentBonusUse, Report.RecentBonusUse, sizeof(Report.RecentBonusUse));
-    }
     std::vector<uint8_t> Head = MainHeader();
     bool Written = Out.Append(Head.data(), Head.size());
     for (size_t I = 0; I < Entries.size() && Written; I++) {

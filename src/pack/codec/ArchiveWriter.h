@@ -6,6 +6,7 @@
 #pragma once
 
 #include "ArcFormat.h"
+#include "Rar20Encoder.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -28,7 +29,6 @@ constexpr uint64_t PackMaxSetupSize = 0x80000000ull;
 
 // Level 0 stores every entry; 1 (fastest) to 5 (best) compress.
 enum { PackLevelStore = 0, PackLevelFastest = 1, PackLevelDefault = 3, PackLevelBest = 5 };
-enum { PackLzSymbols = 298 }; // symbols of the LZ literal/length table
 
 struct PackSettings {
     int Level = PackLevelDefault; // out of range values are clamped
@@ -47,13 +47,7 @@ struct PackStats {
     uint64_t InputBytes = 0;   // sum of the entries' sizes
     uint64_t OutputBytes = 0;  // size of the whole archive, headers included
     uint32_t StoredEntries = 0;
-    uint32_t TableReads = 0;   // code tables written (stream start and switches)
-    uint32_t AudioTableReads[5] = {};  // of them in audio mode, by channel count
-    uint64_t SymbolUse[PackLzSymbols] = {}; // LZ symbols written (0-255 literals, 256 last match
-                                       // again, 257-260 recent distances, 261-268 short
-                                       // matches, 269 table switch, 270-297 new matches)
-    uint64_t NewMatchBonusUse[3] = {}; // new matches with length bonus 0, 1, 2
-    uint64_t RecentBonusUse[4] = {};   // recent-distance matches with bonus 0..3
+    EncoderReport Stream;      // what the compressed stream is made of
     std::vector<PackEntryStats> Entries; // one per entry, in archive order
 };
 

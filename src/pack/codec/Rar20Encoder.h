@@ -17,11 +17,11 @@ struct EncodedEntry {
 };
 
 struct EncoderReport {
-    uint32_t TableReads = 0;
-    uint32_t AudioTableReads[5] = {};  // by channel count
-    uint64_t SymbolUse[Rar20::LiteralCount] = {};      // LZ symbols written, table switches included
-    uint64_t NewMatchBonusUse[3] = {}; // new matches by length bonus (distance class)
-    uint64_t RecentBonusUse[4] = {};   // recent-distance matches by length bonus
+    uint32_t TableReads = 0;           // code tables written (stream start and switches)
+    uint32_t AudioTableReads[5] = {};  // of them in audio mode, by channel count
+    uint64_t SymbolUse[Rar20::LiteralCount] = {}; // LZ symbols written, table switches included
+    uint64_t NewMatchBonusUse[3] = {}; // new matches with length bonus 0, 1, 2
+    uint64_t RecentBonusUse[4] = {};   // recent-distance matches with bonus 0..3
 };
 
 // Level 1 (fastest) .. 5 (best). The first entry is never stored: it starts
