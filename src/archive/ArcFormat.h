@@ -26,10 +26,14 @@ enum {
     ArcBlockMain = 0x73,
     ArcBlockFile = 0x74,
     ArcBlockSub = 0x77,
+    ArcBlockEnd = 0x7B,          // the end of the archive (7 bytes, no data)
 };
 
-// Common header flag: a data area of the size at offset 7 follows the header.
-enum { ArcFlagHasData = 0x8000 };
+// Common header flags.
+enum {
+    ArcFlagHasData = 0x8000,     // a data area of the size at offset 7 follows the header
+    ArcFlagSkipIfUnknown = 0x4000, // readers that do not know the block pass over it
+};
 
 // Main header flags.
 enum {

@@ -184,7 +184,9 @@ static bool IsSeparator(char C)
 
 // Reads the block at Reader.BlockStart and those after it up to the next file
 // header. False at the end of the archive (WalkResult tells whether it ended
-// on damage).
+// on damage). The archive ends at its end block, where tarnpack's archives
+// end, so whatever follows it (a signature added to the setup) is never
+// read; without one (archives of other software) at the end of the file.
 static bool ReadBlockHeader()
 {
     for (;;) {
@@ -196,15 +198,23 @@ static bool ReadBlockHeader()
             Reader.WalkResult = ArcDataError; // the read failed
             return false;
         }
-        // A short block at the very end of the file is passed over.
-        if (Count < ArcCommonHeaderSize) return false;
+        // The file ends inside the block before (its data runs past the
+        // end) or inside this block's common header: the archive is cut short.
+        if ((Count == 0 && Left < 0) || (Count > 0 && Count < ArcCommonHeaderSize)) {
+            Reader.WalkResult = ArcDataError;
+            return false;
+        }
+        if (Count == 0 || Head[ArcHdrTypeOffset] == ArcBlockEnd) return false;
         uint32_t Flags = GetLe16(Head + ArcHdrFlagsOffset);
         uint32_t HeaderSize = GetLe16(Head + ArcHdrSizeOffset);
         bool IsFile = Head[ArcHdrTypeOffset] == ArcBlockFile;
         if (HeaderSize < ArcCommonHeaderSize) return false;
         uint32_t DataSize = 0;
         if (Flags & ArcFlagHasData) {
-            if (Count < ArcDataSizeEnd) return false;
+            if (Count < ArcDataSizeEnd) {
+                Reader.WalkResult = ArcDataError;
+                return false;
+            }
             DataSize = GetLe32(Head + ArcHdrPackedOffset);
         }
         int64_t Next = (int64_t)Reader.BlockStart + HeaderSize + DataSize;

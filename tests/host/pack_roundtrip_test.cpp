@@ -2,6 +2,7 @@
 // and compared byte for byte. Inputs are generated from fixed seeds.
 #include "ArchiveVerify.h"
 #include "ArchiveWriter.h"
+#include "Crc32.h"
 
 #include <gtest/gtest.h>
 
@@ -368,7 +369,13 @@ TEST(PackArchive, HeadersAsTheStubExpects)
         EXPECT_EQ(HeadSize, 32 + Entries[I].Name.size());
         Pos += HeadSize + Packed;
     }
-    EXPECT_EQ(Pos, A.size());
+    // The end block, readers stop there: type 0x7B, flags 0x4000, 7 bytes.
+    ASSERT_EQ(Pos + 7, A.size());
+    EXPECT_EQ(A[Pos + 2], 0x7B);
+    EXPECT_EQ(A[Pos + 3] | A[Pos + 4] << 8, 0x4000);
+    EXPECT_EQ(A[Pos + 5] | A[Pos + 6] << 8, 7);
+    uint32_t Crc = ~Crc32Update(0xFFFFFFFFu, &A[Pos + 2], 5);
+    EXPECT_EQ(A[Pos] | A[Pos + 1] << 8, int(Crc & 0xFFFF));
     EXPECT_EQ(Flags[0], 0x8080u);
     EXPECT_EQ(Flags[1], 0x8090u);
     EXPECT_EQ(Flags[2], 0x8090u);
@@ -377,7 +384,7 @@ TEST(PackArchive, HeadersAsTheStubExpects)
     EXPECT_EQ(Methods[2], 0x35u);
     std::string Error;
     EXPECT_TRUE(VerifyArchiveBytes(A, nullptr, &Error)) << Error;
-    A[A.size() - 3] ^= 0x55; // damage the last entry
+    A[A.size() - 7 - 3] ^= 0x55; // damage the last entry
     EXPECT_FALSE(VerifyArchiveBytes(A, nullptr, &Error));
     // Names the stub cannot hold are refused rather than written.
     PackSettings Settings;

@@ -204,7 +204,7 @@ bool VerifyEntries(ArcHandle Archive, const std::vector<PackEntry>* Expected, co
             Progress(Done, Total);
     }
     if (ArcWalkResult(Archive) != ArcOk) {
-        *Problem = "the archive ends in a damaged header";
+        *Problem = "the archive is damaged or cut short after its last entry";
         return false;
     }
     return true;

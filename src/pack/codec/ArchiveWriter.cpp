@@ -55,6 +55,18 @@ std::vector<uint8_t> MainHeader()
     return Block;
 }
 
+// The archive's end: readers stop there, so data appended to the setup after
+// it (a code-signing certificate) is not taken for a damaged block.
+std::vector<uint8_t> EndBlock()
+{
+    std::vector<uint8_t> Header(ArcCommonHeaderSize, 0);
+    Header[ArcHdrTypeOffset] = ArcBlockEnd;
+    Put16(&Header[ArcHdrFlagsOffset], ArcFlagSkipIfUnknown);
+    Put16(&Header[ArcHdrSizeOffset], ArcCommonHeaderSize);
+    SealHeader(Header);
+    return Header;
+}
+
 struct FileFields {
     bool Solid;
     bool Stored;
@@ -151,6 +163,8 @@ bool WriteArchiveOrThrow(const std::vector<PackEntry>& Entries, const PackSettin
             Stats->StoredEntries += Packed.Stored ? 1 : 0;
         }
     }
+    std::vector<uint8_t> End = EndBlock();
+    Written = Written && Out.Append(End.data(), End.size());
     if (!Written) {
         *Error = "cannot write the archive";
         return false;

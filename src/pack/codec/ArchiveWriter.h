@@ -87,7 +87,8 @@ private:
 // Writes the archive of Entries: marker, main header (flags 0x000C: solid,
 // locked), file headers (version 20, method 0x35, or 0x30 for stored
 // entries, host 2, attributes 0x20, first entry flags 0x8080 and then
-// 0x8090, header CRCs), packed data. Stats may be null. False with the reason
+// 0x8090, header CRCs), packed data, and the end block (type 0x7B, flags
+// 0x4000), after which readers stop. Stats may be null. False with the reason
 // in Error when a name is empty or too long, the archive would reach 2 GiB,
 // a source cannot be read, or the output cannot be written.
 bool WriteArchive(const std::vector<PackEntry>& Entries, const PackSettings& Settings, ArchiveOutput& Out,
