@@ -49,6 +49,8 @@ int main(int ArgCount, char** Args)
     for (int Level : Levels) {
         PackSettings Settings;
         Settings.Level = Level;
+        if (const char* Threads = getenv("THREADS"))
+            Settings.Threads = atoi(Threads);
         PackStats Stats;
         auto Begin = std::chrono::steady_clock::now();
         std::clock_t CpuBegin = std::clock();
@@ -64,11 +66,14 @@ int main(int ArgCount, char** Args)
             Audio += E.AudioBytes;
         // CPU time as well: on a shared machine the wall clock says little.
         printf("tarnpack level %d: %llu bytes, %.2f %% of input, %.2f s (cpu %.2f s), %.2f MB/s (cpu %.2f MB/s), "
-               "stored %u, tables %u, audio %.1f MB, round trip %s\n",
+               "stored %u, tables %u, audio %.1f MB, passes %u, round trip %s\n",
                Level, (unsigned long long)Archive.size(), 100.0 * Archive.size() / std::max<uint64_t>(Total, 1),
                Seconds, Cpu, Total / 1e6 / Seconds, Total / 1e6 / Cpu, Stats.StoredEntries, Stats.Stream.TableReads,
-               Audio / 1e6,
-               Ok ? "ok" : Error.c_str());
+               Audio / 1e6, Stats.Passes, Ok ? "ok" : Error.c_str());
+        if (getenv("BENCH_STORED"))
+            for (size_t I = 0; I < Stats.Entries.size(); I++)
+                if (Stats.Entries[I].Stored)
+                    printf("  stored %s (%llu bytes)\n", Entries[I].Name.c_str(), (unsigned long long)Stats.Entries[I].InputBytes);
         fflush(stdout);
         if (!Ok)
             Status = 1;

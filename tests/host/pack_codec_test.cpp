@@ -85,8 +85,9 @@ TEST(PackBitWriter, WritesMostSignificantBitFirstAndPadsWithZeros)
     W.PutBits(0x5, 3);    // 101
     W.PutBits(0x3FF, 10); // ten ones
     W.PutBits(0xABCDEF, 24);
-    EXPECT_EQ(W.BitCount(), 38u);
-    std::vector<uint8_t> Bytes = W.Finish();
+    EXPECT_EQ(W.FullBytes().size(), 4u); // 38 bits: four whole bytes, six bits pending
+    W.PadToByte();
+    std::vector<uint8_t> Bytes = W.FullBytes();
     // 1 101 1111111111 101010111100110111101111 00
     std::vector<uint8_t> Expected = {0xDF, 0xFE, 0xAF, 0x37, 0xBC};
     EXPECT_EQ(Bytes, Expected);

@@ -6,12 +6,16 @@
 #include "Crc32.h"
 #include "Rar20Encoder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <iterator>
+#include <functional>
 #include <new>
 #include <stdexcept>
+#include <thread>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -75,7 +79,7 @@ struct FileFields {
 
 std::vector<uint8_t> FileHeader(const PackEntry& Entry, const FileFields& F)
 {
-    std::vector<uint8_t> Header(ArcFileHeaderSize, 0);
+    std::vector<uint8_t> Header(ArcFileHeaderSize + Entry.Name.size(), 0);
     Header[ArcHdrTypeOffset] = ArcBlockFile;
     Put16(&Header[ArcHdrFlagsOffset], F.Solid ? SolidFileFlags : FirstFileFlags);
     Put16(&Header[ArcHdrSizeOffset], uint32_t(ArcFileHeaderSize + Entry.Name.size()));
@@ -88,90 +92,233 @@ std::vector<uint8_t> FileHeader(const PackEntry& Entry, const FileFields& F)
     Header[ArcHdrMethodOffset] = F.Stored ? ArcMethodStored : ArcMethodBest;
     Put16(&Header[ArcHdrNameSizeOffset], uint32_t(Entry.Name.size()));
     Put32(&Header[ArcHdrAttrOffset], ArcAttrArchive);
-    Header.insert(Header.end(), Entry.Name.begin(), Entry.Name.end());
+    memcpy(&Header[ArcFileHeaderSize], Entry.Name.data(), Entry.Name.size());
     SealHeader(Header);
     return Header;
 }
 
-bool ReadSource(const std::string& Path, std::vector<uint8_t>* Bytes)
-{
-    std::ifstream In(Path, std::ios::binary);
-    if (!In)
-        return false;
-    Bytes->assign(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
-    return !In.bad();
-}
+// The writer's side of the encoder: it serves the entries' bytes, from memory
+// or read from their files a piece at a time, and lays out each entry around
+// its packed data, writing the header first and its sizes and CRCs once they
+// are known. Stored entries are copied from their sources as they come.
+class EntryWriter : public EncoderIo {
+public:
+    EntryWriter(const std::vector<PackEntry>& Entries, const PackSettings& Settings, ArchiveOutput& Out)
+        : Entries(Entries), Settings(Settings), Out(Out), Crcs(Entries.size()), Sizes(Entries.size()),
+          Read(Entries.size())
+    {
+        Larger.assign(Entries.size(), false);
+        for (const PackEntry& E : Entries)
+            Total += E.SourcePath.empty() ? E.Data.size() : FileSize(E.SourcePath);
+    }
+
+    ~EntryWriter() override
+    {
+        Reading.Close();
+        Copying.Close();
+    }
+
+    bool ReadEntry(uint32_t Index, uint64_t Offset, uint8_t* Buffer, size_t Count, size_t* Got) override
+    {
+        if (!ReadSource(Reading, Index, Offset, Buffer, Count, Got))
+            return false;
+        if (Offset == 0)
+            Crcs[Index] = 0xFFFFFFFFu;
+        Crcs[Index] = Crc32Update(Crcs[Index], Buffer, *Got);
+        Sizes[Index] = Offset + *Got;
+        return CountProgress(Index, Offset + *Got);
+    }
+
+    bool BeginEntry(uint32_t Index, bool Stored) override
+    {
+        Fields = FileFields{SawPacked, Stored, 0, 0, 0};
+        SawPacked = SawPacked || !Stored;
+        HeaderAt = Out.Size();
+        std::vector<uint8_t> Header = FileHeader(Entries[Index], Fields);
+        if (!Put(Header.data(), Header.size()))
+            return false;
+        if (!Stored)
+            return true;
+        // The stored copy: its bytes, size and CRC as they are now.
+        uint32_t Crc = 0xFFFFFFFFu;
+        uint64_t Offset = 0;
+        std::vector<uint8_t> Buffer(CopyPiece);
+        for (size_t Got = CopyPiece; Got == CopyPiece; Offset += Got) {
+            if (!ReadSource(Copying, Index, Offset, Buffer.data(), CopyPiece, &Got) || !Put(Buffer.data(), Got) ||
+                !CountProgress(Index, Offset + Got))
+                return false;
+            Crc = Crc32Update(Crc, Buffer.data(), Got);
+        }
+        Crcs[Index] = Crc;
+        Sizes[Index] = Offset;
+        return true;
+    }
+
+    bool PackedBytes(const uint8_t* Bytes, size_t Count) override { return Put(Bytes, Count); }
+
+    bool EndEntry(uint32_t Index, uint64_t AudioBytes) override
+    {
+        uint64_t Packed = Out.Size() - HeaderAt - ArcFileHeaderSize - Entries[Index].Name.size();
+        if (Sizes[Index] >= PackMaxSetupSize) {
+            Error = Entries[Index].Name + ": 2 GiB or more";
+            return false;
+        }
+        Fields.PackedSize = uint32_t(Packed);
+        Fields.UnpackedSize = uint32_t(Sizes[Index]);
+        Fields.DataCrc = ~Crcs[Index];
+        std::vector<uint8_t> Header = FileHeader(Entries[Index], Fields);
+        if (!Out.Rewrite(HeaderAt, Header.data(), Header.size())) {
+            Error = "cannot write the archive";
+            return false;
+        }
+        // The rule that makes the writer run the encoder again.
+        Larger[Index] = Packed > Sizes[Index];
+        Stats.push_back({Sizes[Index], Packed, Fields.Stored, AudioBytes});
+        return true;
+    }
+
+    std::string Error;
+    std::vector<bool> Larger;  // entries that came out larger packed than stored
+    std::vector<PackEntryStats> Stats;
+
+private:
+    static constexpr size_t CopyPiece = 64 * 1024;
+
+    struct Source {
+        std::FILE* File = nullptr;
+        uint32_t Index = UINT32_MAX;
+        void Close()
+        {
+            if (File)
+                std::fclose(File);
+            File = nullptr;
+        }
+    };
+
+    static uint64_t FileSize(const std::string& Path)
+    {
+        struct stat Info;
+        return stat(Path.c_str(), &Info) == 0 ? uint64_t(Info.st_size) : 0;
+    }
+
+    // Reads from entry Index, through Through's open file when it has one.
+    bool ReadSource(Source& Through, uint32_t Index, uint64_t Offset, uint8_t* Buffer, size_t Count, size_t* Got)
+    {
+        const PackEntry& E = Entries[Index];
+        if (E.SourcePath.empty()) {
+            *Got = Offset < E.Data.size() ? std::min<uint64_t>(Count, E.Data.size() - Offset) : 0;
+            std::memcpy(Buffer, E.Data.data() + Offset, *Got);
+            return true;
+        }
+        if (Through.Index != Index) {
+            Through.Close();
+            Through.File = std::fopen(E.SourcePath.c_str(), "rb");
+            Through.Index = Index;
+        }
+        if (!Through.File || std::fseek(Through.File, long(Offset), SEEK_SET) != 0) {
+            Error = E.SourcePath + ": cannot be read";
+            return false;
+        }
+        *Got = std::fread(Buffer, 1, Count, Through.File);
+        if (*Got < Count && std::ferror(Through.File)) {
+            Error = E.SourcePath + ": cannot be read";
+            return false;
+        }
+        return true;
+    }
+
+    bool Put(const uint8_t* Bytes, size_t Count)
+    {
+        if (Out.Start() + Out.Size() + Count + ArcCommonHeaderSize >= PackMaxSetupSize) {
+            Error = "the setup would reach 2 GiB";
+            return false;
+        }
+        if (!Out.Append(Bytes, Count)) {
+            Error = "cannot write the archive";
+            return false;
+        }
+        return true;
+    }
+
+    // Counts the bytes reached in entry Index, and refuses a payload the
+    // stub could not read (the stream's positions then stay within 32 bits).
+    bool CountProgress(uint32_t Index, uint64_t Reached)
+    {
+        if (Reached > Read[Index]) {
+            Done += Reached - Read[Index];
+            Read[Index] = Reached;
+            if (Settings.Progress)
+                Settings.Progress(Done, std::max(Done, Total));
+        }
+        if (Done >= PackMaxSetupSize) {
+            Error = "payload of 2 GiB or more";
+            return false;
+        }
+        return true;
+    }
+
+    const std::vector<PackEntry>& Entries;
+    const PackSettings& Settings;
+    ArchiveOutput& Out;
+    std::vector<uint32_t> Crcs;  // data CRC registers
+    std::vector<uint64_t> Sizes; // bytes of each entry
+    std::vector<uint64_t> Read;  // bytes of each entry counted for the progress
+    uint64_t Done = 0, Total = 0;
+    Source Reading, Copying;     // the encoder reads ahead of the copies of stored entries
+    bool SawPacked = false;      // a packed entry has started the compressed stream
+    FileFields Fields = {};
+    uint64_t HeaderAt = 0;       // offset of the current entry's header
+};
 
 bool WriteArchiveOrThrow(const std::vector<PackEntry>& Entries, const PackSettings& Settings, ArchiveOutput& Out,
                          PackStats* Stats, std::string* Error)
 {
-    // The bytes of every entry: its own, or its source file's.
-    std::vector<std::vector<uint8_t>> Loaded(Entries.size());
-    std::vector<const std::vector<uint8_t>*> Inputs;
-    uint64_t Total = 0;
-    for (size_t I = 0; I < Entries.size(); I++) {
-        const PackEntry& E = Entries[I];
-        // The stub's name buffer and its signed 32-bit offsets set these
-        // limits; an archive beyond them would be written but could not be read.
+    // The stub's name buffer and its signed 32-bit offsets set these limits;
+    // an archive beyond them would be written but could not be read.
+    for (const PackEntry& E : Entries)
         if (E.Name.empty() || E.Name.size() > PackMaxNameLength) {
             *Error = "entry name empty or longer than 259 bytes: " + E.Name.substr(0, 300);
             return false;
         }
-        if (!E.SourcePath.empty() && !ReadSource(E.SourcePath, &Loaded[I])) {
-            *Error = E.SourcePath + ": cannot be read";
+    EncoderSettings Encoding;
+    Encoding.Level = Settings.Level;
+    Encoding.Threads = Settings.Threads > 0 ? Settings.Threads : int(std::max(1u, std::thread::hardware_concurrency()));
+    if (Settings.Level == PackLevelStore)
+        Encoding.ForceStore.assign(Entries.size(), true);
+    // Made again, with those entries stored, while some entry comes out
+    // larger than stored: the estimates that decide storing are not exact.
+    for (uint32_t Pass = 1;; Pass++) {
+        if (Stats)
+            *Stats = PackStats();
+        EntryWriter Writer(Entries, Settings, Out);
+        std::vector<uint8_t> Head = MainHeader(), End = EndBlock();
+        bool Written = Out.Restart() && Out.Append(Head.data(), Head.size()) &&
+                       EncodeSolidStream(uint32_t(Entries.size()), Encoding, Writer, Stats ? &Stats->Stream : nullptr) &&
+                       Out.Append(End.data(), End.size());
+        if (!Written) {
+            *Error = Writer.Error.empty() ? "cannot write the archive" : Writer.Error;
             return false;
         }
-        Inputs.push_back(E.SourcePath.empty() ? &E.Data : &Loaded[I]);
-        Total += Inputs.back()->size();
-    }
-    if (Total >= PackMaxSetupSize) {
-        *Error = "payload of 2 GiB or more";
-        return false;
-    }
-
-    std::vector<EncodedEntry> Encoded(Entries.size());
-    if (Stats)
-        *Stats = PackStats();
-    if (Settings.Level == PackLevelStore) {
-        for (EncodedEntry& E : Encoded)
-            E.Stored = true;
-    } else {
-        std::function<void(uint64_t)> Progress;
-        if (Settings.Progress)
-            Progress = [&](uint64_t Done) { Settings.Progress(Done, Total); };
-        Encoded = EncodeSolidStream(Inputs, Settings.Level, Progress, Stats ? &Stats->Stream : nullptr);
-    }
-
-    std::vector<uint8_t> Head = MainHeader();
-    bool Written = Out.Append(Head.data(), Head.size());
-    for (size_t I = 0; I < Entries.size() && Written; I++) {
-        const std::vector<uint8_t>& Data = *Inputs[I];
-        const EncodedEntry& Packed = Encoded[I];
-        const std::vector<uint8_t>& Body = Packed.Stored ? Data : Packed.Packed;
-        FileFields Fields{I > 0, Packed.Stored, uint32_t(Body.size()), uint32_t(Data.size()),
-                          CrcOf(Data.data(), Data.size())};
-        std::vector<uint8_t> Header = FileHeader(Entries[I], Fields);
-        Written = Out.Append(Header.data(), Header.size()) && Out.Append(Body.data(), Body.size());
+        bool Again = false;
+        for (size_t I = 0; I < Entries.size(); I++)
+            if (Writer.Larger[I]) {
+                Encoding.ForceStore.resize(Entries.size());
+                Encoding.ForceStore[I] = true;
+                Again = true;
+            }
+        if (Again)
+            continue;
         if (Stats) {
-            PackEntryStats S;
-            S.InputBytes = Data.size();
-            S.PackedBytes = Body.size();
-            S.Stored = Packed.Stored;
-            S.AudioBytes = Packed.AudioBytes;
-            Stats->Entries.push_back(S);
-            Stats->InputBytes += Data.size();
-            Stats->StoredEntries += Packed.Stored ? 1 : 0;
+            Stats->Entries = Writer.Stats;
+            Stats->Passes = Pass;
+            Stats->OutputBytes = Out.Size();
+            for (const PackEntryStats& E : Writer.Stats) {
+                Stats->InputBytes += E.InputBytes;
+                Stats->StoredEntries += E.Stored ? 1 : 0;
+            }
         }
+        return true;
     }
-    std::vector<uint8_t> End = EndBlock();
-    Written = Written && Out.Append(End.data(), End.size());
-    if (!Written) {
-        *Error = "cannot write the archive";
-        return false;
-    }
-    if (Stats)
-        Stats->OutputBytes = Out.Size();
-    return true;
 }
 
 } // namespace
@@ -190,15 +337,26 @@ bool MemoryOutput::Rewrite(uint64_t Offset, const uint8_t* Data, size_t Count)
     return true;
 }
 
+bool MemoryOutput::Restart()
+{
+    Bytes.clear();
+    return true;
+}
+
 FileOutput::FileOutput(std::FILE* File) : File(File)
 {
     std::fseek(File, 0, SEEK_END);
-    Start = uint64_t(std::ftell(File));
+    Begin = uint64_t(std::ftell(File));
 }
 
+// Appends go where the last one ended: a rewrite in between moves the file's
+// position, so the position is set only then.
 bool FileOutput::Append(const uint8_t* Bytes, size_t Count)
 {
-    if (std::fseek(File, long(Start + Written), SEEK_SET) != 0 || std::fwrite(Bytes, 1, Count, File) != Count)
+    if (Moved && std::fseek(File, long(Begin + Written), SEEK_SET) != 0)
+        return false;
+    Moved = false;
+    if (std::fwrite(Bytes, 1, Count, File) != Count)
         return false;
     Written += Count;
     return true;
@@ -206,8 +364,16 @@ bool FileOutput::Append(const uint8_t* Bytes, size_t Count)
 
 bool FileOutput::Rewrite(uint64_t Offset, const uint8_t* Bytes, size_t Count)
 {
-    return Offset + Count <= Written && std::fseek(File, long(Start + Offset), SEEK_SET) == 0 &&
+    Moved = true;
+    return Offset + Count <= Written && std::fseek(File, long(Begin + Offset), SEEK_SET) == 0 &&
            std::fwrite(Bytes, 1, Count, File) == Count;
+}
+
+bool FileOutput::Restart()
+{
+    Written = 0;
+    Moved = true;
+    return std::fflush(File) == 0 && ftruncate(fileno(File), off_t(Begin)) == 0;
 }
 
 bool WriteArchive(const std::vector<PackEntry>& Entries, const PackSettings& Settings, ArchiveOutput& Out,

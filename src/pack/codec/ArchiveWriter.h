@@ -32,6 +32,7 @@ enum { PackLevelStore = 0, PackLevelFastest = 1, PackLevelDefault = 3, PackLevel
 
 struct PackSettings {
     int Level = PackLevelDefault; // out of range values are clamped
+    int Threads = 0;              // threads that compress; 0: one per core. The bytes are the same for any number.
     // Called now and then while packing; DoneBytes counts input bytes handled.
     std::function<void(uint64_t DoneBytes, uint64_t TotalBytes)> Progress;
 };
@@ -47,6 +48,7 @@ struct PackStats {
     uint64_t InputBytes = 0;   // sum of the entries' sizes
     uint64_t OutputBytes = 0;  // size of the whole archive, headers included
     uint32_t StoredEntries = 0;
+    uint32_t Passes = 0;       // times the stream was made (more than one when an entry had to be stored after all)
     EncoderReport Stream;      // what the compressed stream is made of
     std::vector<PackEntryStats> Entries; // one per entry, in archive order
 };
@@ -58,13 +60,16 @@ public:
     virtual ~ArchiveOutput() = default;
     virtual bool Append(const uint8_t* Bytes, size_t Count) = 0;
     virtual bool Rewrite(uint64_t Offset, const uint8_t* Bytes, size_t Count) = 0; // Offset in the archive
-    virtual uint64_t Size() const = 0;                                            // bytes of the archive so far
+    virtual bool Restart() = 0;                   // drops the archive written so far
+    virtual uint64_t Size() const = 0;            // bytes of the archive so far
+    virtual uint64_t Start() const { return 0; }  // where the archive starts in its file
 };
 
 class MemoryOutput : public ArchiveOutput {
 public:
     bool Append(const uint8_t* Bytes, size_t Count) override;
     bool Rewrite(uint64_t Offset, const uint8_t* Bytes, size_t Count) override;
+    bool Restart() override;
     uint64_t Size() const override { return Bytes.size(); }
     std::vector<uint8_t> Bytes;
 };
@@ -76,21 +81,26 @@ public:
     explicit FileOutput(std::FILE* File);
     bool Append(const uint8_t* Bytes, size_t Count) override;
     bool Rewrite(uint64_t Offset, const uint8_t* Bytes, size_t Count) override;
+    bool Restart() override;
     uint64_t Size() const override { return Written; }
+    uint64_t Start() const override { return Begin; }
 
 private:
     std::FILE* File;
-    uint64_t Start;
+    uint64_t Begin;
     uint64_t Written = 0;
+    bool Moved = true; // the file's position is not where the next append goes
 };
 
 // Writes the archive of Entries: marker, main header (flags 0x000C: solid,
 // locked), file headers (version 20, method 0x35, or 0x30 for stored
-// entries, host 2, attributes 0x20, first entry flags 0x8080 and then
-// 0x8090, header CRCs), packed data, and the end block (type 0x7B, flags
-// 0x4000), after which readers stop. Stats may be null. False with the reason
-// in Error when a name is empty or too long, the archive would reach 2 GiB,
-// a source cannot be read, or the output cannot be written.
+// entries, host 2, attributes 0x20, header CRCs; flags 0x8080 up to the first
+// packed entry, which starts the compressed stream, 0x8090 after it), packed
+// data, and the end block (type 0x7B, flags 0x4000), after which readers stop.
+// No entry is larger packed than stored. Sources are read and the output
+// written a piece at a time. Stats may be null. False with the reason in
+// Error when a name is empty or too long, the setup would reach 2 GiB, a
+// source cannot be read, or the output cannot be written.
 bool WriteArchive(const std::vector<PackEntry>& Entries, const PackSettings& Settings, ArchiveOutput& Out,
                   PackStats* Stats, std::string* Error);
 

@@ -28,15 +28,17 @@ namespace {
 enum ExitStatus { ExitOk = 0, ExitFailed = 1, ExitUsage = 2 };
 
 const char StubFileName[] = "tarn-setup.exe";
+const int MaxThreads = 64;
 const char StubEnvironment[] = "TARN_STUB";
 
 const char UsageText[] =
-    "usage: tarnpack build PROJECT -o SETUP.EXE [--stub FILE] [--level N] [--store] [--no-verify]\n"
+    "usage: tarnpack build PROJECT -o SETUP.EXE [--stub FILE] [--level N] [--store] [--threads N] [--no-verify]\n"
     "  PROJECT       folder with Presetup/ (setup resources) and Data/ (files to install)\n"
     "  -o FILE       the setup program to write\n"
     "  --stub FILE   the setup stub (default: $TARN_STUB, else tarn-setup.exe beside tarnpack)\n"
     "  --level N     compression level, 1 (fastest) to 5 (best); default 3\n"
     "  --store       store the files without compression\n"
+    "  --threads N   threads that compress (default: one per core); the setup is the same for any N\n"
     "  --no-verify   do not read the result back with the setup's reader\n";
 
 struct BuildOptions {
@@ -44,6 +46,7 @@ struct BuildOptions {
     std::string Output;
     std::string Stub;
     int Level = PackLevelDefault; // PackLevelStore for --store
+    int Threads = 0;              // 0: one per core
     bool Verify = true;
 };
 
@@ -88,7 +91,7 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
     for (int I = 0; I < ArgCount; ++I) {
         std::string Arg = Args[I];
         bool HasValue = I + 1 < ArgCount;
-        if (Arg == "-o" || Arg == "--stub" || Arg == "--level") {
+        if (Arg == "-o" || Arg == "--stub" || Arg == "--level" || Arg == "--threads") {
             if (!HasValue) {
                 Problem = Arg + " needs a value";
                 return false;
@@ -98,6 +101,14 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
                 Options.Output = Value;
             } else if (Arg == "--stub") {
                 Options.Stub = Value;
+            } else if (Arg == "--threads") {
+                char* End = nullptr;
+                long Threads = std::strtol(Value.c_str(), &End, 10);
+                if (Value.empty() || *End || Threads < 1 || Threads > MaxThreads) {
+                    Problem = "--threads takes a number from 1 to " + std::to_string(MaxThreads);
+                    return false;
+                }
+                Options.Threads = (int)Threads;
             } else {
                 char* End = nullptr;
                 long Level = std::strtol(Value.c_str(), &End, 10);
@@ -209,6 +220,7 @@ bool WriteVerifiedSetup(const BuildOptions& Options, const StubImage& Stub, cons
     }
     PackSettings Settings;
     Settings.Level = Options.Level;
+    Settings.Threads = Options.Threads;
     Settings.Progress = [&](uint64_t Done, uint64_t Total) { Progress.Show("packing", Done, Total); };
     FileOutput Archive(File);
     std::string Problem;
