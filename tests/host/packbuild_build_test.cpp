@@ -168,6 +168,55 @@ TEST_F(PackBuildRun, FileTimeIsCarriedAsDosTime)
             EXPECT_EQ(Entry.Info.DosTime, (41u << 9 | 6u << 5 | 14u) << 16 | (13u << 11 | 7u << 5 | 21u));
 }
 
+// Reproducible builds: with SOURCE_DATE_EPOCH set, no time written is later
+// than it and times are written in UTC, so two checkouts of a project (the
+// files' times differ) built in different time zones give the same bytes.
+TEST_F(PackBuildRun, SourceDateEpochMakesTheSetupReproducible)
+{
+    auto SetTimes = [&](std::time_t When) {
+        for (const auto& Item : fs::recursive_directory_iterator(Project.Dir()))
+            if (Item.is_regular_file()) {
+                struct timespec Times[2] = {{When, 0}, {When, 0}};
+                utimensat(AT_FDCWD, Item.path().c_str(), Times, 0);
+            }
+    };
+    auto DosTimeOf = [&](const std::string& Name) {
+        for (const ReadBack& Entry : ReadSetup(Setup(), Work.Dir()))
+            if (Entry.Name == Name) return Entry.Info.DosTime;
+        return 0u;
+    };
+    setenv("SOURCE_DATE_EPOCH", "1600000000", 1); // 2020-09-13 12:26:40 UTC
+    SetTimes(1700000000);
+    ASSERT_EQ(RunBuild(Args()).Status, 0);
+    std::vector<uint8_t> First = ReadAll(Setup());
+    EXPECT_EQ(DosTimeOf("Data\\Demo.exe"), (40u << 9 | 9u << 5 | 13u) << 16 | (12u << 11 | 26u << 5 | 20u));
+    fs::remove(Setup());
+    SetTimes(1750000000);
+    const char* Zone = getenv("TZ");
+    std::string SavedZone = Zone ? Zone : "";
+    setenv("TZ", "JST-9", 1);
+    tzset();
+    ASSERT_EQ(RunBuild(Args()).Status, 0);
+    EXPECT_EQ(ReadAll(Setup()), First);
+    // A file older than the epoch keeps its time (in UTC).
+    fs::remove(Setup());
+    struct timespec Old[2] = {{1500000000, 0}, {1500000000, 0}}; // 2017-07-14 02:40:00 UTC
+    utimensat(AT_FDCWD, Project.Path("Data/Doc/Readme.txt").c_str(), Old, 0);
+    ASSERT_EQ(RunBuild(Args()).Status, 0);
+    EXPECT_EQ(DosTimeOf("Data\\Doc\\Readme.txt"), (37u << 9 | 7u << 5 | 14u) << 16 | (2u << 11 | 40u << 5));
+    // Not a number of seconds: a usage error, nothing written.
+    fs::remove(Setup());
+    setenv("SOURCE_DATE_EPOCH", "yesterday", 1);
+    BuildRun Bad = RunBuild(Args());
+    EXPECT_EQ(Bad.Status, 2);
+    EXPECT_NE(Bad.Errors.find("SOURCE_DATE_EPOCH"), std::string::npos) << Bad.Errors;
+    EXPECT_FALSE(LeftoverFiles());
+    unsetenv("SOURCE_DATE_EPOCH");
+    if (Zone) setenv("TZ", SavedZone.c_str(), 1);
+    else unsetenv("TZ");
+    tzset();
+}
+
 TEST_F(PackBuildRun, ErrorsStopBeforeAnythingIsWritten)
 {
     Project.Write("Presetup/Demo.ins", "[CopyFile]\nMain=%InstallPath%\n[Main]\nMissing.dll=\n");
@@ -203,6 +252,8 @@ TEST_F(PackBuildRun, UsageErrors)
     EXPECT_EQ(RunBuild({Project.Dir().string()}).Status, 2); // no -o
     EXPECT_EQ(RunBuild(Args({"--level"})).Status, 2);
     EXPECT_EQ(RunBuild(Args({"--level", "x"})).Status, 2);
+    EXPECT_EQ(RunBuild(Args({"--threads", "0"})).Status, 2);
+    EXPECT_EQ(RunBuild(Args({"--threads", "two"})).Status, 2);
     EXPECT_EQ(RunBuild(Args({"--fast"})).Status, 2);
     EXPECT_EQ(RunBuild(Args({"second-project"})).Status, 2);
     EXPECT_FALSE(LeftoverFiles());

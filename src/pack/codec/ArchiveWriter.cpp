@@ -390,13 +390,14 @@ bool WriteArchive(const std::vector<PackEntry>& Entries, const PackSettings& Set
     return false;
 }
 
-uint32_t DosTimeFromUnix(int64_t UnixTime)
+uint32_t DosTimeFromUnix(int64_t UnixTime, bool Utc)
 {
     const uint32_t Earliest = (0u << 9 | 1u << 5 | 1u) << 16; // 1980-01-01 00:00:00
     const uint32_t Latest = uint32_t(127u << 9 | 12u << 5 | 31u) << 16 | (23u << 11 | 59u << 5 | 29u);
     time_t T = time_t(UnixTime);
     struct tm Local;
-    if (UnixTime < 315532800 || !localtime_r(&T, &Local) || Local.tm_year < 80)
+    bool Converted = Utc ? gmtime_r(&T, &Local) != nullptr : localtime_r(&T, &Local) != nullptr;
+    if (UnixTime < 315532800 || !Converted || Local.tm_year < 80)
         return Earliest;
     if (Local.tm_year > 207) // the 7-bit year ends with 2107
         return Latest;

@@ -104,7 +104,7 @@ private:
 bool WriteArchive(const std::vector<PackEntry>& Entries, const PackSettings& Settings, ArchiveOutput& Out,
                   PackStats* Stats, std::string* Error);
 
-// DOS date/time (local time) of a Unix time: times before 1980 give
-// 1980-01-01 00:00:00, times after 2107 the last the format holds,
-// 2107-12-31 23:59:58.
-uint32_t DosTimeFromUnix(int64_t UnixTime);
+// DOS date/time of a Unix time, in local time (or UTC when Utc, which does
+// not depend on the machine's time zone): times before 1980 give 1980-01-01
+// 00:00:00, times after 2107 the last the format holds, 2107-12-31 23:59:58.
+uint32_t DosTimeFromUnix(int64_t UnixTime, bool Utc = false);

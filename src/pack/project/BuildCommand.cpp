@@ -9,6 +9,8 @@
 #include "ProjectChecks.h"
 #include "ProjectScan.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +32,9 @@ enum ExitStatus { ExitOk = 0, ExitFailed = 1, ExitUsage = 2 };
 const char StubFileName[] = "tarn-setup.exe";
 const int MaxThreads = 64;
 const char StubEnvironment[] = "TARN_STUB";
+// The convention of reproducible builds: no time written is later than this
+// (seconds since 1970, UTC), and times are written in UTC.
+const char SourceDateEnvironment[] = "SOURCE_DATE_EPOCH";
 
 const char UsageText[] =
     "usage: tarnpack build PROJECT -o SETUP.EXE [--stub FILE] [--level N] [--store] [--threads N] [--no-verify]\n"
@@ -42,6 +47,8 @@ const char UsageText[] =
     "  --no-verify   do not read the result back with the setup's reader\n";
 
 struct BuildOptions {
+    bool Reproducible = false; // SOURCE_DATE_EPOCH is set ...
+    int64_t SourceDate = 0;    // ... to this
     std::string Project;
     std::string Output;
     std::string Stub;
@@ -134,6 +141,17 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
         }
     }
     if (Store) Options.Level = PackLevelStore;
+    if (const char* Epoch = std::getenv(SourceDateEnvironment)) {
+        char* End = nullptr;
+        errno = 0;
+        long long Seconds = std::strtoll(Epoch, &End, 10);
+        if (!*Epoch || *End || errno || Seconds < 0) {
+            Problem = std::string(SourceDateEnvironment) + " must be a number of seconds since 1970";
+            return false;
+        }
+        Options.Reproducible = true;
+        Options.SourceDate = Seconds;
+    }
     if (Options.Project.empty()) Problem = "no project folder given";
     else if (Options.Output.empty()) Problem = "no output file given (-o)";
     return Problem.empty();
@@ -179,7 +197,7 @@ std::string FormatSize(uint64_t Bytes)
 
 // Presetup first: the setup unpacks that group before anything else and stops
 // at the first entry outside it. The writer reads each file when it packs it.
-std::vector<PackEntry> EntriesOf(const ProjectTree& Tree, uint64_t& InputSize)
+std::vector<PackEntry> EntriesOf(const ProjectTree& Tree, const BuildOptions& Options, uint64_t& InputSize)
 {
     std::vector<PackEntry> Entries;
     InputSize = 0;
@@ -187,7 +205,9 @@ std::vector<PackEntry> EntriesOf(const ProjectTree& Tree, uint64_t& InputSize)
         for (const ProjectFile& File : *Group) {
             PackEntry Entry;
             Entry.Name = File.ArchiveName;
-            Entry.DosTime = DosTimeFromUnix(File.ModifiedUnix);
+            int64_t Modified = File.ModifiedUnix;
+            if (Options.Reproducible) Modified = std::min(Modified, Options.SourceDate);
+            Entry.DosTime = DosTimeFromUnix(Modified, Options.Reproducible);
             Entry.SourcePath = File.SourcePath.string();
             InputSize += File.Size;
             Entries.push_back(std::move(Entry));
@@ -315,7 +335,7 @@ int RunBuildCommand(int ArgCount, char** Args)
     }
 
     uint64_t InputSize = 0;
-    std::vector<PackEntry> Entries = EntriesOf(Tree, InputSize);
+    std::vector<PackEntry> Entries = EntriesOf(Tree, Options, InputSize);
     ProgressLine Progress;
     uint64_t ArchiveSize = 0;
     double PackSeconds = 0;
