@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 
 namespace fs = std::filesystem;
 
@@ -70,6 +71,15 @@ int main(int ArgCount, char** Args)
                Level, (unsigned long long)Archive.size(), 100.0 * Archive.size() / std::max<uint64_t>(Total, 1),
                Seconds, Cpu, Total / 1e6 / Seconds, Total / 1e6 / Cpu, Stats.StoredEntries, Stats.Stream.TableReads,
                Audio / 1e6, Stats.Passes, Ok ? "ok" : Error.c_str());
+        if (getenv("BENCH_AUDIO")) {
+            std::map<std::string, std::pair<uint64_t, uint64_t>> ByDir;
+            for (size_t I = 0; I < Stats.Entries.size(); I++) {
+                std::string Dir = Entries[I].Name.substr(0, Entries[I].Name.find('\\'));
+                ByDir[Dir].first += Stats.Entries[I].AudioBytes;
+                ByDir[Dir].second += Stats.Entries[I].PackedBytes;
+            }
+            for (auto& D : ByDir) printf("  %s audio %llu packed %llu\n", D.first.c_str(), (unsigned long long)D.second.first, (unsigned long long)D.second.second);
+        }
         if (getenv("BENCH_STORED"))
             for (size_t I = 0; I < Stats.Entries.size(); I++)
                 if (Stats.Entries[I].Stored)

@@ -41,9 +41,7 @@ struct Chunk {
 // What the encoder knew when it handed out a chunk.
 struct ParseContext {
     SymbolCosts Costs;
-    std::vector<uint32_t> PendingFreq = std::vector<uint32_t>(MaxTableSize, 0); // the open block's counts
-    int PendingMode = ModeLz;
-    bool PendingHasBytes = false;
+    int PendingMode = ModeLz; // of the open block
     int LastMode = -1;      // of the chunk before
     AudioState Audio = {};  // the audio predictor
     int Channel = 0;        // of the next audio byte
@@ -58,7 +56,6 @@ struct ChunkPlan {
     bool HaveLz = false;         // false when audio wins clearly and LZ was not tried
     Chunk Lz;
     uint64_t LzBits = 0;         // under its own code, extra bits included
-    uint64_t LzTableBits = 0;
 };
 
 // How a level parses: its strategy and the limits of its match search.
@@ -69,8 +66,9 @@ struct LevelConfig {
     int SearchDepth;      // hash-chain steps per match search
     uint32_t NiceLength;  // a match this long ends the search (optimal: and is taken at once)
     uint32_t GoodLength;  // lazy: a match this long is taken without looking one byte on
-    int CostPasses;       // optimal: parses of each chunk, each with the costs the last one found
+    uint32_t ChunkSize;   // unit of parsing and of the choice between LZ and audio (smaller: finer choices)
 };
+constexpr uint32_t MaxChunkSize = 128 * 1024;
 // Levels 1..5.
 const LevelConfig& LevelConfigOf(int Level);
 
@@ -83,8 +81,9 @@ uint64_t SelfBits(int Mode, const uint32_t* Freq, uint8_t* Lengths);
 // tokens. Returns the bits under the chunk's own code (Lengths filled).
 uint64_t CodeAudio(const StreamHistory& History, uint32_t Start, uint32_t End, int Channels, int& Channel,
                    AudioState& State, uint8_t* Lengths, Chunk* Coded);
-// Bits of the bytes from Start to End under an ideal order-0 code.
+// Bits of the bytes under an ideal order-0 code; of 256 byte counts.
 uint64_t Order0Bits(const uint8_t* Bytes, size_t Count);
+uint64_t EntropyBits(const uint32_t* Counts);
 
 class ChunkParser {
 public:
@@ -125,8 +124,6 @@ private:
     Candidate FindCandidate(uint32_t Pos, uint32_t End) const;
     void PushMatch(Chunk* C, const Candidate& Match);
     void Relax(uint32_t From, uint32_t To, float Cost, uint32_t Len, uint32_t Dist, uint16_t Sym);
-    int FindAllCached(uint32_t Pos, uint32_t MaxLength, uint32_t* Lengths, uint32_t* Distances);
-    void RefineCosts(uint32_t Start, uint32_t End);
     bool RepeatsEarlierData(uint32_t Start, uint32_t End) const;
     int AudioCandidates(uint32_t Start, uint32_t End) const;
 
@@ -137,11 +134,6 @@ private:
     SymbolCosts Costs;
     RepState Reps;
     std::vector<PathNode> Nodes;
-    // The optimal parser's searches of this chunk, kept for its next pass.
-    std::vector<uint32_t> CacheIndex; // per position: first match in the pool + 1 (0: not searched)
-    std::vector<uint8_t> CacheCount;
-    std::vector<uint32_t> CachePool;  // length, distance pairs
-    uint32_t CacheStart = 0;
 };
 
 } // namespace Rar20

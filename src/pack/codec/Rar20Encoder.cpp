@@ -27,11 +27,11 @@ using namespace Rar20;
 
 namespace {
 
-constexpr uint32_t ChunkSize = 128 * 1024;   // unit of the LZ/audio decision and of a parse
 constexpr int Lag = 4;                       // chunks that can be parsed at once
 constexpr size_t MaxBlockTokens = 1u << 20;  // bounds the memory a block holds
 constexpr uint32_t SmallChunk = 2048;        // always shares the current table
 constexpr uint32_t ReadPiece = 64 * 1024;
+constexpr uint32_t InsertBatch = 128 * 1024; // positions inserted at once (at least)
 constexpr uint32_t HashReach = 32;           // bytes after a position that its hashes read
 // The store decision looks at an entry's head: this much of it, and in it
 // every ProbeStep-th position for a match.
@@ -44,8 +44,10 @@ constexpr double MatchBits = 26;             // about what such a match costs
 constexpr int SelfHashBits = 16;
 // The finder is at most Lag chunks ahead of the oldest chunk being parsed, and
 // the history holds that chunk's window and what was read ahead besides.
-static_assert(uint64_t(Lag) * ChunkSize < MatchFinder::LinkSpan, "parsed positions keep their links");
-static_assert(ArcWindowSize + uint64_t(Lag) * ChunkSize + ProbeSize + ReadPiece + HashReach < StreamHistory::Size,
+static_assert(uint64_t(Lag) * MaxChunkSize + InsertBatch + ReadPiece < MatchFinder::LinkSpan,
+              "parsed positions keep their links");
+static_assert(ArcWindowSize + uint64_t(Lag) * MaxChunkSize + ProbeSize + InsertBatch + ReadPiece + HashReach <
+                  StreamHistory::Size,
               "the history holds what the chunks in flight read");
 
 // A chunk to parse, or an entry stored at this point of the stream.
@@ -137,18 +139,23 @@ private:
         History.Append(Probe.data(), Got);
         uint64_t Offset = Got;
         for (uint32_t Start = EntryStart;;) {
-            // The chunk and the bytes its last positions hash (or the entry's end).
-            while (!Ended && History.End() < Start + ChunkSize + HashReach) {
-                Piece.resize(ReadPiece);
-                if (!Io.ReadEntry(Index, Offset, Piece.data(), ReadPiece, &Got))
-                    return false;
-                History.Append(Piece.data(), Got);
-                Offset += Got;
-                Ended = Got < ReadPiece;
+            // The chunk and the bytes its last positions hash (or the entry's
+            // end) are read, and inserted in large batches: the finder's
+            // tables stay in the cache while it inserts.
+            uint32_t End = Start + Config.ChunkSize;
+            if (Finder.InsertedCount() < End) {
+                while (!Ended && History.End() < Start + InsertBatch + HashReach) {
+                    Piece.resize(ReadPiece);
+                    if (!Io.ReadEntry(Index, Offset, Piece.data(), ReadPiece, &Got))
+                        return false;
+                    History.Append(Piece.data(), Got);
+                    Offset += Got;
+                    Ended = Got < ReadPiece;
+                }
+                Finder.InsertUpTo(Ended ? History.End() : History.End() - HashReach, Ended ? History.End() : UINT32_MAX);
             }
-            uint32_t End = std::min(Start + ChunkSize, History.End());
+            End = std::min(End, History.End());
             bool Last = Ended && End == History.End();
-            Finder.InsertUpTo(End, Ended ? History.End() : UINT32_MAX);
             if (!AddItem(ChunkItem(Index, Start, End, EntryStart, Last)))
                 return false;
             if (Last)
@@ -341,7 +348,15 @@ private:
         int N = Plan.AudioMode;
         int Channel = N && Live.Channel < N ? Live.Channel : 0;
         uint32_t Shift = N ? uint32_t(((Channel - int((It.Start - It.EntryStart) % N)) % N + N) % N) : 0;
-        uint64_t LzCost = Plan.HaveLz ? Plan.LzBits + (Live.LastMode != ModeLz ? Plan.LzTableBits : 0) : UINT64_MAX;
+        uint64_t LzCost = UINT64_MAX;
+        if (Plan.HaveLz) {
+            LzCost = Plan.LzBits;
+            if (Live.LastMode != ModeLz) { // the table a switch to LZ costs
+                uint8_t Lengths[MaxTableSize];
+                BuildTableLengths(ModeLz, Plan.Lz.Freq.data(), Lengths);
+                LzCost += TableBits(ModeLz, Lengths);
+            }
+        }
         uint64_t AudioCost = N ? Plan.AudioBits + (Live.LastMode != N ? Plan.AudioTableBits : 0) +
                                      (Shift > 0 ? Shift * 9 + (Live.LastMode != ModeLz ? 600 : 0) : 0)
                                : UINT64_MAX;
@@ -383,6 +398,7 @@ private:
             return true;
         }
         bool Merge;
+        bool Known = false; // the open block's bits and lengths, when the decision found them
         if (Pending.ByteTokens == 0) {
             Pending.Mode = C.Mode; // entry markers only: no table yet to keep
             Merge = true;
@@ -391,14 +407,17 @@ private:
         } else if (C.ByteTokens < SmallChunk) {
             Merge = true;
         } else {
-            std::vector<uint32_t> Merged(MaxTableSize);
+            uint32_t Merged[MaxTableSize];
             for (int I = 0; I < MaxTableSize; I++)
                 Merged[I] = Pending.Freq[I] + C.Freq[I];
             uint8_t MergedLengths[MaxTableSize], OwnLengths[MaxTableSize];
-            uint64_t MergedBits = SelfBits(C.Mode, Merged.data(), MergedLengths);
+            uint64_t MergedBits = SelfBits(C.Mode, Merged, MergedLengths);
             uint64_t OwnBits = SelfBits(C.Mode, C.Freq.data(), OwnLengths);
             uint64_t Separate = PendingBits + OwnBits + TableBits(C.Mode, OwnLengths);
             Merge = MergedBits <= Separate;
+            PendingBits = Merge ? MergedBits : OwnBits;
+            memcpy(PendingLengths, Merge ? MergedLengths : OwnLengths, sizeof PendingLengths);
+            Known = true;
         }
         if (Merge) {
             Pending.Tokens.insert(Pending.Tokens.end(), C.Tokens.begin(), C.Tokens.end());
@@ -412,18 +431,18 @@ private:
             Pending = std::move(C);
             HavePending = true;
         }
-        RefreshPending();
+        RefreshPending(Known);
         return true;
     }
 
-    void RefreshPending()
+    // Known: PendingBits and PendingLengths are the open block's already.
+    void RefreshPending(bool Known = false)
     {
-        PendingBits = SelfBits(Pending.Mode, Pending.Freq.data(), PendingLengths);
+        if (!Known)
+            PendingBits = SelfBits(Pending.Mode, Pending.Freq.data(), PendingLengths);
         if (Pending.Mode == ModeLz && Pending.ByteTokens > 0)
             Live.Costs.Update(Pending.Freq.data(), PendingLengths);
-        Live.PendingFreq = Pending.Freq;
         Live.PendingMode = Pending.Mode;
-        Live.PendingHasBytes = Pending.ByteTokens > 0;
     }
 
     bool AddMarker(uint16_t Marker, uint32_t Entry)
