@@ -111,9 +111,22 @@ enum {
     AudioAdaptInterval = 32,  // bytes of a channel between weight changes
 };
 
+// The history is kept in the order of the error sums, with both signs: the
+// sums are then one loop over two arrays, which compilers turn into vector
+// code, and the stub's scalar code does no more than before.
+enum {
+    AudioD1 = 1,              // History[AudioD1] = D1, History[AudioD1 + 1] = -D1
+    AudioD2 = 3,
+    AudioD3 = 5,
+    AudioD4 = 7,
+    AudioChannelDelta = 9,    // the channel delta as the byte was made
+};
+
 struct AudioChannel {
     int32_t K1, K2, K3, K4, K5;      // weights
-    int32_t D1, D2, D3, D4;          // D1 the last delta, D2 its change, D3 and D4 earlier D2s
+    // 0, D1, -D1, D2, -D2, D3, -D3, D4, -D4, the channel delta with both
+    // signs, 0: D1 the last delta, D2 its change, D3 and D4 earlier D2s.
+    int32_t History[AudioDifLanes];
     int32_t LastDelta;               // last output difference, as a signed byte
     uint32_t Dif[AudioDifLanes];     // error sums of the candidate weight changes (lane 11 unused)
     uint32_t ByteCount;
@@ -125,24 +138,25 @@ struct AudioState {
     int32_t ChannelDelta;            // LastDelta of the byte made last, in any channel
 };
 
-// A prediction and the channel history it was made from, which AudioUpdate
-// then stores (kept apart so that a hot loop holds it in registers).
-struct AudioPrediction {
-    int32_t D1, D2, D3, D4;
-    uint8_t Byte;
-};
-
-// The byte the predictor expects next in channel V.
-inline AudioPrediction AudioPredict(const AudioChannel* V, int32_t ChannelDelta)
+inline void AudioSetPair(int32_t* History, int Index, int32_t Value)
 {
-    AudioPrediction P;
-    P.D1 = V->LastDelta;
-    P.D2 = V->LastDelta - V->D1;
-    P.D3 = V->D2;
-    P.D4 = V->D3;
-    int32_t Sum = 8 * V->LastChar + V->K1 * P.D1 + V->K2 * P.D2 + V->K3 * P.D3 + V->K4 * P.D4 + V->K5 * ChannelDelta;
-    P.Byte = (uint8_t)(Sum >> 3);
-    return P;
+    History[Index] = Value;
+    History[Index + 1] = -Value;
+}
+
+// The byte the predictor expects next in channel V; shifts the history.
+// AudioUpdate for the same channel must follow.
+inline uint8_t AudioPredict(AudioChannel* V, int32_t ChannelDelta)
+{
+    int32_t* H = V->History;
+    AudioSetPair(H, AudioD4, H[AudioD3]);
+    AudioSetPair(H, AudioD3, H[AudioD2]);
+    AudioSetPair(H, AudioD2, V->LastDelta - H[AudioD1]);
+    AudioSetPair(H, AudioD1, V->LastDelta);
+    AudioSetPair(H, AudioChannelDelta, ChannelDelta);
+    int32_t Sum = 8 * V->LastChar + V->K1 * H[AudioD1] + V->K2 * H[AudioD2] + V->K3 * H[AudioD3] +
+                  V->K4 * H[AudioD4] + V->K5 * ChannelDelta;
+    return (uint8_t)(Sum >> 3);
 }
 
 // Every 32 bytes of a channel: the candidate weight change with the smallest
@@ -150,26 +164,18 @@ inline AudioPrediction AudioPredict(const AudioChannel* V, int32_t ChannelDelta)
 // never inlined: it would crowd the registers of the loops that predict.
 __attribute__((noinline)) void AudioAdaptWeights(AudioChannel* V);
 
-// Error sums, history and weights once channel V has made Output from the
-// coded difference Delta under prediction P.
-inline void AudioUpdate(AudioChannel* V, int32_t* ChannelDelta, const AudioPrediction& P, uint32_t Delta,
-                        uint8_t Output)
+// Error sums and weights once channel V has made Output from the coded
+// difference Delta.
+inline void AudioUpdate(AudioChannel* V, int32_t* ChannelDelta, uint32_t Delta, uint8_t Output)
 {
     int32_t E = (int32_t)(int8_t)(uint8_t)Delta * 8;
-    int32_t C = *ChannelDelta;
-    const int32_t Candidates[AudioDifLanes] = { 0, P.D1, -P.D1, P.D2, -P.D2, P.D3, -P.D3, P.D4, -P.D4, C, -C, 0 };
     for (int I = 0; I < AudioDifLanes; ++I) {
-        int32_t Error = E - Candidates[I]; // within +-2048
+        int32_t Error = E - V->History[I]; // within +-2048
         V->Dif[I] += (uint32_t)(Error < 0 ? -Error : Error);
     }
-    int32_t LastDelta = (int32_t)(int8_t)(uint8_t)(Output - V->LastChar);
-    V->D1 = P.D1;
-    V->D2 = P.D2;
-    V->D3 = P.D3;
-    V->D4 = P.D4;
-    V->LastDelta = LastDelta;
+    V->LastDelta = (int32_t)(int8_t)(uint8_t)(Output - V->LastChar);
     V->LastChar = Output;
-    *ChannelDelta = LastDelta;
+    *ChannelDelta = V->LastDelta;
     if (++V->ByteCount % AudioAdaptInterval == 0) AudioAdaptWeights(V);
 }
 
@@ -177,18 +183,16 @@ inline void AudioUpdate(AudioChannel* V, int32_t* ChannelDelta, const AudioPredi
 // ChannelDelta is AudioState's (a pointer, so a hot loop can keep it local).
 inline uint8_t AudioDecodeByte(AudioChannel* V, int32_t* ChannelDelta, uint32_t Delta)
 {
-    AudioPrediction P = AudioPredict(V, *ChannelDelta);
-    uint8_t Output = (uint8_t)(P.Byte - Delta);
-    AudioUpdate(V, ChannelDelta, P, Delta, Output);
+    uint8_t Output = (uint8_t)(AudioPredict(V, *ChannelDelta) - Delta);
+    AudioUpdate(V, ChannelDelta, Delta, Output);
     return Output;
 }
 
 // The difference that makes the decoder reproduce Byte in channel V.
 inline uint8_t AudioEncodeByte(AudioChannel* V, int32_t* ChannelDelta, uint8_t Byte)
 {
-    AudioPrediction P = AudioPredict(V, *ChannelDelta);
-    uint8_t Delta = (uint8_t)(P.Byte - Byte);
-    AudioUpdate(V, ChannelDelta, P, Delta, Byte);
+    uint8_t Delta = (uint8_t)(AudioPredict(V, *ChannelDelta) - Byte);
+    AudioUpdate(V, ChannelDelta, Delta, Byte);
     return Delta;
 }
 

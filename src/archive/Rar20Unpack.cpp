@@ -33,6 +33,14 @@ struct DecodeTable {
     uint16_t Quick[1 << QuickBits];
 };
 
+// What matches leave for the matches after them.
+struct MatchState {
+    uint32_t RecentDist[4];
+    uint32_t RecentCounter;
+    uint32_t LastDist;
+    uint32_t LastLength;
+};
+
 struct BitInput {
     uint32_t Addr;   // byte position in Input
     uint32_t Bit;    // 0-7 bits of that byte consumed
@@ -48,10 +56,7 @@ static struct Rar20State {
     bool InputEnded;        // the packed data is all in Input
     bool StreamBroken;      // a solid entry cannot follow the last one
     int64_t RemainingSize;
-    uint32_t RecentDist[4];
-    uint32_t RecentCounter;
-    uint32_t LastDist;
-    uint32_t LastLength;
+    MatchState Matches;
     uint8_t PrevLengths[MaxTableSize];
     DecodeTable LiteralTable, DistTable, RepLenTable, LevelTable;
     DecodeTable AudioTables[MaxChannels];
@@ -71,11 +76,13 @@ void Rar20Reset()
 
 // ---- bit input ----
 
+// The next 16 bits, from one big-endian load of four bytes (the padding
+// after the data makes them readable).
 static inline uint32_t PeekBits16(const BitInput& In)
 {
     const uint8_t* P = S.Input + In.Addr;
-    uint32_t Value = ((uint32_t)P[0] << 16) | ((uint32_t)P[1] << 8) | P[2];
-    return (Value >> (8 - In.Bit)) & 0xFFFF;
+    uint32_t Value = ((uint32_t)P[0] << 24) | ((uint32_t)P[1] << 16) | ((uint32_t)P[2] << 8) | P[3];
+    return (Value << In.Bit) >> 16;
 }
 
 static inline void ConsumeBits(BitInput& In, uint32_t Count)
@@ -268,25 +275,32 @@ static void FlushWindow()
 
 // Copies Length bytes from Distance back. Overlapping copies repeat the
 // bytes just written, so a short distance copies in order.
-static inline void CopyMatch(uint8_t* Window, uint32_t& WritePos, uint32_t Length, uint32_t Distance)
+static inline void CopyMatch(MatchState& M, uint8_t* Window, uint32_t& WritePos, uint32_t Length, uint32_t Distance)
 {
-    S.RecentDist[S.RecentCounter++ & 3] = Distance;
-    S.LastDist = Distance;
-    S.LastLength = Length;
-    S.RemainingSize -= Length;
+    M.RecentDist[M.RecentCounter++ & 3] = Distance;
+    M.LastDist = Distance;
+    M.LastLength = Length;
 
     uint32_t Source = (WritePos - Distance) & ArcWindowMask;
     if (WritePos + Length <= ArcWindowSize && Source + Length <= ArcWindowSize) {
         uint8_t* To = Window + WritePos;
         const uint8_t* From = Window + Source;
-        if (Distance >= Length) {
-            memmove(To, From, Length);
-        } else if (Distance >= 8) {
-            uint32_t Left = Length;
-            for (; Left >= 8; Left -= 8, To += 8, From += 8) memcpy(To, From, 8);
-            while (Left--) *To++ = *From++;
+        // Never a byte past the match's end: the window holds bytes there
+        // that a later match may still copy.
+        if (Length >= 4 && (Source + Length <= WritePos || Source >= WritePos + Length)) {
+            // Source and match apart (a source near the window's end may lie
+            // just after the match): whole words, the last one ending with
+            // the match (it may write some bytes twice).
+            uint32_t Word = Length >= 8 ? 8 : 4;
+            for (uint32_t I = 0; I + Word < Length; I += Word) memcpy(To + I, From + I, Word);
+            memcpy(To + Length - Word, From + Length - Word, Word);
         } else {
-            for (uint32_t I = 0; I < Length; ++I) To[I] = From[I];
+            // Eight bytes at a time once the source is that far back: each
+            // piece is read before it is written over.
+            uint32_t Left = Length;
+            if (Distance >= 8)
+                for (; Left >= 8; Left -= 8, To += 8, From += 8) memcpy(To, From, 8);
+            while (Left--) *To++ = *From++;
         }
         WritePos += Length;
     } else {
@@ -320,9 +334,9 @@ void Rar20::AudioAdaptWeights(AudioChannel* V)
 // Decodes audio bytes (at least one symbol) until Limit bytes are made, a
 // table switch comes, the input needs a refill, or a code is invalid: the
 // hot loop of the audio mode.
-enum AudioRunEnd { AudioRunMore, AudioRunTables, AudioRunBad };
+enum RunEnd { RunMore, RunTables, RunBad };
 
-static inline AudioRunEnd DecodeAudioRun(BitInput& In, uint8_t* Window, uint32_t& WritePos, uint32_t Limit)
+static inline RunEnd DecodeAudioRun(BitInput& In, uint8_t* Window, uint32_t& WritePos, uint32_t Limit)
 {
     AudioChannel* const Channels = S.Audio.Channels;
     int32_t ChannelDelta = S.Audio.ChannelDelta;
@@ -331,12 +345,12 @@ static inline AudioRunEnd DecodeAudioRun(BitInput& In, uint8_t* Window, uint32_t
     const uint32_t Count = S.ChannelCount;
     uint32_t Channel = S.CurrentChannel;
     uint32_t Made = 0;
-    AudioRunEnd End = AudioRunMore;
+    RunEnd End = RunMore;
     // The caller has made sure of input for one symbol; more need the margin.
     do {
         int Symbol = DecodeSymbol(In, &Tables[Channel]);
         if (Symbol < 0 || Symbol == AudioSymTableSwitch) {
-            End = Symbol < 0 ? AudioRunBad : AudioRunTables;
+            End = Symbol < 0 ? RunBad : RunTables;
             break;
         }
         Window[WritePos++] = AudioDecodeByte(&Channels[Channel], &ChannelDelta, (uint32_t)Symbol);
@@ -371,10 +385,7 @@ static void InitUnpack(bool Solid)
     if (Solid) return;
     S.CurrentChannel = 0;
     memset(&S.Audio, 0, sizeof S.Audio);
-    memset(S.RecentDist, 0, sizeof S.RecentDist);
-    S.RecentCounter = 0;
-    S.LastDist = 0;
-    S.LastLength = 0;
+    memset(&S.Matches, 0, sizeof S.Matches);
     memset(S.Window, 0, ArcWindowSize);
     memset(S.PrevLengths, 0, sizeof S.PrevLengths);
     S.WritePos = 0;
@@ -382,9 +393,69 @@ static void InitUnpack(bool Solid)
     S.StreamBroken = false;
 }
 
+// Decodes LZ symbols (at least one) until Limit bytes are made, a table
+// switch comes, the input needs a refill, or a code is invalid: the hot loop
+// of the LZ mode, with the match state in locals. A match that starts below
+// Limit may run past it: RunLimit leaves room for the longest.
+static inline RunEnd DecodeLzRun(BitInput& In, uint8_t* Window, uint32_t& WritePos, uint32_t Limit)
+{
+    const uint32_t InputTop = S.InputTop;
+    MatchState M = S.Matches;
+    uint32_t Made = 0;
+    RunEnd End = RunMore;
+    // The caller has made sure of input for one symbol; more need the margin.
+    do {
+        int Symbol = DecodeSymbol(In, &S.LiteralTable);
+        if (Symbol < 256) {
+            if (Symbol < 0) {
+                End = RunBad;
+                break;
+            }
+            Window[WritePos++] = (uint8_t)Symbol;
+            ++Made;
+            continue;
+        }
+        uint32_t Length, Distance;
+        if (Symbol >= SymMatchFirst) {
+            uint32_t Slot = (uint32_t)Symbol - SymMatchFirst;
+            Length = LengthBase[Slot] + MinNewMatch + GetBits(In, LengthBits[Slot]);
+            int DistSlot = DecodeSymbol(In, &S.DistTable);
+            if (DistSlot < 0) {
+                End = RunBad;
+                break;
+            }
+            Distance = DistBase[DistSlot] + 1 + GetBits(In, DistBits[DistSlot]);
+            Length += NewMatchBonus(Distance);
+        } else if (Symbol == SymTableSwitch) {
+            End = RunTables;
+            break;
+        } else if (Symbol == SymRepeatLast) {
+            Length = M.LastLength;
+            Distance = M.LastDist;
+        } else if (Symbol < SymShortFirst) {
+            Distance = M.RecentDist[(M.RecentCounter - (uint32_t)(Symbol - SymRepeatLast)) & 3];
+            int Slot = DecodeSymbol(In, &S.RepLenTable);
+            if (Slot < 0) {
+                End = RunBad;
+                break;
+            }
+            Length = LengthBase[Slot] + MinRecentMatch + GetBits(In, LengthBits[Slot]) + RecentMatchBonus(Distance);
+        } else {
+            uint32_t Slot = (uint32_t)Symbol - SymShortFirst;
+            Distance = ShortDistBase[Slot] + 1 + GetBits(In, ShortDistBits[Slot]);
+            Length = ShortMatchLength;
+        }
+        CopyMatch(M, Window, WritePos, Length, Distance);
+        Made += Length;
+    } while (Made < Limit && In.Addr + RefillMargin <= InputTop);
+    S.Matches = M;
+    S.RemainingSize -= Made;
+    return End;
+}
+
 // The main loop. Returns false on damaged input. Works on local copies of
 // the bit position and write position, handed back to S around the calls
-// that use them.
+// that use them; the runs decode as much as the window allows at once.
 static bool DecodeLoop()
 {
     uint8_t* const Window = S.Window;
@@ -406,62 +477,18 @@ static bool DecodeLoop()
             S.WritePos = WritePos;
             FlushWindow();
         }
-
-        if (S.AudioMode) {
-            AudioRunEnd End = DecodeAudioRun(In, Window, WritePos, RunLimit(WritePos));
-            if (End == AudioRunBad) {
-                Good = false;
-                break;
-            }
-            if (End == AudioRunTables) {
-                S.In = In;
-                Good = ReadCodeTables();
-                In = S.In;
-                if (!Good) break;
-            }
-            continue;
+        uint32_t Limit = RunLimit(WritePos);
+        RunEnd End = S.AudioMode ? DecodeAudioRun(In, Window, WritePos, Limit)
+                                 : DecodeLzRun(In, Window, WritePos, Limit);
+        if (End == RunBad) {
+            Good = false;
+            break;
         }
-
-        int Symbol = DecodeSymbol(In, &S.LiteralTable);
-        if (Symbol < 0) {
-                Good = false;
-                break;
-            }
-        if (Symbol < 256) {
-            Window[WritePos++] = (uint8_t)Symbol;
-            S.RemainingSize--;
-        } else if (Symbol >= SymMatchFirst) {
-            uint32_t Slot = (uint32_t)Symbol - SymMatchFirst;
-            uint32_t Length = LengthBase[Slot] + MinNewMatch + GetBits(In, LengthBits[Slot]);
-            int DistSlot = DecodeSymbol(In, &S.DistTable);
-            if (DistSlot < 0) {
-                Good = false;
-                break;
-            }
-            uint32_t Distance = DistBase[DistSlot] + 1 + GetBits(In, DistBits[DistSlot]);
-            Length += NewMatchBonus(Distance);
-            CopyMatch(Window, WritePos, Length, Distance);
-        } else if (Symbol == SymTableSwitch) {
+        if (End == RunTables) {
             S.In = In;
             Good = ReadCodeTables();
             In = S.In;
             if (!Good) break;
-        } else if (Symbol == SymRepeatLast) {
-            CopyMatch(Window, WritePos, S.LastLength, S.LastDist);
-        } else if (Symbol < SymShortFirst) {
-            uint32_t Distance = S.RecentDist[(S.RecentCounter - (uint32_t)(Symbol - SymRepeatLast)) & 3];
-            int Slot = DecodeSymbol(In, &S.RepLenTable);
-            if (Slot < 0) {
-                Good = false;
-                break;
-            }
-            uint32_t Length =
-                LengthBase[Slot] + MinRecentMatch + GetBits(In, LengthBits[Slot]) + RecentMatchBonus(Distance);
-            CopyMatch(Window, WritePos, Length, Distance);
-        } else {
-            uint32_t Slot = (uint32_t)Symbol - SymShortFirst;
-            uint32_t Distance = ShortDistBase[Slot] + 1 + GetBits(In, ShortDistBits[Slot]);
-            CopyMatch(Window, WritePos, ShortMatchLength, Distance);
         }
     }
     S.WritePos = WritePos & ArcWindowMask;
