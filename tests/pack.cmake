@@ -7,9 +7,3 @@ if(NOT WIN32 AND TARGET tarn_pack_codec)
     LIBS tarn_pack_codec tarn_archive tarn_support_core)
   target_include_directories(tarn_pack_tests PRIVATE ${CMAKE_SOURCE_DIR}/src/pack/codec)
 endif()
-
-# The compression benchmark tool (run by bench/bench-pack.sh).
-if(NOT WIN32 AND TARGET tarn_pack_codec)
-  add_executable(tarn_pack_bench ${CMAKE_SOURCE_DIR}/bench/pack_bench.cpp)
-  target_link_libraries(tarn_pack_bench PRIVATE tarn_pack_codec tarn_archive tarn_support_core)
-endif()
