@@ -131,7 +131,9 @@ public:
 
     bool BeginEntry(uint32_t Index, bool Stored) override
     {
-        Fields = FileFields{SawPacked, Stored, 0, 0, 0};
+        // Solid, except the first entry and the first packed one: that one
+        // starts the compressed stream (its decoder reads tables first).
+        Fields = FileFields{Index > 0 && (Stored || SawPacked), Stored, 0, 0, 0};
         SawPacked = SawPacked || !Stored;
         HeaderAt = Out.Size();
         std::vector<uint8_t> Header = FileHeader(Entries[Index], Fields);

@@ -94,8 +94,9 @@ private:
 
 // Writes the archive of Entries: marker, main header (flags 0x000C: solid,
 // locked), file headers (version 20, method 0x35, or 0x30 for stored
-// entries, host 2, attributes 0x20, header CRCs; flags 0x8080 up to the first
-// packed entry, which starts the compressed stream, 0x8090 after it), packed
+// entries, host 2, attributes 0x20, header CRCs; flags 0x8090, but 0x8080
+// for the first entry and the first packed one, which starts the compressed
+// stream), packed
 // data, and the end block (type 0x7B, flags 0x4000), after which readers stop.
 // No entry is larger packed than stored. Sources are read and the output
 // written a piece at a time. Stats may be null. False with the reason in
