@@ -209,7 +209,8 @@ private:
         const PackEntry& E = Entries[Index];
         if (E.SourcePath.empty()) {
             *Got = Offset < E.Data.size() ? std::min<uint64_t>(Count, E.Data.size() - Offset) : 0;
-            std::memcpy(Buffer, E.Data.data() + Offset, *Got);
+            if (*Got > 0) // an empty entry's bytes may be a null pointer
+                std::memcpy(Buffer, E.Data.data() + Offset, *Got);
             return true;
         }
         if (Through.Index != Index) {
