@@ -182,7 +182,8 @@ ChunkParser::Candidate ChunkParser::FindCandidate(uint32_t Pos, uint32_t End) co
     Candidate Best;
     if (Pos >= End)
         return Best;
-    Finder.Prefetch(Pos + 1); // the lazy look one byte on, or the next literal
+    if (Pos + 1 < End) // past the chunk the main thread may be inserting
+        Finder.Prefetch(Pos + 1); // the lazy look one byte on, or the next literal
     uint32_t MaxLength = std::min<uint32_t>(MaxMatchLength, End - Pos);
     if (MaxLength < 2)
         return Best;
