@@ -24,19 +24,24 @@ void BuildCrcTable()
             CrcTable[Slice][I] = (CrcTable[Slice - 1][I] >> 8) ^ CrcTable[0][CrcTable[Slice - 1][I] & 0xFF];
 }
 
+static inline uint32_t LoadLe32(const uint8_t* P)
+{
+    return (uint32_t)P[0] | ((uint32_t)P[1] << 8) | ((uint32_t)P[2] << 16) | ((uint32_t)P[3] << 24);
+}
+
 uint32_t Crc32Update(uint32_t Register, const void* Bytes, size_t Count)
 {
     const uint8_t* P = (const uint8_t*)Bytes;
+    // Written out: the stub is compiled for size, and a loop over the sixteen
+    // tables would stay a loop.
     while (Count >= CrcSlices) {
-        uint32_t Word[4];
-        for (int W = 0; W < 4; ++W)
-            Word[W] = (uint32_t)P[4 * W] | ((uint32_t)P[4 * W + 1] << 8) | ((uint32_t)P[4 * W + 2] << 16) |
-                      ((uint32_t)P[4 * W + 3] << 24);
-        Word[0] ^= Register;
-        Register = 0;
-        // Byte k of the sixteen folds in through table 15 - k.
-        for (int K = 0; K < CrcSlices; ++K)
-            Register ^= CrcTable[CrcSlices - 1 - K][(Word[K / 4] >> (8 * (K % 4))) & 0xFF];
+        uint32_t A = Register ^ LoadLe32(P), B = LoadLe32(P + 4), C = LoadLe32(P + 8), D = LoadLe32(P + 12);
+        Register = CrcTable[15][A & 0xFF] ^ CrcTable[14][(A >> 8) & 0xFF] ^ CrcTable[13][(A >> 16) & 0xFF] ^
+                   CrcTable[12][A >> 24] ^ CrcTable[11][B & 0xFF] ^ CrcTable[10][(B >> 8) & 0xFF] ^
+                   CrcTable[9][(B >> 16) & 0xFF] ^ CrcTable[8][B >> 24] ^ CrcTable[7][C & 0xFF] ^
+                   CrcTable[6][(C >> 8) & 0xFF] ^ CrcTable[5][(C >> 16) & 0xFF] ^ CrcTable[4][C >> 24] ^
+                   CrcTable[3][D & 0xFF] ^ CrcTable[2][(D >> 8) & 0xFF] ^ CrcTable[1][(D >> 16) & 0xFF] ^
+                   CrcTable[0][D >> 24];
         P += CrcSlices;
         Count -= CrcSlices;
     }

@@ -290,10 +290,15 @@ static inline void CopyMatch(MatchState& M, uint8_t* Window, uint32_t& WritePos,
         if (Length >= 4 && (Source + Length <= WritePos || Source >= WritePos + Length)) {
             // Source and match apart (a source near the window's end may lie
             // just after the match): whole words, the last one ending with
-            // the match (it may write some bytes twice).
-            uint32_t Word = Length >= 8 ? 8 : 4;
-            for (uint32_t I = 0; I + Word < Length; I += Word) memcpy(To + I, From + I, Word);
-            memcpy(To + Length - Word, From + Length - Word, Word);
+            // the match (it may write some bytes twice). Sizes are constant,
+            // so the copies are plain moves even where compiled for size.
+            if (Length >= 8) {
+                for (uint32_t I = 0; I + 8 < Length; I += 8) memcpy(To + I, From + I, 8);
+                memcpy(To + Length - 8, From + Length - 8, 8);
+            } else {
+                memcpy(To, From, 4);
+                memcpy(To + Length - 4, From + Length - 4, 4);
+            }
         } else {
             // Eight bytes at a time once the source is that far back: each
             // piece is read before it is written over.
