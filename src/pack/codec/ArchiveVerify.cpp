@@ -8,6 +8,7 @@
 #include "Unrar.h"
 
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 
@@ -217,12 +218,18 @@ bool Verify(const std::string& ArchivePath, const std::vector<uint8_t>* Bytes, c
     ArcSetFileOps(&VerifyOps);
     bool Ok = false;
     ArcHandle Archive = ArcOpen(ArchivePath.c_str(), ArcModeExtract);
-    if (!Archive) {
-        *Problem = "the reader finds no archive";
-    } else {
-        Ok = VerifyEntries(Archive, Expected, Progress, Problem);
-        ArcClose(Archive);
+    try {
+        if (!Archive)
+            *Problem = "the reader finds no archive";
+        else
+            Ok = VerifyEntries(Archive, Expected, Progress, Problem);
+    } catch (const std::exception& Failure) { // the reader's own layer must come back whatever happens
+        *Problem = Failure.what();
+        Ok = false;
     }
+    if (Archive)
+        ArcClose(Archive);
+    Compare.Source.close();
     ArcSetFileOps(nullptr);
     Memory.Bytes = nullptr;
     return Ok;
