@@ -1,106 +1,100 @@
 #!/usr/bin/env bash
-# Decoding speed of the setup's archive reader, measured with `tarnpack test`
-# on archives our builder packs, next to `gzip -dc` and `xz -dc` of the very
-# same bytes. Prints MB/s of output (best of several runs) and ratios; it
-# asserts nothing.
+# bench-decode.sh [CORPUS_DIR]
 #
-# Usage: bench/bench-decode.sh [CORPUS_DIR]
-#   CORPUS_DIR  files to pack (e.g. made by make-corpus.sh); without it a mix
-#               of this system's documentation, programs and synthetic sound
-#               is used, split into an LZ set and an audio set.
-# Environment: TARNPACK (default build/host/src/pack/tarnpack), RUNS (default 5),
-#              LEVEL (compression level for tarnpack build, default 3).
+# Decoding speed of the setup's archive reader, in one run:
+# - `tarnpack test` of setups packed from the corpus at levels 3 and 5, end to
+#   end (process start included), against `gzip -dc` and `xz -dc` of a tar of
+#   the same files; best wall time of $RUNS runs, CPU time beside it;
+# - the stub's own decoder: bench/stub_decode_bench.cpp, built with the stub's
+#   flags for i686 and run under Wine where 32-bit programs run, else (said
+#   so) the x86_64 build of the same program.
+# The corpus is made by ../shared/bench/make-corpus.sh (full) when none is
+# given. Environment: RUNS (default 5), TARN_JOBS for the builds. Asserts nothing.
 set -euo pipefail
 export LC_ALL=C
 
 Root=$(cd "$(dirname "$0")/.." && pwd)
-Tarnpack=${TARNPACK:-$Root/build/host/src/pack/tarnpack}
 Runs=${RUNS:-5}
-Level=${LEVEL:-3}
-[ -x "$Tarnpack" ] || { echo "no tarnpack at $Tarnpack (build it, or set TARNPACK)" >&2; exit 2; }
-for Tool in gzip xz tar; do command -v $Tool >/dev/null || { echo "$Tool is missing" >&2; exit 2; }; done
+Corpus=${1:-}
+for Tool in gzip xz tar bc; do command -v $Tool >/dev/null || { echo "$Tool is missing" >&2; exit 2; }; done
 
 Work=$(mktemp -d)
-trap 'rm -rf "$Work"' EXIT
+source "$Root/scripts/wine-session.sh"
+trap 'WineSessionStop; rm -rf "$Work"' EXIT
 
-# Best wall-clock seconds of $Runs runs of a command (output discarded).
+if [ -z "$Corpus" ]; then
+  Corpus=$Work/corpus
+  echo "building the corpus in $Corpus ..." >&2
+  bash "$Root/../shared/bench/make-corpus.sh" "$Corpus" full >&2
+fi
+TARN_JOBS=${TARN_JOBS:-2} bash "$Root/scripts/build.sh" host >/dev/null
+Tarnpack=$Root/build/host/src/pack/tarnpack
+
+# Best wall seconds of $Runs runs of a command (output discarded), and the
+# CPU seconds (user + system) of that run, as "WALL CPU".
 BestTime() {
-  local Best= Start End Took
+  local Best= BestCpu= Start End Took Cpu
   for ((I = 0; I < Runs; I++)); do
     Start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
+    /usr/bin/time -o "$Work/time" -f '%U %S' "$@" >/dev/null 2>&1
+    Cpu=$(awk '{ print $1 + $2 }' "$Work/time")
     End=$(date +%s.%N)
     Took=$(echo "$End - $Start" | bc -l)
-    if [ -z "$Best" ] || [ "$(echo "$Took < $Best" | bc -l)" = 1 ]; then Best=$Took; fi
+    if [ -z "$Best" ] || [ "$(echo "$Took < $Best" | bc -l)" = 1 ]; then Best=$Took; BestCpu=$Cpu; fi
   done
-  echo "$Best"
+  echo "$Best $BestCpu"
 }
 
-MegabytesPerSecond() { echo "scale=1; $1 / 1000000 / $2" | bc -l; }
-
-# Packs the files of $2 into a setup program $3 with a minimal project.
-PackSet() {
-  local Name=$1 Source=$2 Out=$3 Project=$Work/$1.project
-  mkdir -p "$Project/Presetup" "$Project/Data"
-  printf '[Config]\r\nProgramName=Bench\r\n' > "$Project/Presetup/Tarn.ini"
-  cp -r "$Source/." "$Project/Data/"
-  printf 'MZ' > "$Work/stub.exe"
-  head -c 4094 /dev/zero >> "$Work/stub.exe"
-  "$Tarnpack" build "$Project" -o "$Out" --stub "$Work/stub.exe" --level "$Level" --no-verify >/dev/null 2>&1 ||
-    { echo "tarnpack build failed for $Name:" >&2; "$Tarnpack" build "$Project" -o "$Out" --stub "$Work/stub.exe" 2>&1 | grep error >&2; exit 1; }
-}
-
-Measure() {
-  local Name=$1 Source=$2
-  local Setup=$Work/$Name.exe Tar=$Work/$Name.tar
-  PackSet "$Name" "$Source" "$Setup"
-  (cd "$Source" && tar cf "$Tar" --sort=name .)
-  gzip -6 -c "$Tar" > "$Tar.gz"
-  xz -6 -T1 -c "$Tar" > "$Tar.xz"
-  local Bytes Packed Gz Xz
-  Bytes=$(find "$Source" -type f -printf '%s\n' | awk '{s+=$1} END {print s}')
-  Packed=$(stat -c %s "$Setup")
-  Gz=$(stat -c %s "$Tar.gz"); Xz=$(stat -c %s "$Tar.xz")
-  local TTarn TGz TXz
-  "$Tarnpack" test "$Setup" >/dev/null || { echo "tarnpack test failed on $Name" >&2; exit 1; }
-  TTarn=$(BestTime "$Tarnpack" test "$Setup")
-  TGz=$(BestTime gzip -dc "$Tar.gz")
-  TXz=$(BestTime xz -dc "$Tar.xz")
-  printf '%-6s %7.1f MB  | tarnpack test %7s MB/s (ratio %5.3f) | gzip -dc %7s MB/s (%5.3f) | xz -dc %7s MB/s (%5.3f) | vs gzip %sx\n' \
-    "$Name" "$(echo "$Bytes / 1000000" | bc -l)" \
-    "$(MegabytesPerSecond "$Bytes" "$TTarn")" "$(echo "$Packed / $Bytes" | bc -l)" \
-    "$(MegabytesPerSecond "$Bytes" "$TGz")" "$(echo "$Gz / $Bytes" | bc -l)" \
-    "$(MegabytesPerSecond "$Bytes" "$TXz")" "$(echo "$Xz / $Bytes" | bc -l)" \
-    "$(echo "scale=2; $TGz / $TTarn" | bc -l)"
-}
-
-echo "tarnpack build level $Level, best of $Runs runs; MB/s of decoded output"
-if [ $# -ge 1 ]; then
-  Measure corpus "$1"
-  exit 0
-fi
-
-# LZ set: text documentation and programs of this system, sorted for a stable pick.
-Lz=$Work/lz
-mkdir -p "$Lz/doc" "$Lz/bin"
-find /usr/share/doc -name '*.gz' -size +2k | sort | sed -n '1,400p' > "$Work/doc-list"
-while read -r File; do
-  Name=$(echo "$File" | md5sum | cut -c1-16)
-  zcat "$File" > "$Lz/doc/$Name.txt" 2>/dev/null || true
-done < "$Work/doc-list"
-for Program in cmake ninja gzip xz tar objdump ld.bfd; do
-  Path=$(command -v $Program || true)
-  [ -n "$Path" ] && cp "$(readlink -f "$Path")" "$Lz/bin/$Program"
+# A minimal project around the corpus, packed behind a stand-in stub.
+Project=$Work/project
+mkdir -p "$Project/Presetup"
+printf '[Config]\r\nProgramName=Bench\r\n' > "$Project/Presetup/Tarn.ini"
+cp -r "$Corpus" "$Project/Data"
+printf 'MZ' > "$Work/stub.exe"
+head -c 4094 /dev/zero >> "$Work/stub.exe"
+for Level in 3 5; do
+  "$Tarnpack" build "$Project" -o "$Work/setup$Level.exe" --stub "$Work/stub.exe" --level "$Level" >/dev/null 2>&1 ||
+    { echo "tarnpack build failed at level $Level" >&2; exit 1; }
 done
-Measure lz "$Lz"
+(cd "$Corpus" && tar cf "$Work/corpus.tar" --sort=name .)
+gzip -9 -c "$Work/corpus.tar" > "$Work/corpus.tar.gz"
+xz -6 -T1 -c "$Work/corpus.tar" > "$Work/corpus.tar.xz"
+Bytes=$(find "$Corpus" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')
 
-# Audio set: 16-bit PCM, mono and stereo, made with sox when it is there.
-if command -v sox >/dev/null; then
-  Audio=$Work/audio
-  mkdir -p "$Audio"
-  sox -n -r 22050 -c 1 -b 16 "$Audio/mono.wav" synth 60 pluck C3 pluck E3 tremolo 3 40 2>/dev/null
-  sox -n -r 44100 -c 2 -b 16 "$Audio/stereo.wav" synth 60 sine 220-880 brownnoise gain -6 2>/dev/null
-  Measure audio "$Audio"
-else
-  echo "audio: sox not found, set skipped"
-fi
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg); corpus $Bytes bytes; best of $Runs runs, wall (cpu) seconds"
+read -r GzWall GzCpu <<<"$(BestTime gzip -dc "$Work/corpus.tar.gz")"
+read -r XzWall XzCpu <<<"$(BestTime xz -dc "$Work/corpus.tar.xz")"
+Line() { # name wall cpu
+  awk -v n="$1" -v w="$2" -v c="$3" -v b="$Bytes" -v g="$GzWall" 'BEGIN {
+    printf "%-26s %6.3f s (cpu %6.3f s) %7.1f MB/s   %5.2fx the speed of gzip -dc\n", n, w, c, b / 1e6 / w, g / w }'
+}
+Line "gzip -dc (tar.gz -9)" "$GzWall" "$GzCpu"
+Line "xz -dc (tar.xz -6)" "$XzWall" "$XzCpu"
+for Level in 3 5; do
+  read -r Wall Cpu <<<"$(BestTime "$Tarnpack" test "$Work/setup$Level.exe")"
+  Line "tarnpack test (level $Level)" "$Wall" "$Cpu"
+done
+echo "goal: tarnpack test >= 1.60x the speed of gzip -dc"
+
+# The stub's decoder, built for i686 (the shipped stub) and x86_64 with the
+# stub's flags; run under Wine in a private prefix.
+Built=
+for Build in win32 win64; do
+  [ $Build = win32 ] && Arch=i686 || Arch=x86_64
+  [ -f "$Root/build/$Build/build.ninja" ] ||
+    cmake -S "$Root" -B "$Root/build/$Build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$Root/cmake/toolchain-$Arch-mingw.cmake" >/dev/null 2>&1 || continue
+  cmake --build "$Root/build/$Build" --target tarn_stub_decode_bench -j "${TARN_JOBS:-2}" >/dev/null 2>&1 &&
+    Built="$Built $Build"
+done
+WineSessionStart when-needed >/dev/null 2>&1 || { echo "stub decoder: no Wine session"; exit 0; }
+WinSetup=$("$TARN_WINE" winepath -w "$Work/setup3.exe" 2>/dev/null | tr -d '\r')
+for Build in $Built; do
+  Program=$Root/build/$Build/src/archive/tarn_stub_decode_bench.exe
+  if Out=$("$TARN_WINE" "$Program" "$WinSetup" "$Runs" </dev/null 2>&1); then
+    echo "$Out" | grep 'stub decoder'
+  else
+    echo "stub decoder ($Build build): does not run here (this machine may run no 32-bit code)"
+  fi
+done
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"

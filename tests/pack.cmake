@@ -8,8 +8,10 @@ if(NOT WIN32 AND TARGET tarn_pack_codec)
   target_include_directories(tarn_pack_tests PRIVATE ${CMAKE_SOURCE_DIR}/src/pack/codec)
 endif()
 
-# The compression benchmark tool (run by bench/bench-pack.sh).
+# The writer's fuzz corpus replayed without libFuzzer: every seed (and any
+# finding committed there) round-trips exactly.
 if(NOT WIN32 AND TARGET tarn_pack_codec)
-  add_executable(tarn_pack_bench ${CMAKE_SOURCE_DIR}/bench/pack_bench.cpp)
-  target_link_libraries(tarn_pack_bench PRIVATE tarn_pack_codec tarn_archive tarn_support_core)
+  add_executable(tarn_fuzz_pack_replay ${CMAKE_SOURCE_DIR}/fuzz/pack/fuzz.cpp ${CMAKE_SOURCE_DIR}/fuzz/ReplayMain.cpp)
+  target_link_libraries(tarn_fuzz_pack_replay PRIVATE tarn_pack_codec tarn_archive)
+  add_test(NAME pack_fuzz_corpus_replay COMMAND tarn_fuzz_pack_replay ${CMAKE_SOURCE_DIR}/fuzz/pack/corpus)
 endif()

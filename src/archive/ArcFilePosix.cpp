@@ -1,7 +1,9 @@
 // The file layer on POSIX systems (the host tool and its tests). Paths come
 // with "\" separators, as on Windows, and are turned into "/" paths here;
 // the read-only attribute maps to the write permission bits. Writes below a
-// confined root (ArcConfineWrites) never follow a symbolic link.
+// confined root (ArcConfineWrites) never follow a symbolic link. Files read go
+// through a buffer of their own: the reader asks for 8 KiB at a time and
+// seeks to every block, and each system call costs more than the copy.
 #include "ArcFile.h"
 
 #include <errno.h>
@@ -14,7 +16,21 @@
 
 #include "ArcFormat.h"
 
-enum { PosixPathSize = 4096 };
+enum {
+    PosixPathSize = 4096,
+    ReadAhead = 256 * 1024,
+};
+
+// An open file. Reading: Buffer holds the file's bytes from BufferStart on
+// (Filled of them), and Position is where the next read starts.
+struct PosixFile {
+    int Fd;
+    bool Reading;
+    int64_t Position;
+    int64_t BufferStart;
+    uint32_t Filled;
+    uint8_t Buffer[1]; // ReadAhead bytes when reading
+};
 
 // Copies Path with "/" separators; false when it does not fit.
 static bool ToPosixPath(const char* Path, char* Out)
@@ -132,47 +148,79 @@ static int CreateBelowRoot(const char* Relative)
 
 // ---- the operations ----
 
-static int FdOf(ArcFile File)
+static PosixFile* Of(ArcFile File)
 {
-    return (int)((intptr_t)File - 1);
+    return (PosixFile*)File;
 }
 
 static ArcFile PosixOpen(const char* Path, int Kind)
 {
     const char* Below = Kind == ArcOpenWrite ? BelowRoot(Path) : 0;
-    if (Below) {
-        int Fd = CreateBelowRoot(Below);
-        return Fd < 0 ? 0 : (ArcFile)(intptr_t)(Fd + 1);
-    }
-    char Native[PosixPathSize];
-    if (!ToPosixPath(Path, Native)) return 0;
-    int Flags = Kind == ArcOpenWrite ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY;
     int Fd;
-    do Fd = open(Native, Flags | O_CLOEXEC, 0666);
-    while (Fd < 0 && errno == EINTR);
+    if (Below) {
+        Fd = CreateBelowRoot(Below);
+    } else {
+        char Native[PosixPathSize];
+        if (!ToPosixPath(Path, Native)) return 0;
+        int Flags = Kind == ArcOpenWrite ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY;
+        do Fd = open(Native, Flags | O_CLOEXEC, 0666);
+        while (Fd < 0 && errno == EINTR);
+    }
     if (Fd < 0) return 0;
     struct stat Info;
-    if (Kind == ArcOpenRead && (fstat(Fd, &Info) != 0 || S_ISDIR(Info.st_mode))) {
+    bool Reading = Kind == ArcOpenRead;
+    PosixFile* File = (PosixFile*)malloc(sizeof(PosixFile) + (Reading ? ReadAhead : 0));
+    if (!File || (Reading && (fstat(Fd, &Info) != 0 || S_ISDIR(Info.st_mode)))) {
+        free(File);
         close(Fd);
         return 0;
     }
-    return (ArcFile)(intptr_t)(Fd + 1);
+    File->Fd = Fd;
+    File->Reading = Reading;
+    File->Position = File->BufferStart = 0;
+    File->Filled = 0;
+    return (ArcFile)File;
 }
 
 static bool PosixClose(ArcFile File)
 {
-    return close(FdOf(File)) == 0;
+    bool Closed = close(Of(File)->Fd) == 0;
+    free(File);
+    return Closed;
 }
 
-static int PosixRead(ArcFile File, void* Buffer, int Count)
+// Reads Count bytes at Offset (fewer at the end of the file); -1 on failure.
+static ssize_t ReadAt(int Fd, void* Buffer, size_t Count, int64_t Offset)
 {
+    size_t Done = 0;
+    while (Done < Count) {
+        ssize_t Got = pread(Fd, (char*)Buffer + Done, Count - Done, (off_t)(Offset + (int64_t)Done));
+        if (Got < 0 && errno == EINTR) continue;
+        if (Got < 0) return -1;
+        if (Got == 0) break;
+        Done += (size_t)Got;
+    }
+    return (ssize_t)Done;
+}
+
+static int PosixRead(ArcFile Handle, void* Buffer, int Count)
+{
+    PosixFile* File = Of(Handle);
     int Done = 0;
     while (Done < Count) {
-        ssize_t Got = read(FdOf(File), (char*)Buffer + Done, (size_t)(Count - Done));
-        if (Got < 0 && errno == EINTR) continue;
-        if (Got < 0) return 0;
-        if (Got == 0) break;
-        Done += (int)Got;
+        int64_t Into = File->Position - File->BufferStart;
+        if (Into < 0 || Into >= (int64_t)File->Filled) {
+            ssize_t Got = ReadAt(File->Fd, File->Buffer, ReadAhead, File->Position);
+            if (Got < 0) return 0;
+            File->BufferStart = File->Position;
+            File->Filled = (uint32_t)Got;
+            if (Got == 0) break;
+            Into = 0;
+        }
+        int Piece = (int)(File->Filled - Into) < Count - Done ? (int)(File->Filled - Into) : Count - Done;
+        memcpy((char*)Buffer + Done, File->Buffer + Into, (size_t)Piece);
+        Done += Piece;
+        File->Position += Piece;
     }
     return Done;
 }
@@ -181,7 +229,7 @@ static int PosixWrite(ArcFile File, const void* Buffer, int Count)
 {
     int Done = 0;
     while (Done < Count) {
-        ssize_t Put = write(FdOf(File), (const char*)Buffer + Done, (size_t)(Count - Done));
+        ssize_t Put = write(Of(File)->Fd, (const char*)Buffer + Done, (size_t)(Count - Done));
         if (Put < 0 && errno == EINTR) continue;
         if (Put <= 0) return 0;
         Done += (int)Put;
@@ -191,13 +239,26 @@ static int PosixWrite(ArcFile File, const void* Buffer, int Count)
 
 static void PosixSeek(ArcFile File, int32_t Offset, int Origin)
 {
-    int Whence = Origin == ArcSeekCurrent ? SEEK_CUR : (Origin == ArcSeekEnd ? SEEK_END : SEEK_SET);
-    lseek(FdOf(File), (off_t)Offset, Whence);
+    PosixFile* Open = Of(File);
+    if (!Open->Reading) {
+        int Whence = Origin == ArcSeekCurrent ? SEEK_CUR : (Origin == ArcSeekEnd ? SEEK_END : SEEK_SET);
+        lseek(Open->Fd, (off_t)Offset, Whence);
+        return;
+    }
+    int64_t Base = Open->Position;
+    if (Origin == ArcSeekStart) {
+        Base = 0;
+    } else if (Origin == ArcSeekEnd) {
+        struct stat Info;
+        Base = fstat(Open->Fd, &Info) == 0 ? (int64_t)Info.st_size : 0;
+    }
+    Open->Position = Base + Offset;
 }
 
 static int32_t PosixTell(ArcFile File)
 {
-    off_t Position = lseek(FdOf(File), 0, SEEK_CUR);
+    PosixFile* Open = Of(File);
+    int64_t Position = Open->Reading ? Open->Position : (int64_t)lseek(Open->Fd, 0, SEEK_CUR);
     return Position < 0 || Position > INT32_MAX ? -1 : (int32_t)Position;
 }
 
@@ -280,7 +341,7 @@ static bool PosixSetTime(ArcFile File, uint32_t DosTime)
     Times[0].tv_nsec = UTIME_OMIT;
     Times[1].tv_sec = Seconds;
     Times[1].tv_nsec = 0;
-    return futimens(FdOf(File), Times) == 0;
+    return futimens(Of(File)->Fd, Times) == 0;
 }
 
 static void* PosixAlloc(size_t Size)

@@ -1,6 +1,6 @@
-// Numbers of the archive format: block types, header layouts and flags, and
-// the sizes of the reader's buffers. One place, so the container walk, the
-// decoder and the tests agree on every value.
+// Numbers of the archive format: the marker, block types, header layouts and
+// flags, and the sizes of the reader's buffers. One place, so the reader,
+// tarnpack's writer and the tests agree on every value.
 #pragma once
 
 #include <stdint.h>
@@ -19,19 +19,26 @@ enum {
     ArcOldSfxTagOffset = 28,     // "RSFX" at file offset 28 marks an old self-extractor
 };
 
+inline constexpr uint8_t ArcMarker[ArcMarkerSize] = { 0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00 };
+
 // Block types (byte 2 of the common header).
 enum {
     ArcBlockMain = 0x73,
     ArcBlockFile = 0x74,
     ArcBlockSub = 0x77,
+    ArcBlockEnd = 0x7B,          // the end of the archive (7 bytes, no data)
 };
 
-// Common header flag: a data area of the size at offset 7 follows the header.
-enum { ArcFlagHasData = 0x8000 };
+// Common header flags.
+enum {
+    ArcFlagHasData = 0x8000,     // a data area of the size at offset 7 follows the header
+    ArcFlagSkipIfUnknown = 0x4000, // readers that do not know the block pass over it
+};
 
 // Main header flags.
 enum {
     ArcMainVolume = 0x0001,
+    ArcMainLocked = 0x0004,      // written by tarnpack, no effect on reading
     ArcMainSolid = 0x0008,
 };
 
@@ -44,6 +51,7 @@ enum {
     ArcFileSolid = 0x0010,       // continues the stream of the entries before
     ArcFileDictMask = 0x00E0,    // dictionary size code ...
     ArcFileDirectory = 0x00E0,   // ... whose all-ones value marks a directory
+    ArcFileDict1M = 0x0080,      // ... code 4: the 1 MiB window
 };
 
 // Offsets inside the fixed part of a file header.
@@ -72,7 +80,11 @@ enum {
     ArcHostUnix = 3,
 };
 
-enum { ArcMethodStored = 0x30 };
+enum {
+    ArcMethodStored = 0x30,
+    ArcMethodBest = 0x35,        // what tarnpack writes for packed entries
+    ArcVersion20 = 20,           // version needed: the 2.0 method
+};
 
 // Win32 attribute bits the reader sets or derives.
 enum {

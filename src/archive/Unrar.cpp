@@ -14,16 +14,8 @@ enum FindResult { FoundArchive, NotArchive, OldFormat };
 
 enum { ArcNameLimit = ArcNameSize - 1 };
 
-static const uint8_t Marker[ArcMarkerSize] = { 0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00 };
 static const uint8_t OldMarker[ArcOldMarkerSize] = { 0x52, 0x45, 0x7E, 0x5E };
 static const uint8_t OldSfxTag[4] = { 'R', 'S', 'F', 'X' };
-
-// The current file header, as read from the archive (after normalisation).
-struct EntryHeader {
-    uint32_t HeadFlags, PackedSize, UnpackedSize, HostSystem, DataCrc, DosTime;
-    uint32_t VersionNeeded, Method, Attributes;
-    char Name[ArcNameSize];
-};
 
 static struct ArchiveReader {
     ArcFile File;
@@ -36,7 +28,7 @@ static struct ArchiveReader {
     int32_t NextBlock;      // the block after the current entry
     bool HaveEntry;         // an entry was read and not yet processed
     int WalkResult;         // why the walk ended: ArcOk or ArcDataError
-    EntryHeader Entry;
+    ArcEntryInfo Entry;     // the current file header, normalised
     uint8_t* Window;
 
     // Per-entry extraction state.
@@ -110,7 +102,7 @@ static FindResult SearchAfterStub()
             Result = OldFormat;
             break;
         }
-        if (I + ArcMainTypeOffset < Count && memcmp(Buffer + I, Marker, ArcMarkerSize) == 0 &&
+        if (I + ArcMainTypeOffset < Count && memcmp(Buffer + I, ArcMarker, ArcMarkerSize) == 0 &&
             Buffer[I + ArcMainTypeOffset] == ArcBlockMain) {
             Result = FoundArchive;
             Start = ArcMarkerSize + I;
@@ -128,7 +120,7 @@ static FindResult FindMarker()
     Reader.Solid = false;
     if (Ops()->Read(Reader.File, Head, ArcMarkerSize) < ArcMarkerSize) return NotArchive;
     if (memcmp(Head, OldMarker, ArcOldMarkerSize) == 0) return OldFormat;
-    if (memcmp(Head, Marker, ArcMarkerSize) == 0) return ReadMainHeader(0) ? FoundArchive : NotArchive;
+    if (memcmp(Head, ArcMarker, ArcMarkerSize) == 0) return ReadMainHeader(0) ? FoundArchive : NotArchive;
     return SearchAfterStub();
 }
 
@@ -192,7 +184,9 @@ static bool IsSeparator(char C)
 
 // Reads the block at Reader.BlockStart and those after it up to the next file
 // header. False at the end of the archive (WalkResult tells whether it ended
-// on damage).
+// on damage). The archive ends at its end block, where tarnpack's archives
+// end, so whatever follows it (a signature added to the setup) is never
+// read; without one (archives of other software) at the end of the file.
 static bool ReadBlockHeader()
 {
     for (;;) {
@@ -204,15 +198,23 @@ static bool ReadBlockHeader()
             Reader.WalkResult = ArcDataError; // the read failed
             return false;
         }
-        // A short block at the very end of the file is passed over.
-        if (Count < ArcCommonHeaderSize) return false;
+        // The file ends inside the block before (its data runs past the
+        // end) or inside this block's common header: the archive is cut short.
+        if ((Count == 0 && Left < 0) || (Count > 0 && Count < ArcCommonHeaderSize)) {
+            Reader.WalkResult = ArcDataError;
+            return false;
+        }
+        if (Count == 0 || Head[ArcHdrTypeOffset] == ArcBlockEnd) return false;
         uint32_t Flags = GetLe16(Head + ArcHdrFlagsOffset);
         uint32_t HeaderSize = GetLe16(Head + ArcHdrSizeOffset);
         bool IsFile = Head[ArcHdrTypeOffset] == ArcBlockFile;
         if (HeaderSize < ArcCommonHeaderSize) return false;
         uint32_t DataSize = 0;
         if (Flags & ArcFlagHasData) {
-            if (Count < ArcDataSizeEnd) return false;
+            if (Count < ArcDataSizeEnd) {
+                Reader.WalkResult = ArcDataError;
+                return false;
+            }
             DataSize = GetLe32(Head + ArcHdrPackedOffset);
         }
         int64_t Next = (int64_t)Reader.BlockStart + HeaderSize + DataSize;
@@ -242,7 +244,7 @@ static bool ReadBlockHeader()
             return false;
         }
 
-        EntryHeader* E = &Reader.Entry;
+        ArcEntryInfo* E = &Reader.Entry;
         E->HeadFlags = Flags;
         E->PackedSize = GetLe32(Head + ArcHdrPackedOffset);
         E->UnpackedSize = GetLe32(Head + ArcHdrUnpackedOffset);
@@ -290,17 +292,7 @@ bool ArcReadEntry(ArcHandle Handle, ArcEntryInfo* Info)
         CleanEntryName(Reader.Entry.Name);
         Reader.HaveEntry = true;
     }
-    const EntryHeader* E = &Reader.Entry;
-    strcpy(Info->Name, E->Name);
-    Info->HeadFlags = E->HeadFlags;
-    Info->PackedSize = E->PackedSize;
-    Info->UnpackedSize = E->UnpackedSize;
-    Info->HostSystem = E->HostSystem;
-    Info->DataCrc = E->DataCrc;
-    Info->DosTime = E->DosTime;
-    Info->VersionNeeded = E->VersionNeeded;
-    Info->Method = E->Method;
-    Info->Attributes = E->Attributes;
+    *Info = Reader.Entry;
     return true;
 }
 
@@ -362,7 +354,7 @@ static int CopyStored(uint8_t* Buffer)
 
 // Split entries need the other volumes, which are not read; encrypted ones
 // need a password, which the reader does not have.
-static bool IsUndecodable(const EntryHeader* E)
+static bool IsUndecodable(const ArcEntryInfo* E)
 {
     return (E->HeadFlags & (ArcFileSplitBefore | ArcFileSplitAfter | ArcFileEncrypted)) != 0;
 }
@@ -371,7 +363,7 @@ static bool IsUndecodable(const EntryHeader* E)
 // the output or, when Reader.Skipping, only through the CRC.
 static int DecodeEntry(uint8_t* StoredBuffer)
 {
-    const EntryHeader* E = &Reader.Entry;
+    const ArcEntryInfo* E = &Reader.Entry;
     if (IsUndecodable(E)) return ArcDataError;
     Reader.WriteFailed = false;
     Reader.ReadFailed = false;
@@ -453,7 +445,7 @@ static void MakePath(char* Path)
 
 // Attributes for the extracted file: Unix entries store mode bits, which
 // become the archive bit plus read-only when the owner may not write.
-static uint32_t FileAttributesOf(const EntryHeader* E)
+static uint32_t FileAttributesOf(const ArcEntryInfo* E)
 {
     if (E->HostSystem != ArcHostUnix) return E->Attributes;
     return ArcAttrArchive | ((E->Attributes & ArcUnixOwnerWrite) ? 0 : ArcAttrReadOnly);
@@ -465,7 +457,7 @@ static uint32_t FileAttributesOf(const EntryHeader* E)
 // so that running out of memory leaves nothing behind. On failure the archive
 // is closed and the window released: the caller must stop, and its ArcClose
 // finds nothing left to release.
-static bool ObtainStoredBuffer(const EntryHeader* E, uint8_t** Buffer)
+static bool ObtainStoredBuffer(const ArcEntryInfo* E, uint8_t** Buffer)
 {
     *Buffer = 0;
     if (E->Method != ArcMethodStored || IsUndecodable(E)) return true;
@@ -487,7 +479,7 @@ int ArcProcessEntryCode(ArcHandle Handle, bool Extract, const char* DestDir, con
         MoveToNextBlock();
         return ArcOk;
     }
-    const EntryHeader* E = &Reader.Entry;
+    const ArcEntryInfo* E = &Reader.Entry;
     uint8_t* StoredBuffer = 0;
     if (!ObtainStoredBuffer(E, &StoredBuffer)) return ArcNoMemory;
 
@@ -536,7 +528,7 @@ bool ArcProcessEntry(ArcHandle Handle, bool Extract, const char* DestDir, const 
 int ArcTestEntryCode(ArcHandle Handle)
 {
     if (!Handle || !Reader.File || !Reader.HaveEntry) return ArcDataError;
-    const EntryHeader* E = &Reader.Entry;
+    const ArcEntryInfo* E = &Reader.Entry;
     uint8_t* StoredBuffer = 0;
     if (!ObtainStoredBuffer(E, &StoredBuffer)) return ArcNoMemory;
     Reader.Skipping = true;

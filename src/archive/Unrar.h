@@ -75,8 +75,10 @@ bool ArcIsSafeEntryName(const char* Name);
 // it. The result code as for ArcProcessEntryCode (never ArcCreateError).
 int ArcTestEntryCode(ArcHandle Handle);
 // Why the walk ended once ArcReadEntry returned false: ArcOk at the end of
-// the archive, ArcDataError when it stopped at a damaged file header (cut
-// short, or a name longer than ArcNameSize - 1 bytes) or a failed read.
+// the archive (its end block, or the end of the file between two blocks),
+// ArcDataError when the archive is cut short (inside a block header or an
+// entry's data), at a damaged file header (a name longer than ArcNameSize - 1
+// bytes, or more name than header) or a failed read.
 int ArcWalkResult(ArcHandle Handle);
 
 // Called with the count of bytes decoded, a piece at a time, while entries

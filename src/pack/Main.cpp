@@ -4,6 +4,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <exception>
+#include <new>
+
 #include "BuildCommand.h"
 #include "ReadCommands.h"
 #include "TarnVersion.h"
@@ -29,7 +32,7 @@ static bool IsHelpWord(const char* Word)
     return strcmp(Word, "--help") == 0 || strcmp(Word, "-h") == 0 || strcmp(Word, "help") == 0;
 }
 
-int main(int ArgCount, char** Args)
+static int RunCommand(int ArgCount, char** Args)
 {
     if (ArgCount < 2) return Usage(stderr, ExitNoArchive);
     const char* Command = Args[1];
@@ -46,4 +49,18 @@ int main(int ArgCount, char** Args)
     if (strcmp(Command, "build") == 0) return RunBuildCommand(Rest, RestArgs);
     fprintf(stderr, "tarnpack: unknown command \"%s\"\n", Command);
     return Usage(stderr, ExitNoArchive);
+}
+
+// The builder uses the standard library: whatever it throws (memory running
+// out, first of all) ends the command with a message, never in terminate().
+int main(int ArgCount, char** Args)
+{
+    try {
+        return RunCommand(ArgCount, Args);
+    } catch (const std::bad_alloc&) {
+        fprintf(stderr, "tarnpack: out of memory\n");
+    } catch (const std::exception& Failure) {
+        fprintf(stderr, "tarnpack: internal error: %s\n", Failure.what());
+    }
+    return ExitDamaged;
 }

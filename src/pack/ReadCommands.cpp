@@ -108,11 +108,12 @@ static const char* DamageReason(const ArcEntryInfo& Info, int Result)
     return "data error (CRC mismatch or damaged data)";
 }
 
-// Reports a walk that stopped at a damaged header; true when it did.
+// Reports a walk that stopped at damage (a damaged header, or the archive
+// cut short); true when it did.
 static bool ReportWalkEnd(ArcHandle Handle, const char* FileName)
 {
     if (ArcWalkResult(Handle) == ArcOk) return false;
-    Failure("%s: damaged file header after the last entry listed", FileName);
+    Failure("%s: the archive is damaged or cut short after the last entry listed", FileName);
     return true;
 }
 

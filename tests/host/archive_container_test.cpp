@@ -242,12 +242,12 @@ TEST(ArchiveWalk, DamagedHeadersEndTheWalk)
     Overlong.NameSizeOverride = 40; // more name than the header holds
     Bytes OverTail = ArchiveBuilder().Add(Overlong).Data();
     OverTail.erase(OverTail.begin(), OverTail.begin() + 20);
-    Bytes ShortBlock = { 0x00, 0x00, 0x7A, 0x00 };          // 4 bytes at the very end
+    Bytes ShortBlock = { 0x00, 0x00, 0x7A, 0x00 };          // 4 bytes of a block at the very end
     Bytes TinyHeader = { 0, 0, 0x7A, 0, 0, 6, 0, 1, 2, 3 }; // header size below 7
     Bytes HugeData = { 0, 0, 0x7A, 0x00, 0x80, 11, 0, 0xFF, 0xFF, 0xFF, 0xFF };
     for (const Case& C : { Case{ "fixed part cut", Fixed, ArcDataError }, Case{ "name cut", Name, ArcDataError },
                            Case{ "name beyond header", OverTail, ArcDataError },
-                           Case{ "short block", ShortBlock, ArcOk }, Case{ "header size < 7", TinyHeader, ArcOk },
+                           Case{ "short block", ShortBlock, ArcDataError }, Case{ "header size < 7", TinyHeader, ArcOk },
                            Case{ "next block beyond 2 GiB", HugeData, ArcOk } }) {
         SCOPED_TRACE(C.What);
         Bytes Data = Good;
@@ -255,6 +255,54 @@ TEST(ArchiveWalk, DamagedHeadersEndTheWalk)
         ArchiveFile A(Data);
         EXPECT_EQ(ListNames(A.Handle), (std::vector<std::string>{ "a.txt", "b.txt" }));
         EXPECT_EQ(ArcWalkResult(A.Handle), C.Walk);
+    }
+}
+
+// The end block ends the archive: nothing after it is read, not even bytes
+// that look like a file header (a signature appended to a setup, say).
+TEST(ArchiveWalk, EndBlockEndsTheArchive)
+{
+    Bytes EndBlock = { 0, 0, 0x7B, 0x00, 0x40, 7, 0 };
+    Bytes After = ArchiveBuilder().Add(StoredEntry("after.txt", "never read")).Data();
+    Bytes Certificate(3000, 0xA5);
+    Certificate[2] = 0x74; // a file header's type byte
+    for (const Bytes& Tail : { Bytes(), Bytes(After.begin() + 20, After.end()), Certificate }) {
+        Bytes Data = TwoFileArchive();
+        Data.insert(Data.end(), EndBlock.begin(), EndBlock.end());
+        Data.insert(Data.end(), Tail.begin(), Tail.end());
+        ArchiveFile A(Data);
+        EXPECT_EQ(ListNames(A.Handle), (std::vector<std::string>{ "a.txt", "b.txt" })) << Tail.size();
+        EXPECT_EQ(ArcWalkResult(A.Handle), ArcOk) << Tail.size();
+    }
+}
+
+// An archive cut anywhere inside its last block is damage, whether the cut is
+// in the header (even in its first seven bytes) or in the entry's data; cut
+// between two blocks it simply ends (as archives without an end block do).
+TEST(ArchiveWalk, ArchiveCutShortIsDamage)
+{
+    Bytes Whole = TwoFileArchive();
+    size_t SecondStart = ArchiveBuilder().Add(StoredEntry("a.txt", "alpha")).Data().size();
+    for (size_t Size = SecondStart; Size < Whole.size(); ++Size) {
+        SCOPED_TRACE(Size);
+        ArchiveFile A(Bytes(Whole.begin(), Whole.begin() + (long)Size));
+        ArcEntryInfo Info;
+        ASSERT_TRUE(ArcReadEntry(A.Handle, &Info));
+        EXPECT_EQ(ArcProcessEntryCode(A.Handle, false, nullptr, nullptr), ArcOk);
+        bool Second = ArcReadEntry(A.Handle, &Info);
+        if (Size == SecondStart) {
+            EXPECT_FALSE(Second);
+            EXPECT_EQ(ArcWalkResult(A.Handle), ArcOk);
+            continue;
+        }
+        // The header is whole once its name is: the entry is listed, and
+        // its data is found short.
+        EXPECT_EQ(Second, Size >= SecondStart + 32 + 5);
+        if (Second) {
+            EXPECT_EQ(ArcTestEntryCode(A.Handle), ArcDataError);
+            EXPECT_FALSE(ArcReadEntry(A.Handle, &Info));
+        }
+        EXPECT_EQ(ArcWalkResult(A.Handle), ArcDataError);
     }
 }
 

@@ -3,10 +3,12 @@
 // with ArcDataError instead of hanging or reading out of bounds.
 #include <gtest/gtest.h>
 
+#include <math.h>
 #include <string.h>
 
 #include "ArcTestKit.h"
 #include "Unrar.h"
+#include "Rar20Format.h"
 #include "UnrarInternal.h"
 
 namespace {
@@ -271,8 +273,7 @@ struct AudioStream {
     BitWriter Out;
     Bytes Expected;
     std::vector<uint8_t> Previous;
-    AudioChannel Channels[4] = {};
-    int32_t ChannelDelta = 0;
+    Rar20::AudioState Predictor = {};
     int Current = 0;
     int Count = 1;
 
@@ -286,7 +287,7 @@ struct AudioStream {
     void Delta(uint32_t Value)
     {
         Out.Put(Value, 9);
-        Expected.push_back(DecodeAudioByte(&Channels[Current], &ChannelDelta, Value));
+        Expected.push_back(Rar20::AudioDecodeByte(&Predictor.Channels[Current], &Predictor.ChannelDelta, Value));
         if (++Current == Count) Current = 0;
     }
 };
@@ -334,47 +335,68 @@ TEST(Rar20Audio, SwitchesToLzAndBack)
 
 TEST(Rar20Audio, PredictorBasics)
 {
-    AudioChannel V = {};
-    int32_t ChannelDelta = 0;
-    EXPECT_EQ(DecodeAudioByte(&V, &ChannelDelta, 0), 0);
-    V = {};
-    ChannelDelta = 0;
-    EXPECT_EQ(DecodeAudioByte(&V, &ChannelDelta, 1), 255);
-    // A delta of 200 counts as -56: E = -448.
-    V = {};
-    ChannelDelta = 0;
-    DecodeAudioByte(&V, &ChannelDelta, 200);
+    using namespace Rar20;
+    AudioState A = {};
+    EXPECT_EQ(AudioDecodeByte(&A.Channels[0], &A.ChannelDelta, 0), 0);
+    A = {};
+    EXPECT_EQ(AudioDecodeByte(&A.Channels[0], &A.ChannelDelta, 1), 255);
+    // A delta of 200 counts as -56: E = -448. Channel 1 has its own record.
+    A = {};
+    AudioDecodeByte(&A.Channels[1], &A.ChannelDelta, 200);
+    const AudioChannel& V = A.Channels[1];
     EXPECT_EQ(V.Dif[0], 448u);
     EXPECT_EQ(V.ByteCount, 1u);
     EXPECT_EQ(V.LastChar, 56);
     EXPECT_EQ(V.LastDelta, 56);
-    EXPECT_EQ(ChannelDelta, 56);
+    EXPECT_EQ(A.ChannelDelta, 56);
+    EXPECT_EQ(A.Channels[0].ByteCount, 0u);
 }
 
 TEST(Rar20Audio, WeightsStayWithinTheirLimits)
 {
+    using namespace Rar20;
     struct Case { int32_t Start; int Index; int32_t After; };
     // Odd indexes lower K1, even ones raise it; -17 and 16 are the limits.
     for (const Case& C : { Case{ -17, 1, -17 }, Case{ -16, 1, -17 }, Case{ 16, 2, 16 }, Case{ 15, 2, 16 },
                            Case{ 3, 0, 3 } }) {
-        AudioChannel V = {};
-        int32_t ChannelDelta = 0;
+        AudioState A = {};
+        AudioChannel& V = A.Channels[0];
         V.K1 = C.Start;
         V.ByteCount = 31;
         for (int I = 0; I < 11; ++I) V.Dif[I] = 1000000;
         V.Dif[C.Index] = 0;
-        DecodeAudioByte(&V, &ChannelDelta, 0);
+        AudioDecodeByte(&A.Channels[0], &A.ChannelDelta, 0);
         EXPECT_EQ(V.K1, C.After) << C.Start << " " << C.Index;
         EXPECT_EQ(V.Dif[C.Index], 0u); // all sums restart
     }
     // Any stream keeps every weight within -17..16.
-    AudioChannel V = {};
-    int32_t ChannelDelta = 0;
+    AudioState A = {};
     uint32_t Seed = 12345;
     for (int I = 0; I < 200000; ++I) {
         Seed = Seed * 1103515245 + 12345;
-        DecodeAudioByte(&V, &ChannelDelta, (Seed >> 16) & 0xFF);
+        AudioDecodeByte(&A.Channels[0], &A.ChannelDelta, (Seed >> 16) & 0xFF);
+        const AudioChannel& V = A.Channels[0];
         for (int32_t K : { V.K1, V.K2, V.K3, V.K4, V.K5 }) ASSERT_TRUE(K >= -17 && K <= 16) << K;
+    }
+}
+
+// The encoder's side of the predictor: the difference it codes makes the
+// decoder give back the byte, with 1 to 4 channels, smooth and wild input.
+TEST(Rar20Audio, EncodeByteIsUndoneByDecodeByte)
+{
+    using namespace Rar20;
+    uint32_t Seed = 5;
+    for (uint32_t Channels = 1; Channels <= 4; Channels++) {
+        AudioState Enc = {}, Dec = {};
+        for (int I = 0; I < 20000; I++) {
+            uint32_t C = (uint32_t)I % Channels;
+            Seed = Seed * 1103515245 + 12345;
+            // Alternate smooth stretches with wild ones to push the weights around.
+            uint8_t Byte = (I / 3000) % 2 ? (uint8_t)(Seed >> 16) : (uint8_t)(128 + 100 * sin(I * 0.05) + C * 7);
+            uint8_t Delta = AudioEncodeByte(&Enc.Channels[C], &Enc.ChannelDelta, Byte);
+            ASSERT_EQ(AudioDecodeByte(&Dec.Channels[C], &Dec.ChannelDelta, Delta), Byte) << "channels " << Channels << " byte " << I;
+        }
+        EXPECT_EQ(memcmp(&Enc, &Dec, sizeof Enc), 0) << "channels " << Channels;
     }
 }
 

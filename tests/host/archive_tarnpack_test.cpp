@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "ArcTestKit.h"
+#include "Unrar.h"
 
 namespace {
 
@@ -295,7 +296,94 @@ TEST(TarnpackRead, DamagedArchiveEndIsReported)
     for (const char* Command : { "list", "test" }) {
         ToolRun R = Tarnpack({ Command, Dir.File("d.rar") });
         EXPECT_EQ(R.Status, 1) << Command;
-        EXPECT_NE(R.Err.find("damaged file header"), std::string::npos) << R.Err;
+        EXPECT_NE(R.Err.find("damaged or cut short"), std::string::npos) << R.Err;
+    }
+}
+
+// ---- the archive's proper end ----
+
+// A setup as tarnpack builds it: a small project behind a stand-in stub.
+// Blocks gets the offset and size of every block after the main header.
+struct BuiltSetup {
+    Bytes Image;
+    std::vector<std::pair<size_t, size_t>> Blocks;
+};
+
+BuiltSetup BuildSetup(const TempDir& Dir)
+{
+    std::string Project = Dir.File("project");
+    mkdir(Project.c_str(), 0755);
+    mkdir((Project + "/Presetup").c_str(), 0755);
+    mkdir((Project + "/Data").c_str(), 0755);
+    WriteFileBytes(Project + "/Presetup/Tarn.ini", ToBytes("[Config]\r\nProgramName=End\r\n"));
+    std::string Text;
+    for (int I = 0; I < 300; ++I) Text += "line " + std::to_string(I * 7919 % 1000) + " of the readme\r\n";
+    WriteFileBytes(Project + "/Data/Readme.txt", ToBytes(Text));
+    WriteFileBytes(Project + "/Data/Other.txt", ToBytes(Text.substr(0, 2000)));
+    Bytes Stub(4096, 0);
+    Stub[0] = 'M';
+    Stub[1] = 'Z';
+    WriteFileBytes(Dir.File("stub.exe"), Stub);
+    ToolRun R = Tarnpack({ "build", Project, "-o", Dir.File("setup.exe"), "--stub", Dir.File("stub.exe") });
+    EXPECT_EQ(R.Status, 0) << R.Err;
+    BuiltSetup Setup;
+    Setup.Image = ReadFileBytes(Dir.File("setup.exe"));
+    const Bytes& A = Setup.Image;
+    for (size_t At = Stub.size() + 7 + 13; At + 7 <= A.size();) {
+        size_t Size = A[At + 5] | A[At + 6] << 8;
+        if (A[At + 4] & 0x80) Size += A[At + 7] | A[At + 8] << 8 | A[At + 9] << 16 | (size_t)A[At + 10] << 24;
+        Setup.Blocks.push_back({ At, Size });
+        At += Size;
+    }
+    return Setup;
+}
+
+// How `tarnpack test` and the reader's walk judge Image.
+void ExpectJudged(const TempDir& Dir, const Bytes& Image, int Status, int Walk)
+{
+    WriteFileBytes(Dir.File("judged.exe"), Image);
+    ToolRun R = Tarnpack({ "test", Dir.File("judged.exe") });
+    EXPECT_EQ(R.Status, Status) << R.Err;
+    ArcHandle Handle = ArcOpen(Dir.File("judged.exe").c_str(), ArcModeExtract);
+    ASSERT_TRUE(Handle);
+    ArcEntryInfo Info;
+    while (ArcReadEntry(Handle, &Info)) ArcTestEntryCode(Handle);
+    EXPECT_EQ(ArcWalkResult(Handle), Walk);
+    ArcClose(Handle);
+}
+
+TEST(TarnpackEnd, DataAppendedAfterTheArchiveIsNotRead)
+{
+    TempDir Dir;
+    BuiltSetup Setup = BuildSetup(Dir);
+    ASSERT_EQ(Setup.Blocks.size(), 4u); // three entries and the end block
+    EXPECT_EQ(Setup.Image[Setup.Blocks.back().first + 2], 0x7B);
+    ExpectJudged(Dir, Setup.Image, 0, ArcOk);
+    // A signing tool's certificate, and bytes that look like one more entry.
+    Bytes Signed = Setup.Image;
+    Bytes Certificate(5000, 0);
+    for (size_t I = 0; I < Certificate.size(); ++I) Certificate[I] = (uint8_t)(I * 37 + 11);
+    Signed.insert(Signed.end(), Certificate.begin(), Certificate.end());
+    ExpectJudged(Dir, Signed, 0, ArcOk);
+    Bytes Entry = ArchiveBuilder().Add(StoredEntry("Data\\extra.txt", "not ours")).Data();
+    Bytes Appended = Setup.Image;
+    Appended.insert(Appended.end(), Entry.begin() + 20, Entry.end());
+    ExpectJudged(Dir, Appended, 0, ArcOk);
+    ToolRun Listed = Tarnpack({ "list", Dir.File("judged.exe") });
+    EXPECT_EQ(Listed.Out.find("extra.txt"), std::string::npos) << Listed.Out;
+}
+
+TEST(TarnpackEnd, ArchiveCutShortIsDamage)
+{
+    TempDir Dir;
+    BuiltSetup Setup = BuildSetup(Dir);
+    ASSERT_EQ(Setup.Blocks.size(), 4u);
+    for (size_t Block : { 1, 2 }) { // a middle entry and the last one
+        size_t Start = Setup.Blocks[Block].first, Size = Setup.Blocks[Block].second;
+        for (size_t Cut : { (size_t)3, (size_t)20, (size_t)34, Size / 2 + 20, Size - 1 }) {
+            SCOPED_TRACE("block " + std::to_string(Block) + " cut after " + std::to_string(Cut));
+            ExpectJudged(Dir, Bytes(Setup.Image.begin(), Setup.Image.begin() + (long)(Start + Cut)), 1, ArcDataError);
+        }
     }
 }
 

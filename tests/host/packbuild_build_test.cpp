@@ -1,10 +1,10 @@
 // Whole `tarnpack build` runs: a refused project leaves no file behind, a
 // sound one gives a setup that is the stub followed directly by the archive,
 // and the stub's reader gives back every file byte for byte, in packing order.
+#include "ArchiveVerify.h"
+#include "ArchiveWriter.h"
 #include "BuildCommand.h"
 #include "ProjectChecks.h"
-#include "SetupVerify.h"
-#include "StoredArchive.h"
 #include "Unrar.h"
 #include "packbuild_fixture.h"
 
@@ -124,14 +124,19 @@ TEST_F(PackBuildRun, SetupIsStubThenArchiveAndReadsBackExactly)
                              "Presetup\\Tarn.bmp", "Presetup\\Tarn.dlg", "Presetup\\Tarn.ini", "Presetup\\Demo.ins", "Presetup\\Tarn.str",
                              "Data\\Bin\\noise.dat", "Data\\Bin\\run.dat", "Data\\Demo.exe", "Data\\Empty.txt",
                              "Data\\Doc\\Other.txt", "Data\\Doc\\Readme.txt"}));
+        // Every entry is solid but the first and the first packed one.
+        bool SeenPacked = false;
         for (size_t I = 0; I < Entries.size(); ++I) {
             std::string Relative = Entries[I].Name;
             std::replace(Relative.begin(), Relative.end(), '\\', '/');
             EXPECT_EQ(Entries[I].Data, ReadAll(Project.Path(Relative))) << Relative;
-            EXPECT_EQ(Entries[I].Info.HeadFlags, I == 0 ? 0x8080u : 0x8090u);
+            bool FirstPacked = Entries[I].Info.Method != 0x30 && !SeenPacked;
+            EXPECT_EQ(Entries[I].Info.HeadFlags, I == 0 || FirstPacked ? 0x8080u : 0x8090u) << Relative;
+            SeenPacked = SeenPacked || Entries[I].Info.Method != 0x30;
             EXPECT_EQ(Entries[I].Info.HostSystem, 2u);
             EXPECT_EQ(Entries[I].Info.Attributes, 0x20u);
         }
+        EXPECT_EQ(SeenPacked, *Mode == 0); // --store packs nothing
     }
 }
 
@@ -162,6 +167,55 @@ TEST_F(PackBuildRun, FileTimeIsCarriedAsDosTime)
     for (const ReadBack& Entry : ReadSetup(Setup(), Work.Dir()))
         if (Entry.Name == "Data\\Doc\\Readme.txt")
             EXPECT_EQ(Entry.Info.DosTime, (41u << 9 | 6u << 5 | 14u) << 16 | (13u << 11 | 7u << 5 | 21u));
+}
+
+// Reproducible builds: with SOURCE_DATE_EPOCH set, no time written is later
+// than it and times are written in UTC, so two checkouts of a project (the
+// files' times differ) built in different time zones give the same bytes.
+TEST_F(PackBuildRun, SourceDateEpochMakesTheSetupReproducible)
+{
+    auto SetTimes = [&](std::time_t When) {
+        for (const auto& Item : fs::recursive_directory_iterator(Project.Dir()))
+            if (Item.is_regular_file()) {
+                struct timespec Times[2] = {{When, 0}, {When, 0}};
+                utimensat(AT_FDCWD, Item.path().c_str(), Times, 0);
+            }
+    };
+    auto DosTimeOf = [&](const std::string& Name) {
+        for (const ReadBack& Entry : ReadSetup(Setup(), Work.Dir()))
+            if (Entry.Name == Name) return Entry.Info.DosTime;
+        return 0u;
+    };
+    setenv("SOURCE_DATE_EPOCH", "1600000000", 1); // 2020-09-13 12:26:40 UTC
+    SetTimes(1700000000);
+    ASSERT_EQ(RunBuild(Args()).Status, 0);
+    std::vector<uint8_t> First = ReadAll(Setup());
+    EXPECT_EQ(DosTimeOf("Data\\Demo.exe"), (40u << 9 | 9u << 5 | 13u) << 16 | (12u << 11 | 26u << 5 | 20u));
+    fs::remove(Setup());
+    SetTimes(1750000000);
+    const char* Zone = getenv("TZ");
+    std::string SavedZone = Zone ? Zone : "";
+    setenv("TZ", "JST-9", 1);
+    tzset();
+    ASSERT_EQ(RunBuild(Args()).Status, 0);
+    EXPECT_EQ(ReadAll(Setup()), First);
+    // A file older than the epoch keeps its time (in UTC).
+    fs::remove(Setup());
+    struct timespec Old[2] = {{1500000000, 0}, {1500000000, 0}}; // 2017-07-14 02:40:00 UTC
+    utimensat(AT_FDCWD, Project.Path("Data/Doc/Readme.txt").c_str(), Old, 0);
+    ASSERT_EQ(RunBuild(Args()).Status, 0);
+    EXPECT_EQ(DosTimeOf("Data\\Doc\\Readme.txt"), (37u << 9 | 7u << 5 | 14u) << 16 | (2u << 11 | 40u << 5));
+    // Not a number of seconds: a usage error, nothing written.
+    fs::remove(Setup());
+    setenv("SOURCE_DATE_EPOCH", "yesterday", 1);
+    BuildRun Bad = RunBuild(Args());
+    EXPECT_EQ(Bad.Status, 2);
+    EXPECT_NE(Bad.Errors.find("SOURCE_DATE_EPOCH"), std::string::npos) << Bad.Errors;
+    EXPECT_FALSE(LeftoverFiles());
+    unsetenv("SOURCE_DATE_EPOCH");
+    if (Zone) setenv("TZ", SavedZone.c_str(), 1);
+    else unsetenv("TZ");
+    tzset();
 }
 
 TEST_F(PackBuildRun, ErrorsStopBeforeAnythingIsWritten)
@@ -199,6 +253,8 @@ TEST_F(PackBuildRun, UsageErrors)
     EXPECT_EQ(RunBuild({Project.Dir().string()}).Status, 2); // no -o
     EXPECT_EQ(RunBuild(Args({"--level"})).Status, 2);
     EXPECT_EQ(RunBuild(Args({"--level", "x"})).Status, 2);
+    EXPECT_EQ(RunBuild(Args({"--threads", "0"})).Status, 2);
+    EXPECT_EQ(RunBuild(Args({"--threads", "two"})).Status, 2);
     EXPECT_EQ(RunBuild(Args({"--fast"})).Status, 2);
     EXPECT_EQ(RunBuild(Args({"second-project"})).Status, 2);
     EXPECT_FALSE(LeftoverFiles());
@@ -248,27 +304,47 @@ TEST_F(PackBuildRun, UnwritableOutputLeavesNothing)
     EXPECT_NE(Run.Errors.find("cannot write"), std::string::npos) << Run.Errors;
 }
 
+// The read-back of a setup file: what differs is named. Expected entries
+// come from memory or from files, as the build gives them.
 TEST(PackBuildVerify, ReportsWhatDiffers)
 {
     TempProject Work;
-    std::vector<uint8_t> Text = {'a', 'b', 'c'}, Other = {'a', 'b', 'd'}, Empty;
-    std::vector<uint8_t> Archive = PackBuild::WriteStoredArchive({{"Data\\a.txt", &Text, 0}, {"Data\\b.txt", &Empty, 0}});
-    std::vector<uint8_t> Image = MakeFakeStub(1000);
-    Image.insert(Image.end(), Archive.begin(), Archive.end());
-    Work.WriteBytes("setup.exe", Image);
-    Work.WriteBytes("plain.exe", MakeFakeStub(1000));
-    std::string Setup = Work.Path("setup.exe").string();
-    std::string Problem;
+    PackEntry A{"Data\\a.txt", 0, "", {'a', 'b', 'c'}}, B{"Data\\b.txt", 0, "", {}};
+    PackEntry OtherA = A, C{"Data\\c.txt", 0, "", {}};
+    OtherA.Data[2] = 'd';
+    Work.WriteBytes("a.txt", A.Data);
+    PackEntry FromFile = A;
+    FromFile.Data.clear();
+    FromFile.SourcePath = Work.Path("a.txt").string();
 
-    EXPECT_TRUE(PackBuild::VerifySetupFile(Setup, {{"Data\\a.txt", &Text}, {"Data\\b.txt", &Empty}}, {}, Problem))
-        << Problem;
-    EXPECT_FALSE(PackBuild::VerifySetupFile(Setup, {{"Data\\a.txt", &Other}, {"Data\\b.txt", &Empty}}, {}, Problem));
+    Work.WriteBytes("setup.exe", MakeFakeStub(1000));
+    Work.WriteBytes("plain.exe", MakeFakeStub(1000));
+    std::FILE* File = std::fopen(Work.Path("setup.exe").c_str(), "r+b");
+    ASSERT_NE(File, nullptr);
+    FileOutput Out(File);
+    PackSettings Store;
+    Store.Level = PackLevelStore;
+    std::string Problem;
+    ASSERT_TRUE(WriteArchive({A, B}, Store, Out, nullptr, &Problem)) << Problem;
+    std::fclose(File);
+    std::string Setup = Work.Path("setup.exe").string();
+    using List = std::vector<PackEntry>;
+    auto Verify = [&](const List& Expected) { return VerifyArchiveFile(Setup, &Expected, {}, &Problem); };
+
+    EXPECT_TRUE(Verify({A, B})) << Problem;
+    EXPECT_TRUE(Verify({FromFile, B})) << Problem;
+    EXPECT_FALSE(Verify({OtherA, B}));
     EXPECT_NE(Problem.find("Data\\a.txt: decoded data differs"), std::string::npos) << Problem;
-    EXPECT_FALSE(PackBuild::VerifySetupFile(Setup, {{"Data\\a.txt", &Text}}, {}, Problem));
+    Work.WriteBytes("a.txt", {'a', 'b', 'c', 'd'});
+    EXPECT_FALSE(Verify({FromFile, B}));
+    EXPECT_NE(Problem.find("Data\\a.txt: size 3 instead of 4"), std::string::npos) << Problem;
+    EXPECT_FALSE(Verify({A}));
     EXPECT_NE(Problem.find("unexpected extra entry Data\\b.txt"), std::string::npos) << Problem;
-    EXPECT_FALSE(PackBuild::VerifySetupFile(Setup, {{"Data\\a.txt", &Text}, {"Data\\b.txt", &Empty}, {"Data\\c.txt", &Empty}},
-                                            {}, Problem));
+    EXPECT_FALSE(Verify({A, B, C}));
     EXPECT_NE(Problem.find("ends before Data\\c.txt"), std::string::npos) << Problem;
-    EXPECT_FALSE(PackBuild::VerifySetupFile(Work.Path("plain.exe").string(), {}, {}, Problem));
+    EXPECT_FALSE(Verify({B, A}));
+    EXPECT_NE(Problem.find("expected entry Data\\b.txt, found Data\\a.txt"), std::string::npos) << Problem;
+    EXPECT_TRUE(VerifyArchiveFile(Setup, nullptr, {}, &Problem)) << Problem;
+    EXPECT_FALSE(VerifyArchiveFile(Work.Path("plain.exe").string(), nullptr, {}, &Problem));
     EXPECT_NE(Problem.find("finds no archive"), std::string::npos) << Problem;
 }

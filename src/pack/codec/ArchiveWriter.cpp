@@ -1,265 +1,410 @@
 // Archive container for tarnpack: marker, main header and one file header per
-// entry around the packed data from the RAR 2.0 encoder, plus the self-check
-// that reads a finished archive back with the stub's own reader.
+// entry around the packed data from the 2.0 encoder (or the entry's bytes
+// when it is stored). Every number of the layout comes from ArcFormat.h.
 #include "ArchiveWriter.h"
 
+#include "Crc32.h"
 #include "Rar20Encoder.h"
-#include "Unrar.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
+#include <functional>
+#include <new>
 #include <stdexcept>
-#include <unistd.h>
+#include <thread>
 
-static_assert(int(PackLzSymbols) == Rar20::LiteralCount, "symbol counts in the stats");
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-const uint8_t Marker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
+constexpr uint8_t HostWin32 = ArcHostWin32;
+constexpr uint32_t MainFlags = ArcMainSolid | ArcMainLocked;
+constexpr uint32_t FirstFileFlags = ArcFlagHasData | ArcFileDict1M;
+constexpr uint32_t SolidFileFlags = FirstFileFlags | ArcFileSolid;
 
-constexpr uint8_t BlockMain = 0x73;
-constexpr uint8_t BlockFile = 0x74;
-constexpr uint16_t MainFlagsSolidLocked = 0x000C;
-constexpr uint16_t MainHeaderSize = 13;
-constexpr uint16_t FileHeaderFixedSize = 32;
-constexpr uint16_t FileFlagsFirst = 0x8080;  // data follows, dictionary code 4 (1 MiB)
-constexpr uint16_t FileFlagsSolid = 0x8090;  // the same, continuing the solid stream
-constexpr uint8_t HostWin32 = 2;
-constexpr uint8_t VersionNeeded = 20;
-constexpr uint8_t MethodStored = 0x30;
-constexpr uint8_t MethodBest = 0x35;
-constexpr uint32_t AttributeArchive = 0x20;
-constexpr size_t MaxNameBytes = 260;           // 259 name bytes and the reader's terminating zero
-constexpr uint64_t MaxPayloadBytes = 1ull << 31;
-
-uint32_t CrcTable[256];
-
-void BuildCrcTable()
+void Put16(uint8_t* At, uint32_t Value)
 {
-    for (uint32_t I = 0; I < 256; I++) {
-        uint32_t C = I;
-        for (int K = 0; K < 8; K++)
-            C = (C & 1) ? (C >> 1) ^ 0xEDB88320u : C >> 1;
-        CrcTable[I] = C;
-    }
+    At[0] = uint8_t(Value);
+    At[1] = uint8_t(Value >> 8);
 }
 
-uint32_t Crc32(const uint8_t* Data, size_t Size)
+void Put32(uint8_t* At, uint32_t Value)
 {
-    if (CrcTable[1] == 0)
-        BuildCrcTable();
-    uint32_t Crc = 0xFFFFFFFFu;
-    for (size_t I = 0; I < Size; I++)
-        Crc = CrcTable[(Crc ^ Data[I]) & 0xFF] ^ (Crc >> 8);
-    return ~Crc;
+    Put16(At, Value & 0xFFFF);
+    Put16(At + 2, Value >> 16);
 }
 
-void Put16(std::vector<uint8_t>& Out, uint32_t Value)
+uint32_t CrcOf(const uint8_t* Bytes, size_t Count)
 {
-    Out.push_back(uint8_t(Value));
-    Out.push_back(uint8_t(Value >> 8));
+    return ~Crc32Update(0xFFFFFFFFu, Bytes, Count);
 }
 
-void Put32(std::vector<uint8_t>& Out, uint32_t Value)
+// The header CRC: the low 16 bits of the CRC of the header after its CRC field.
+void SealHeader(std::vector<uint8_t>& Header)
 {
-    Put16(Out, Value & 0xFFFF);
-    Put16(Out, Value >> 16);
+    Put16(Header.data() + ArcHdrCrcOffset, CrcOf(Header.data() + ArcHdrTypeOffset, Header.size() - ArcHdrTypeOffset));
 }
 
-// Fills in the header CRC of the block that starts at Start.
-void SealHeader(std::vector<uint8_t>& Out, size_t Start)
+std::vector<uint8_t> MainHeader()
 {
-    uint32_t Crc = Crc32(Out.data() + Start + 2, Out.size() - Start - 2);
-    Out[Start] = uint8_t(Crc);
-    Out[Start + 1] = uint8_t(Crc >> 8);
+    std::vector<uint8_t> Block(ArcMarker, ArcMarker + ArcMarkerSize);
+    std::vector<uint8_t> Header(ArcMainHeaderSize, 0); // reserved fields stay 0
+    Header[ArcHdrTypeOffset] = ArcBlockMain;
+    Put16(&Header[ArcHdrFlagsOffset], MainFlags);
+    Put16(&Header[ArcHdrSizeOffset], ArcMainHeaderSize);
+    SealHeader(Header);
+    Block.insert(Block.end(), Header.begin(), Header.end());
+    return Block;
 }
 
-// A unique empty directory under the system's temporary directory.
-std::string MakeTempDir()
+// The archive's end: readers stop there, so data appended to the setup after
+// it (a code-signing certificate) is not taken for a damaged block.
+std::vector<uint8_t> EndBlock()
 {
-    std::string Pattern = (std::filesystem::temp_directory_path() / "tarnpack-XXXXXX").string();
-    std::vector<char> Buffer(Pattern.begin(), Pattern.end());
-    Buffer.push_back(0);
-    if (!mkdtemp(Buffer.data()))
-        return std::string();
-    return Buffer.data();
+    std::vector<uint8_t> Header(ArcCommonHeaderSize, 0);
+    Header[ArcHdrTypeOffset] = ArcBlockEnd;
+    Put16(&Header[ArcHdrFlagsOffset], ArcFlagSkipIfUnknown);
+    Put16(&Header[ArcHdrSizeOffset], ArcCommonHeaderSize);
+    SealHeader(Header);
+    return Header;
 }
 
-bool ReadWholeFile(const std::string& Path, std::vector<uint8_t>* Data)
+struct FileFields {
+    bool Solid;
+    bool Stored;
+    uint32_t PackedSize, UnpackedSize, DataCrc;
+};
+
+std::vector<uint8_t> FileHeader(const PackEntry& Entry, const FileFields& F)
 {
-    std::ifstream In(Path, std::ios::binary);
-    if (!In)
-        return false;
-    Data->assign(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
-    return true;
+    std::vector<uint8_t> Header(ArcFileHeaderSize + Entry.Name.size(), 0);
+    Header[ArcHdrTypeOffset] = ArcBlockFile;
+    Put16(&Header[ArcHdrFlagsOffset], F.Solid ? SolidFileFlags : FirstFileFlags);
+    Put16(&Header[ArcHdrSizeOffset], uint32_t(ArcFileHeaderSize + Entry.Name.size()));
+    Put32(&Header[ArcHdrPackedOffset], F.PackedSize);
+    Put32(&Header[ArcHdrUnpackedOffset], F.UnpackedSize);
+    Header[ArcHdrHostOffset] = HostWin32;
+    Put32(&Header[ArcHdrDataCrcOffset], F.DataCrc);
+    Put32(&Header[ArcHdrTimeOffset], Entry.DosTime);
+    Header[ArcHdrVersionOffset] = ArcVersion20;
+    Header[ArcHdrMethodOffset] = F.Stored ? ArcMethodStored : ArcMethodBest;
+    Put16(&Header[ArcHdrNameSizeOffset], uint32_t(Entry.Name.size()));
+    Put32(&Header[ArcHdrAttrOffset], ArcAttrArchive);
+    memcpy(&Header[ArcFileHeaderSize], Entry.Name.data(), Entry.Name.size());
+    SealHeader(Header);
+    return Header;
 }
 
-// The check behind VerifyArchive(Contents): Entries null means CRCs only.
-bool CheckArchive(const std::vector<uint8_t>& Archive, const std::vector<PackEntry>* Entries, std::string* Error)
-{
-    std::string Dir = MakeTempDir();
-    if (Dir.empty()) {
-        *Error = "cannot create a temporary directory";
-        return false;
-    }
-    std::string ArchivePath = Dir + "/archive.rar";
-    bool Ok = true;
+// The writer's side of the encoder: it serves the entries' bytes, from memory
+// or read from their files a piece at a time, and lays out each entry around
+// its packed data, writing the header first and its sizes and CRCs once they
+// are known. Stored entries are copied from their sources as they come.
+class EntryWriter : public EncoderIo {
+public:
+    EntryWriter(const std::vector<PackEntry>& Entries, const PackSettings& Settings, ArchiveOutput& Out)
+        : Entries(Entries), Settings(Settings), Out(Out), Crcs(Entries.size()), Sizes(Entries.size()),
+          Read(Entries.size())
     {
-        std::ofstream Out(ArchivePath, std::ios::binary);
-        Out.write(reinterpret_cast<const char*>(Archive.data()), std::streamsize(Archive.size()));
-        if (!Out) {
-            *Error = "cannot write the temporary archive";
-            Ok = false;
-        }
+        Larger.assign(Entries.size(), false);
+        for (const PackEntry& E : Entries)
+            Total += E.SourcePath.empty() ? E.Data.size() : FileSize(E.SourcePath);
     }
-    ArcHandle Handle = Ok ? ArcOpen(ArchivePath.c_str(), ArcModeExtract) : 0;
-    if (Ok && !Handle) {
-        *Error = "the reader finds no archive";
-        Ok = false;
+
+    ~EntryWriter() override
+    {
+        Reading.Close();
+        Copying.Close();
     }
-    size_t Index = 0;
-    ArcEntryInfo Info;
-    while (Ok && ArcReadEntry(Handle, &Info)) {
-        std::string Name = Info.Name;
-        if (Entries && (Index >= Entries->size() || Name != (*Entries)[Index].Name)) {
-            *Error = "entry " + std::to_string(Index) + " is \"" + Name + "\", not the expected one";
-            Ok = false;
-            break;
+
+    bool ReadEntry(uint32_t Index, uint64_t Offset, uint8_t* Buffer, size_t Count, size_t* Got) override
+    {
+        if (!ReadSource(Reading, Index, Offset, Buffer, Count, Got))
+            return false;
+        if (Offset == 0)
+            Crcs[Index] = 0xFFFFFFFFu;
+        Crcs[Index] = Crc32Update(Crcs[Index], Buffer, *Got);
+        Sizes[Index] = Offset + *Got;
+        return CountProgress(Index, Offset + *Got);
+    }
+
+    bool BeginEntry(uint32_t Index, bool Stored) override
+    {
+        // Solid, except the first entry and the first packed one: that one
+        // starts the compressed stream (its decoder reads tables first).
+        Fields = FileFields{Index > 0 && (Stored || SawPacked), Stored, 0, 0, 0};
+        SawPacked = SawPacked || !Stored;
+        HeaderAt = Out.Size();
+        std::vector<uint8_t> Header = FileHeader(Entries[Index], Fields);
+        if (!Put(Header.data(), Header.size()))
+            return false;
+        if (!Stored)
+            return true;
+        // The stored copy: its bytes, size and CRC as they are now.
+        uint32_t Crc = 0xFFFFFFFFu;
+        uint64_t Offset = 0;
+        std::vector<uint8_t> Buffer(CopyPiece);
+        for (size_t Got = CopyPiece; Got == CopyPiece; Offset += Got) {
+            if (!ReadSource(Copying, Index, Offset, Buffer.data(), CopyPiece, &Got) || !Put(Buffer.data(), Got) ||
+                !CountProgress(Index, Offset + Got))
+                return false;
+            Crc = Crc32Update(Crc, Buffer.data(), Got);
         }
-        int Result;
-        std::string OutPath = Dir + "/entry";
-        if (Entries)
-            Result = ArcProcessEntryCode(Handle, true, nullptr, OutPath.c_str());
-        else
-            Result = ArcTestEntryCode(Handle);
-        if (Result != ArcOk) {
-            *Error = "entry \"" + Name + "\" does not decode (result " + std::to_string(Result) + ")";
-            Ok = false;
-            break;
+        Crcs[Index] = Crc;
+        Sizes[Index] = Offset;
+        return true;
+    }
+
+    bool PackedBytes(const uint8_t* Bytes, size_t Count) override { return Put(Bytes, Count); }
+
+    bool EndEntry(uint32_t Index, uint64_t AudioBytes) override
+    {
+        uint64_t Packed = Out.Size() - HeaderAt - ArcFileHeaderSize - Entries[Index].Name.size();
+        if (Sizes[Index] >= PackMaxSetupSize) {
+            Error = Entries[Index].Name + ": 2 GiB or more";
+            return false;
         }
-        if (Entries) {
-            std::vector<uint8_t> Data;
-            if (!ReadWholeFile(OutPath, &Data) || Data != (*Entries)[Index].Data) {
-                *Error = "entry \"" + Name + "\" decodes to different bytes";
-                Ok = false;
+        Fields.PackedSize = uint32_t(Packed);
+        Fields.UnpackedSize = uint32_t(Sizes[Index]);
+        Fields.DataCrc = ~Crcs[Index];
+        std::vector<uint8_t> Header = FileHeader(Entries[Index], Fields);
+        if (!Out.Rewrite(HeaderAt, Header.data(), Header.size())) {
+            Error = "cannot write the archive";
+            return false;
+        }
+        // The rule that makes the writer run the encoder again.
+        Larger[Index] = Packed > Sizes[Index];
+        Stats.push_back({Sizes[Index], Packed, Fields.Stored, AudioBytes});
+        return true;
+    }
+
+    std::string Error;
+    std::vector<bool> Larger;  // entries that came out larger packed than stored
+    std::vector<PackEntryStats> Stats;
+
+private:
+    static constexpr size_t CopyPiece = 64 * 1024;
+
+    struct Source {
+        std::FILE* File = nullptr;
+        uint32_t Index = UINT32_MAX;
+        void Close()
+        {
+            if (File)
+                std::fclose(File);
+            File = nullptr;
+        }
+    };
+
+    static uint64_t FileSize(const std::string& Path)
+    {
+        struct stat Info;
+        return stat(Path.c_str(), &Info) == 0 ? uint64_t(Info.st_size) : 0;
+    }
+
+    // Reads from entry Index, through Through's open file when it has one.
+    bool ReadSource(Source& Through, uint32_t Index, uint64_t Offset, uint8_t* Buffer, size_t Count, size_t* Got)
+    {
+        const PackEntry& E = Entries[Index];
+        if (E.SourcePath.empty()) {
+            *Got = Offset < E.Data.size() ? std::min<uint64_t>(Count, E.Data.size() - Offset) : 0;
+            if (*Got > 0) // an empty entry's bytes may be a null pointer
+                std::memcpy(Buffer, E.Data.data() + Offset, *Got);
+            return true;
+        }
+        if (Through.Index != Index) {
+            Through.Close();
+            Through.File = std::fopen(E.SourcePath.c_str(), "rb");
+            Through.Index = Index;
+        }
+        if (!Through.File || std::fseek(Through.File, long(Offset), SEEK_SET) != 0) {
+            Error = E.SourcePath + ": cannot be read";
+            return false;
+        }
+        *Got = std::fread(Buffer, 1, Count, Through.File);
+        if (*Got < Count && std::ferror(Through.File)) {
+            Error = E.SourcePath + ": cannot be read";
+            return false;
+        }
+        return true;
+    }
+
+    bool Put(const uint8_t* Bytes, size_t Count)
+    {
+        if (Out.Start() + Out.Size() + Count + ArcCommonHeaderSize >= PackMaxSetupSize) {
+            Error = "the setup would reach 2 GiB";
+            return false;
+        }
+        if (!Out.Append(Bytes, Count)) {
+            Error = "cannot write the archive";
+            return false;
+        }
+        return true;
+    }
+
+    // Counts the bytes reached in entry Index, and refuses a payload the
+    // stub could not read (the stream's positions then stay within 32 bits).
+    bool CountProgress(uint32_t Index, uint64_t Reached)
+    {
+        if (Reached > Read[Index]) {
+            Done += Reached - Read[Index];
+            Read[Index] = Reached;
+            if (Settings.Progress)
+                Settings.Progress(Done, std::max(Done, Total));
+        }
+        if (Done >= PackMaxSetupSize) {
+            Error = "payload of 2 GiB or more";
+            return false;
+        }
+        return true;
+    }
+
+    const std::vector<PackEntry>& Entries;
+    const PackSettings& Settings;
+    ArchiveOutput& Out;
+    std::vector<uint32_t> Crcs;  // data CRC registers
+    std::vector<uint64_t> Sizes; // bytes of each entry
+    std::vector<uint64_t> Read;  // bytes of each entry counted for the progress
+    uint64_t Done = 0, Total = 0;
+    Source Reading, Copying;     // the encoder reads ahead of the copies of stored entries
+    bool SawPacked = false;      // a packed entry has started the compressed stream
+    FileFields Fields = {};
+    uint64_t HeaderAt = 0;       // offset of the current entry's header
+};
+
+bool WriteArchiveOrThrow(const std::vector<PackEntry>& Entries, const PackSettings& Settings, ArchiveOutput& Out,
+                         PackStats* Stats, std::string* Error)
+{
+    // The stub's name buffer and its signed 32-bit offsets set these limits;
+    // an archive beyond them would be written but could not be read.
+    for (const PackEntry& E : Entries)
+        if (E.Name.empty() || E.Name.size() > PackMaxNameLength) {
+            *Error = "entry name empty or longer than 259 bytes: " + E.Name.substr(0, 300);
+            return false;
+        }
+    EncoderSettings Encoding;
+    Encoding.Level = Settings.Level;
+    Encoding.Threads = Settings.Threads > 0 ? Settings.Threads : int(std::max(1u, std::thread::hardware_concurrency()));
+    if (Settings.Level == PackLevelStore)
+        Encoding.ForceStore.assign(Entries.size(), true);
+    // Made again, with those entries stored, while some entry comes out
+    // larger than stored: the estimates that decide storing are not exact.
+    for (uint32_t Pass = 1;; Pass++) {
+        if (Stats)
+            *Stats = PackStats();
+        EntryWriter Writer(Entries, Settings, Out);
+        std::vector<uint8_t> Head = MainHeader(), End = EndBlock();
+        bool Written = Out.Restart() && Out.Append(Head.data(), Head.size()) &&
+                       EncodeSolidStream(uint32_t(Entries.size()), Encoding, Writer, Stats ? &Stats->Stream : nullptr) &&
+                       Out.Append(End.data(), End.size());
+        if (!Written) {
+            *Error = Writer.Error.empty() ? "cannot write the archive" : Writer.Error;
+            return false;
+        }
+        bool Again = false;
+        for (size_t I = 0; I < Entries.size(); I++)
+            if (Writer.Larger[I]) {
+                Encoding.ForceStore.resize(Entries.size());
+                Encoding.ForceStore[I] = true;
+                Again = true;
             }
-            std::remove(OutPath.c_str());
+        if (Again)
+            continue;
+        if (Stats) {
+            Stats->Entries = Writer.Stats;
+            Stats->Passes = Pass;
+            Stats->OutputBytes = Out.Size();
+            for (const PackEntryStats& E : Writer.Stats) {
+                Stats->InputBytes += E.InputBytes;
+                Stats->StoredEntries += E.Stored ? 1 : 0;
+            }
         }
-        Index++;
+        return true;
     }
-    if (Ok && Entries && Index != Entries->size()) {
-        *Error = "the archive holds " + std::to_string(Index) + " entries, not " + std::to_string(Entries->size());
-        Ok = false;
-    }
-    if (Handle)
-        ArcClose(Handle);
-    std::error_code Ignored;
-    std::filesystem::remove_all(Dir, Ignored);
-    return Ok;
 }
 
 } // namespace
 
-std::vector<uint8_t> WriteArchive(const std::vector<PackEntry>& Entries, const PackSettings& Settings, PackStats* Stats)
+bool MemoryOutput::Append(const uint8_t* Data, size_t Count)
 {
-    std::vector<const std::vector<uint8_t>*> Inputs;
-    uint64_t Total = 0;
-    for (const PackEntry& E : Entries) {
-        // The stub's name buffer and its signed 32-bit offsets set these limits;
-        // an archive beyond them would be written but could not be read.
-        if (E.Name.empty() || E.Name.size() >= MaxNameBytes)
-            throw std::invalid_argument("entry name empty or longer than 259 bytes: " + E.Name.substr(0, 300));
-        Inputs.push_back(&E.Data);
-        Total += E.Data.size();
-    }
-    if (Total >= MaxPayloadBytes)
-        throw std::length_error("payload of 2 GiB or more");
-    std::function<void(uint64_t)> Progress;
-    if (Settings.Progress)
-        Progress = [&](uint64_t Done) { Settings.Progress(Done, Total); };
-    EncoderReport Report;
-    std::vector<EncodedEntry> Encoded = EncodeSolidStream(Inputs, Settings.Level, Progress, &Report);
-
-    std::vector<uint8_t> Out(Marker, Marker + sizeof(Marker));
-    size_t Start = Out.size();
-    Out.push_back(0); // CRC, sealed below
-    Out.push_back(0);
-    Out.push_back(BlockMain);
-    Put16(Out, MainFlagsSolidLocked);
-    Put16(Out, MainHeaderSize);
-    Put16(Out, 0); // reserved
-    Put32(Out, 0);
-    SealHeader(Out, Start);
-
-    if (Stats) {
-        *Stats = PackStats();
-        Stats->TableReads = Report.TableReads;
-        memcpy(Stats->AudioTableReads, Report.AudioTableReads, sizeof(Report.AudioTableReads));
-        memcpy(Stats->SymbolUse, Report.SymbolUse, sizeof(Report.SymbolUse));
-        memcpy(Stats->NewMatchBonusUse, Report.NewMatchBonusUse, sizeof(Report.NewMatchBonusUse));
-        memcpy(Stats->RecentBonusUse, Report.RecentBonusUse, sizeof(Report.RecentBonusUse));
-    }
-    for (size_t I = 0; I < Entries.size(); I++) {
-        const PackEntry& E = Entries[I];
-        const EncodedEntry& Packed = Encoded[I];
-        Start = Out.size();
-        Out.push_back(0);
-        Out.push_back(0);
-        Out.push_back(BlockFile);
-        Put16(Out, I == 0 ? FileFlagsFirst : FileFlagsSolid);
-        Put16(Out, FileHeaderFixedSize + uint32_t(E.Name.size()));
-        Put32(Out, uint32_t(Packed.Packed.size()));
-        Put32(Out, uint32_t(E.Data.size()));
-        Out.push_back(HostWin32);
-        Put32(Out, Crc32(E.Data.data(), E.Data.size()));
-        Put32(Out, E.DosTime);
-        Out.push_back(VersionNeeded);
-        Out.push_back(Packed.Stored ? MethodStored : MethodBest);
-        Put16(Out, uint32_t(E.Name.size()));
-        Put32(Out, AttributeArchive);
-        Out.insert(Out.end(), E.Name.begin(), E.Name.end());
-        SealHeader(Out, Start);
-        Out.insert(Out.end(), Packed.Packed.begin(), Packed.Packed.end());
-        if (Stats) {
-            PackEntryStats S;
-            S.InputBytes = E.Data.size();
-            S.PackedBytes = Packed.Packed.size();
-            S.Stored = Packed.Stored;
-            S.AudioBytes = Packed.AudioBytes;
-            Stats->Entries.push_back(S);
-            Stats->InputBytes += E.Data.size();
-            Stats->StoredEntries += Packed.Stored ? 1 : 0;
-        }
-    }
-    if (Stats)
-        Stats->OutputBytes = Out.size();
-    return Out;
+    Bytes.insert(Bytes.end(), Data, Data + Count);
+    return true;
 }
 
-uint32_t DosTimeFromUnix(int64_t UnixTime)
+bool MemoryOutput::Rewrite(uint64_t Offset, const uint8_t* Data, size_t Count)
+{
+    if (Offset + Count > Bytes.size())
+        return false;
+    memcpy(Bytes.data() + Offset, Data, Count);
+    return true;
+}
+
+bool MemoryOutput::Restart()
+{
+    Bytes.clear();
+    return true;
+}
+
+FileOutput::FileOutput(std::FILE* File) : File(File)
+{
+    std::fseek(File, 0, SEEK_END);
+    Begin = uint64_t(std::ftell(File));
+}
+
+// Appends go where the last one ended: a rewrite in between moves the file's
+// position, so the position is set only then.
+bool FileOutput::Append(const uint8_t* Bytes, size_t Count)
+{
+    if (Moved && std::fseek(File, long(Begin + Written), SEEK_SET) != 0)
+        return false;
+    Moved = false;
+    if (std::fwrite(Bytes, 1, Count, File) != Count)
+        return false;
+    Written += Count;
+    return true;
+}
+
+bool FileOutput::Rewrite(uint64_t Offset, const uint8_t* Bytes, size_t Count)
+{
+    Moved = true;
+    return Offset + Count <= Written && std::fseek(File, long(Begin + Offset), SEEK_SET) == 0 &&
+           std::fwrite(Bytes, 1, Count, File) == Count;
+}
+
+bool FileOutput::Restart()
+{
+    Written = 0;
+    Moved = true;
+    return std::fflush(File) == 0 && ftruncate(fileno(File), off_t(Begin)) == 0;
+}
+
+bool WriteArchive(const std::vector<PackEntry>& Entries, const PackSettings& Settings, ArchiveOutput& Out,
+                  PackStats* Stats, std::string* Error)
+{
+    BuildCrcTable();
+    try {
+        return WriteArchiveOrThrow(Entries, Settings, Out, Stats, Error);
+    } catch (const std::bad_alloc&) {
+        *Error = "out of memory";
+    } catch (const std::exception& Failure) {
+        *Error = std::string("internal error: ") + Failure.what();
+    }
+    return false;
+}
+
+uint32_t DosTimeFromUnix(int64_t UnixTime, bool Utc)
 {
     const uint32_t Earliest = (0u << 9 | 1u << 5 | 1u) << 16; // 1980-01-01 00:00:00
+    const uint32_t Latest = uint32_t(127u << 9 | 12u << 5 | 31u) << 16 | (23u << 11 | 59u << 5 | 29u);
     time_t T = time_t(UnixTime);
     struct tm Local;
-    if (UnixTime < 315532800 || !localtime_r(&T, &Local) || Local.tm_year < 80)
+    bool Converted = Utc ? gmtime_r(&T, &Local) != nullptr : localtime_r(&T, &Local) != nullptr;
+    if (UnixTime < 315532800 || !Converted || Local.tm_year < 80)
         return Earliest;
     if (Local.tm_year > 207) // the 7-bit year ends with 2107
-        return uint32_t(127u << 9 | 12u << 5 | 31u) << 16 | (23u << 11 | 59u << 5 | 29u);
+        return Latest;
     uint32_t Date = uint32_t(Local.tm_year - 80) << 9 | uint32_t(Local.tm_mon + 1) << 5 | uint32_t(Local.tm_mday);
     uint32_t Time = uint32_t(Local.tm_hour) << 11 | uint32_t(Local.tm_min) << 5 | uint32_t(Local.tm_sec / 2);
     return Date << 16 | Time;
-}
-
-bool VerifyArchive(const std::vector<uint8_t>& Archive, std::string* Error)
-{
-    return CheckArchive(Archive, nullptr, Error);
-}
-
-bool VerifyArchiveContents(const std::vector<uint8_t>& Archive, const std::vector<PackEntry>& Entries,
-                           std::string* Error)
-{
-    return CheckArchive(Archive, &Entries, Error);
 }

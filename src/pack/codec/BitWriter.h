@@ -1,6 +1,6 @@
-// Most-significant-bit-first bit output, the bit order the RAR 2.0 decoder
-// reads. The encoder writes one BitWriter per archive entry, since every
-// entry's packed data starts on a byte boundary.
+// Most-significant-bit-first bit output, the bit order the 2.0 decoder reads.
+// Every entry's packed data starts on a byte boundary; the emitter takes the
+// whole bytes now and then and pads at the end of each entry.
 #pragma once
 
 #include <cstdint>
@@ -20,14 +20,14 @@ public:
         Pending &= (1u << PendingCount) - 1;
     }
 
-    uint64_t BitCount() const { return uint64_t(Bytes.size()) * 8 + PendingCount; }
+    // Whole bytes written and not yet taken.
+    std::vector<uint8_t>& FullBytes() { return Bytes; }
 
-    // Pads the last byte with zero bits and returns the bytes.
-    std::vector<uint8_t>& Finish()
+    // Pads the last byte with zero bits.
+    void PadToByte()
     {
         if (PendingCount > 0)
             PutBits(0, 8 - PendingCount);
-        return Bytes;
     }
 
 private:

@@ -1,5 +1,5 @@
-// Hash chains for the RAR 2.0 encoder. Chains are walked newest first, so of
-// two matches of the same length the nearer (cheaper) one is found first.
+// Hash chains for the 2.0 encoder. Chains are walked newest first, so of two
+// matches of the same length the nearer (cheaper) one is found first.
 #include "MatchFinder.h"
 
 #include "Rar20Format.h"
@@ -10,6 +10,13 @@ namespace {
 
 constexpr int HashBits = 17;   // the chains: four-byte hashes
 constexpr int Hash3Bits = 16;  // latest position of each three-byte hash
+constexpr uint32_t PrevSize = ArcWindowSize + MatchFinder::LinkSpan;
+constexpr uint32_t PrevMask = PrevSize - 1;
+constexpr uint32_t LinkMask = MatchFinder::LinkSpan - 1;
+constexpr uint32_t NearLimit = 0xFFFF; // farthest distance the near links hold
+static_assert((PrevSize & PrevMask) == 0, "a power of two");
+static_assert(ArcWindowSize + MatchFinder::LinkSpan + Rar20::MaxMatchLength < StreamHistory::Size,
+              "the history holds the window of every position that can be searched");
 
 inline uint32_t Hash4(const uint8_t* P)
 {
@@ -43,10 +50,16 @@ inline uint32_t Hash3(const uint8_t* P)
     return (Value * 2654435761u) >> (32 - Hash3Bits);
 }
 
+inline uint32_t PairKey(const uint8_t* P) { return uint32_t(P[0]) << 8 | P[1]; }
+
 // A match this long makes the rest of the chain walk short.
 inline uint32_t GoodLength(uint32_t NiceLength) { return NiceLength / 4 < 16 ? 16 : NiceLength / 4; }
 
-inline uint32_t PairKey(const uint8_t* P) { return uint32_t(P[0]) << 8 | P[1]; }
+// Distance from Pos back to a position + 1 in a head table, for the near links.
+inline uint16_t NearDistance(uint32_t Pos, uint32_t Link)
+{
+    return Link != 0 && Pos - (Link - 1) <= NearLimit ? uint16_t(Pos - (Link - 1)) : 0;
+}
 
 } // namespace
 
@@ -67,53 +80,85 @@ uint32_t CommonLength(const uint8_t* A, const uint8_t* B, uint32_t Limit)
     return N;
 }
 
-MatchFinder::MatchFinder()
-    : Head(1u << HashBits, 0), Prev(Rar20::WindowSize, 0), Head3(1u << Hash3Bits, 0), PairHead(1u << 16, 0),
-      LongHead(1u << LongHashBits, 0)
+MatchFinder::MatchFinder(const StreamHistory& History)
+    : History(History), Head(1u << HashBits, 0), Head3(1u << Hash3Bits, 0), PairHead(1u << 16, 0),
+      LongHead(1u << LongHashBits, 0), Prev(PrevSize, 0), LongLink(LinkSpan, 0), Near3(LinkSpan, 0),
+      NearPair(LinkSpan, 0)
 {
 }
 
-void MatchFinder::InsertUpTo(const uint8_t* Data, uint32_t Size, uint32_t Pos)
+void MatchFinder::InsertUpTo(uint32_t Pos, uint32_t Limit)
 {
-    while (Inserted < Pos && Inserted + 3 < Size) {
-        const uint8_t* P = Data + Inserted;
-        uint32_t H = Hash4(P);
-        Prev[Inserted & Rar20::WindowMask] = Head[H];
-        Head[H] = Inserted + 1;
-        Head3[Hash3(P)] = Inserted + 1;
-        PairHead[PairKey(P)] = Inserted + 1;
-        if (Inserted % LongStep == 0 && Inserted + LongSpan <= Size)
-            LongHead[HashLong(P)] = Inserted + 1;
-        Inserted++;
+    for (; Inserted < Pos; Inserted++) {
+        const uint8_t* P = History.At(Inserted);
+        uint32_t Slot = Inserted & LinkMask;
+        uint32_t& Chain = Prev[Inserted & PrevMask];
+        uint32_t Left = Limit - Inserted;
+        if (Left >= LongSpan) {
+            // The common case: every hash has its bytes.
+            uint32_t& Pair = PairHead[PairKey(P)];
+            NearPair[Slot] = NearDistance(Inserted, Pair);
+            Pair = Inserted + 1;
+            uint32_t& Near = Head3[Hash3(P)];
+            Near3[Slot] = NearDistance(Inserted, Near);
+            Near = Inserted + 1;
+            uint32_t& Latest = Head[Hash4(P)];
+            Chain = Latest;
+            Latest = Inserted + 1;
+            uint32_t& Far = LongHead[HashLong(P)];
+            LongLink[Slot] = Far;
+            if (Inserted % LongStep == 0)
+                Far = Inserted + 1;
+            continue;
+        }
+        // Near the end of an entry: only the hashes that fit.
+        Chain = 0;
+        Near3[Slot] = NearPair[Slot] = 0;
+        LongLink[Slot] = 0;
+        if (Left >= 2) {
+            uint32_t& Pair = PairHead[PairKey(P)];
+            NearPair[Slot] = NearDistance(Inserted, Pair);
+            Pair = Inserted + 1;
+        }
+        if (Left >= 3) {
+            uint32_t& Near = Head3[Hash3(P)];
+            Near3[Slot] = NearDistance(Inserted, Near);
+            Near = Inserted + 1;
+        }
+        if (Left >= 4) {
+            uint32_t& Latest = Head[Hash4(P)];
+            Chain = Latest;
+            Latest = Inserted + 1;
+        }
     }
 }
 
-void MatchFinder::FindLongest(const uint8_t* Data, uint32_t Pos, uint32_t MaxLength, int Depth, uint32_t NiceLength,
-                              uint32_t* Length, uint32_t* Distance) const
+void MatchFinder::FindLongest(uint32_t Pos, uint32_t MaxLength, int Depth, uint32_t NiceLength, uint32_t* Length,
+                              uint32_t* Distance) const
 {
     uint32_t Lengths[64], Distances[64];
-    int Count = FindAll(Data, Pos, MaxLength, Depth, NiceLength, Lengths, Distances, 64);
+    int Count = FindAll(Pos, MaxLength, Depth, NiceLength, Lengths, Distances, 64);
     *Length = Count ? Lengths[Count - 1] : 0;
     *Distance = Count ? Distances[Count - 1] : 0;
 }
 
-int MatchFinder::FindAll(const uint8_t* Data, uint32_t Pos, uint32_t MaxLength, int Depth, uint32_t NiceLength,
-                         uint32_t* Lengths, uint32_t* Distances, int MaxCount) const
+int MatchFinder::FindAll(uint32_t Pos, uint32_t MaxLength, int Depth, uint32_t NiceLength, uint32_t* Lengths,
+                         uint32_t* Distances, int MaxCount) const
 {
     if (MaxLength < uint32_t(Rar20::MinNewMatch))
         return 0;
     int Count = 0;
-    const uint8_t* Cur = Data + Pos;
+    const uint8_t* Cur = History.At(Pos);
     uint32_t BestLength = Rar20::MinNewMatch - 1;
     // The nearest three-byte match first: the four-byte chains miss it, and
     // near matches of three bytes are the only ones worth coding.
-    uint32_t Near = Head3[Hash3(Cur)];
-    if (Near != 0 && Near - 1 < Pos && Pos - (Near - 1) < Rar20::LengthBonusDist2) {
-        uint32_t Len = CommonLength(Cur, Data + Near - 1, MaxLength);
+    uint32_t Near = Near3[Pos & LinkMask];
+    if (Near != 0 && Near < Rar20::LengthBonusDist2) {
+        uint32_t Len = CommonLength(Cur, History.At(Pos - Near), MaxLength);
         if (Len >= uint32_t(Rar20::MinNewMatch)) {
             BestLength = Len;
             Lengths[Count] = Len;
-            Distances[Count] = Pos - (Near - 1);
+            Distances[Count] = Near;
             Count++;
             if (Len >= NiceLength || Len >= MaxLength)
                 return Count;
@@ -121,16 +166,16 @@ int MatchFinder::FindAll(const uint8_t* Data, uint32_t Pos, uint32_t MaxLength, 
     }
     if (MaxLength < 4)
         return Count;
-    uint32_t Link = Head[Hash4(Cur)];
+    uint32_t Link = Prev[Pos & PrevMask];
     while (Link != 0 && Depth-- > 0 && Count < MaxCount) {
         uint32_t Cand = Link - 1;
-        if (Cand >= Pos || Pos - Cand > Rar20::MaxDistance)
+        if (Pos - Cand > Rar20::MaxDistance)
             break;
-        const uint8_t* Old = Data + Cand;
+        const uint8_t* Old = History.At(Cand);
         if (Old[BestLength] == Cur[BestLength] && Old[0] == Cur[0]) {
             uint32_t Len = CommonLength(Cur, Old, MaxLength);
             uint32_t Dist = Pos - Cand;
-            if (Len > BestLength && Len >= uint32_t(Rar20::MinNewMatch + Rar20::NewMatchBonus(Dist))) {
+            if (Len > BestLength && Len >= Rar20::MinNewMatch + Rar20::NewMatchBonus(Dist)) {
                 BestLength = Len;
                 Lengths[Count] = Len;
                 Distances[Count] = Dist;
@@ -141,17 +186,14 @@ int MatchFinder::FindAll(const uint8_t* Data, uint32_t Pos, uint32_t MaxLength, 
                     Depth >>= 2; // long enough: look a little further only
             }
         }
-        uint32_t Next = Prev[Cand & Rar20::WindowMask];
-        if (Next >= Link) // a slot reused by a rolled-back position
-            break;
-        Link = Next;
+        Link = Prev[Cand & PrevMask];
     }
     if (BestLength < LongSpan && MaxLength >= LongSpan && Count < MaxCount) {
-        uint32_t Far = LongHead[HashLong(Cur)];
-        if (Far != 0 && Far - 1 < Pos && Pos - (Far - 1) <= Rar20::MaxDistance) {
-            uint32_t Len = CommonLength(Cur, Data + Far - 1, MaxLength);
+        uint32_t Far = LongLink[Pos & LinkMask];
+        if (Far != 0 && Pos - (Far - 1) <= Rar20::MaxDistance) {
+            uint32_t Len = CommonLength(Cur, History.At(Far - 1), MaxLength);
             uint32_t Dist = Pos - (Far - 1);
-            if (Len > BestLength && Len >= uint32_t(Rar20::MinNewMatch + Rar20::NewMatchBonus(Dist))) {
+            if (Len > BestLength && Len >= Rar20::MinNewMatch + Rar20::NewMatchBonus(Dist)) {
                 Lengths[Count] = Len;
                 Distances[Count] = Dist;
                 Count++;
@@ -161,47 +203,38 @@ int MatchFinder::FindAll(const uint8_t* Data, uint32_t Pos, uint32_t MaxLength, 
     return Count;
 }
 
-void MatchFinder::Rebase(uint32_t Delta)
+uint32_t MatchFinder::PairDistance(uint32_t Pos) const
 {
-    for (std::vector<uint32_t>* Table : {&Head, &Prev, &Head3, &PairHead, &LongHead})
-        for (uint32_t& Link : *Table)
-            Link = Link > Delta ? Link - Delta : 0;
-    Inserted = Inserted > Delta ? Inserted - Delta : 0;
+    return NearPair[Pos & LinkMask];
 }
 
-void MatchFinder::Prefetch(const uint8_t* Data, uint32_t Pos) const
+void MatchFinder::Prefetch(uint32_t Pos) const
 {
-    const uint8_t* P = Data + Pos;
-    __builtin_prefetch(&Head[Hash4(P)]);
-    __builtin_prefetch(&Head3[Hash3(P)]);
-    __builtin_prefetch(&PairHead[PairKey(P)]);
-    __builtin_prefetch(&LongHead[HashLong(P)]);
+    uint32_t Link = Prev[Pos & PrevMask];
+    if (Link != 0)
+        __builtin_prefetch(History.At(Link - 1));
+    __builtin_prefetch(&Near3[Pos & LinkMask]);
 }
 
-uint32_t MatchFinder::PairDistance(const uint8_t* Data, uint32_t Pos) const
+uint32_t MatchFinder::LongestMatchOf(const uint8_t* Bytes, uint32_t MaxLength, int Depth) const
 {
-    uint32_t Link = PairHead[PairKey(Data + Pos)];
-    if (Link == 0 || Link - 1 >= Pos)
+    if (MaxLength < 4)
         return 0;
-    return Pos - (Link - 1);
-}
-
-void MatchFinder::RollBack(const uint8_t* Data, uint32_t Start)
-{
-    for (uint32_t Pos = Inserted; Pos-- > Start;) {
-        uint32_t H = Hash4(Data + Pos);
-        uint32_t Link = Head[H];
-        while (Link != 0 && Link - 1 >= Start) {
-            uint32_t Next = Prev[(Link - 1) & Rar20::WindowMask];
-            Link = Next < Link ? Next : 0;
-        }
-        Head[H] = Link;
+    uint32_t Best = 0;
+    for (uint32_t Link = Head[Hash4(Bytes)]; Link != 0 && Depth-- > 0; Link = Prev[(Link - 1) & PrevMask]) {
+        if (Inserted - (Link - 1) > Rar20::MaxDistance)
+            break;
+        uint32_t Len = CommonLength(Bytes, History.At(Link - 1), MaxLength);
+        if (Len > Best)
+            Best = Len;
     }
-    // The single-position tables are small: clear what points past Start.
-    for (std::vector<uint32_t>* Table : {&Head3, &PairHead, &LongHead})
-        for (uint32_t& Link : *Table)
-            if (Link != 0 && Link - 1 >= Start)
-                Link = 0;
-    if (Inserted > Start)
-        Inserted = Start;
+    if (MaxLength >= LongSpan) {
+        uint32_t Far = LongHead[HashLong(Bytes)];
+        if (Far != 0 && Inserted - (Far - 1) <= Rar20::MaxDistance) {
+            uint32_t Len = CommonLength(Bytes, History.At(Far - 1), MaxLength);
+            if (Len > Best)
+                Best = Len;
+        }
+    }
+    return Best;
 }

@@ -16,11 +16,12 @@
 
 namespace Rar20 {
 
-constexpr int ModeLz = 0;                // modes 1..4 are audio with that many channels
-constexpr uint16_t SymEntryEnd = 0xFFFF; // token marking the end of an entry (Dist = entry index)
+constexpr int ModeLz = 0;                   // modes 1..4 are audio with that many channels
+constexpr uint16_t SymEntryEnd = 0xFFFF;    // token: the end of a packed entry (Dist = entry index)
+constexpr uint16_t SymEntryStored = 0xFFFE; // token: an entry stored at this point (Dist = entry index)
 
 // A literal (Sym < 256, Len 1), a match (Sym 256..268 or 270.., Len, Dist),
-// an audio byte (Sym = delta, Dist = channel) or an entry end.
+// an audio byte (Sym = delta, Dist = channel), or an entry marker.
 struct Token {
     uint32_t Dist;
     uint16_t Len;
@@ -70,58 +71,84 @@ extern const int LevelExtraBits[LevelCount];
 // every position of the new table was defined by the previous read.
 void PlanTable(int Mode, const uint8_t* Lengths, const uint8_t* Prev, int PrevDefined, int Passes, TablePlan* Out);
 
-// Writes blocks in order: the first block's table opens the stream (the
-// first entry is not solid, so its decoder reads tables first), later ones are
-// announced by a switch symbol before their first byte.
+// Writes blocks in order into each entry's packed data. A block's table read
+// goes before its first byte: the first one opens the first packed entry (it
+// is not solid, so its decoder reads tables first), later ones are announced
+// by a switch symbol of the table before. Entry ends and stored entries are
+// marked in the token stream, so everything reaches the writer in archive order.
 class StreamEmitter {
 public:
-    StreamEmitter(std::vector<EncodedEntry>* Out, EncoderReport* Report) : Out(Out), Report(Report) {}
+    StreamEmitter(EncoderIo& Io, EncoderReport* Report) : Io(Io), Report(Report) {}
 
-    void EmitBlock(int Mode, const uint32_t* Freq, const std::vector<Token>& Tokens)
+    // False when the writer refused what it was given.
+    bool EmitBlock(int Mode, const uint32_t* Freq, const std::vector<Token>& Tokens)
     {
         NextMode = Mode;
         BuildTableLengths(Mode, Freq, NextLengths);
-        if (!AnyTable) {
-            // The first entry is not solid: its decoder reads tables first.
-            WriteTable();
-            AnyTable = true;
-        } else {
-            SwitchPending = true;
-        }
+        TablePending = true;
         for (const Token& T : Tokens) {
-            if (T.Sym == SymEntryEnd) {
-                EndEntry(T.Dist);
+            if (T.Sym == SymEntryStored) {
+                if (!Io.BeginEntry(T.Dist, true) || !Io.EndEntry(T.Dist, 0))
+                    return false;
+                CurrentEntry++;
                 continue;
             }
-            if (SwitchPending) {
-                // Announced with the old table, inside the entry's decode
-                // loop (the decoder never reads a switch after the last byte).
-                if (CurMode == ModeLz) {
-                    PutSymbol(SymTableSwitch);
-                    if (Report)
-                        Report->SymbolUse[SymTableSwitch]++;
-                } else
-                    PutSymbol(AudioCount * CurChannel + AudioSymTableSwitch);
+            if (!EntryOpen) {
+                if (!Io.BeginEntry(CurrentEntry, false))
+                    return false;
+                EntryOpen = true;
+            }
+            if (T.Sym == SymEntryEnd) {
+                if (!EndEntry(T.Dist))
+                    return false;
+                continue;
+            }
+            if (TablePending) {
+                if (AnyTable) {
+                    // Announced with the old table, inside an entry's decode
+                    // loop (the decoder reads no switch after an entry's last byte).
+                    if (CurMode == ModeLz) {
+                        PutSymbol(SymTableSwitch);
+                        if (Report)
+                            Report->SymbolUse[SymTableSwitch]++;
+                    } else {
+                        PutSymbol(AudioCount * CurChannel + AudioSymTableSwitch);
+                    }
+                }
                 WriteTable();
-                SwitchPending = false;
+                AnyTable = true;
+                TablePending = false;
             }
             WriteToken(T);
+            if (Bits.FullBytes().size() >= HandOver && !HandOverBytes())
+                return false;
         }
+        return true;
     }
 
 private:
+    static constexpr size_t HandOver = 64 * 1024; // packed bytes held before they go to the writer
+
     void PutSymbol(int Index) { Bits.PutBits(CurCodes[Index], CurLengths[Index]); }
+
+    bool HandOverBytes()
+    {
+        std::vector<uint8_t>& Bytes = Bits.FullBytes();
+        bool Taken = Io.PackedBytes(Bytes.data(), Bytes.size());
+        Bytes.clear();
+        return Taken;
+    }
 
     void WriteTable()
     {
         TablePlan Plan;
         PlanTable(NextMode, NextLengths, PrevLengths, PrevDefined, 3, &Plan);
-        uint32_t Header = (NextMode != ModeLz ? HeaderAudioBit : 0) | (Plan.Keep ? HeaderKeepBit : 0);
-        Bits.PutBits(Header, 2);
+        uint32_t Header = (NextMode != ModeLz ? TableAudioBit : 0) | (Plan.Keep ? TableKeepBit : 0);
+        Bits.PutBits(Header, TableModeBits);
         if (NextMode != ModeLz)
-            Bits.PutBits(uint32_t(NextMode - 1), 2);
+            Bits.PutBits(uint32_t(NextMode - 1), TableChannelBits);
         for (int S = 0; S < LevelCount; S++)
-            Bits.PutBits(Plan.LevelLengths[S], 4);
+            Bits.PutBits(Plan.LevelLengths[S], LevelLengthBits);
         uint16_t LevelCodes[LevelCount];
         BuildCanonicalCodes(Plan.LevelLengths, LevelCount, LevelCodes);
         for (const LevelItem& It : Plan.Items) {
@@ -157,6 +184,7 @@ private:
                 throw std::logic_error("audio channel out of step");
             PutSymbol(AudioCount * CurChannel + T.Sym);
             CurChannel = CurChannel + 1 == Channels ? 0 : CurChannel + 1;
+            EntryAudioBytes++;
             return;
         }
         PutSymbol(T.Sym);
@@ -184,19 +212,29 @@ private:
         }
     }
 
-    void EndEntry(uint32_t Index)
+    // The entry's last bits are padded to a byte; no byte follows them, as
+    // the decoder needs none beyond the entry's own.
+    bool EndEntry(uint32_t Index)
     {
-        std::vector<uint8_t>& Bytes = Bits.Finish();
-        Bytes.push_back(0); // some readers fetch a little ahead of the last bit
-        (*Out)[Index].Packed = std::move(Bytes);
-        Bits = BitWriter();
+        if (Index != CurrentEntry)
+            throw std::logic_error("entries out of order");
+        Bits.PadToByte();
+        if (!HandOverBytes() || !Io.EndEntry(Index, EntryAudioBytes))
+            return false;
+        EntryAudioBytes = 0;
+        EntryOpen = false;
+        CurrentEntry++;
+        return true;
     }
 
-    std::vector<EncodedEntry>* Out;
+    EncoderIo& Io;
     EncoderReport* Report;
     BitWriter Bits;
+    uint32_t CurrentEntry = 0; // the entry the next token belongs to
+    bool EntryOpen = false;    // its packed data has begun
+    uint64_t EntryAudioBytes = 0;
     bool AnyTable = false;
-    bool SwitchPending = false;
+    bool TablePending = false;
     int CurMode = ModeLz;
     int Channels = 1;
     int CurChannel = 0;
@@ -207,6 +245,5 @@ private:
     int NextMode = ModeLz;
     uint8_t NextLengths[MaxTableSize] = {};
 };
-
 
 } // namespace Rar20

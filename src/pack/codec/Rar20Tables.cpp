@@ -95,7 +95,8 @@ void AddTokenStats(int Mode, const Token& T, uint32_t* Freq, uint64_t* ExtraBits
 // ---- table reads: code lengths through the level table ----
 
 extern const int LevelExtraBits[LevelCount];
-const int LevelExtraBits[LevelCount] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 7};
+const int LevelExtraBits[LevelCount] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                        LevelRepeatBits, LevelZerosBits, LevelLongZerosBits};
 
 // Cheapest sequence of level symbols for Lengths against Base under the
 // given symbol costs (backward dynamic programming over the positions).
@@ -109,33 +110,36 @@ static uint64_t PlanLevelItems(const uint8_t* Lengths, const uint8_t* Base, int 
         ZeroRun[I] = Lengths[I] == 0 ? ZeroRun[I + 1] + 1 : 0;
         EqualRun[I] = (I + 1 < Size && Lengths[I + 1] == Lengths[I]) ? EqualRun[I + 1] + 1 : 1;
     }
+    const int RepeatMax = LevelRepeatMin + (1 << LevelRepeatBits) - 1;
+    const int ZerosMax = LevelZerosMin + (1 << LevelZerosBits) - 1;
+    const int LongZerosMax = LevelLongZerosMin + (1 << LevelLongZerosBits) - 1;
     for (int I = Size - 1; I >= 0; I--) {
         int Delta = (Lengths[I] - Base[I]) & 15;
         uint64_t Cheapest = Cost[Delta] + Best[I + 1];
         uint16_t Pick = uint16_t(Delta << 8 | 1);
-        if (ZeroRun[I] >= 3) {
-            for (int K = 3; K <= std::min(ZeroRun[I], 10); K++) {
-                uint64_t C = Cost[LevelZeros3] + 3 + Best[I + K];
+        if (ZeroRun[I] >= LevelZerosMin) {
+            for (int K = LevelZerosMin; K <= std::min(ZeroRun[I], ZerosMax); K++) {
+                uint64_t C = Cost[LevelZeros] + LevelZerosBits + Best[I + K];
                 if (C < Cheapest) {
                     Cheapest = C;
-                    Pick = uint16_t(LevelZeros3 << 8 | K);
+                    Pick = uint16_t(LevelZeros << 8 | K);
                 }
             }
-            if (ZeroRun[I] >= 11) {
-                int K = std::min(ZeroRun[I], 138);
-                uint64_t C = Cost[LevelZeros11] + 7 + Best[I + K];
+            if (ZeroRun[I] >= LevelLongZerosMin) {
+                int K = std::min(ZeroRun[I], LongZerosMax);
+                uint64_t C = Cost[LevelLongZeros] + LevelLongZerosBits + Best[I + K];
                 if (C < Cheapest) {
                     Cheapest = C;
-                    Pick = uint16_t(LevelZeros11 << 8 | K);
+                    Pick = uint16_t(LevelLongZeros << 8 | K);
                 }
             }
         }
-        if (I > 0 && Lengths[I] == Lengths[I - 1] && EqualRun[I] >= 3) {
-            for (int K = 3; K <= std::min(EqualRun[I], 6); K++) {
-                uint64_t C = Cost[LevelRepeatPrev] + 2 + Best[I + K];
+        if (I > 0 && Lengths[I] == Lengths[I - 1] && EqualRun[I] >= LevelRepeatMin) {
+            for (int K = LevelRepeatMin; K <= std::min(EqualRun[I], RepeatMax); K++) {
+                uint64_t C = Cost[LevelRepeat] + LevelRepeatBits + Best[I + K];
                 if (C < Cheapest) {
                     Cheapest = C;
-                    Pick = uint16_t(LevelRepeatPrev << 8 | K);
+                    Pick = uint16_t(LevelRepeat << 8 | K);
                 }
             }
         }
@@ -145,7 +149,10 @@ static uint64_t PlanLevelItems(const uint8_t* Lengths, const uint8_t* Base, int 
     Items->clear();
     for (int I = 0; I < Size;) {
         int Sym = Choice[I] >> 8, Run = Choice[I] & 0xFF;
-        int Extra = Sym == LevelRepeatPrev || Sym == LevelZeros3 ? Run - 3 : Sym == LevelZeros11 ? Run - 11 : 0;
+        int Extra = Sym == LevelRepeat    ? Run - LevelRepeatMin
+                    : Sym == LevelZeros ? Run - LevelZerosMin
+                    : Sym == LevelLongZeros ? Run - LevelLongZerosMin
+                                            : 0;
         Items->push_back({uint8_t(Sym), uint8_t(Extra)});
         I += Run;
     }

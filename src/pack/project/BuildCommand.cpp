@@ -3,13 +3,14 @@
 // The checks live in ProjectChecks, the archive writing in the codec.
 #include "BuildCommand.h"
 
+#include "ArchiveVerify.h"
 #include "ArchiveWriter.h"
 #include "Diagnostics.h"
 #include "ProjectChecks.h"
 #include "ProjectScan.h"
-#include "SetupVerify.h"
-#include "StoredArchive.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -31,26 +32,33 @@ enum ExitStatus { ExitOk = 0, ExitFailed = 1, ExitUsage = 2 };
 const char StubFileName[] = "tarn-setup.exe";
 // Where an installed tarnpack finds the stub: PREFIX/share/tarn beside PREFIX/bin.
 const char InstalledStubFolder[] = "../share/tarn";
+const int MaxThreads = 64;
 const char StubEnvironment[] = "TARN_STUB";
+// The convention of reproducible builds: no time written is later than this
+// (seconds since 1970, UTC), and times are written in UTC.
+const char SourceDateEnvironment[] = "SOURCE_DATE_EPOCH";
 
 // Every option the parser below takes is listed here (`tarnpack build --help`).
 const char UsageText[] =
-    "usage: tarnpack build PROJECT -o SETUP.EXE [--stub FILE] [--level N] [--store] [--no-verify]\n"
+    "usage: tarnpack build PROJECT -o SETUP.EXE [--stub FILE] [--level N] [--store] [--threads N] [--no-verify]\n"
     "  PROJECT       folder with Presetup/ (setup resources) and Data/ (files to install)\n"
     "  -o FILE       the setup program to write\n"
     "  --stub FILE   the setup stub (default: $TARN_STUB, else tarn-setup.exe beside tarnpack,\n"
     "                else ../share/tarn/tarn-setup.exe from tarnpack's folder)\n"
     "  --level N     compression level, 1 (fastest) to 5 (best); default 3\n"
     "  --store       store the files without compression\n"
+    "  --threads N   threads that compress (default: one per core); the setup is the same for any N\n"
     "  --no-verify   do not read the result back with the setup's reader\n"
     "  -h, --help    show this text\n";
 
 struct BuildOptions {
+    bool Reproducible = false; // SOURCE_DATE_EPOCH is set ...
+    int64_t SourceDate = 0;    // ... to this
     std::string Project;
     std::string Output;
     std::string Stub;
-    int Level = PackLevelDefault;
-    bool Store = false;
+    int Level = PackLevelDefault; // PackLevelStore for --store
+    int Threads = 0;              // 0: one per core
     bool Verify = true;
     bool Help = false;
 };
@@ -92,10 +100,11 @@ int UsageError(const std::string& Text)
 
 bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::string& Problem)
 {
+    bool Store = false; // wins over --level wherever it stands
     for (int I = 0; I < ArgCount; ++I) {
         std::string Arg = Args[I];
         bool HasValue = I + 1 < ArgCount;
-        if (Arg == "-o" || Arg == "--stub" || Arg == "--level") {
+        if (Arg == "-o" || Arg == "--stub" || Arg == "--level" || Arg == "--threads") {
             if (!HasValue) {
                 Problem = Arg + " needs a value";
                 return false;
@@ -105,6 +114,14 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
                 Options.Output = Value;
             } else if (Arg == "--stub") {
                 Options.Stub = Value;
+            } else if (Arg == "--threads") {
+                char* End = nullptr;
+                long Threads = std::strtol(Value.c_str(), &End, 10);
+                if (Value.empty() || *End || Threads < 1 || Threads > MaxThreads) {
+                    Problem = "--threads takes a number from 1 to " + std::to_string(MaxThreads);
+                    return false;
+                }
+                Options.Threads = (int)Threads;
             } else {
                 char* End = nullptr;
                 long Level = std::strtol(Value.c_str(), &End, 10);
@@ -116,7 +133,7 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
                 Options.Level = (int)Level;
             }
         } else if (Arg == "--store") {
-            Options.Store = true;
+            Store = true;
         } else if (Arg == "--no-verify") {
             Options.Verify = false;
         } else if (Arg == "--help" || Arg == "-h") {
@@ -131,6 +148,18 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
             Problem = "more than one project given";
             return false;
         }
+    }
+    if (Store) Options.Level = PackLevelStore;
+    if (const char* Epoch = std::getenv(SourceDateEnvironment)) {
+        char* End = nullptr;
+        errno = 0;
+        long long Seconds = std::strtoll(Epoch, &End, 10);
+        if (!*Epoch || *End || errno || Seconds < 0) {
+            Problem = std::string(SourceDateEnvironment) + " must be a number of seconds since 1970";
+            return false;
+        }
+        Options.Reproducible = true;
+        Options.SourceDate = Seconds;
     }
     if (Options.Project.empty()) Problem = "no project folder given";
     else if (Options.Output.empty()) Problem = "no output file given (-o)";
@@ -170,21 +199,6 @@ bool ReadFileBytes(const fs::path& Path, std::vector<uint8_t>& Bytes)
     return In.gcount() == Size;
 }
 
-bool WriteFileBytes(const fs::path& Path, const std::vector<uint8_t>& Stub, const std::vector<uint8_t>& Archive)
-{
-    std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
-    if (!Out) return false;
-    Out.write((const char*)Stub.data(), (std::streamsize)Stub.size());
-    Out.write((const char*)Archive.data(), (std::streamsize)Archive.size());
-    Out.close();
-    return !Out.fail();
-}
-
-struct PackInput {
-    const ProjectFile* File;
-    PackEntry Entry;
-};
-
 std::string FormatSize(uint64_t Bytes)
 {
     char Text[32];
@@ -194,72 +208,71 @@ std::string FormatSize(uint64_t Bytes)
     return Text;
 }
 
-// The entries move into the writer's list and back, so the payload is held once.
-std::vector<uint8_t> PackArchive(std::vector<PackInput>& Inputs, const BuildOptions& Options,
-                                 ProgressLine& Progress)
-{
-    if (Options.Store) {
-        std::vector<StoredEntry> Entries;
-        for (const PackInput& Input : Inputs)
-            Entries.push_back({Input.Entry.Name, &Input.Entry.Data, Input.Entry.DosTime});
-        return WriteStoredArchive(Entries);
-    }
-    std::vector<PackEntry> Entries;
-    for (PackInput& Input : Inputs) Entries.push_back(std::move(Input.Entry));
-    PackSettings Settings;
-    Settings.Level = Options.Level;
-    Settings.Progress = [&](uint64_t Done, uint64_t Total) { Progress.Show("packing", Done, Total); };
-    std::vector<uint8_t> Archive = WriteArchive(Entries, Settings, nullptr);
-    for (size_t I = 0; I < Inputs.size(); ++I) Inputs[I].Entry = std::move(Entries[I]);
-    return Archive;
-}
-
 // Presetup first: the setup unpacks that group before anything else and stops
-// at the first entry outside it.
-bool ReadInputs(const ProjectTree& Tree, std::vector<PackInput>& Inputs, uint64_t& InputSize)
+// at the first entry outside it. The writer reads each file when it packs it.
+std::vector<PackEntry> EntriesOf(const ProjectTree& Tree, const BuildOptions& Options, uint64_t& InputSize)
 {
+    std::vector<PackEntry> Entries;
     InputSize = 0;
     for (const std::vector<ProjectFile>* Group : {&Tree.Presetup, &Tree.Data})
         for (const ProjectFile& File : *Group) {
-            PackInput Input{&File, {}};
-            Input.Entry.Name = File.ArchiveName;
-            Input.Entry.DosTime = DosTimeFromUnixTime(File.ModifiedUnix);
-            if (!ReadFileBytes(File.SourcePath, Input.Entry.Data)) {
-                std::fprintf(stderr, "%s: error: cannot be read; nothing written\n", File.RelativePath.c_str());
-                return false;
-            }
-            InputSize += Input.Entry.Data.size();
-            Inputs.push_back(std::move(Input));
+            PackEntry Entry;
+            Entry.Name = File.ArchiveName;
+            int64_t Modified = File.ModifiedUnix;
+            if (Options.Reproducible) Modified = std::min(Modified, Options.SourceDate);
+            Entry.DosTime = DosTimeFromUnix(Modified, Options.Reproducible);
+            Entry.SourcePath = File.SourcePath.string();
+            InputSize += File.Size;
+            Entries.push_back(std::move(Entry));
         }
-    return true;
+    return Entries;
 }
 
-// Written beside the target and renamed only after the read-back, so a failed
-// build never leaves a setup that looks finished.
-bool WriteVerifiedSetup(const BuildOptions& Options, const StubImage& Stub, const std::vector<uint8_t>& Archive,
-                        const std::vector<PackInput>& Inputs, ProgressLine& Progress)
+// The stub and then the archive, written beside the target as
+// "<target>.partial", read back and renamed only then, so a failed build
+// never leaves a setup that looks finished. False (and nothing left behind)
+// on any failure, which is reported on stderr.
+bool WriteVerifiedSetup(const BuildOptions& Options, const StubImage& Stub, const std::vector<PackEntry>& Entries,
+                        ProgressLine& Progress, uint64_t& ArchiveSize, double& PackSeconds)
 {
     fs::path Output = Options.Output;
     fs::path Partial = Output;
     Partial += ".partial";
     std::error_code Error;
-    if (!WriteFileBytes(Partial, Stub.Bytes, Archive)) {
-        fs::remove(Partial, Error);
-        std::fprintf(stderr, "tarnpack build: cannot write %s\n", Partial.string().c_str());
-        return false;
-    }
-    if (Options.Verify) {
-        std::vector<ExpectedEntry> Expected;
-        for (const PackInput& Input : Inputs) Expected.push_back({Input.Entry.Name, &Input.Entry.Data});
-        auto Report = [&](uint64_t Done, uint64_t Total) { Progress.Show("verifying", Done, Total); };
-        std::string Problem;
-        bool Verified = VerifySetupFile(Partial.string(), Expected, Report, Problem);
+    auto Fail = [&](const std::string& Text) {
         Progress.Clear();
-        if (!Verified) {
-            fs::remove(Partial, Error);
-            std::fprintf(stderr, "tarnpack build: verification failed: %s; nothing written\n", Problem.c_str());
-            return false;
-        }
+        fs::remove(Partial, Error);
+        std::fprintf(stderr, "tarnpack build: %s; nothing written\n", Text.c_str());
+        return false;
+    };
+
+    std::FILE* File = std::fopen(Partial.c_str(), "w+b");
+    if (!File || std::fwrite(Stub.Bytes.data(), 1, Stub.Bytes.size(), File) != Stub.Bytes.size()) {
+        if (File) std::fclose(File);
+        return Fail("cannot write " + Partial.string());
+    }
+    PackSettings Settings;
+    Settings.Level = Options.Level;
+    Settings.Threads = Options.Threads;
+    Settings.Progress = [&](uint64_t Done, uint64_t Total) { Progress.Show("packing", Done, Total); };
+    FileOutput Archive(File);
+    std::string Problem;
+    auto PackStarted = std::chrono::steady_clock::now();
+    bool Packed = WriteArchive(Entries, Settings, Archive, nullptr, &Problem);
+    PackSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - PackStarted).count();
+    ArchiveSize = Archive.Size();
+    bool Closed = std::fclose(File) == 0;
+    if (!Packed) return Fail(Problem);
+    if (!Closed) return Fail("cannot write " + Partial.string());
+    if (Stub.Bytes.size() + ArchiveSize >= PackMaxSetupSize)
+        return Fail("the setup would be " + std::to_string(Stub.Bytes.size() + ArchiveSize) +
+                    " bytes; it must stay below 2 GiB");
+
+    if (Options.Verify) {
+        auto Report = [&](uint64_t Done, uint64_t Total) { Progress.Show("verifying", Done, Total); };
+        if (!VerifyArchiveFile(Partial.string(), &Entries, Report, &Problem))
+            return Fail("verification failed: " + Problem);
+        Progress.Clear();
     }
     fs::permissions(Partial, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                  fs::perms::others_read | fs::perms::others_exec, Error);
@@ -285,7 +298,7 @@ void PrintSummary(const BuildOptions& Options, const BuildFigures& Figures)
     std::printf("%s: %zu files (%zu Presetup, %zu Data), %s packed to %s (%.1f %%)\n", Options.Output.c_str(),
                 Figures.PresetupFiles + Figures.DataFiles, Figures.PresetupFiles, Figures.DataFiles,
                 FormatSize(Figures.InputSize).c_str(), FormatSize(Figures.ArchiveSize).c_str(), Ratio);
-    std::string Method = Options.Store ? "stored" : "packed at level " + std::to_string(Options.Level);
+    std::string Method = Options.Level == PackLevelStore ? "stored" : "packed at level " + std::to_string(Options.Level);
     std::printf("  %s, %.1f MB/s, %s; %.1f s in all\n", Method.c_str(),
                 Figures.PackSeconds > 0 ? Figures.InputSize / 1e6 / Figures.PackSeconds : 0.0,
                 Options.Verify ? "verified" : "not verified", Figures.TotalSeconds);
@@ -338,23 +351,14 @@ int RunBuildCommand(int ArgCount, char** Args)
         return ExitFailed;
     }
 
-    std::vector<PackInput> Inputs;
     uint64_t InputSize = 0;
-    if (!ReadInputs(Tree, Inputs, InputSize)) return ExitFailed;
-
+    std::vector<PackEntry> Entries = EntriesOf(Tree, Options, InputSize);
     ProgressLine Progress;
-    auto PackStarted = std::chrono::steady_clock::now();
-    std::vector<uint8_t> Archive = PackArchive(Inputs, Options, Progress);
-    double PackSeconds = SecondsSince(PackStarted);
-    Progress.Clear();
-    if (Stub.Bytes.size() + Archive.size() >= MaxPayloadSize) {
-        std::fprintf(stderr, "tarnpack build: the setup would be %llu bytes; it must stay below 2 GiB; "
-                             "nothing written\n", (unsigned long long)(Stub.Bytes.size() + Archive.size()));
-        return ExitFailed;
-    }
-    if (!WriteVerifiedSetup(Options, Stub, Archive, Inputs, Progress)) return ExitFailed;
+    uint64_t ArchiveSize = 0;
+    double PackSeconds = 0;
+    if (!WriteVerifiedSetup(Options, Stub, Entries, Progress, ArchiveSize, PackSeconds)) return ExitFailed;
 
-    PrintSummary(Options, {Tree.Presetup.size(), Tree.Data.size(), InputSize, Archive.size(), Stub.Bytes.size(),
+    PrintSummary(Options, {Tree.Presetup.size(), Tree.Data.size(), InputSize, ArchiveSize, Stub.Bytes.size(),
                            PackSeconds, SecondsSince(Started), Checks.WarningCount()});
     return ExitOk;
 }

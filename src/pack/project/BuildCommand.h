@@ -1,4 +1,4 @@
-// `tarnpack build PROJECT -o setup.exe [--stub FILE] [--level N] [--store] [--no-verify]`:
+// `tarnpack build PROJECT -o setup.exe [--stub FILE] [--level N] [--store] [--threads N] [--no-verify]`:
 // checks a setup project, packs Presetup/ and Data/ into one solid archive,
 // appends it to the stub and verifies the result with the stub's reader.
 #pragma once

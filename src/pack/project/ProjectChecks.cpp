@@ -603,11 +603,8 @@ void CheckStub(const StubImage& Stub, DiagnosticList& Out)
                   "the stub is " + std::to_string(Bytes.size()) + " bytes; the setup finds its archive only "
                   "when it starts below byte " + std::to_string(MarkerSearchEnd) + " (stub at most " +
                   std::to_string(MaxStubSize) + " bytes)");
-    static const uint8_t Marker[] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
-    const size_t MainTypeOffset = 9;
-    const uint8_t MainType = 0x73;
-    for (size_t At = 0; At + MainTypeOffset < Bytes.size(); ++At)
-        if (std::memcmp(&Bytes[At], Marker, sizeof Marker) == 0 && Bytes[At + MainTypeOffset] == MainType) {
+    for (size_t At = 0; At + ArcMainTypeOffset < Bytes.size(); ++At)
+        if (std::memcmp(&Bytes[At], ArcMarker, ArcMarkerSize) == 0 && Bytes[At + ArcMainTypeOffset] == ArcBlockMain) {
             Out.Error(Stub.Path, 0,
                       "the stub holds an archive marker at offset " + std::to_string(At) +
                           "; the setup would read that archive instead of its own");

@@ -4,6 +4,8 @@
 // INI files, resolves instruction files and dialog names).
 #pragma once
 
+#include "ArcFormat.h"
+#include "ArchiveWriter.h"
 #include "Diagnostics.h"
 #include "ProjectScan.h"
 
@@ -15,12 +17,10 @@ namespace PackBuild {
 
 // The reader looks for the marker in the first 262,135 bytes of the file and
 // also needs the main header's type byte 9 bytes after it inside that range.
-constexpr uint64_t MarkerSearchEnd = 262135;
-constexpr uint64_t MaxStubSize = MarkerSearchEnd - 10;
-// Sizes and offsets are signed 32-bit in the stub.
-constexpr uint64_t MaxPayloadSize = 0x80000000ull;
-// Archive names are read into 260-byte buffers with their terminating zero.
-constexpr size_t MaxArchiveNameLength = 259;
+constexpr uint64_t MarkerSearchEnd = ArcMarkerSize + ArcMarkerSearchSize;
+constexpr uint64_t MaxStubSize = MarkerSearchEnd - ArcMainTypeOffset - 1;
+constexpr uint64_t MaxPayloadSize = PackMaxSetupSize;
+constexpr size_t MaxArchiveNameLength = PackMaxNameLength;
 
 struct StubImage {
     std::string Path;

@@ -1,0 +1,250 @@
+// The read-back of tarnpack. The reader runs on a file layer of our own
+// (ArcFile.h): the archive comes from its file or from memory, and what the
+// reader extracts goes to a comparison with the expected entry instead of a
+// file, a piece at a time, so nothing is written and nothing is held whole.
+#include "ArchiveVerify.h"
+
+#include "ArcFile.h"
+#include "Unrar.h"
+
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+// The archive when it is in memory.
+struct MemoryArchive {
+    const std::vector<uint8_t>* Bytes = nullptr;
+    int64_t Position = 0;
+};
+
+// The output of the entry being extracted, compared with Expected.
+struct Comparison {
+    const PackEntry* Expected = nullptr;
+    std::ifstream Source;           // Expected's source file, when it has one
+    uint64_t Offset = 0;            // bytes compared so far
+    bool Differs = false;
+    std::vector<uint8_t> Piece;
+};
+
+// One verification at a time, as the reader itself is one per process.
+MemoryArchive Memory;
+Comparison Compare;
+char OutputHandle; // its address stands for the reader's output file
+
+void StartComparison()
+{
+    Compare.Offset = 0;
+    Compare.Differs = false;
+    Compare.Source.close();
+    Compare.Source.clear();
+    if (Compare.Expected && !Compare.Expected->SourcePath.empty()) {
+        Compare.Source.open(Compare.Expected->SourcePath, std::ios::binary);
+        Compare.Differs = !Compare.Source;
+    }
+}
+
+void CompareBytes(const uint8_t* Bytes, size_t Count)
+{
+    if (Compare.Differs || !Compare.Expected)
+        return;
+    const PackEntry& E = *Compare.Expected;
+    if (E.SourcePath.empty()) {
+        Compare.Differs = Compare.Offset + Count > E.Data.size() || memcmp(E.Data.data() + Compare.Offset, Bytes, Count) != 0;
+    } else {
+        Compare.Piece.resize(Count);
+        Compare.Source.read(reinterpret_cast<char*>(Compare.Piece.data()), std::streamsize(Count));
+        Compare.Differs = size_t(Compare.Source.gcount()) != Count || memcmp(Compare.Piece.data(), Bytes, Count) != 0;
+    }
+    Compare.Offset += Count;
+}
+
+// True when the output was the whole expected entry.
+bool FinishComparison()
+{
+    if (Compare.Expected && !Compare.Differs) {
+        const PackEntry& E = *Compare.Expected;
+        if (E.SourcePath.empty())
+            Compare.Differs = Compare.Offset != E.Data.size();
+        else
+            Compare.Differs = Compare.Source.peek() != std::ifstream::traits_type::eof();
+    }
+    Compare.Source.close();
+    return !Compare.Differs;
+}
+
+ArcFile Open(const char* Path, int Kind)
+{
+    if (Kind == ArcOpenWrite) {
+        StartComparison();
+        return &OutputHandle;
+    }
+    if (Memory.Bytes) {
+        Memory.Position = 0;
+        return &Memory;
+    }
+    return ArcPlatformFileOps.Open(Path, Kind);
+}
+
+bool Close(ArcFile File)
+{
+    if (File == &OutputHandle)
+        return FinishComparison();
+    return File == &Memory ? true : ArcPlatformFileOps.Close(File);
+}
+
+int Read(ArcFile File, void* Buffer, int Count)
+{
+    if (File != &Memory)
+        return ArcPlatformFileOps.Read(File, Buffer, Count);
+    int64_t Left = int64_t(Memory.Bytes->size()) - Memory.Position;
+    int Got = Left <= 0 ? 0 : Left < Count ? int(Left) : Count;
+    memcpy(Buffer, Memory.Bytes->data() + Memory.Position, size_t(Got));
+    Memory.Position += Got;
+    return Got;
+}
+
+int Write(ArcFile, const void* Buffer, int Count)
+{
+    CompareBytes(static_cast<const uint8_t*>(Buffer), size_t(Count));
+    return Count;
+}
+
+void Seek(ArcFile File, int32_t Offset, int Origin)
+{
+    if (File != &Memory)
+        return ArcPlatformFileOps.Seek(File, Offset, Origin);
+    int64_t Base = Origin == ArcSeekStart ? 0 : Origin == ArcSeekEnd ? int64_t(Memory.Bytes->size()) : Memory.Position;
+    Memory.Position = Base + Offset;
+}
+
+int32_t Tell(ArcFile File)
+{
+    return File == &Memory ? int32_t(Memory.Position) : ArcPlatformFileOps.Tell(File);
+}
+
+int NoFileChange(const char*) { return 0; }
+bool KeepAttributes(const char*, uint32_t) { return true; }
+bool KeepTime(ArcFile, uint32_t) { return true; }
+
+const ArcFileOps VerifyOps = {Open, Close, Read, Write, Seek, Tell, NoFileChange, NoFileChange,
+                              KeepAttributes, KeepTime, ArcPlatformFileOps.Alloc, ArcPlatformFileOps.Free};
+
+uint64_t ExpectedSize(const PackEntry& E)
+{
+    if (E.SourcePath.empty())
+        return E.Data.size();
+    std::error_code Error;
+    uint64_t Size = std::filesystem::file_size(E.SourcePath, Error);
+    return Error ? UINT64_MAX : Size;
+}
+
+std::string ResultText(int Result)
+{
+    return "the reader reports error " + std::to_string(Result);
+}
+
+bool VerifyEntries(ArcHandle Archive, const std::vector<PackEntry>* Expected, const VerifyProgress& Progress,
+                   std::string* Problem)
+{
+    uint64_t Total = 0, Done = 0;
+    if (Expected)
+        for (const PackEntry& E : *Expected)
+            Total += ExpectedSize(E);
+    ArcEntryInfo Info;
+    size_t Index = 0;
+    for (;; Index++) {
+        std::memset(&Info, 0, sizeof Info);
+        bool HaveEntry = ArcReadEntry(Archive, &Info);
+        if (!Expected && !HaveEntry)
+            break;
+        if (Expected && Index == Expected->size()) {
+            if (HaveEntry) {
+                *Problem = std::string("unexpected extra entry ") + Info.Name;
+                return false;
+            }
+            break;
+        }
+        const PackEntry* Entry = Expected ? &(*Expected)[Index] : nullptr;
+        if (!HaveEntry) {
+            *Problem = "the archive ends before " + Entry->Name;
+            return false;
+        }
+        if (!Entry) {
+            int Result = ArcTestEntryCode(Archive);
+            if (Result != ArcOk) {
+                *Problem = std::string(Info.Name) + ": " + ResultText(Result);
+                return false;
+            }
+            continue;
+        }
+        if (Entry->Name != Info.Name) {
+            *Problem = "expected entry " + Entry->Name + ", found " + Info.Name;
+            return false;
+        }
+        uint64_t Size = ExpectedSize(*Entry);
+        if (Info.UnpackedSize != Size) {
+            *Problem = Entry->Name + ": size " + std::to_string(Info.UnpackedSize) + " instead of " + std::to_string(Size);
+            return false;
+        }
+        Compare.Expected = Entry;
+        int Result = ArcProcessEntryCode(Archive, true, nullptr, "entry");
+        Compare.Expected = nullptr;
+        if (Compare.Differs) {
+            *Problem = Entry->Name + ": decoded data differs from the input";
+            return false;
+        }
+        if (Result != ArcOk) {
+            *Problem = Entry->Name + ": " + ResultText(Result);
+            return false;
+        }
+        Done += Size;
+        if (Progress)
+            Progress(Done, Total);
+    }
+    if (ArcWalkResult(Archive) != ArcOk) {
+        *Problem = "the archive is damaged or cut short after its last entry";
+        return false;
+    }
+    return true;
+}
+
+bool Verify(const std::string& ArchivePath, const std::vector<uint8_t>* Bytes, const std::vector<PackEntry>* Expected,
+            const VerifyProgress& Progress, std::string* Problem)
+{
+    Memory.Bytes = Bytes;
+    ArcSetFileOps(&VerifyOps);
+    bool Ok = false;
+    ArcHandle Archive = ArcOpen(ArchivePath.c_str(), ArcModeExtract);
+    try {
+        if (!Archive)
+            *Problem = "the reader finds no archive";
+        else
+            Ok = VerifyEntries(Archive, Expected, Progress, Problem);
+    } catch (const std::exception& Failure) { // the reader's own layer must come back whatever happens
+        *Problem = Failure.what();
+        Ok = false;
+    }
+    if (Archive)
+        ArcClose(Archive);
+    Compare.Source.close();
+    ArcSetFileOps(nullptr);
+    Memory.Bytes = nullptr;
+    return Ok;
+}
+
+} // namespace
+
+bool VerifyArchiveFile(const std::string& ArchivePath, const std::vector<PackEntry>* Expected,
+                       const VerifyProgress& Progress, std::string* Problem)
+{
+    return Verify(ArchivePath, nullptr, Expected, Progress, Problem);
+}
+
+bool VerifyArchiveBytes(const std::vector<uint8_t>& Archive, const std::vector<PackEntry>* Expected,
+                        std::string* Problem)
+{
+    return Verify("archive", &Archive, Expected, VerifyProgress(), Problem);
+}
