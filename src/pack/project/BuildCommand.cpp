@@ -5,8 +5,10 @@
 
 #include "ArchiveWriter.h"
 #include "Diagnostics.h"
+#include "PeResources.h"
 #include "ProjectChecks.h"
 #include "ProjectScan.h"
+#include "SetupResources.h"
 #include "SetupVerify.h"
 #include "StoredArchive.h"
 
@@ -221,10 +223,22 @@ bool ReadInputs(const ProjectTree& Tree, std::vector<PackInput>& Inputs, uint64_
     return true;
 }
 
+bool VerifyPartial(const fs::path& Partial, const std::vector<PackInput>& Inputs, ProgressLine& Progress)
+{
+    std::vector<ExpectedEntry> Expected;
+    for (const PackInput& Input : Inputs) Expected.push_back({Input.Entry.Name, &Input.Entry.Data});
+    auto Report = [&](uint64_t Done, uint64_t Total) { Progress.Show("verifying", Done, Total); };
+    std::string Problem;
+    bool Verified = VerifySetupFile(Partial.string(), Expected, Report, Problem);
+    Progress.Clear();
+    if (!Verified) std::fprintf(stderr, "tarnpack build: verification failed: %s; nothing written\n", Problem.c_str());
+    return Verified;
+}
+
 // Written beside the target and renamed only after the read-back, so a failed
 // build never leaves a setup that looks finished.
 bool WriteVerifiedSetup(const BuildOptions& Options, const StubImage& Stub, const std::vector<uint8_t>& Archive,
-                        const std::vector<PackInput>& Inputs, ProgressLine& Progress)
+                        const std::vector<PackInput>& Inputs, bool StubRewritten, ProgressLine& Progress)
 {
     fs::path Output = Options.Output;
     fs::path Partial = Output;
@@ -235,18 +249,15 @@ bool WriteVerifiedSetup(const BuildOptions& Options, const StubImage& Stub, cons
         std::fprintf(stderr, "tarnpack build: cannot write %s\n", Partial.string().c_str());
         return false;
     }
-    if (Options.Verify) {
-        std::vector<ExpectedEntry> Expected;
-        for (const PackInput& Input : Inputs) Expected.push_back({Input.Entry.Name, &Input.Entry.Data});
-        auto Report = [&](uint64_t Done, uint64_t Total) { Progress.Show("verifying", Done, Total); };
-        std::string Problem;
-        bool Verified = VerifySetupFile(Partial.string(), Expected, Report, Problem);
-        Progress.Clear();
-        if (!Verified) {
-            fs::remove(Partial, Error);
-            std::fprintf(stderr, "tarnpack build: verification failed: %s; nothing written\n", Problem.c_str());
-            return false;
-        }
+    // A stub with a checksum gets one for the whole setup (its resources changed).
+    if (StubRewritten && !UpdateFileChecksum(Partial.string())) {
+        fs::remove(Partial, Error);
+        std::fprintf(stderr, "tarnpack build: cannot write %s\n", Partial.string().c_str());
+        return false;
+    }
+    if (Options.Verify && !VerifyPartial(Partial, Inputs, Progress)) {
+        fs::remove(Partial, Error);
+        return false;
     }
     fs::permissions(Partial, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                  fs::perms::others_read | fs::perms::others_exec, Error);
@@ -310,10 +321,15 @@ int RunBuildCommand(int ArgCount, char** Args)
     }
 
     DiagnosticList Checks;
-    if (!ReadFileBytes(Stub.Path, Stub.Bytes)) Checks.Error(Stub.Path, 0, "cannot read the stub");
-    else CheckStub(Stub, Checks);
+    bool StubRead = ReadFileBytes(Stub.Path, Stub.Bytes);
+    if (!StubRead) Checks.Error(Stub.Path, 0, "cannot read the stub");
     ProjectTree Tree = ScanProject(Options.Project, Checks);
     CheckProject(Tree, Checks);
+    // The stub is checked as it will be written: with the setup's own resources.
+    SetupResourcePlan Resources = PlanSetupResources(Tree, fs::path(Options.Output).filename().string(), Checks);
+    bool StubRewritten = false;
+    if (StubRead && Checks.ErrorCount() == 0) ApplySetupResources(Resources, Stub, Checks, StubRewritten);
+    if (StubRead) CheckStub(Stub, Checks);
     Checks.Print(stderr);
     if (Checks.ErrorCount() > 0) {
         std::fprintf(stderr, "tarnpack build: %d error(s), %d warning(s); nothing written\n", Checks.ErrorCount(),
@@ -335,7 +351,7 @@ int RunBuildCommand(int ArgCount, char** Args)
                              "nothing written\n", (unsigned long long)(Stub.Bytes.size() + Archive.size()));
         return ExitFailed;
     }
-    if (!WriteVerifiedSetup(Options, Stub, Archive, Inputs, Progress)) return ExitFailed;
+    if (!WriteVerifiedSetup(Options, Stub, Archive, Inputs, StubRewritten, Progress)) return ExitFailed;
 
     PrintSummary(Options, {Tree.Presetup.size(), Tree.Data.size(), InputSize, Archive.size(), Stub.Bytes.size(),
                            PackSeconds, SecondsSince(Started), Checks.WarningCount()});

@@ -1,6 +1,7 @@
 // `tarnpack build PROJECT -o setup.exe [--stub FILE] [--level N] [--store] [--no-verify]`:
-// checks a setup project, packs Presetup/ and Data/ into one solid archive,
-// appends it to the stub and verifies the result with the stub's reader.
+// checks a setup project, gives the stub the setup's own resources, packs
+// Presetup/ and Data/ into one solid archive, appends it to the stub and
+// verifies the result with the stub's reader.
 #pragma once
 
 // Arguments after the word "build". Returns the process exit status:
