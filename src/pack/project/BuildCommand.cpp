@@ -9,6 +9,7 @@
 #include "ProjectChecks.h"
 #include "ProjectScan.h"
 #include "SetupResources.h"
+#include "SetupSigning.h"
 #include "SetupVerify.h"
 #include "StoredArchive.h"
 
@@ -35,12 +36,15 @@ const char StubEnvironment[] = "TARN_STUB";
 
 const char UsageText[] =
     "usage: tarnpack build PROJECT -o SETUP.EXE [--stub FILE] [--level N] [--store] [--no-verify]\n"
+    "                      [--sign-pkcs12 FILE]\n"
     "  PROJECT       folder with Presetup/ (setup resources) and Data/ (files to install)\n"
     "  -o FILE       the setup program to write\n"
     "  --stub FILE   the setup stub (default: $TARN_STUB, else tarn-setup.exe beside tarnpack)\n"
     "  --level N     compression level, 1 (fastest) to 5 (best); default 3\n"
     "  --store       store the files without compression\n"
-    "  --no-verify   do not read the result back with the setup's reader\n";
+    "  --no-verify   do not read the result back with the setup's reader\n"
+    "  --sign-pkcs12 FILE  sign the setup (osslsigncode) with this certificate and key;\n"
+    "                the password comes from $TARN_SIGN_PASSWORD\n";
 
 struct BuildOptions {
     std::string Project;
@@ -49,6 +53,7 @@ struct BuildOptions {
     int Level = PackLevelDefault;
     bool Store = false;
     bool Verify = true;
+    std::string SignPkcs12; // empty: not signed
 };
 
 // One line on stderr rewritten in place, only when stderr is a terminal.
@@ -91,7 +96,7 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
     for (int I = 0; I < ArgCount; ++I) {
         std::string Arg = Args[I];
         bool HasValue = I + 1 < ArgCount;
-        if (Arg == "-o" || Arg == "--stub" || Arg == "--level") {
+        if (Arg == "-o" || Arg == "--stub" || Arg == "--level" || Arg == "--sign-pkcs12") {
             if (!HasValue) {
                 Problem = Arg + " needs a value";
                 return false;
@@ -101,6 +106,8 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
                 Options.Output = Value;
             } else if (Arg == "--stub") {
                 Options.Stub = Value;
+            } else if (Arg == "--sign-pkcs12") {
+                Options.SignPkcs12 = Value;
             } else {
                 char* End = nullptr;
                 long Level = std::strtol(Value.c_str(), &End, 10);
@@ -235,10 +242,32 @@ bool VerifyPartial(const fs::path& Partial, const std::vector<PackInput>& Inputs
     return Verified;
 }
 
+// The signed file replaces the partial one; it is read back as well, since
+// the signature is data after the archive.
+bool SignPartial(const fs::path& Partial, const BuildOptions& Options, const SetupResourcePlan& Resources)
+{
+    fs::path Signed = Partial;
+    Signed += ".signed";
+    std::string Problem;
+    std::error_code Error;
+    if (!SignSetupFile(Partial.string(), Signed.string(), {Options.SignPkcs12, Resources.ProductName}, Problem)) {
+        std::fprintf(stderr, "tarnpack build: signing failed; nothing written: %s\n", Problem.c_str());
+        return false;
+    }
+    fs::rename(Signed, Partial, Error);
+    if (Error) {
+        fs::remove(Signed, Error);
+        std::fprintf(stderr, "tarnpack build: cannot write %s\n", Partial.string().c_str());
+        return false;
+    }
+    return true;
+}
+
 // Written beside the target and renamed only after the read-back, so a failed
 // build never leaves a setup that looks finished.
 bool WriteVerifiedSetup(const BuildOptions& Options, const StubImage& Stub, const std::vector<uint8_t>& Archive,
-                        const std::vector<PackInput>& Inputs, bool StubRewritten, ProgressLine& Progress)
+                        const std::vector<PackInput>& Inputs, const SetupResourcePlan& Resources,
+                        bool StubRewritten, ProgressLine& Progress)
 {
     fs::path Output = Options.Output;
     fs::path Partial = Output;
@@ -255,7 +284,10 @@ bool WriteVerifiedSetup(const BuildOptions& Options, const StubImage& Stub, cons
         std::fprintf(stderr, "tarnpack build: cannot write %s\n", Partial.string().c_str());
         return false;
     }
-    if (Options.Verify && !VerifyPartial(Partial, Inputs, Progress)) {
+    bool Signing = !Options.SignPkcs12.empty();
+    if ((Options.Verify && !VerifyPartial(Partial, Inputs, Progress)) ||
+        (Signing && !SignPartial(Partial, Options, Resources)) ||
+        (Options.Verify && Signing && !VerifyPartial(Partial, Inputs, Progress))) {
         fs::remove(Partial, Error);
         return false;
     }
@@ -284,9 +316,10 @@ void PrintSummary(const BuildOptions& Options, const BuildFigures& Figures)
                 Figures.PresetupFiles + Figures.DataFiles, Figures.PresetupFiles, Figures.DataFiles,
                 FormatSize(Figures.InputSize).c_str(), FormatSize(Figures.ArchiveSize).c_str(), Ratio);
     std::string Method = Options.Store ? "stored" : "packed at level " + std::to_string(Options.Level);
-    std::printf("  %s, %.1f MB/s, %s; %.1f s in all\n", Method.c_str(),
+    std::printf("  %s, %.1f MB/s, %s%s; %.1f s in all\n", Method.c_str(),
                 Figures.PackSeconds > 0 ? Figures.InputSize / 1e6 / Figures.PackSeconds : 0.0,
-                Options.Verify ? "verified" : "not verified", Figures.TotalSeconds);
+                Options.Verify ? "verified" : "not verified", Options.SignPkcs12.empty() ? "" : ", signed",
+                Figures.TotalSeconds);
     std::printf("  stub %s + archive %s = %s; %d warning(s)\n", FormatSize(Figures.StubSize).c_str(),
                 FormatSize(Figures.ArchiveSize).c_str(), FormatSize(Figures.StubSize + Figures.ArchiveSize).c_str(),
                 Figures.Warnings);
@@ -309,6 +342,10 @@ int RunBuildCommand(int ArgCount, char** Args)
     std::error_code Error;
     if (!fs::is_directory(Options.Project, Error)) {
         std::fprintf(stderr, "tarnpack build: %s is not a folder\n", Options.Project.c_str());
+        return ExitFailed;
+    }
+    if (!Options.SignPkcs12.empty() && access(Options.SignPkcs12.c_str(), R_OK) != 0) {
+        std::fprintf(stderr, "tarnpack build: cannot read the certificate %s\n", Options.SignPkcs12.c_str());
         return ExitFailed;
     }
     std::string Tried;
@@ -351,7 +388,7 @@ int RunBuildCommand(int ArgCount, char** Args)
                              "nothing written\n", (unsigned long long)(Stub.Bytes.size() + Archive.size()));
         return ExitFailed;
     }
-    if (!WriteVerifiedSetup(Options, Stub, Archive, Inputs, StubRewritten, Progress)) return ExitFailed;
+    if (!WriteVerifiedSetup(Options, Stub, Archive, Inputs, Resources, StubRewritten, Progress)) return ExitFailed;
 
     PrintSummary(Options, {Tree.Presetup.size(), Tree.Data.size(), InputSize, Archive.size(), Stub.Bytes.size(),
                            PackSeconds, SecondsSince(Started), Checks.WarningCount()});
