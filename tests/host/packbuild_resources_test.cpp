@@ -633,6 +633,27 @@ TEST_F(ResourceBuild, StubsThatCannotCarryThemAreRefused)
     EXPECT_FALSE(fs::exists(Setup()));
 }
 
+TEST_F(ResourceBuild, SignedStubIsRefusedWithOrWithoutTheKeys)
+{
+    TestPe Pe;
+    std::string Why;
+    ASSERT_TRUE(Pe.Parse(Stub, Why)) << Why;
+    std::vector<uint8_t> Signed = Stub;
+    uint32_t Directories = Pe.ChecksumOffset - 64 + 96; // PE32: the data directories
+    Put32(Signed, Directories + 8 * 4, (uint32_t)Signed.size());
+    Put32(Signed, Directories + 8 * 4 + 4, 16);
+    Work.WriteBytes("stub.exe", Signed);
+    for (const char* Config : {"", "ProductName=Demo\n"}) {
+        SCOPED_TRACE(Config);
+        WriteValidProject(Project);
+        AddConfig(Config);
+        Run Result = Build();
+        EXPECT_EQ(Result.Status, 1);
+        EXPECT_NE(Result.Errors.find("the stub is signed"), std::string::npos) << Result.Errors;
+        EXPECT_FALSE(fs::exists(Setup()));
+    }
+}
+
 TEST_F(ResourceBuild, UserLevelWarnsOfMachineWideWrites)
 {
     for (const char* Level : {"user", "highest", ""}) {

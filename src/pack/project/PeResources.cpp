@@ -433,6 +433,14 @@ bool ReadResources(const std::vector<uint8_t>& Image, std::vector<ResourceEntry>
     return TreeReader(Image, L.Sections[Index]).Read(Entries, Problem);
 }
 
+bool HasCertificateTable(const std::vector<uint8_t>& Image)
+{
+    Layout L;
+    std::string Problem;
+    return ReadLayoutHeaders(Image, L, Problem) &&
+           (L.DirectoryRva(DirectorySecurity, Image) || L.DirectorySize(DirectorySecurity, Image));
+}
+
 bool ReplaceResources(std::vector<uint8_t>& Image, const std::vector<ResourceEntry>& Entries, std::string& Problem)
 {
     Layout L;
@@ -443,7 +451,7 @@ bool ReplaceResources(std::vector<uint8_t>& Image, const std::vector<ResourceEnt
         Problem = "the program has no resource section of its own";
         return false;
     }
-    if (L.DirectoryRva(DirectorySecurity, Image) || L.DirectorySize(DirectorySecurity, Image)) {
+    if (HasCertificateTable(Image)) {
         Problem = "the program is signed; its signature would not survive (sign the built setup instead)";
         return false;
     }

@@ -58,6 +58,9 @@ bool ReadResources(const std::vector<uint8_t>& Image, std::vector<ResourceEntry>
 // allow it (see the top of this file) or data follows its last section.
 bool ReplaceResources(std::vector<uint8_t>& Image, const std::vector<ResourceEntry>& Entries, std::string& Problem);
 
+// Whether Image's header names a certificate table (the program is signed).
+bool HasCertificateTable(const std::vector<uint8_t>& Image);
+
 // When the program file at Path holds a checksum in its header (not 0), sets
 // it for the whole file, whatever follows the image (the archive): what
 // CheckSumMappedFile computes, 16-bit sums with the carries folded in, the

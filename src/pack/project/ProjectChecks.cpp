@@ -3,6 +3,7 @@
 #include "ProjectChecks.h"
 
 #include "IniReader.h"
+#include "PeResources.h"
 #include "SetupResources.h"
 
 #include <cstring>
@@ -634,6 +635,10 @@ void CheckStub(const StubImage& Stub, DiagnosticList& Out)
                   "the stub is " + std::to_string(Bytes.size()) + " bytes; the setup finds its archive only "
                   "when it starts below byte " + std::to_string(MarkerSearchEnd) + " (stub at most " +
                   std::to_string(MaxStubSize) + " bytes)");
+    if (HasCertificateTable(Bytes))
+        Out.Error(Stub.Path, 0,
+                  "the stub is signed: the archive appended to it would break the signature (Windows then calls "
+                  "the setup damaged); use an unsigned stub and sign the built setup (--sign-pkcs12)");
     static const uint8_t Marker[] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
     const size_t MainTypeOffset = 9;
     const uint8_t MainType = 0x73;
