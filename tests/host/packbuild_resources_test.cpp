@@ -318,6 +318,19 @@ TEST(PeResourcesRefusal, DamagedDirectoriesAreRefusedNotFollowed)
     std::vector<uint8_t> Loop = Stub; // the first type points back at the root: too deep
     Put32(Loop, Root + 16 + 4, 0x80000000u);
     EXPECT_FALSE(ReadResources(Loop, Entries, Problem));
+    // More resources than a stub could hold (a tree whose entries point at
+    // the same directories again and again would list millions).
+    ASSERT_TRUE(ReadResources(Stub, Entries, Problem)) << Problem;
+    for (uint16_t I = 1; I <= 5000; ++I) {
+        ResourceEntry Many;
+        Many.Type = ResourceId::Of(10);
+        Many.Name = ResourceId::Of(I);
+        Many.Data = {1, 2, 3};
+        Entries.push_back(Many);
+    }
+    std::vector<uint8_t> Crowded = Stub;
+    ASSERT_TRUE(ReplaceResources(Crowded, Entries, Problem)) << Problem;
+    EXPECT_FALSE(ReadResources(Crowded, Entries, Problem));
     std::vector<uint8_t> Cut(Stub.begin(), Stub.begin() + Root + 8);
     EXPECT_FALSE(ReadResources(Cut, Entries, Problem));
 }

@@ -57,6 +57,9 @@ const size_t ResEntrySize = 8;
 const size_t ResDataEntrySize = 16;
 const uint32_t ResHighBit = 0x80000000u;
 const int ResLevels = 3;
+// A stub holds about twenty resources; a damaged tree whose entries point at
+// the same directories again and again could list millions.
+const size_t MaxResourceEntries = 4096;
 const size_t ResDataAlignment = 8;
 
 uint16_t Get16(const std::vector<uint8_t>& B, size_t At) { return (uint16_t)(B[At] | B[At + 1] << 8); }
@@ -191,7 +194,6 @@ public:
 private:
     const std::vector<uint8_t>& B;
     const Section& S;
-    std::string Failure;
 
     // Offset in the section → offset in the file, if Size bytes fit.
     bool At(uint32_t Offset, uint32_t Size, size_t& FileAt)
@@ -242,6 +244,7 @@ bool TreeReader::ReadDirectory(uint32_t Offset, int Level, ResourceEntry& Path, 
             if (DataRva < S.VirtualAddress || !At(DataRva - S.VirtualAddress, DataSize, DataAt)) return false;
             Path.CodePage = Get32(B, DataEntryAt + 8);
             Path.Data.assign(B.begin() + DataAt, B.begin() + DataAt + DataSize);
+            if (Entries.size() >= MaxResourceEntries) return false;
             Entries.push_back(Path);
         } else if (!ReadDirectory(Target & ~ResHighBit, Level + 1, Path, Entries)) {
             return false;
