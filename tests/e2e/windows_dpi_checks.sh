@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
 # High DPI, the rest (see windows_dpi.sh for the checks made on each page):
-#   - the not-finished page at 144 and 192 DPI (a run cancelled at once);
 #   - the demo in Russian (longer texts, code page 1251, LC_ALL ru_RU) at
 #     144 and 192 DPI, every page;
 #   - the checks themselves: at 192 DPI a title too long for its area and a
@@ -9,14 +8,6 @@
 #     its size, must show greys: averaged, not pixel-doubled.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/windows_dpi.inc"
-
-for Dpi in 144 192; do
-  E2eLog "--- $Dpi DPI, cancelled"
-  SetLogPixels "$Dpi"
-  PrepareTarget
-  RunSetup "cancel-$Dpi" en_US.UTF-8 < <(CancelWalk)
-  CheckTitles "$Dpi"
-done
 
 # Russian, longer texts in code page 1251, at the two largest resolutions.
 for Dpi in 144 192; do
