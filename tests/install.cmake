@@ -14,8 +14,8 @@ elseif(TARGET tarn_stub_objects)
             win/install_reboot_test.cpp
             win/install_msg_test.cpp
             install/InstallTestUtil.cpp
-            ${CMAKE_SOURCE_DIR}/resources/Tarn.rc
     LIBS tarn_stub_objects)
+  tarn_stub_resources(tarn_install_win_tests)
   target_include_directories(tarn_install_win_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/install)
 
   add_executable(tarn-hold-file install/HoldFile.cpp)

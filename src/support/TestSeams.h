@@ -1,10 +1,11 @@
 // Test seams: places where a test-built program reports what it must not do
-// on a test machine instead of doing it. Whether a program has them is
-// decided when it is built: this library's copy of TestSeams.cpp is compiled
-// without TARN_TEST_SEAMS and does nothing, so the shipped stub holds neither
-// the seams nor the names of their variables. A test program compiles
-// TestSeams.cpp into itself with TARN_TEST_SEAMS defined; its own copy is
-// then linked instead of the library's (see src/setup/CMakeLists.txt).
+// on a test machine instead of doing it, or what a test cannot see from
+// outside. Whether a program has them is decided when it is built: this
+// library's copy of TestSeams.cpp is compiled without TARN_TEST_SEAMS and
+// does nothing, so the shipped stub holds neither the seams nor the names of
+// their variables. A test program compiles TestSeams.cpp into itself with
+// TARN_TEST_SEAMS defined; its own copy is then linked instead of the
+// library's (see src/setup/CMakeLists.txt).
 #pragma once
 
 #include <windows.h>
@@ -15,3 +16,15 @@
 // program of a test machine's session). Otherwise, and always in the
 // shipped program, false.
 bool TestSeamRecordsExit(UINT Flags);
+
+// Test builds, when TARN_TEST_UI_LOG names a file: after a title was drawn
+// with DC's current font at TextX, TextY inside Area (client pixels),
+// appends "title SURFACE area WxH text X,Y WxH dpi N", so that a test can
+// see that the title fits its area at every resolution.
+void TestSeamNoteTitle(const char* Surface, HDC DC, const RECT& Area, int TextX, int TextY, const char* Text);
+// Test builds, when TARN_TEST_UI_LOG names a file: once per run, when the
+// first page is up, appends "controls comctl32 PATH version M.N buttons
+// v6|classic": the Common Controls library the dialogs use (found by name,
+// as the manifest redirects it) and whether Page's buttons are those of
+// Common Controls 6 (they answer BCM_GETIDEALSIZE).
+void TestSeamNoteControls(HWND Page);

@@ -6,6 +6,8 @@
 
 // Points per inch: a font of Size points is Size * LOGPIXELSY / 72 pixels high.
 static const int PointsPerInch = 72;
+// The resolution at which the program's pixel positions are given.
+static const int DefaultPixelsPerInch = 96;
 static const int NormalWeight = 400;
 static const int BoldWeight = 700;
 // A negative colour names the system colour of its low byte.
@@ -20,10 +22,15 @@ COLORREF ResolveColor(int Color)
 int RectWidth(const RECT& R) { return R.right - R.left; }
 int RectHeight(const RECT& R) { return R.bottom - R.top; }
 
+int ScaleToDpi(HDC DC, int Pixels)
+{
+    return MulDiv(Pixels, GetDeviceCaps(DC, LOGPIXELSY), DefaultPixelsPerInch);
+}
+
 HFONT CreateSpecFont(HWND Window, const char* Face, int Size, FontStyles Styles)
 {
     HDC DC = GetDC(Window);
-    int PixelsPerInch = DC ? GetDeviceCaps(DC, LOGPIXELSY) : 96;
+    int PixelsPerInch = DC ? GetDeviceCaps(DC, LOGPIXELSY) : DefaultPixelsPerInch;
     if (DC) ReleaseDC(Window, DC);
     // A negative height asks for the character height, not the cell height.
     int Height = -MulDiv(Size, PixelsPerInch, PointsPerInch);

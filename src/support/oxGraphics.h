@@ -29,6 +29,10 @@ bool ParseFontSpec(const char* FontText, Str* Face, int* Size, int* Color, FontS
 COLORREF ResolveColor(int Color);
 int RectWidth(const RECT& R);
 int RectHeight(const RECT& R);
+// Pixels of a 96 DPI (100 %) display in pixels of DC's display: positions
+// next to text in points grow with it. (The setup is DPI-aware, so Windows
+// does not scale its windows itself.)
+int ScaleToDpi(HDC DC, int Pixels);
 // A font of Size points on the display of Window (0: the screen); owned by
 // the caller (DeleteObject). 0 when the platform cannot create it.
 HFONT CreateSpecFont(HWND Window, const char* Face, int Size, FontStyles Styles);

@@ -22,6 +22,7 @@ static const SystemApiEntry SystemApis[] = {
     { DllKernel32, "SetDefaultDllDirectories" },
     { DllKernel32, "SetDllDirectoryA" },
     { DllKernel32, "GetSystemWindowsDirectoryA" },
+    { DllKernel32, "FindActCtxSectionStringA" },
     { DllAdvapi32, "GetTokenInformation" },
     { DllAdvapi32, "ConvertStringSecurityDescriptorToSecurityDescriptorA" },
     { DllComctl32, "InitCommonControls" },
@@ -36,10 +37,28 @@ static bool SystemDllTried[SystemDllCount];
 // Set once the system searches only its own folder for every load.
 static bool SearchRestricted = false;
 
+typedef BOOL (WINAPI *FindActCtxSectionStringCall)(DWORD Flags, const GUID* Extension, ULONG Section,
+                                                    const char* Name, ACTCTX_SECTION_KEYED_DATA* Data);
+
+// Whether the process's activation context (the manifest) redirects the DLL
+// to an assembly of the system's store. The loader then resolves a load by
+// name there and never searches the program's folder.
+static bool RedirectedByManifest(const char* DllName)
+{
+    FindActCtxSectionStringCall Find = (FindActCtxSectionStringCall)(void*)FindSystemApi(ApiFindActCtxSectionStringA);
+    ACTCTX_SECTION_KEYED_DATA Data = {};
+    Data.cbSize = sizeof(Data);
+    return Find && Find(0, 0, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, DllName, &Data);
+}
+
 static HMODULE LoadSystemDll(int Dll)
 {
     if (SystemDllTried[Dll]) return SystemDlls[Dll];
     SystemDllTried[Dll] = true;
+    if (Dll == DllComctl32 && RedirectedByManifest(SystemDllNames[Dll])) {
+        SystemDlls[Dll] = LoadLibraryA(SystemDllNames[Dll]);
+        return SystemDlls[Dll];
+    }
     Str Folder = GetSystemDir();
     if (Folder.Empty()) return 0;
     // Where the search is not restricted, LOAD_WITH_ALTERED_SEARCH_PATH makes

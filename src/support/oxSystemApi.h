@@ -4,7 +4,11 @@
 // looks for any other DLL a program imports first in the program's own
 // folder, where a planted copy would run before the program's first line. So
 // the program imports only KnownDLLs and loads the others here, by their full
-// system-folder path. Each caller keeps its fallback next to its lookup.
+// system-folder path. comctl32 is the exception where the program's manifest
+// is in force: its activation context names Common Controls 6 from the
+// system's assembly store, and only a load by name goes there (a full path
+// would load the old copy beside it). Each caller keeps its fallback next to
+// its lookup.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +17,7 @@ enum SystemApi {
     ApiSetDefaultDllDirectories,   // kernel32: Windows 8; 7 and Vista with update KB2533623
     ApiSetDllDirectoryA,           // kernel32: XP SP1
     ApiGetSystemWindowsDirectoryA, // kernel32: 2000
+    ApiFindActCtxSectionStringA,   // kernel32: XP
     ApiGetTokenInformation,        // advapi32: the NT family
     ApiConvertStringSdToSd,        // advapi32 ConvertStringSecurityDescriptorToSecurityDescriptorA: 2000
     ApiInitCommonControls,         // comctl32

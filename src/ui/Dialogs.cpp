@@ -6,6 +6,7 @@
 
 #include "Common.h"
 #include "ResourceIds.h"
+#include "TestSeams.h"
 #include "Texts.h"
 #include "oxGraphics.h"
 #include "oxShell.h"
@@ -16,7 +17,8 @@ enum {
     TextBrowsePrompt = 150,
 };
 
-// Offsets of the dialog title and its shadow inside the title area, pixels.
+// Offsets of the dialog title and its shadow inside the title area, pixels
+// at 96 DPI (scaled to the display's resolution, as the font is).
 enum {
     TitleTextX = 10,
     TitleTextY = 5,
@@ -116,6 +118,11 @@ void PaintDialogTitle(HWND Dialog)
         HGDIOBJ OldBitmap = SelectObject(PictureDC, TitlePicture);
         BITMAP Picture;
         GetObjectA(TitlePicture, sizeof(Picture), &Picture);
+        // Averaged, not pixel-doubled, where the area is larger than the
+        // picture (a display above 96 DPI). HALFTONE wants the brush origin
+        // set; systems without the mode stretch as before.
+        SetStretchBltMode(DC, HALFTONE);
+        SetBrushOrgEx(DC, 0, 0, 0);
         StretchBlt(DC, 0, 0, RectWidth(Client) - 1, RectHeight(Client) - 1,
                    PictureDC, 0, 0, Picture.bmWidth, Picture.bmHeight, SRCCOPY);
         SelectObject(PictureDC, OldBitmap);
@@ -125,13 +132,15 @@ void PaintDialogTitle(HWND Dialog)
     }
     SetBkMode(DC, TRANSPARENT);
     HGDIOBJ OldFont = DialogTitleFont ? SelectObject(DC, DialogTitleFont) : 0;
+    int TextX = ScaleToDpi(DC, TitleTextX), TextY = ScaleToDpi(DC, TitleTextY);
+    int Shadow = ScaleToDpi(DC, TitleShadowOffset);
     if (DialogTitleShadow) {
         SetTextColor(DC, ResolveColor((int)DialogTitleShadowColor));
-        TextOutA(DC, TitleTextX + TitleShadowOffset, TitleTextY + TitleShadowOffset,
-                 DialogTitle.c_str(), DialogTitle.Length());
+        TextOutA(DC, TextX + Shadow, TextY + Shadow, DialogTitle.c_str(), DialogTitle.Length());
     }
     SetTextColor(DC, ResolveColor((int)DialogTitleColor));
-    TextOutA(DC, TitleTextX, TitleTextY, DialogTitle.c_str(), DialogTitle.Length());
+    TextOutA(DC, TextX, TextY, DialogTitle.c_str(), DialogTitle.Length());
+    TestSeamNoteTitle(CurrentDialogName.c_str(), DC, Client, TextX, TextY, DialogTitle.c_str());
     if (OldFont) SelectObject(DC, OldFont);
     EndPaint(TitleArea, &Paint);
 }
@@ -232,6 +241,7 @@ static void OnInitDialog(HWND Dialog)
     if (MainWindow)
         SetClassLongPtrA(Dialog, GCLP_HICON, GetClassLongPtrA(MainWindow, GCLP_HICON));
     ApplyDialogTexts(Dialog);
+    TestSeamNoteControls(Dialog);
 }
 
 static void OnCommand(HWND Dialog, int Id)

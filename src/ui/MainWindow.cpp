@@ -4,6 +4,7 @@
 #include "MainWindow.h"
 
 #include "Common.h"
+#include "TestSeams.h"
 #include "oxGraphics.h"
 #include "oxRegIni.h"
 #include "oxShell.h"
@@ -14,7 +15,7 @@ enum {
     DefaultGradientTop = 0,              // black
     DefaultGradientBottom = 0xFF8000,    // blue 255, green 128, red 0
     GradientBandHeight = 3,              // pixels per colour band
-    MainTitleX = 20,                     // pixels from the client's corner
+    MainTitleX = 20,                     // pixels from the client's corner at 96 DPI
     MainTitleY = 20,
     MainTitleShadowOffset = 3,
 };
@@ -31,13 +32,15 @@ void PaintMainWindow(HWND Window)
 
     SetBkMode(DC, TRANSPARENT);
     HGDIOBJ OldFont = MainTitleFont ? SelectObject(DC, MainTitleFont) : 0;
+    int TextX = ScaleToDpi(DC, MainTitleX), TextY = ScaleToDpi(DC, MainTitleY);
+    int Shadow = ScaleToDpi(DC, MainTitleShadowOffset);
     if (MainTitleShadow) {
         SetTextColor(DC, ResolveColor((int)MainTitleShadowColor));
-        TextOutA(DC, MainTitleX + MainTitleShadowOffset, MainTitleY + MainTitleShadowOffset,
-                 ProgramName.c_str(), ProgramName.Length());
+        TextOutA(DC, TextX + Shadow, TextY + Shadow, ProgramName.c_str(), ProgramName.Length());
     }
     SetTextColor(DC, ResolveColor((int)MainTitleColor));
-    TextOutA(DC, MainTitleX, MainTitleY, ProgramName.c_str(), ProgramName.Length());
+    TextOutA(DC, TextX, TextY, ProgramName.c_str(), ProgramName.Length());
+    TestSeamNoteTitle("main-window", DC, Client, TextX, TextY, ProgramName.c_str());
     if (OldFont) SelectObject(DC, OldFont);
     EndPaint(Window, &Paint);
 }

@@ -45,6 +45,13 @@
 //   expect-centred            the current window is centred on the screen (a
 //                             window larger than the screen sits at 0,0)
 //   visible ID / hidden ID / enabled ID / disabled ID
+//   expect-inside             every visible control of the current window lies
+//                             inside its client area
+//   expect-texts-fit FACE POINTS   the text of every visible static text,
+//                             button, radio button, check box and group box
+//                             of the current window fits its control, measured
+//                             in the font FACE of POINTS points on this display
+//                             (the font of the dialog template)
 //   dump                      log the current window and all its controls
 //   list-windows              log every visible top-level window
 //   close                     post WM_CLOSE (what the close box does)
@@ -286,6 +293,96 @@ std::vector<std::wstring> ListItems(HWND Control, const ListMessages* Kind) {
     return Items;
 }
 
+// ---- layout: controls inside their window, texts inside their controls ----
+
+struct LayoutCheck {
+    HWND Window;
+    RECT Client;   // the window's client area, screen coordinates
+    HDC DC;        // with the template's font selected
+    int Dpi;
+    std::vector<std::string> Faults;
+    int Checked;
+};
+
+std::string ControlName(HWND Control) {
+    return "control " + std::to_string(GetDlgCtrlID(Control)) + " " + Quote(TextOf(Control));
+}
+
+BOOL CALLBACK InsideProc(HWND Control, LPARAM Param) {
+    LayoutCheck* Check = (LayoutCheck*)Param;
+    if (GetParent(Control) != Check->Window || !IsWindowVisible(Control)) return TRUE;
+    RECT Rect;
+    GetWindowRect(Control, &Rect);
+    Check->Checked++;
+    if (Rect.left < Check->Client.left || Rect.top < Check->Client.top || Rect.right > Check->Client.right ||
+        Rect.bottom > Check->Client.bottom) {
+        char Detail[160];
+        snprintf(Detail, sizeof Detail, " at %ld,%ld-%ld,%ld outside the client area %ld,%ld-%ld,%ld", Rect.left,
+                 Rect.top, Rect.right, Rect.bottom, Check->Client.left, Check->Client.top, Check->Client.right,
+                 Check->Client.bottom);
+        Check->Faults.push_back(ControlName(Control) + Detail);
+    }
+    return TRUE;
+}
+
+// What the text needs in the template's font, as the control draws it: a
+// static text wraps at its width; a button's text is one line beside its
+// check mark or inside its frame. Other controls (pictures, frames, edits,
+// lists) are not measured.
+BOOL CALLBACK TextFitProc(HWND Control, LPARAM Param) {
+    LayoutCheck* Check = (LayoutCheck*)Param;
+    if (GetParent(Control) != Check->Window || !IsWindowVisible(Control)) return TRUE;
+    std::wstring Text = TextOf(Control), Class = ClassOf(Control);
+    if (Text.empty()) return TRUE;
+    LONG Style = GetWindowLongW(Control, GWL_STYLE);
+    RECT Client;
+    GetClientRect(Control, &Client);
+    int Scale = Check->Dpi;
+    auto Pixels = [Scale](int At96) { return MulDiv(At96, Scale, 96); };
+    int ExtraWidth = 0, ExtraHeight = 0;
+    UINT Format = DT_CALCRECT | DT_EXPANDTABS;
+    if (_wcsicmp(Class.c_str(), L"Static") == 0) {
+        int Kind = Style & SS_TYPEMASK;
+        if (Kind != SS_LEFT && Kind != SS_CENTER && Kind != SS_RIGHT && Kind != SS_SIMPLE && Kind != SS_LEFTNOWORDWRAP)
+            return TRUE;
+        if (Kind != SS_SIMPLE && Kind != SS_LEFTNOWORDWRAP) Format |= DT_WORDBREAK;
+        if (Style & SS_NOPREFIX) Format |= DT_NOPREFIX;
+    } else if (_wcsicmp(Class.c_str(), L"Button") == 0) {
+        int Kind = Style & BS_TYPEMASK;
+        Format |= DT_SINGLELINE;
+        if (Kind == BS_PUSHBUTTON || Kind == BS_DEFPUSHBUTTON) {
+            ExtraWidth = Pixels(8); // the frame and its inner margin on both sides
+            ExtraHeight = Pixels(4);
+        } else if (Kind == BS_CHECKBOX || Kind == BS_AUTOCHECKBOX || Kind == BS_RADIOBUTTON ||
+                   Kind == BS_AUTORADIOBUTTON) {
+            ExtraWidth = GetSystemMetrics(SM_CXMENUCHECK) + Pixels(4); // the mark and the gap after it
+        } else if (Kind == BS_GROUPBOX) {
+            ExtraWidth = Pixels(16); // the frame's corner before and after the caption
+        } else {
+            return TRUE;
+        }
+    } else {
+        return TRUE;
+    }
+    RECT Need = {0, 0, Client.right - ExtraWidth, 0};
+    if (Need.right < 1) Need.right = 1;
+    DrawTextW(Check->DC, Text.c_str(), (int)Text.size(), &Need, Format);
+    Check->Checked++;
+    int NeedWidth = Need.right + ExtraWidth, NeedHeight = Need.bottom + ExtraHeight;
+    bool Fits = NeedWidth <= Client.right && NeedHeight <= Client.bottom;
+    char Detail[120];
+    snprintf(Detail, sizeof Detail, " needs %dx%d, has %ldx%ld", NeedWidth, NeedHeight, Client.right, Client.bottom);
+    Log("info   %s%s%s", ControlName(Control).c_str(), Detail, Fits ? "" : " CLIPPED");
+    if (!Fits) Check->Faults.push_back(ControlName(Control) + Detail);
+    return TRUE;
+}
+
+std::string JoinFaults(const std::vector<std::string>& Faults) {
+    std::string All;
+    for (const std::string& Fault : Faults) All += (All.empty() ? "" : "; ") + Fault;
+    return All;
+}
+
 // ---- the script ----
 
 // Control ids by name, for the standard buttons and a message box's text.
@@ -327,6 +424,7 @@ const CommandSyntax Commands[] = {
     {L"expect-selected", "it"}, {L"check", "i"}, {L"uncheck", "i"}, {L"expect-checked", "i"},
     {L"expect-unchecked", "i"}, {L"press", "i"}, {L"answer", "bT"}, {L"rect", ""}, {L"expect-centred", ""},
     {L"visible", "i"}, {L"hidden", "i"}, {L"enabled", "i"}, {L"disabled", "i"}, {L"dump", ""},
+    {L"expect-inside", ""}, {L"expect-texts-fit", "tn"},
     {L"list-windows", ""}, {L"close", ""}, {L"wait-gone", "N"}, {L"sleep", "n"}, {L"screenshot", "t"}};
 
 // Empty when the words make a valid command, else what is wrong.
@@ -403,6 +501,8 @@ private:
     bool ExpectState(const char* State);
     bool WaitGone();
     bool Screenshot();
+    bool ExpectInside();
+    bool ExpectTextsFit();
 };
 
 // The arguments were checked by CheckCommand before the script ran.
@@ -621,6 +721,32 @@ bool Driver::WaitGone() {
     return Ok("gone");
 }
 
+bool Driver::ExpectInside() {
+    if (!NeedCurrent()) return false;
+    LayoutCheck Layout = {Current, {}, nullptr, 96, {}, 0};
+    GetClientRect(Current, &Layout.Client);
+    MapWindowPoints(Current, nullptr, (POINT*)&Layout.Client, 2);
+    EnumChildWindows(Current, InsideProc, (LPARAM)&Layout);
+    if (!Layout.Faults.empty()) return Fail(JoinFaults(Layout.Faults));
+    return Ok(std::to_string(Layout.Checked) + " controls inside");
+}
+
+bool Driver::ExpectTextsFit() {
+    if (!NeedCurrent()) return false;
+    HDC DC = GetDC(nullptr);
+    int Dpi = GetDeviceCaps(DC, LOGPIXELSY);
+    HFONT Font = CreateFontW(-MulDiv(NumberArg(1, 8), Dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                             DEFAULT_CHARSET, 0, 0, 0, 0, Arg(0).c_str());
+    HGDIOBJ Old = SelectObject(DC, Font);
+    LayoutCheck Layout = {Current, {}, DC, Dpi, {}, 0};
+    EnumChildWindows(Current, TextFitProc, (LPARAM)&Layout);
+    SelectObject(DC, Old);
+    DeleteObject(Font);
+    ReleaseDC(nullptr, DC);
+    if (!Layout.Faults.empty()) return Fail("clipped at " + std::to_string(Dpi) + " DPI: " + JoinFaults(Layout.Faults));
+    return Ok(std::to_string(Layout.Checked) + " texts fit at " + std::to_string(Dpi) + " DPI");
+}
+
 bool Driver::Screenshot() {
     std::wstring Name = Arg(0);
     // The program has handled what came before; the shell side then takes
@@ -720,6 +846,8 @@ bool Driver::Execute(const std::string& Line) {
     if (Command == L"hidden") return ExpectState("hidden");
     if (Command == L"enabled") return ExpectState("enabled");
     if (Command == L"disabled") return ExpectState("disabled");
+    if (Command == L"expect-inside") return ExpectInside();
+    if (Command == L"expect-texts-fit") return ExpectTextsFit();
     if (Command == L"dump") {
         if (!NeedCurrent()) return false;
         DumpWindow(Current);

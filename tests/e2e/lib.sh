@@ -136,7 +136,13 @@ E2eDriver() {
   : >"$Log"
   rm -rf "$SyncDir"
   mkdir -p "$SyncDir"
-  "$TARN_WINE" "$TARN_DRIVER" --sync "$(E2eWinPath "$SyncDir")" "$@" "$(E2eWinPath "$Script")" </dev/null 2>&1 |
+  # The driver's stderr goes to a file, not into the pipe: a Wine program
+  # hands its Unix stderr on to the programs it starts, and when the driver
+  # is the first window program after Wine's desktop process has ended, it
+  # starts that process anew, which would hold the pipe open (and this loop
+  # waiting) long after the driver is gone.
+  "$TARN_WINE" "$TARN_DRIVER" --sync "$(E2eWinPath "$SyncDir")" "$@" "$(E2eWinPath "$Script")" </dev/null \
+    2>"$Log.stderr" |
     while IFS= read -r Line; do
       printf '%s\n' "$Line" >>"$Log"
       printf '  %s\n' "$Line"
@@ -148,7 +154,8 @@ E2eDriver() {
       esac
     done
   local Result=${PIPESTATUS[0]}
-  rm -rf "$SyncDir"
+  cat "$Log.stderr" >>"$Log"
+  rm -rf "$SyncDir" "$Log.stderr"
   [ "$Result" = 0 ] || E2eLog "driver script $Name ended with $Result"
   return "$Result"
 }

@@ -6,8 +6,11 @@
 #include "ArchiveVerify.h"
 #include "ArchiveWriter.h"
 #include "Diagnostics.h"
+#include "PeResources.h"
 #include "ProjectChecks.h"
 #include "ProjectScan.h"
+#include "SetupResources.h"
+#include "SetupSigning.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -41,6 +44,7 @@ const char SourceDateEnvironment[] = "SOURCE_DATE_EPOCH";
 // Every option the parser below takes is listed here (`tarnpack build --help`).
 const char UsageText[] =
     "usage: tarnpack build PROJECT -o SETUP.EXE [--stub FILE] [--level N] [--store] [--threads N] [--no-verify]\n"
+    "                      [--sign-pkcs12 FILE]\n"
     "  PROJECT       folder with Presetup/ (setup resources) and Data/ (files to install)\n"
     "  -o FILE       the setup program to write\n"
     "  --stub FILE   the setup stub (default: $TARN_STUB, else tarn-setup.exe beside tarnpack,\n"
@@ -49,6 +53,8 @@ const char UsageText[] =
     "  --store       store the files without compression\n"
     "  --threads N   threads that compress (default: one per core); the setup is the same for any N\n"
     "  --no-verify   do not read the result back with the setup's reader\n"
+    "  --sign-pkcs12 FILE  sign the setup (osslsigncode) with this certificate and key;\n"
+    "                the password comes from $TARN_SIGN_PASSWORD\n"
     "  -h, --help    show this text\n";
 
 struct BuildOptions {
@@ -61,6 +67,7 @@ struct BuildOptions {
     int Threads = 0;              // 0: one per core
     bool Verify = true;
     bool Help = false;
+    std::string SignPkcs12; // empty: not signed
 };
 
 // One line on stderr rewritten in place, only when stderr is a terminal.
@@ -104,7 +111,8 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
     for (int I = 0; I < ArgCount; ++I) {
         std::string Arg = Args[I];
         bool HasValue = I + 1 < ArgCount;
-        if (Arg == "-o" || Arg == "--stub" || Arg == "--level" || Arg == "--threads") {
+        if (Arg == "-o" || Arg == "--stub" || Arg == "--level" || Arg == "--threads" ||
+            Arg == "--sign-pkcs12") {
             if (!HasValue) {
                 Problem = Arg + " needs a value";
                 return false;
@@ -114,6 +122,8 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
                 Options.Output = Value;
             } else if (Arg == "--stub") {
                 Options.Stub = Value;
+            } else if (Arg == "--sign-pkcs12") {
+                Options.SignPkcs12 = Value;
             } else if (Arg == "--threads") {
                 char* End = nullptr;
                 long Threads = std::strtol(Value.c_str(), &End, 10);
@@ -233,7 +243,8 @@ std::vector<PackEntry> EntriesOf(const ProjectTree& Tree, const BuildOptions& Op
 // never leaves a setup that looks finished. False (and nothing left behind)
 // on any failure, which is reported on stderr.
 bool WriteVerifiedSetup(const BuildOptions& Options, const StubImage& Stub, const std::vector<PackEntry>& Entries,
-                        ProgressLine& Progress, uint64_t& ArchiveSize, double& PackSeconds)
+                        const SetupResourcePlan& Resources, bool StubRewritten, ProgressLine& Progress,
+                        uint64_t& ArchiveSize, double& PackSeconds)
 {
     fs::path Output = Options.Output;
     fs::path Partial = Output;
@@ -268,11 +279,31 @@ bool WriteVerifiedSetup(const BuildOptions& Options, const StubImage& Stub, cons
         return Fail("the setup would be " + std::to_string(Stub.Bytes.size() + ArchiveSize) +
                     " bytes; it must stay below 2 GiB");
 
-    if (Options.Verify) {
+    // A stub with a checksum gets one for the whole setup (its resources changed).
+    if (StubRewritten && !UpdateFileChecksum(Partial.string())) return Fail("cannot write " + Partial.string());
+
+    auto Verify = [&]() {
         auto Report = [&](uint64_t Done, uint64_t Total) { Progress.Show("verifying", Done, Total); };
-        if (!VerifyArchiveFile(Partial.string(), &Entries, Report, &Problem))
-            return Fail("verification failed: " + Problem);
+        bool Verified = VerifyArchiveFile(Partial.string(), &Entries, Report, &Problem);
         Progress.Clear();
+        return Verified;
+    };
+    if (Options.Verify && !Verify()) return Fail("verification failed: " + Problem);
+    if (!Options.SignPkcs12.empty()) {
+        // The signed file replaces the partial one and is read back as well:
+        // the signature is data after the archive.
+        fs::path Signed = Partial;
+        Signed += ".signed";
+        if (!SignSetupFile(Partial.string(), Signed.string(), {Options.SignPkcs12, Resources.ProductName}, Problem)) {
+            fs::remove(Signed, Error);
+            return Fail("signing failed: " + Problem);
+        }
+        fs::rename(Signed, Partial, Error);
+        if (Error) {
+            fs::remove(Signed, Error);
+            return Fail("cannot write " + Partial.string());
+        }
+        if (Options.Verify && !Verify()) return Fail("verification of the signed setup failed: " + Problem);
     }
     fs::permissions(Partial, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                  fs::perms::others_read | fs::perms::others_exec, Error);
@@ -299,9 +330,10 @@ void PrintSummary(const BuildOptions& Options, const BuildFigures& Figures)
                 Figures.PresetupFiles + Figures.DataFiles, Figures.PresetupFiles, Figures.DataFiles,
                 FormatSize(Figures.InputSize).c_str(), FormatSize(Figures.ArchiveSize).c_str(), Ratio);
     std::string Method = Options.Level == PackLevelStore ? "stored" : "packed at level " + std::to_string(Options.Level);
-    std::printf("  %s, %.1f MB/s, %s; %.1f s in all\n", Method.c_str(),
+    std::printf("  %s, %.1f MB/s, %s%s; %.1f s in all\n", Method.c_str(),
                 Figures.PackSeconds > 0 ? Figures.InputSize / 1e6 / Figures.PackSeconds : 0.0,
-                Options.Verify ? "verified" : "not verified", Figures.TotalSeconds);
+                Options.Verify ? "verified" : "not verified", Options.SignPkcs12.empty() ? "" : ", signed",
+                Figures.TotalSeconds);
     std::printf("  stub %s + archive %s = %s; %d warning(s)\n", FormatSize(Figures.StubSize).c_str(),
                 FormatSize(Figures.ArchiveSize).c_str(), FormatSize(Figures.StubSize + Figures.ArchiveSize).c_str(),
                 Figures.Warnings);
@@ -330,6 +362,10 @@ int RunBuildCommand(int ArgCount, char** Args)
         std::fprintf(stderr, "tarnpack build: %s is not a folder\n", Options.Project.c_str());
         return ExitFailed;
     }
+    if (!Options.SignPkcs12.empty() && access(Options.SignPkcs12.c_str(), R_OK) != 0) {
+        std::fprintf(stderr, "tarnpack build: cannot read the certificate %s\n", Options.SignPkcs12.c_str());
+        return ExitFailed;
+    }
     std::string Tried;
     StubImage Stub;
     Stub.Path = FindStub(Options.Stub, Tried);
@@ -340,10 +376,15 @@ int RunBuildCommand(int ArgCount, char** Args)
     }
 
     DiagnosticList Checks;
-    if (!ReadFileBytes(Stub.Path, Stub.Bytes)) Checks.Error(Stub.Path, 0, "cannot read the stub");
-    else CheckStub(Stub, Checks);
+    bool StubRead = ReadFileBytes(Stub.Path, Stub.Bytes);
+    if (!StubRead) Checks.Error(Stub.Path, 0, "cannot read the stub");
     ProjectTree Tree = ScanProject(Options.Project, Checks);
     CheckProject(Tree, Checks);
+    // The stub is checked as it will be written: with the setup's own resources.
+    SetupResourcePlan Resources = PlanSetupResources(Tree, fs::path(Options.Output).filename().string(), Checks);
+    bool StubRewritten = false;
+    if (StubRead && Checks.ErrorCount() == 0) ApplySetupResources(Resources, Stub, Checks, StubRewritten);
+    if (StubRead) CheckStub(Stub, Checks);
     Checks.Print(stderr);
     if (Checks.ErrorCount() > 0) {
         std::fprintf(stderr, "tarnpack build: %d error(s), %d warning(s); nothing written\n", Checks.ErrorCount(),
@@ -356,7 +397,8 @@ int RunBuildCommand(int ArgCount, char** Args)
     ProgressLine Progress;
     uint64_t ArchiveSize = 0;
     double PackSeconds = 0;
-    if (!WriteVerifiedSetup(Options, Stub, Entries, Progress, ArchiveSize, PackSeconds)) return ExitFailed;
+    if (!WriteVerifiedSetup(Options, Stub, Entries, Resources, StubRewritten, Progress, ArchiveSize, PackSeconds))
+        return ExitFailed;
 
     PrintSummary(Options, {Tree.Presetup.size(), Tree.Data.size(), InputSize, ArchiveSize, Stub.Bytes.size(),
                            PackSeconds, SecondsSince(Started), Checks.WarningCount()});

@@ -1,6 +1,7 @@
-// `tarnpack build PROJECT -o setup.exe [--stub FILE] [--level N] [--store] [--threads N] [--no-verify]`:
-// checks a setup project, packs Presetup/ and Data/ into one solid archive,
-// appends it to the stub and verifies the result with the stub's reader.
+// `tarnpack build PROJECT -o setup.exe [--stub FILE] [--level N] [--store] [--threads N]
+// [--no-verify] [--sign-pkcs12 FILE]`: checks a setup project, gives the stub
+// the setup's own resources, packs Presetup/ and Data/ into one solid archive,
+// appends it to the stub, verifies the result with the stub's reader and signs it.
 #pragma once
 
 // Arguments after the word "build". Returns the process exit status:

@@ -3,6 +3,8 @@
 #include "ProjectChecks.h"
 
 #include "IniReader.h"
+#include "PeResources.h"
+#include "SetupResources.h"
 
 #include <cstring>
 #include <map>
@@ -47,6 +49,13 @@ const char* const BuiltinVariables[] = {
 // Numbered texts the setup uses as formats with one "%s" for a file name.
 const char* const FormatTextKeys[] = {"100", "111"};
 const char InstructionExtension[] = ".ins";
+// Folders only administrators may write to (and HKLM): a setup that runs with
+// the user's rights fails there.
+const char* const MachineFolderVariables[] = {
+    "ProgramFiles", "CommonFiles", "WindowsPath", "SystemPath", "CommonDesktop",
+    "CommonProgramsMenu", "CommonStartMenu", "CommonStartupMenu",
+};
+const char MachineRegistryRoot[] = "HKLM\\";
 // Characters Windows does not allow in a file name.
 const char ForbiddenNameChars[] = "<>:\"|?*";
 // Device names Windows reserves, with or without an extension.
@@ -69,20 +78,12 @@ struct CheckContext {
     std::vector<std::string> Languages;
     std::vector<std::pair<std::string, std::string>> VariableOrder; // [Variables], file order
     std::set<const ProjectFile*> Installed;
+    bool UserLevel = false; // ExecutionLevel=user: no administrator rights
 };
 
 bool StartsWithText(const std::string& Text, const std::string& Prefix)
 {
     return Text.size() >= Prefix.size() && SameText(Text.substr(0, Prefix.size()), Prefix);
-}
-
-// Presetup files land side by side in one folder, so they are found by their
-// file-name part, without regard to case (as Windows finds files).
-const ProjectFile* FindPresetupFile(const ProjectTree& Tree, const std::string& Name)
-{
-    for (const ProjectFile& File : Tree.Presetup)
-        if (SameText(FileNamePart(File.ArchiveName), Name)) return &File;
-    return nullptr;
 }
 
 const ProjectFile* FindDataFile(const ProjectTree& Tree, const std::string& Source)
@@ -113,24 +114,9 @@ bool LoadScript(const ProjectTree& Tree, const std::string& Name, ScriptFile& Sc
     return File && LoadScriptFile(File, Script, Out);
 }
 
-// The values the checks can know at build time: the script's own variables
-// (exact case, as the stub replaces them). Built-in ones depend on the target.
 std::string ExpandKnown(const CheckContext& Context, const std::string& Text)
 {
-    std::string Result = Text;
-    for (const auto& Variable : Context.VariableOrder) {
-        std::string Pattern = "%" + Variable.first + "%";
-        std::string Next;
-        size_t From = 0;
-        for (;;) {
-            size_t At = Result.find(Pattern, From);
-            if (At == std::string::npos) break;
-            Next += Result.substr(From, At - From) + Variable.second;
-            From = At + Pattern.size();
-        }
-        Result = Next + Result.substr(From);
-    }
-    return Result;
+    return ExpandScriptVariables(Context.VariableOrder, Text);
 }
 
 bool HasReference(const std::string& Text)
@@ -437,6 +423,31 @@ void CheckFormatTexts(const CheckContext& Context, const ScriptFile& Str)
     }
 }
 
+// --- execution level ------------------------------------------------------------------
+
+// A setup that runs with the user's rights (ExecutionLevel=user) cannot write
+// where only administrators may; Windows no longer redirects such writes.
+void CheckUserLevelFolder(CheckContext& Context, const std::string& File, int Line, const std::string& Path)
+{
+    if (!Context.UserLevel) return;
+    std::string Text = ExpandKnown(Context, Path);
+    for (const char* Name : MachineFolderVariables)
+        if (Text.find(std::string("%") + Name + "%") != std::string::npos) {
+            Context.Out.Warning(File, Line,
+                                "ExecutionLevel=user: the setup runs with the user's rights and cannot write into %" +
+                                    std::string(Name) + "% (\"" + Path + "\"); use admin or highest");
+            return;
+        }
+}
+
+void CheckUserLevelRegistry(CheckContext& Context, const std::string& File, int Line, const std::string& Path)
+{
+    if (Context.UserLevel && Path.compare(0, RegistryRootLength, MachineRegistryRoot) == 0)
+        Context.Out.Warning(File, Line,
+                            "ExecutionLevel=user: the setup runs with the user's rights and cannot write \"" + Path +
+                                "\"; use admin or highest, or HKCU\\");
+}
+
 // --- instruction files -------------------------------------------------------------
 
 void CheckLanguageSuffix(CheckContext& Context, const ScriptFile& Ins, const IniSection& Section,
@@ -481,6 +492,7 @@ void CheckRegistryGroup(CheckContext& Context, const ScriptFile& Ins, const IniE
     bool KnownRoot = false;
     for (const char* Root : RegistryRoots)
         if (Path.compare(0, RegistryRootLength, Root) == 0) KnownRoot = true;
+    CheckUserLevelRegistry(Context, Ins.File->RelativePath, Group.Line, Path);
     if (!KnownRoot) {
         Context.Out.Error(Ins.File->RelativePath, Group.Line,
                           "registry path \"" + Path + "\" does not start with HKCR\\, HKCU\\ or HKLM\\ "
@@ -518,6 +530,7 @@ void CheckInstructionFile(CheckContext& Context, const ScriptFile& Ins)
                                     "group section [" + Group.Name + "] does not exist; this entry does nothing");
                 continue;
             }
+            if (Copy) CheckUserLevelFolder(Context, Ins.File->RelativePath, Group.Line, Group.Value);
             if (Copy && Group.Value.empty())
                 Context.Out.Warning(Ins.File->RelativePath, Group.Line,
                                     "empty destination folder: targets would be relative to the setup's "
@@ -536,6 +549,25 @@ void CheckInstructionFile(CheckContext& Context, const ScriptFile& Ins)
 } // namespace
 
 // --- public helpers ----------------------------------------------------------------
+
+std::string ExpandScriptVariables(const std::vector<std::pair<std::string, std::string>>& Variables,
+                                  const std::string& Text)
+{
+    std::string Result = Text;
+    for (const auto& Variable : Variables) {
+        std::string Pattern = "%" + Variable.first + "%";
+        std::string Next;
+        size_t From = 0;
+        for (;;) {
+            size_t At = Result.find(Pattern, From);
+            if (At == std::string::npos) break;
+            Next += Result.substr(From, At - From) + Variable.second;
+            From = At + Pattern.size();
+        }
+        Result = Next + Result.substr(From);
+    }
+    return Result;
+}
 
 bool ParseScriptInteger(const std::string& Text, int32_t& Value)
 {
@@ -603,6 +635,10 @@ void CheckStub(const StubImage& Stub, DiagnosticList& Out)
                   "the stub is " + std::to_string(Bytes.size()) + " bytes; the setup finds its archive only "
                   "when it starts below byte " + std::to_string(MarkerSearchEnd) + " (stub at most " +
                   std::to_string(MaxStubSize) + " bytes)");
+    if (HasCertificateTable(Bytes))
+        Out.Error(Stub.Path, 0,
+                  "the stub is signed: the archive appended to it would break the signature (Windows then calls "
+                  "the setup damaged); use an unsigned stub and sign the built setup (--sign-pkcs12)");
     for (size_t At = 0; At + ArcMainTypeOffset < Bytes.size(); ++At)
         if (std::memcmp(&Bytes[At], ArcMarker, ArcMarkerSize) == 0 && Bytes[At + ArcMainTypeOffset] == ArcBlockMain) {
             Out.Error(Stub.Path, 0,
@@ -630,6 +666,13 @@ void CheckProject(const ProjectTree& Tree, DiagnosticList& Out)
 
     std::vector<const ProjectFile*> Instructions;
     if (HaveIni) {
+        // An unknown level is reported with the setup's own resources.
+        ExecutionLevel Level = DefaultExecutionLevel;
+        if (const IniEntry* Entry = Ini.Doc.Find("Config", "ExecutionLevel"))
+            ParseExecutionLevel(Entry->Value, Level);
+        Context.UserLevel = Level == ExecutionLevel::User;
+        if (const IniEntry* Entry = Ini.Doc.Find("Config", "DefaultInstallPath"))
+            CheckUserLevelFolder(Context, Ini.File->RelativePath, Entry->Line, Entry->Value);
         for (const char* Key : ColorKeys) CheckColor(Ini, Key, Out);
         for (const char* Key : FontKeys) CheckFontSpec(Ini, Key, Out);
         CheckBooleans(Ini, Out);

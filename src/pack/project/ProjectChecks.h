@@ -40,5 +40,11 @@ std::vector<std::string> SplitWords(const std::string& Text, char Separator);
 // Whether the stub's mask "Folder\*.*" selects Name: a "." must follow the
 // folder prefix somewhere.
 bool MaskSelects(const std::string& Name, const std::string& Folder);
+// What the build can know of a text's variables: the script's own ones
+// ([Variables], name and value in file order), replaced as the stub does
+// (exact case, one variable after the other). Built-in ones depend on the
+// target computer and stay as they are.
+std::string ExpandScriptVariables(const std::vector<std::pair<std::string, std::string>>& Variables,
+                                  const std::string& Text);
 
 } // namespace PackBuild

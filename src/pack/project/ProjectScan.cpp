@@ -11,6 +11,13 @@ namespace fs = std::filesystem;
 
 namespace PackBuild {
 
+const ProjectFile* FindPresetupFile(const ProjectTree& Tree, const std::string& Name)
+{
+    for (const ProjectFile& File : Tree.Presetup)
+        if (SameText(FileNamePart(File.ArchiveName), Name)) return &File;
+    return nullptr;
+}
+
 std::string FileNamePart(const std::string& ArchiveName)
 {
     size_t Slash = ArchiveName.find_last_of('\\');

@@ -40,6 +40,11 @@ ProjectTree ScanProject(const std::filesystem::path& Root, DiagnosticList& Probl
 // solid stream. The same set of names always gives the same order.
 void OrderForPacking(std::vector<ProjectFile>& Files);
 
+// The Presetup file the setup finds under Name: Presetup files land side by
+// side in one folder, so by file-name part, without regard to case (as
+// Windows finds files). Null when there is none.
+const ProjectFile* FindPresetupFile(const ProjectTree& Tree, const std::string& Name);
+
 // The part after the last "\" (the name the presetup stage extracts to).
 std::string FileNamePart(const std::string& ArchiveName);
 // The extension of the file-name part without its ".", empty when none.
