@@ -295,8 +295,12 @@ bool WriteVerifiedSetup(const BuildOptions& Options, const StubImage& Stub, cons
         fs::path Signed = Partial;
         Signed += ".signed";
         if (!SignSetupFile(Partial.string(), Signed.string(), {Options.SignPkcs12, Resources.ProductName}, Problem)) {
+            // osslsigncode's own lines follow, so "nothing written" comes first.
+            Progress.Clear();
             fs::remove(Signed, Error);
-            return Fail("signing failed: " + Problem);
+            fs::remove(Partial, Error);
+            std::fprintf(stderr, "tarnpack build: signing failed; nothing written: %s\n", Problem.c_str());
+            return false;
         }
         fs::rename(Signed, Partial, Error);
         if (Error) {
