@@ -188,6 +188,8 @@ static bool ExtractPayload()
         SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, ProgressPercent(DoneBytes, TotalBytes), 0);
     }
     ArcClose(Handle);
+    // What was installed is in the log before the run goes on, whatever its end.
+    FlushLog();
     return Result;
 }
 

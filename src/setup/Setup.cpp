@@ -11,6 +11,7 @@
 #include "Common.h"
 #include "Dialogs.h"
 #include "Install.h"
+#include "Log.h"
 #include "MainWindow.h"
 #include "Presetup.h"
 #include "oxFileUtils.h"
@@ -160,6 +161,7 @@ static void EndAfterFailure(const char* Message)
     Ending = true;
     free(EmergencyReserve);
     EmergencyReserve = 0;
+    FlushLog(); // an uninstall must know what was installed
     ReleaseRunState();
     // Destroying the main window posted a quit message, which would close
     // the error box at once.

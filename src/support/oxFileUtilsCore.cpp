@@ -91,3 +91,13 @@ double DosTimeToDateTime(unsigned DosTime)
     Days += InYear - 1;
     return Days + (Hours * 3600 + Minutes * 60 + Seconds) / 86400.0;
 }
+
+Str FolderOfPath(const Str& Path)
+{
+    int Cut = LastDelimiter(Path, PathDelimiterSet); // 1-based, 0 when none
+    if (Cut == 0) return Str(".");
+    // "C:name" means that drive's current folder; "\name" and "C:\name" the root.
+    bool KeepDelimiter = Path.At(Cut - 1) == ':' || Cut == 1 || Path.At(Cut - 2) == ':';
+    return Path.Sub(0, KeepDelimiter ? Cut : Cut - 1);
+}
+

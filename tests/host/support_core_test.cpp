@@ -325,3 +325,15 @@ TEST(StrListIndex, CaseInsensitiveComparisonOrdersByUpperCase)
     // "_" (0x5F) sorts after the upper-case letters, as under the mapping.
     EXPECT_GT(AnsiCompareText("_", "a"), 0);
 }
+
+TEST(SupportFileCore, FolderOfPathKeepsRootsAndDriveForms)
+{
+    EXPECT_EQ("C:\\App\\Doc", S(FolderOfPath("C:\\App\\Doc\\Readme.txt")));
+    EXPECT_EQ("C:\\", S(FolderOfPath("C:\\Readme.txt")));
+    EXPECT_EQ("C:", S(FolderOfPath("C:Readme.txt")));
+    EXPECT_EQ("\\", S(FolderOfPath("\\Readme.txt")));
+    EXPECT_EQ("\\\\Server\\Share", S(FolderOfPath("\\\\Server\\Share\\Readme.txt")));
+    EXPECT_EQ("Sub", S(FolderOfPath("Sub\\Readme.txt")));
+    EXPECT_EQ(".", S(FolderOfPath("Readme.txt")));
+}
+
