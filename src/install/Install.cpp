@@ -1,8 +1,10 @@
 // The installation run: instruction files, size scan, disk check, the
 // progress dialog with its worker thread, then the registry values. The
 // worker walks the archive appended to the program and extracts each payload
-// entry that CopyList names into its target; files in use are replaced at
-// the next start of Windows (Reboot.h), installed files logged (Log.h).
+// entry that CopyList names into its target; a new version of an existing
+// file is written beside it and takes its place only when complete, so a
+// failure never costs the old file. Files in use are replaced at the next
+// start of Windows (Reboot.h), installed files logged (Log.h).
 //
 // Threads: the worker is created suspended and resumed by the progress
 // dialog's initialisation, so ProgressDialog is valid before it is used. The
@@ -34,9 +36,6 @@ static const char* const ProgressTemplate = "DLG_PROGRESS";
 static const char* const ArchiveOpenError = "Archive open error!";
 static const char* const CannotExtractFile = "Cannot extract file ";
 static const char* const ErrorCaption = "Error";
-// Name prefix of the successor of a file in use (GetTempFileNameA keeps its
-// first three characters: "TarXXXX.tmp").
-static const char* const TempFilePrefix = "Tarn";
 
 // Numbered texts of Tarn.str.
 enum {
@@ -75,54 +74,37 @@ static bool FileExists(const char* Path)
     return Attributes != INVALID_FILE_ATTRIBUTES && !(Attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// A fresh empty file beside Target for the new version of a file in use;
-// empty when none can be made (the directory is not writable, the path too long).
-static Str TemporaryNameBeside(const Str& Target)
+// Extracts the current entry to Target. Over an existing file it goes beside
+// it under a temporary name and, once complete and its CRC checked, takes the
+// old file's place; an old file that cannot be replaced now (in use) is
+// replaced at the next start of Windows by the new file, which waits under
+// its temporary name. On any failure the temporary file goes and the old file
+// stays as it was. A new file is written under its own name: the reader
+// deletes what it wrote when the entry fails.
+static bool ExtractToTarget(ArcHandle Handle, const Str& Target, bool TargetExists)
 {
-    int Cut = -1;
-    for (int Index = 0; Index < Target.Length(); ++Index) {
-        if (Target.At(Index) == '\\' || Target.At(Index) == ':') Cut = Index;
+    if (!TargetExists) {
+        if (!ArcProcessEntry(Handle, true, 0, Target.c_str())) return false;
+        LogCopiedFile(Target.c_str());
+        return true;
     }
-    Str Directory;
-    if (Cut < 0) Directory = ".";
-    else if (Target.At(Cut) == ':') Directory = Target.Sub(0, Cut + 1); // "C:name": the drive's current folder
-    else Directory = Target.Sub(0, Cut == 0 ? 1 : Cut);
-    char Buffer[MAX_PATH];
-    if (!GetTempFileNameA(Directory.c_str(), TempFilePrefix, 0, Buffer)) return Str();
-    return Str(Buffer);
-}
-
-// Extracts the current entry to RealTarget, or, when an existing file there
-// cannot be deleted, beside it with the replacement scheduled for restart.
-static bool ExtractToTarget(ArcHandle Handle, const Str& RealTarget)
-{
-    Str Target = RealTarget;
-    bool InUse = false;
-    if (FileExists(RealTarget.c_str())) {
-        // A read-only file must be able to go as well.
-        SetFileAttributesA(RealTarget.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!DeleteFileA(RealTarget.c_str())) {
-            InUse = true;
-            Target = TemporaryNameBeside(RealTarget);
-            // Without a name the reader would place the entry relative to
-            // the current directory: stop instead.
-            if (Target.Empty()) return false;
-        }
-    }
-    if (!ArcProcessEntry(Handle, true, 0, Target.c_str())) {
-        if (InUse) DeleteFileA(Target.c_str());
+    Str Temporary = MakeTempFileBeside(Target.c_str());
+    // No temporary file: the folder cannot be written (no rights, a full disk).
+    if (Temporary.Empty()) return false;
+    if (!ArcProcessEntry(Handle, true, 0, Temporary.c_str())) {
+        DeleteFileA(Temporary.c_str());
         return false;
     }
-    if (InUse) {
-        if (!ScheduleReplaceAtRestart(Target.c_str(), RealTarget.c_str())) {
-            // Nothing would replace the old file: the update would be lost
-            // without a word, so this entry counts as failed.
-            DeleteFileA(Target.c_str());
+    if (!PutFileInPlace(Temporary.c_str(), Target.c_str())) {
+        // Only a file can wait for its replacement; without the scheduled
+        // replacement the update would be lost without a word.
+        if (!FileExists(Target.c_str()) || !ScheduleReplaceAtRestart(Temporary.c_str(), Target.c_str())) {
+            DeleteFileA(Temporary.c_str());
             return false;
         }
         RebootNeeded = true;
     }
-    LogCopiedFile(RealTarget.c_str());
+    LogCopiedFile(Target.c_str());
     return true;
 }
 
@@ -143,14 +125,16 @@ static bool HandleEntry(ArcHandle Handle, const ArcEntryInfo& Info, unsigned lon
     SetDlgItemTextA(ProgressDialog, IDC_PROGRESS_FILE, FormatWithName(GetText(TextProgressLine), FileName.c_str()).c_str());
     *DoneBytes += Info.UnpackedSize;
 
-    if (ExistingFileIsNewer(Version.c_str(), Target.c_str(), DosTimeToDateTime(Info.DosTime))) {
+    // One look at the target: most targets of an installation are new.
+    bool TargetExists = FileExists(Target.c_str());
+    if (TargetExists && ExistingFileIsNewer(Version.c_str(), Target.c_str(), DosTimeToDateTime(Info.DosTime))) {
         Str Question = FormatWithName(GetText(TextNewerQuestion), FileName.c_str());
         int Answer = CenteredMessageBox(ProgressDialog, GetText(TextNewerCaption).c_str(), Question.c_str(),
                                         MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2);
         // Only a clear Yes replaces the newer file.
         if (Answer != IDYES) return ArcProcessEntry(Handle, false, 0, 0);
     }
-    return ExtractToTarget(Handle, Target);
+    return ExtractToTarget(Handle, Target, TargetExists);
 }
 
 // The worker's walk. False after a failed entry, a confirmed cancel or when
