@@ -4,7 +4,8 @@
 // entry that CopyList names into its target; a new version of an existing
 // file is written beside it and takes its place only when complete, so a
 // failure never costs the old file. Files in use are replaced at the next
-// start of Windows (Reboot.h), installed files logged (Log.h).
+// start of Windows (Reboot.h), installed files logged (Log.h). A walk that
+// ends before the archive's proper end fails the run.
 //
 // Threads: the worker is created suspended and resumed by the progress
 // dialog's initialisation, so ProgressDialog is valid before it is used. The
@@ -36,18 +37,9 @@ static const char* const ProgressTemplate = "DLG_PROGRESS";
 static const char* const ArchiveOpenError = "Archive open error!";
 static const char* const CannotExtractFile = "Cannot extract file ";
 static const char* const ErrorCaption = "Error";
-
-// Numbered texts of Tarn.str.
-enum {
-    TextCancelQuestion = 1,
-    TextReadingInstructions = 2,
-    TextMeasuringSize = 3,
-    TextNoDiskSpace = 4,
-    TextWritingRegistry = 5,
-    TextProgressLine = 100,   // format, %s = file name
-    TextNewerCaption = 110,
-    TextNewerQuestion = 111,  // format, %s = file name
-};
+static const char* const DamagedArchiveDefault =
+    "This setup is damaged or incomplete: its data ends before the end of its archive. "
+    "Please get a new copy of the setup and run it again.";
 
 // The command that ends the progress dialog. Only the worker sends it, as
 // its last act; the dialog has no control with this id.
@@ -137,8 +129,9 @@ static bool HandleEntry(ArcHandle Handle, const ArcEntryInfo& Info, unsigned lon
     return ExtractToTarget(Handle, Target, TargetExists);
 }
 
-// The worker's walk. False after a failed entry, a confirmed cancel or when
-// the archive cannot be opened; every box it shows is owned by the dialog.
+// The worker's walk. False after a failed entry, a confirmed cancel, a walk
+// that ends before the archive's proper end (a damaged or cut download), or
+// when the archive cannot be opened; every box it shows is owned by the dialog.
 static bool ExtractPayload()
 {
     ArcHandle Handle = ArcOpen(OwnFileName().c_str(), ArcModeExtract);
@@ -166,6 +159,11 @@ static bool ExtractPayload()
             break;
         }
         SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, ProgressPercent(DoneBytes, TotalBytes), 0);
+    }
+    if (Result && ArcWalkResult(Handle) != ArcOk) {
+        CenteredMessageBox(ProgressDialog, ErrorCaption, GetText(TextDamagedArchive, DamagedArchiveDefault).c_str(),
+                           MB_ICONERROR);
+        Result = false;
     }
     if (Result) {
         // Also for an archive without entries: the bar ends full.
@@ -296,8 +294,14 @@ bool RunInstallation()
     ReadInstructions();
 
     ShowMessageWindow(GetText(TextMeasuringSize).c_str());
-    TotalBytes = SumEntrySizes(PayloadMask, PayloadPrefixLength, &CopyList, false);
+    bool Damaged = false;
+    TotalBytes = SumEntrySizes(PayloadMask, PayloadPrefixLength, &CopyList, false, &Damaged);
     HideMessageWindow();
+    // A cut or damaged archive found by the headers alone: nothing is touched.
+    if (Damaged) {
+        ShowError(GetText(TextDamagedArchive, DamagedArchiveDefault).c_str());
+        return false;
+    }
 
     if (!CheckDiskSpace()) return false;
     bool Result = RunWorker();

@@ -86,10 +86,10 @@ Str ExpandVariables(const char* Text)
     return Result;
 }
 
-Str GetText(int Number)
+Str GetText(int Number, const char* Default)
 {
     Str Key = IntToText(Number);
-    Str Text = IniReadString(StrPath.c_str(), "Strings", Key.c_str(), "");
+    Str Text = IniReadString(StrPath.c_str(), "Strings", Key.c_str(), Default);
     Text = IniReadString(StrPath.c_str(), (Str("Strings.") + LanguageCode).c_str(), Key.c_str(), Text.c_str());
     return ExpandVariables(Text.c_str());
 }

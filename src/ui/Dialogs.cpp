@@ -10,12 +10,6 @@
 #include "oxGraphics.h"
 #include "oxShell.h"
 
-// Text numbers of Tarn.str used here.
-enum {
-    TextCancelQuestion = 1,
-    TextBrowsePrompt = 150,
-};
-
 // Offsets of the dialog title and its shadow inside the title area, pixels.
 enum {
     TitleTextX = 10,
