@@ -47,9 +47,13 @@ enum { WorkerDoneCommand = 102 };
 // Pause between the last entry and the end of the dialog, so the full bar is seen.
 enum { WorkerEndPauseMs = 100 };
 enum { ProgressRangeMax = 100 };
+// The line naming the current file changes at most this often: sending it
+// for every one of many small files cost more than installing them.
+enum { FileLineIntervalMs = 50 };
 
 // Written before the worker starts, only read afterwards.
 static unsigned long long TotalBytes = 0;
+static Str ProgressLineFormat;  // text 100
 // Set by the dialog before it resumes the worker.
 static HWND ProgressDialog = 0;
 static volatile bool CancelRequested = false;
@@ -100,6 +104,30 @@ static bool ExtractToTarget(ArcHandle Handle, const Str& Target, bool TargetExis
     return true;
 }
 
+// What the progress dialog shows, as the worker last set it.
+static bool FileLineShown = false;
+static DWORD FileLineTick = 0;
+static int ProgressShown = 0;
+
+// The line naming the current file: at most every FileLineIntervalMs, unless
+// Now is set (a question or an error about this file follows).
+static void ShowCurrentFile(const Str& FileName, bool Now)
+{
+    DWORD Tick = GetTickCount();
+    if (!Now && FileLineShown && Tick - FileLineTick < FileLineIntervalMs) return;
+    FileLineShown = true;
+    FileLineTick = Tick;
+    SetDlgItemTextA(ProgressDialog, IDC_PROGRESS_FILE, FormatWithName(ProgressLineFormat, FileName.c_str()).c_str());
+}
+
+// The bar's position, sent only when it changes.
+static void ShowProgress(int Percent)
+{
+    if (Percent == ProgressShown) return;
+    ProgressShown = Percent;
+    SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, Percent, 0);
+}
+
 // Installs or skips the current entry. False when the reader failed on it
 // (or its file could not be put in place); DoneBytes grows by the size of
 // every selected entry, kept or not.
@@ -114,19 +142,22 @@ static bool HandleEntry(ArcHandle Handle, const ArcEntryInfo& Info, unsigned lon
     Str Target, Version;
     SplitCopyTarget(CopyList.ValueAt(Index), &Target, &Version);
     Str FileName = FileNamePart(Target);
-    SetDlgItemTextA(ProgressDialog, IDC_PROGRESS_FILE, FormatWithName(GetText(TextProgressLine), FileName.c_str()).c_str());
+    ShowCurrentFile(FileName, false);
     *DoneBytes += Info.UnpackedSize;
 
     // One look at the target: most targets of an installation are new.
     bool TargetExists = FileExists(Target.c_str());
     if (TargetExists && ExistingFileIsNewer(Version.c_str(), Target.c_str(), DosTimeToDateTime(Info.DosTime))) {
+        ShowCurrentFile(FileName, true);
         Str Question = FormatWithName(GetText(TextNewerQuestion), FileName.c_str());
         int Answer = CenteredMessageBox(ProgressDialog, GetText(TextNewerCaption).c_str(), Question.c_str(),
                                         MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2);
         // Only a clear Yes replaces the newer file.
         if (Answer != IDYES) return ArcProcessEntry(Handle, false, 0, 0);
     }
-    return ExtractToTarget(Handle, Target, TargetExists);
+    if (ExtractToTarget(Handle, Target, TargetExists)) return true;
+    ShowCurrentFile(FileName, true); // the error box names the file: so does the line
+    return false;
 }
 
 // The worker's walk. False after a failed entry, a confirmed cancel, a walk
@@ -158,17 +189,15 @@ static bool ExtractPayload()
             Result = false;
             break;
         }
-        SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, ProgressPercent(DoneBytes, TotalBytes), 0);
+        ShowProgress(ProgressPercent(DoneBytes, TotalBytes));
     }
     if (Result && ArcWalkResult(Handle) != ArcOk) {
         CenteredMessageBox(ProgressDialog, ErrorCaption, GetText(TextDamagedArchive, DamagedArchiveDefault).c_str(),
                            MB_ICONERROR);
         Result = false;
     }
-    if (Result) {
-        // Also for an archive without entries: the bar ends full.
-        SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, ProgressPercent(DoneBytes, TotalBytes), 0);
-    }
+    // Also for an archive without entries: the bar ends full.
+    if (Result) ShowProgress(ProgressPercent(DoneBytes, TotalBytes));
     ArcClose(Handle);
     // What was installed is in the log before the run goes on, whatever its end.
     FlushLog();
@@ -181,6 +210,8 @@ static DWORD WINAPI InstallWorker(LPVOID)
     SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, ProgressRangeMax));
     SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETSTEP, 1, 0);
     SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+    ProgressShown = 0;
+    FileLineShown = false;
     bool Ok = ExtractPayload();
     Sleep(WorkerEndPauseMs);
     PostMessageA(ProgressDialog, WM_COMMAND, MAKEWPARAM(WorkerDoneCommand, 0), 0);
@@ -304,6 +335,7 @@ bool RunInstallation()
     }
 
     if (!CheckDiskSpace()) return false;
+    ProgressLineFormat = GetText(TextProgressLine);
     bool Result = RunWorker();
     if (Result && RegList.Count() > 0) {
         ShowMessageWindow(GetText(TextWritingRegistry).c_str());
