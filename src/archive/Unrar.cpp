@@ -36,6 +36,9 @@ static struct ArchiveReader {
     int32_t NextBlock;      // the block after the current entry
     bool HaveEntry;         // an entry was read and not yet processed
     int WalkResult;         // why the walk ended: ArcOk or ArcDataError
+    // The folder of the last file created: the next file there needs no
+    // folders made (each try is a system call that fails as "exists").
+    char LastFolder[ArcPathSize];
     EntryHeader Entry;
     uint8_t* Window;
 
@@ -139,6 +142,7 @@ ArcHandle ArcOpen(const char* FileName, int Mode)
     Reader.Mode = Mode;
     Reader.HaveEntry = false;
     Reader.WalkResult = ArcOk;
+    Reader.LastFolder[0] = 0;
     OpenFailure = ArcOpenCannotOpen;
     if (!FileName || strlen(FileName) > ArcNameLimit) return 0;
     if (!Reader.Window) Reader.Window = (uint8_t*)Ops()->Alloc(ArcWindowSize);
@@ -451,6 +455,44 @@ static void MakePath(char* Path)
     }
 }
 
+// The length of Path's folder part (up to its last separator), 0 for none.
+static size_t FolderLength(const char* Path)
+{
+    size_t Length = 0;
+    for (size_t I = 0; Path[I]; ++I)
+        if (IsSeparator(Path[I])) Length = I;
+    return Length;
+}
+
+static bool InLastFolder(const char* Path)
+{
+    size_t Length = FolderLength(Path);
+    return Length > 0 && strlen(Reader.LastFolder) == Length && memcmp(Reader.LastFolder, Path, Length) == 0;
+}
+
+static void RememberFolder(const char* Path)
+{
+    size_t Length = FolderLength(Path);
+    memcpy(Reader.LastFolder, Path, Length);
+    Reader.LastFolder[Length] = 0;
+}
+
+// Creates the output file at Path with its folders. A read-only file of that
+// name is replaced: only when the first try fails are its attributes reset
+// (resetting them first would cost every new file a call).
+static ArcFile CreateOutput(char* Path)
+{
+    if (!InLastFolder(Path)) MakePath(Path);
+    ArcFile Output = Ops()->Open(Path, ArcOpenWrite);
+    if (!Output) {
+        Ops()->SetAttributes(Path, ArcAttrNormal);
+        Output = Ops()->Open(Path, ArcOpenWrite);
+    }
+    if (Output) RememberFolder(Path);
+    else Reader.LastFolder[0] = 0;
+    return Output;
+}
+
 // Attributes for the extracted file: Unix entries store mode bits, which
 // become the archive bit plus read-only when the owner may not write.
 static uint32_t FileAttributesOf(const EntryHeader* E)
@@ -504,9 +546,7 @@ int ArcProcessEntryCode(ArcHandle Handle, bool Extract, const char* DestDir, con
             MoveToNextBlock();
             return ArcDataError;
         }
-        MakePath(Path);
-        Ops()->SetAttributes(Path, ArcAttrNormal); // lets a read-only file be replaced
-        Reader.Output = Ops()->Open(Path, ArcOpenWrite);
+        Reader.Output = CreateOutput(Path);
         if (!Reader.Output) {
             if (StoredBuffer) Ops()->Free(StoredBuffer);
             return ArcCreateError;
