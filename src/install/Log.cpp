@@ -16,6 +16,7 @@ static Str LoadedPath;       // the file Text belongs to; empty before the first
 static bool Unusable = false; // the existing file could not be read: never overwrite it
 static bool Unwritten = false; // Text holds entries the file does not
 static DWORD LastFlushTick = 0;
+static DWORD LastFlushCost = 0;  // ms the last write of the file took
 
 // Where the profile calls would put LogFileName.
 static Str LogPath()
@@ -66,10 +67,22 @@ static bool WriteWholeLog(const char* Path, const Str& Bytes)
 
 void FlushLog()
 {
-    LastFlushTick = GetTickCount();
+    DWORD Start = GetTickCount();
+    LastFlushTick = Start;
     if (!Unwritten || Unusable) return;
     // A failed write is tried again with the next flush, with every entry.
     if (WriteWholeLog(LoadedPath.c_str(), LogTextJoin(&Text))) Unwritten = false;
+    LastFlushCost = GetTickCount() - Start;
+}
+
+// Time for the next write while entries come in: every LogFlushIntervalMs,
+// or less often when a write takes long (a large log), so that writing the
+// whole file stays a small part of the run however many files it lists.
+static bool FlushDue()
+{
+    DWORD Wait = LastFlushCost * LogFlushCostFactor;
+    if (Wait < LogFlushIntervalMs) Wait = LogFlushIntervalMs;
+    return GetTickCount() - LastFlushTick >= Wait;
 }
 
 void WriteLogEntry(int Section, const char* Key, const char* Value)
@@ -83,9 +96,10 @@ void WriteLogEntry(int Section, const char* Key, const char* Value)
         Unusable = !LoadExisting(Path.c_str());
         Unwritten = false;
         LastFlushTick = GetTickCount();
+        LastFlushCost = 0;
     }
     if (LogTextSet(&Text, Section, Key, Value)) Unwritten = true;
-    if (GetTickCount() - LastFlushTick >= LogFlushIntervalMs) FlushLog();
+    if (FlushDue()) FlushLog();
 }
 
 void LogCopiedFile(const char* Path) { WriteLogEntry(LogCopyFileSection, Path, ""); }

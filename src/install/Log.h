@@ -4,9 +4,11 @@
 // it on; nothing here shows a message, and write failures are silent.
 //
 // Entries are gathered in memory (LogText.h) and the file is written whole:
-// at most every LogFlushIntervalMs while entries come in, and by FlushLog,
-// which the run calls when the files are done and when the registry values
-// are written. The file is replaced only by a complete new one.
+// while entries come in at most every LogFlushIntervalMs (and not before
+// LogFlushCostFactor times the last write's duration has passed, so a large
+// log costs no more than a small one per entry), and by FlushLog, which the
+// run calls when the files are done and when the registry values are
+// written. The file is replaced only by a complete new one.
 #pragma once
 
 #include "LogText.h"
@@ -16,7 +18,7 @@
 extern bool LogEnabled;
 extern Str LogFileName;
 
-enum { LogFlushIntervalMs = 500 };
+enum { LogFlushIntervalMs = 500, LogFlushCostFactor = 20 };
 
 // Records Key=Value in the section when the log is on and has a file name;
 // an existing key of that name keeps its place.
