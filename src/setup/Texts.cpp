@@ -76,6 +76,9 @@ void LoadVariables()
 Str ExpandVariables(const char* Text)
 {
     Str Result = ReplaceAll(Str(Text), Str("||"), Str("\r"));
+    // Without a "%" no reference can match: most names of an instruction
+    // file's groups (thousands of them) have none.
+    if (Result.Find('%') < 0) return Result;
     // One pass in list order: a value inserted by entry I is searched only
     // for the entries after I, so expansion always ends.
     for (int I = 0; I < VariableList.Count(); ++I) {
