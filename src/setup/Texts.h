@@ -25,6 +25,7 @@ enum TextNumber {
     TextNoDiskSpace = 4,
     TextWritingRegistry = 5,
     TextDamagedArchive = 6,      // the walk over the payload ended before the archive's end
+    TextRestartStillReplaces = 7, // DLG_NOTFINISH after a replacement was scheduled
     TextProgressLine = 100,      // format, %s = file name
     TextNewerCaption = 110,
     TextNewerQuestion = 111,     // format, %s = file name

@@ -157,11 +157,23 @@ static void DirectoryPage(HWND Dialog, UINT Message, int Id)
     }
 }
 
-// DLG_FINISH and DLG_NOTFINISH: 104 OK.
+static const char* const RestartStillReplacesDefault =
+    "Some files were in use. They will still be replaced with their new versions when Windows restarts.";
+
+// DLG_FINISH and DLG_NOTFINISH: 104 OK; DLG_NOTFINISH 107, shown only when
+// the failed run had already scheduled replacements for the next restart.
 static void FinishPage(HWND Dialog, UINT Message, int Id)
 {
-    if (Message == WM_INITDIALOG) FocusControl(Dialog, IDC_FINISH_OK);
-    else if (Message == WM_COMMAND && Id == IDC_FINISH_OK) EndDialog(Dialog, ResultNext);
+    if (Message == WM_INITDIALOG) {
+        FocusControl(Dialog, IDC_FINISH_OK);
+        if (RebootNeeded && CurrentDialogName == "DLG_NOTFINISH") {
+            SetDlgItemTextA(Dialog, IDC_NOTFINISH_RESTART,
+                            GetText(TextRestartStillReplaces, RestartStillReplacesDefault).c_str());
+            ShowWindow(GetDlgItem(Dialog, IDC_NOTFINISH_RESTART), SW_SHOW);
+        }
+    } else if (Message == WM_COMMAND && Id == IDC_FINISH_OK) {
+        EndDialog(Dialog, ResultNext);
+    }
 }
 
 // DLG_REBOOT: 106 restart now, 107 restart later. Cancel keeps RebootNeeded.
