@@ -30,6 +30,7 @@ enum TextNumber {
     TextNewerCaption = 110,
     TextNewerQuestion = 111,     // format, %s = file name
     TextBrowsePrompt = 150,
+    TextNoFullPath = 151,        // DLG_DIR: the folder is no full path
 };
 
 // Numbered text of Tarn.str, the language section over the neutral one,

@@ -23,6 +23,10 @@ bool VersionIsNewer(unsigned FileMS, unsigned FileLS, unsigned MS, unsigned LS);
 // The folder part of a file path: up to its last "\" (kept for a root, as in
 // "C:\" or "\"), "C:" for "C:name", "." for a bare name.
 Str FolderOfPath(const Str& Path);
+// True for a full path: a drive letter, ":" and "\" (or "/"), or a network
+// path "\\Server\Share". Empty, relative, rooted ("\Dir") and drive-relative
+// ("C:Dir") paths are not.
+bool IsFullPath(const Str& Path);
 // A date-time (days since 30 December 1899, time of day as fraction) from a
 // packed DOS date and time (date in the high word); 0 for an invalid date.
 double DosTimeToDateTime(unsigned DosTime);

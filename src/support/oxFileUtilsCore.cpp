@@ -101,3 +101,17 @@ Str FolderOfPath(const Str& Path)
     return Path.Sub(0, KeepDelimiter ? Cut : Cut - 1);
 }
 
+static bool IsSlash(char Ch) { return Ch == '\\' || Ch == '/'; }
+
+bool IsFullPath(const Str& Path)
+{
+    char Drive = Path.At(0);
+    bool Letter = (Drive >= 'A' && Drive <= 'Z') || (Drive >= 'a' && Drive <= 'z');
+    if (Letter && Path.At(1) == ':' && IsSlash(Path.At(2))) return true;
+    if (!IsSlash(Path.At(0)) || !IsSlash(Path.At(1))) return false;
+    // \\Server\Share: two names, neither empty.
+    int Server = 2;
+    while (Server < Path.Length() && !IsSlash(Path.At(Server))) ++Server;
+    if (Server == 2 || Server >= Path.Length() - 1) return false;
+    return !IsSlash(Path.At(Server + 1));
+}

@@ -337,3 +337,23 @@ TEST(SupportFileCore, FolderOfPathKeepsRootsAndDriveForms)
     EXPECT_EQ(".", S(FolderOfPath("Readme.txt")));
 }
 
+TEST(SupportFileCore, FullPathsNeedADriveOrAServerAndShare)
+{
+    EXPECT_TRUE(IsFullPath("C:\\Program Files\\Demo"));
+    EXPECT_TRUE(IsFullPath("d:\\"));
+    EXPECT_TRUE(IsFullPath("E:/Games"));
+    EXPECT_TRUE(IsFullPath("\\\\Server\\Share"));
+    EXPECT_TRUE(IsFullPath("\\\\Server\\Share\\Demo"));
+    EXPECT_FALSE(IsFullPath(""));
+    EXPECT_FALSE(IsFullPath("Demo"));
+    EXPECT_FALSE(IsFullPath("Demo\\Sub"));
+    EXPECT_FALSE(IsFullPath("\\Demo"));          // rooted, no drive
+    EXPECT_FALSE(IsFullPath("C:Demo"));          // relative to the drive's folder
+    EXPECT_FALSE(IsFullPath("C:"));
+    EXPECT_FALSE(IsFullPath(" C:\\Demo"));       // a blank is no drive
+    EXPECT_FALSE(IsFullPath("1:\\Demo"));
+    EXPECT_FALSE(IsFullPath("\\\\Server"));
+    EXPECT_FALSE(IsFullPath("\\\\Server\\"));
+    EXPECT_FALSE(IsFullPath("\\\\\\Share"));
+    EXPECT_FALSE(IsFullPath("\\\\Server\\\\Share"));
+}
