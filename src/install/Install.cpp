@@ -70,6 +70,36 @@ static bool FileExists(const char* Path)
     return Attributes != INVALID_FILE_ATTRIBUTES && !(Attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// The worker's record of the target folders: those that were there before
+// the run, those it made, and the files it wrote into the latter. A target
+// in a folder the run made exists only if the run wrote it, so most targets
+// of an installation need no look at the disk; and a look for a file that
+// is not there is the dearest kind (Wine searches the folder for the name
+// in any case).
+static StrList FoldersThere(true);
+static StrList FoldersMade(true);
+static StrList WrittenInFoldersMade(true);
+
+static bool TargetFileExists(const Str& Target)
+{
+    Str Folder = FolderOfPath(Target);
+    if (FoldersMade.IndexOfName(Folder.c_str()) >= 0) return WrittenInFoldersMade.IndexOfName(Target.c_str()) >= 0;
+    if (FoldersThere.IndexOfName(Folder.c_str()) < 0) {
+        if (!DirExists(Folder.c_str())) {
+            FoldersMade.Add(Folder);
+            return false;
+        }
+        FoldersThere.Add(Folder);
+    }
+    return FileExists(Target.c_str());
+}
+
+// Notes a target the run has written.
+static void TargetWritten(const Str& Target)
+{
+    if (FoldersMade.IndexOfName(FolderOfPath(Target).c_str()) >= 0) WrittenInFoldersMade.Add(Target);
+}
+
 // Extracts the current entry to Target. Over an existing file it goes beside
 // it under a temporary name and, once complete and its CRC checked, takes the
 // old file's place; an old file that cannot be replaced now (in use) is
@@ -81,6 +111,7 @@ static bool ExtractToTarget(ArcHandle Handle, const Str& Target, bool TargetExis
 {
     if (!TargetExists) {
         if (!ArcProcessEntry(Handle, true, 0, Target.c_str())) return false;
+        TargetWritten(Target);
         LogCopiedFile(Target.c_str());
         return true;
     }
@@ -145,8 +176,7 @@ static bool HandleEntry(ArcHandle Handle, const ArcEntryInfo& Info, unsigned lon
     ShowCurrentFile(FileName, false);
     *DoneBytes += Info.UnpackedSize;
 
-    // One look at the target: most targets of an installation are new.
-    bool TargetExists = FileExists(Target.c_str());
+    bool TargetExists = TargetFileExists(Target);
     if (TargetExists && ExistingFileIsNewer(Version.c_str(), Target.c_str(), DosTimeToDateTime(Info.DosTime))) {
         ShowCurrentFile(FileName, true);
         Str Question = FormatWithName(GetText(TextNewerQuestion), FileName.c_str());
