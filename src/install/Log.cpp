@@ -48,9 +48,12 @@ static bool LoadExisting(const char* Path)
     return Read;
 }
 
-// Writes Bytes into a new file beside Path and puts it in Path's place.
+// Writes Bytes into a new file beside Path and puts it in Path's place. A
+// read-only log is left alone, as the profile calls left it.
 static bool WriteWholeLog(const char* Path, const Str& Bytes)
 {
+    DWORD Attributes = GetFileAttributesA(Path);
+    if (Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_READONLY)) return false;
     Str Temporary = MakeTempFileBeside(Path);
     if (Temporary.Empty()) return false;
     HANDLE File = CreateFileA(Temporary.c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);

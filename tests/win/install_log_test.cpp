@@ -115,3 +115,14 @@ TEST_F(InstallLog, ALogThatCannotBeReadIsNeverOverwritten)
     EXPECT_EQ(INVALID_HANDLE_VALUE, Search);
     if (Search != INVALID_HANDLE_VALUE) FindClose(Search);
 }
+
+TEST_F(InstallLog, AReadOnlyLogIsLeftAsItIs)
+{
+    const std::string Old = "[CopyFile]\r\nC:\\Old\\A.txt=\r\n";
+    WriteWholeFile(Path, Old);
+    SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_READONLY);
+    LogCopiedFile("C:\\App\\Demo.txt");
+    FlushLog();
+    EXPECT_EQ(Old, ReadWholeFile(Path));
+    SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
