@@ -46,6 +46,7 @@
 #define IDC_FINISH_OK           104
 #define IDC_FINISH_SEPARATOR    105
 #define IDC_FINISH_TEXT         106
+#define IDC_NOTFINISH_RESTART   107 // DLG_NOTFINISH: hidden unless a restart will replace files
 
 // DLG_PROGRESS
 #define IDC_PROGRESS_FILE       105 // the line naming the current file

@@ -4,7 +4,8 @@
 # (tests/e2e/install_*.sh).
 if(NOT WIN32)
   tarn_add_gtest(tarn_install_rules_tests
-    SOURCES host/install_rules_test.cpp ${CMAKE_SOURCE_DIR}/src/install/InstallRules.cpp
+    SOURCES host/install_rules_test.cpp host/install_logtext_test.cpp
+            ${CMAKE_SOURCE_DIR}/src/install/InstallRules.cpp ${CMAKE_SOURCE_DIR}/src/install/LogText.cpp
     LIBS tarn_support_core)
   target_include_directories(tarn_install_rules_tests PRIVATE ${CMAKE_SOURCE_DIR}/src/install)
 elseif(TARGET tarn_stub_objects)

@@ -10,14 +10,36 @@ static HANDLE HandleOf(ArcFile File)
     return (HANDLE)File;
 }
 
+// Whether the output file being written lies on a network drive (see
+// Win32SetTime), and the drive letter last asked about.
+static bool OutputIsRemote = false;
+static char LastDrive = 0;
+static bool LastDriveIsRemote = false;
+
+static bool IsRemotePath(const char* Path)
+{
+    bool Slash0 = Path[0] == '\\' || Path[0] == '/', Slash1 = Path[1] == '\\' || Path[1] == '/';
+    if (Slash0 && Slash1) return true; // \\Server\Share
+    if (!Path[0] || Path[1] != ':') return GetDriveTypeA(NULL) == DRIVE_REMOTE; // the current drive
+    // One question per drive, not per file.
+    if (Path[0] != LastDrive) {
+        char Root[4] = { Path[0], ':', '\\', 0 };
+        LastDriveIsRemote = GetDriveTypeA(Root) == DRIVE_REMOTE;
+        LastDrive = Path[0];
+    }
+    return LastDriveIsRemote;
+}
+
 static ArcFile Win32Open(const char* Path, int Kind)
 {
     HANDLE Handle;
-    if (Kind == ArcOpenWrite)
+    if (Kind == ArcOpenWrite) {
         Handle = CreateFileA(Path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    else
+        OutputIsRemote = Handle != INVALID_HANDLE_VALUE && IsRemotePath(Path);
+    } else {
         Handle = CreateFileA(Path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, NULL);
+    }
     // 0 is the layer's "none"; no valid file handle has that value.
     if (Handle == INVALID_HANDLE_VALUE || Handle == NULL) return 0;
     return (ArcFile)Handle;
@@ -67,13 +89,20 @@ static int Win32MakeDir(const char* Path)
 
 static bool Win32SetAttributes(const char* Path, uint32_t Attributes)
 {
+    // Most files get the attributes they already have (a new file has the
+    // archive bit alone); reading them is far cheaper than setting them.
+    if (GetFileAttributesA(Path) == (DWORD)Attributes) return true;
     return SetFileAttributesA(Path, (DWORD)Attributes) != 0;
 }
 
 static bool Win32SetTime(ArcFile File, uint32_t DosTime)
 {
     FILETIME Local, Universal;
-    FlushFileBuffers(HandleOf(File));
+    // A network redirector may still hold writes that would change the time
+    // again when they arrive: they go first. Local file systems keep the
+    // time set, and the flush would cost a disk write per file (5,000 small
+    // files: 7 s of a 22 s installation under Wine).
+    if (OutputIsRemote) FlushFileBuffers(HandleOf(File));
     if (!DosDateTimeToFileTime((WORD)(DosTime >> 16), (WORD)(DosTime & 0xFFFF), &Local)) return false;
     if (!LocalFileTimeToFileTime(&Local, &Universal)) return false;
     return SetFileTime(HandleOf(File), NULL, NULL, &Universal) != 0;

@@ -28,6 +28,10 @@ static struct ArchiveReader {
     int32_t NextBlock;      // the block after the current entry
     bool HaveEntry;         // an entry was read and not yet processed
     int WalkResult;         // why the walk ended: ArcOk or ArcDataError
+    // Folders of the files created since ArcOpen (see FolderIsKnown).
+    char** KnownFolders;    // KnownFolderSlots slots, 0 for an empty one
+    uint32_t KnownFolderSlots;
+    uint32_t KnownFolderCount;
     ArcEntryInfo Entry;     // the current file header, normalised
     uint8_t* Window;
 
@@ -64,8 +68,73 @@ static void ReleaseWindow()
     Reader.Window = 0;
 }
 
+// ---- folders known to exist ----
+// An archive's entries are ordered by extension and name, so files of one
+// folder rarely come one after another: every file had its folders made
+// again, one system call per path component that fails as "exists". The
+// folders of the files created since ArcOpen are remembered in an
+// open-addressed hash table of copies of their paths; without memory for it
+// the reader simply remembers nothing.
+
+static uint32_t HashFolder(const char* Path, size_t Length)
+{
+    uint32_t Hash = 2166136261u;
+    for (size_t I = 0; I < Length; ++I) Hash = (Hash ^ (uint8_t)Path[I]) * 16777619u;
+    return Hash;
+}
+
+// The slot of the folder Path[0..Length), or of the empty slot where it belongs.
+static uint32_t FolderSlot(char** Slots, uint32_t SlotCount, const char* Path, size_t Length)
+{
+    uint32_t Slot = HashFolder(Path, Length) & (SlotCount - 1);
+    while (Slots[Slot] && !(strlen(Slots[Slot]) == Length && memcmp(Slots[Slot], Path, Length) == 0))
+        Slot = (Slot + 1) & (SlotCount - 1);
+    return Slot;
+}
+
+static void ForgetFolders()
+{
+    for (uint32_t Slot = 0; Slot < Reader.KnownFolderSlots; ++Slot)
+        if (Reader.KnownFolders[Slot]) Ops()->Free(Reader.KnownFolders[Slot]);
+    if (Reader.KnownFolders) Ops()->Free(Reader.KnownFolders);
+    Reader.KnownFolders = 0;
+    Reader.KnownFolderSlots = Reader.KnownFolderCount = 0;
+}
+
+static bool FolderIsKnown(const char* Path, size_t Length)
+{
+    if (!Reader.KnownFolderCount) return false;
+    return Reader.KnownFolders[FolderSlot(Reader.KnownFolders, Reader.KnownFolderSlots, Path, Length)] != 0;
+}
+
+static void RememberFolder(const char* Path, size_t Length)
+{
+    if (FolderIsKnown(Path, Length)) return;
+    // At most half the slots used: probes stay short.
+    if ((Reader.KnownFolderCount + 1) * 2 > Reader.KnownFolderSlots) {
+        uint32_t SlotCount = Reader.KnownFolderSlots ? Reader.KnownFolderSlots * 2 : 64;
+        char** Slots = (char**)Ops()->Alloc(SlotCount * sizeof(char*));
+        if (!Slots) return;
+        memset(Slots, 0, SlotCount * sizeof(char*));
+        for (uint32_t Old = 0; Old < Reader.KnownFolderSlots; ++Old) {
+            char* Folder = Reader.KnownFolders[Old];
+            if (Folder) Slots[FolderSlot(Slots, SlotCount, Folder, strlen(Folder))] = Folder;
+        }
+        if (Reader.KnownFolders) Ops()->Free(Reader.KnownFolders);
+        Reader.KnownFolders = Slots;
+        Reader.KnownFolderSlots = SlotCount;
+    }
+    char* Copy = (char*)Ops()->Alloc(Length + 1);
+    if (!Copy) return;
+    memcpy(Copy, Path, Length);
+    Copy[Length] = 0;
+    Reader.KnownFolders[FolderSlot(Reader.KnownFolders, Reader.KnownFolderSlots, Path, Length)] = Copy;
+    ++Reader.KnownFolderCount;
+}
+
 static void CloseArchiveFile()
 {
+    ForgetFolders();
     if (Reader.File) Ops()->Close(Reader.File);
     Reader.File = 0;
     Reader.HaveEntry = false;
@@ -131,6 +200,7 @@ ArcHandle ArcOpen(const char* FileName, int Mode)
     Reader.Mode = Mode;
     Reader.HaveEntry = false;
     Reader.WalkResult = ArcOk;
+    ForgetFolders();
     OpenFailure = ArcOpenCannotOpen;
     if (!FileName || strlen(FileName) > ArcNameLimit) return 0;
     if (!Reader.Window) Reader.Window = (uint8_t*)Ops()->Alloc(ArcWindowSize);
@@ -443,6 +513,38 @@ static void MakePath(char* Path)
     }
 }
 
+// The length of Path's folder part (up to its last separator), 0 for none.
+static size_t FolderLength(const char* Path)
+{
+    size_t Length = 0;
+    for (size_t I = 0; Path[I]; ++I)
+        if (IsSeparator(Path[I])) Length = I;
+    return Length;
+}
+
+// Creates the output file at Path with its folders. A read-only file of that
+// name is replaced: only when the first try fails are its attributes reset
+// (resetting them first would cost every new file a call).
+static ArcFile CreateOutput(char* Path)
+{
+    size_t Folder = FolderLength(Path);
+    bool Known = FolderIsKnown(Path, Folder);
+    if (!Known) MakePath(Path);
+    ArcFile Output = Ops()->Open(Path, ArcOpenWrite);
+    if (!Output && Known) {
+        // The folder has gone since: it is made after all.
+        ForgetFolders();
+        MakePath(Path);
+        Output = Ops()->Open(Path, ArcOpenWrite);
+    }
+    if (!Output) {
+        Ops()->SetAttributes(Path, ArcAttrNormal);
+        Output = Ops()->Open(Path, ArcOpenWrite);
+    }
+    if (Output && Folder > 0) RememberFolder(Path, Folder);
+    return Output;
+}
+
 // Attributes for the extracted file: Unix entries store mode bits, which
 // become the archive bit plus read-only when the owner may not write.
 static uint32_t FileAttributesOf(const ArcEntryInfo* E)
@@ -496,9 +598,7 @@ int ArcProcessEntryCode(ArcHandle Handle, bool Extract, const char* DestDir, con
             MoveToNextBlock();
             return ArcDataError;
         }
-        MakePath(Path);
-        Ops()->SetAttributes(Path, ArcAttrNormal); // lets a read-only file be replaced
-        Reader.Output = Ops()->Open(Path, ArcOpenWrite);
+        Reader.Output = CreateOutput(Path);
         if (!Reader.Output) {
             if (StoredBuffer) Ops()->Free(StoredBuffer);
             return ArcCreateError;

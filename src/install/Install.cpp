@@ -1,8 +1,11 @@
 // The installation run: instruction files, size scan, disk check, the
 // progress dialog with its worker thread, then the registry values. The
 // worker walks the archive appended to the program and extracts each payload
-// entry that CopyList names into its target; files in use are replaced at
-// the next start of Windows (Reboot.h), installed files logged (Log.h).
+// entry that CopyList names into its target; a new version of an existing
+// file is written beside it and takes its place only when complete, so a
+// failure never costs the old file. Files in use are replaced at the next
+// start of Windows (Reboot.h), installed files logged (Log.h). A walk that
+// ends before the archive's proper end fails the run.
 //
 // Threads: the worker is created suspended and resumed by the progress
 // dialog's initialisation, so ProgressDialog is valid before it is used. The
@@ -34,21 +37,9 @@ static const char* const ProgressTemplate = "DLG_PROGRESS";
 static const char* const ArchiveOpenError = "Archive open error!";
 static const char* const CannotExtractFile = "Cannot extract file ";
 static const char* const ErrorCaption = "Error";
-// Name prefix of the successor of a file in use (GetTempFileNameA keeps its
-// first three characters: "TarXXXX.tmp").
-static const char* const TempFilePrefix = "Tarn";
-
-// Numbered texts of Tarn.str.
-enum {
-    TextCancelQuestion = 1,
-    TextReadingInstructions = 2,
-    TextMeasuringSize = 3,
-    TextNoDiskSpace = 4,
-    TextWritingRegistry = 5,
-    TextProgressLine = 100,   // format, %s = file name
-    TextNewerCaption = 110,
-    TextNewerQuestion = 111,  // format, %s = file name
-};
+static const char* const DamagedArchiveDefault =
+    "This setup is damaged or incomplete: its data ends before the end of its archive. "
+    "Please get a new copy of the setup and run it again.";
 
 // The command that ends the progress dialog. Only the worker sends it, as
 // its last act; the dialog has no control with this id.
@@ -56,9 +47,13 @@ enum { WorkerDoneCommand = 102 };
 // Pause between the last entry and the end of the dialog, so the full bar is seen.
 enum { WorkerEndPauseMs = 100 };
 enum { ProgressRangeMax = 100 };
+// The line naming the current file changes at most this often: sending it
+// for every one of many small files cost more than installing them.
+enum { FileLineIntervalMs = 50 };
 
 // Written before the worker starts, only read afterwards.
 static unsigned long long TotalBytes = 0;
+static Str ProgressLineFormat;  // text 100
 // Set by the dialog before it resumes the worker.
 static HWND ProgressDialog = 0;
 static volatile bool CancelRequested = false;
@@ -75,55 +70,93 @@ static bool FileExists(const char* Path)
     return Attributes != INVALID_FILE_ATTRIBUTES && !(Attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// A fresh empty file beside Target for the new version of a file in use;
-// empty when none can be made (the directory is not writable, the path too long).
-static Str TemporaryNameBeside(const Str& Target)
+// The worker's record of the target folders: those that were there before
+// the run, those it made, and the files it wrote into the latter. A target
+// in a folder the run made exists only if the run wrote it, so most targets
+// of an installation need no look at the disk; and a look for a file that
+// is not there is the dearest kind (Wine searches the folder for the name
+// in any case).
+static StrList FoldersThere(true);
+static StrList FoldersMade(true);
+static StrList WrittenInFoldersMade(true);
+
+static bool TargetFileExists(const Str& Target)
 {
-    int Cut = -1;
-    for (int Index = 0; Index < Target.Length(); ++Index) {
-        if (Target.At(Index) == '\\' || Target.At(Index) == ':') Cut = Index;
+    Str Folder = FolderOfPath(Target);
+    if (FoldersMade.IndexOfName(Folder.c_str()) >= 0) return WrittenInFoldersMade.IndexOfName(Target.c_str()) >= 0;
+    if (FoldersThere.IndexOfName(Folder.c_str()) < 0) {
+        if (!DirExists(Folder.c_str())) {
+            FoldersMade.Add(Folder);
+            return false;
+        }
+        FoldersThere.Add(Folder);
     }
-    Str Directory;
-    if (Cut < 0) Directory = ".";
-    else if (Target.At(Cut) == ':') Directory = Target.Sub(0, Cut + 1); // "C:name": the drive's current folder
-    else Directory = Target.Sub(0, Cut == 0 ? 1 : Cut);
-    char Buffer[MAX_PATH];
-    if (!GetTempFileNameA(Directory.c_str(), TempFilePrefix, 0, Buffer)) return Str();
-    return Str(Buffer);
+    return FileExists(Target.c_str());
 }
 
-// Extracts the current entry to RealTarget, or, when an existing file there
-// cannot be deleted, beside it with the replacement scheduled for restart.
-static bool ExtractToTarget(ArcHandle Handle, const Str& RealTarget)
+// Notes a target the run has written.
+static void TargetWritten(const Str& Target)
 {
-    Str Target = RealTarget;
-    bool InUse = false;
-    if (FileExists(RealTarget.c_str())) {
-        // A read-only file must be able to go as well.
-        SetFileAttributesA(RealTarget.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!DeleteFileA(RealTarget.c_str())) {
-            InUse = true;
-            Target = TemporaryNameBeside(RealTarget);
-            // Without a name the reader would place the entry relative to
-            // the current directory: stop instead.
-            if (Target.Empty()) return false;
-        }
+    if (FoldersMade.IndexOfName(FolderOfPath(Target).c_str()) >= 0) WrittenInFoldersMade.Add(Target);
+}
+
+// Extracts the current entry to Target. Over an existing file it goes beside
+// it under a temporary name and, once complete and its CRC checked, takes the
+// old file's place; an old file that cannot be replaced now (in use) is
+// replaced at the next start of Windows by the new file, which waits under
+// its temporary name. On any failure the temporary file goes and the old file
+// stays as it was. A new file is written under its own name: the reader
+// deletes what it wrote when the entry fails.
+static bool ExtractToTarget(ArcHandle Handle, const Str& Target, bool TargetExists)
+{
+    if (!TargetExists) {
+        if (!ArcProcessEntry(Handle, true, 0, Target.c_str())) return false;
+        TargetWritten(Target);
+        LogCopiedFile(Target.c_str());
+        return true;
     }
-    if (!ArcProcessEntry(Handle, true, 0, Target.c_str())) {
-        if (InUse) DeleteFileA(Target.c_str());
+    Str Temporary = MakeTempFileBeside(Target.c_str());
+    // No temporary file: the folder cannot be written (no rights, a full disk).
+    if (Temporary.Empty()) return false;
+    if (!ArcProcessEntry(Handle, true, 0, Temporary.c_str())) {
+        DeleteFileA(Temporary.c_str());
         return false;
     }
-    if (InUse) {
-        if (!ScheduleReplaceAtRestart(Target.c_str(), RealTarget.c_str())) {
-            // Nothing would replace the old file: the update would be lost
-            // without a word, so this entry counts as failed.
-            DeleteFileA(Target.c_str());
+    if (!PutFileInPlace(Temporary.c_str(), Target.c_str())) {
+        // Only a file can wait for its replacement; without the scheduled
+        // replacement the update would be lost without a word.
+        if (!FileExists(Target.c_str()) || !ScheduleReplaceAtRestart(Temporary.c_str(), Target.c_str())) {
+            DeleteFileA(Temporary.c_str());
             return false;
         }
         RebootNeeded = true;
     }
-    LogCopiedFile(RealTarget.c_str());
+    LogCopiedFile(Target.c_str());
     return true;
+}
+
+// What the progress dialog shows, as the worker last set it.
+static bool FileLineShown = false;
+static DWORD FileLineTick = 0;
+static int ProgressShown = 0;
+
+// The line naming the current file: at most every FileLineIntervalMs, unless
+// Now is set (a question or an error about this file follows).
+static void ShowCurrentFile(const Str& FileName, bool Now)
+{
+    DWORD Tick = GetTickCount();
+    if (!Now && FileLineShown && Tick - FileLineTick < FileLineIntervalMs) return;
+    FileLineShown = true;
+    FileLineTick = Tick;
+    SetDlgItemTextA(ProgressDialog, IDC_PROGRESS_FILE, FormatWithName(ProgressLineFormat, FileName.c_str()).c_str());
+}
+
+// The bar's position, sent only when it changes.
+static void ShowProgress(int Percent)
+{
+    if (Percent == ProgressShown) return;
+    ProgressShown = Percent;
+    SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, Percent, 0);
 }
 
 // Installs or skips the current entry. False when the reader failed on it
@@ -140,21 +173,26 @@ static bool HandleEntry(ArcHandle Handle, const ArcEntryInfo& Info, unsigned lon
     Str Target, Version;
     SplitCopyTarget(CopyList.ValueAt(Index), &Target, &Version);
     Str FileName = FileNamePart(Target);
-    SetDlgItemTextA(ProgressDialog, IDC_PROGRESS_FILE, FormatWithName(GetText(TextProgressLine), FileName.c_str()).c_str());
+    ShowCurrentFile(FileName, false);
     *DoneBytes += Info.UnpackedSize;
 
-    if (ExistingFileIsNewer(Version.c_str(), Target.c_str(), DosTimeToDateTime(Info.DosTime))) {
+    bool TargetExists = TargetFileExists(Target);
+    if (TargetExists && ExistingFileIsNewer(Version.c_str(), Target.c_str(), DosTimeToDateTime(Info.DosTime))) {
+        ShowCurrentFile(FileName, true);
         Str Question = FormatWithName(GetText(TextNewerQuestion), FileName.c_str());
         int Answer = CenteredMessageBox(ProgressDialog, GetText(TextNewerCaption).c_str(), Question.c_str(),
                                         MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2);
         // Only a clear Yes replaces the newer file.
         if (Answer != IDYES) return ArcProcessEntry(Handle, false, 0, 0);
     }
-    return ExtractToTarget(Handle, Target);
+    if (ExtractToTarget(Handle, Target, TargetExists)) return true;
+    ShowCurrentFile(FileName, true); // the error box names the file: so does the line
+    return false;
 }
 
-// The worker's walk. False after a failed entry, a confirmed cancel or when
-// the archive cannot be opened; every box it shows is owned by the dialog.
+// The worker's walk. False after a failed entry, a confirmed cancel, a walk
+// that ends before the archive's proper end (a damaged or cut download), or
+// when the archive cannot be opened; every box it shows is owned by the dialog.
 static bool ExtractPayload()
 {
     ArcHandle Handle = ArcOpen(OwnFileName().c_str(), ArcModeExtract);
@@ -181,13 +219,18 @@ static bool ExtractPayload()
             Result = false;
             break;
         }
-        SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, ProgressPercent(DoneBytes, TotalBytes), 0);
+        ShowProgress(ProgressPercent(DoneBytes, TotalBytes));
     }
-    if (Result) {
-        // Also for an archive without entries: the bar ends full.
-        SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, ProgressPercent(DoneBytes, TotalBytes), 0);
+    if (Result && ArcWalkResult(Handle) != ArcOk) {
+        CenteredMessageBox(ProgressDialog, ErrorCaption, GetText(TextDamagedArchive, DamagedArchiveDefault).c_str(),
+                           MB_ICONERROR);
+        Result = false;
     }
+    // Also for an archive without entries: the bar ends full.
+    if (Result) ShowProgress(ProgressPercent(DoneBytes, TotalBytes));
     ArcClose(Handle);
+    // What was installed is in the log before the run goes on, whatever its end.
+    FlushLog();
     return Result;
 }
 
@@ -197,6 +240,8 @@ static DWORD WINAPI InstallWorker(LPVOID)
     SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, ProgressRangeMax));
     SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETSTEP, 1, 0);
     SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+    ProgressShown = 0;
+    FileLineShown = false;
     bool Ok = ExtractPayload();
     Sleep(WorkerEndPauseMs);
     PostMessageA(ProgressDialog, WM_COMMAND, MAKEWPARAM(WorkerDoneCommand, 0), 0);
@@ -310,10 +355,17 @@ bool RunInstallation()
     ReadInstructions();
 
     ShowMessageWindow(GetText(TextMeasuringSize).c_str());
-    TotalBytes = SumEntrySizes(PayloadMask, PayloadPrefixLength, &CopyList, false);
+    bool Damaged = false;
+    TotalBytes = SumEntrySizes(PayloadMask, PayloadPrefixLength, &CopyList, false, &Damaged);
     HideMessageWindow();
+    // A cut or damaged archive found by the headers alone: nothing is touched.
+    if (Damaged) {
+        ShowError(GetText(TextDamagedArchive, DamagedArchiveDefault).c_str());
+        return false;
+    }
 
     if (!CheckDiskSpace()) return false;
+    ProgressLineFormat = GetText(TextProgressLine);
     bool Result = RunWorker();
     if (Result && RegList.Count() > 0) {
         ShowMessageWindow(GetText(TextWritingRegistry).c_str());

@@ -54,6 +54,7 @@ void ReadInstructionFile(const char* Path)
 
 bool ApplyRegistryValues()
 {
+    bool Result = true;
     for (int Index = 0; Index < RegList.Count(); ++Index) {
         Str ValuePath = RegList.NameAt(Index);
         Str Data = RegList.ValueAt(Index);
@@ -70,9 +71,11 @@ bool ApplyRegistryValues()
             // A missing value leaves the product half set up: say which one
             // and let the run end as not finished.
             ShowError((Str("Cannot write registry value ") + ValuePath).c_str());
-            return false;
+            Result = false;
+            break;
         }
         if (!Existed) LogRegistryValue(ValuePath.c_str(), Data.c_str());
     }
-    return true;
+    FlushLog();
+    return Result;
 }

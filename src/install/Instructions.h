@@ -22,7 +22,8 @@ void AddCopyEntry(const Str& SourceName, const Str& TargetSpec, const Str& Desti
 // Key path\ValueName = Data in RegList; empty Data removes an earlier entry.
 void AddRegEntry(const Str& ValueName, const Str& Data, const Str& RegistryKeyPath);
 // Writes RegList into the registry ("#n" as a DWORD, else a string) and logs
-// the values that did not exist before. A path without a known root is
-// neither written nor logged. False, after an error box naming the value,
-// when a value could not be written; the values after it are not written.
+// the values that did not exist before (the log is written when it ends).
+// A path without a known root is neither written nor logged. False, after
+// an error box naming the value, when a value could not be written; the
+// values after it are not written.
 bool ApplyRegistryValues();

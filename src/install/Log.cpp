@@ -1,21 +1,108 @@
-// The installation log; see Log.h. The file is written through the
-// platform's profile calls, so an existing log keeps its old lines and a
-// name without a folder lands in the Windows directory.
+// The installation log; see Log.h. The first entry reads the existing file,
+// so a log of an earlier run keeps its lines; a name without a folder is
+// placed in the Windows directory, as the platform's profile calls do.
 #include "Log.h"
 
-#include "oxRegIni.h"
+#include <windows.h>
+
+#include "oxFileUtils.h"
+#include "oxStrUtils.h"
 
 bool LogEnabled = false;
 Str LogFileName;
 
-static const char* const LogSectionNames[] = {"CopyFile", "AddReg"};
+static LogText Text;
+static Str LoadedPath;       // the file Text belongs to; empty before the first entry
+static bool Unusable = false; // the existing file could not be read: never overwrite it
+static bool Unwritten = false; // Text holds entries the file does not
+static DWORD LastFlushTick = 0;
+static DWORD LastFlushCost = 0;  // ms the last write of the file took
+
+// Where the profile calls would put LogFileName.
+static Str LogPath()
+{
+    bool HasFolder = LogFileName.Find('\\') >= 0 || LogFileName.Find('/') >= 0 || LogFileName.At(1) == ':';
+    if (HasFolder) return LogFileName;
+    return AddBackslash(GetWindowsDir()) + LogFileName;
+}
+
+// Reads the existing log into Text; false when it exists but cannot be read.
+static bool LoadExisting(const char* Path)
+{
+    LogTextLoad(&Text, "", 0);
+    HANDLE File = CreateFileA(Path, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
+    if (File == INVALID_HANDLE_VALUE) {
+        DWORD Error = GetLastError();
+        return Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND;
+    }
+    DWORD Size = GetFileSize(File, 0);
+    bool Read = false;
+    if (Size != INVALID_FILE_SIZE && Size < 0x7FFFFFFF) {
+        char* Buffer = (char*)CheckedAlloc(Size + 1);
+        DWORD Got = 0;
+        Read = ReadFile(File, Buffer, Size, &Got, 0) && Got == Size;
+        if (Read) LogTextLoad(&Text, Buffer, (int)Size);
+        free(Buffer);
+    }
+    CloseHandle(File);
+    return Read;
+}
+
+// Writes Bytes into a new file beside Path and puts it in Path's place. A
+// read-only log is left alone, as the profile calls left it.
+static bool WriteWholeLog(const char* Path, const Str& Bytes)
+{
+    DWORD Attributes = GetFileAttributesA(Path);
+    if (Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_READONLY)) return false;
+    Str Temporary = MakeTempFileBeside(Path);
+    if (Temporary.Empty()) return false;
+    HANDLE File = CreateFileA(Temporary.c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
+    bool Written = false;
+    if (File != INVALID_HANDLE_VALUE) {
+        DWORD Put = 0;
+        Written = WriteFile(File, Bytes.c_str(), (DWORD)Bytes.Length(), &Put, 0) && Put == (DWORD)Bytes.Length();
+        if (!CloseHandle(File)) Written = false;
+    }
+    if (Written && PutFileInPlace(Temporary.c_str(), Path)) return true;
+    DeleteFileA(Temporary.c_str());
+    return false;
+}
+
+void FlushLog()
+{
+    DWORD Start = GetTickCount();
+    LastFlushTick = Start;
+    if (!Unwritten || Unusable) return;
+    // A failed write is tried again with the next flush, with every entry.
+    if (WriteWholeLog(LoadedPath.c_str(), LogTextJoin(&Text))) Unwritten = false;
+    LastFlushCost = GetTickCount() - Start;
+}
+
+// Time for the next write while entries come in: every LogFlushIntervalMs,
+// or less often when a write takes long (a large log), so that writing the
+// whole file stays a small part of the run however many files it lists.
+static bool FlushDue()
+{
+    DWORD Wait = LastFlushCost * LogFlushCostFactor;
+    if (Wait < LogFlushIntervalMs) Wait = LogFlushIntervalMs;
+    return GetTickCount() - LastFlushTick >= Wait;
+}
 
 void WriteLogEntry(int Section, const char* Key, const char* Value)
 {
     if (!LogEnabled || LogFileName.Empty()) return;
-    if (Section < LogCopyFileSection || Section > LogAddRegSection) return;
-    // An empty value is written as "", so the key line stays.
-    IniWriteString(LogFileName.c_str(), LogSectionNames[Section], Key, Value ? Value : "");
+    if (Section < 0 || Section >= LogSectionCount) return;
+    Str Path = LogPath();
+    if (Path != LoadedPath) {
+        if (!LoadedPath.Empty()) FlushLog();
+        LoadedPath = Path;
+        Unusable = !LoadExisting(Path.c_str());
+        Unwritten = false;
+        LastFlushTick = GetTickCount();
+        LastFlushCost = 0;
+    }
+    if (LogTextSet(&Text, Section, Key, Value)) Unwritten = true;
+    if (FlushDue()) FlushLog();
 }
 
 void LogCopiedFile(const char* Path) { WriteLogEntry(LogCopyFileSection, Path, ""); }

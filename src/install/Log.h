@@ -2,24 +2,30 @@
 // every file the run installed ([CopyFile], full path as key) and every
 // registry value it created ([AddReg], value path = data). The run switches
 // it on; nothing here shows a message, and write failures are silent.
+//
+// Entries are gathered in memory (LogText.h) and the file is written whole:
+// while entries come in at most every LogFlushIntervalMs (and not before
+// LogFlushCostFactor times the last write's duration has passed, so a large
+// log costs no more than a small one per entry), and by FlushLog, which the
+// run calls when the files are done and when the registry values are
+// written. The file is replaced only by a complete new one.
 #pragma once
 
+#include "LogText.h"
 #include "TarnStr.h"
 
 // Set on the interface thread before the worker starts, only read afterwards.
 extern bool LogEnabled;
 extern Str LogFileName;
 
-// Section indexes of WriteLogEntry.
-enum LogSection {
-    LogCopyFileSection = 0,
-    LogAddRegSection = 1
-};
+enum { LogFlushIntervalMs = 500, LogFlushCostFactor = 20 };
 
-// Writes Key=Value into the section when the log is on and has a file name;
-// an existing key of that name is replaced where it stands.
+// Records Key=Value in the section when the log is on and has a file name;
+// an existing key of that name keeps its place.
 void WriteLogEntry(int Section, const char* Key, const char* Value);
 // "Path=" under [CopyFile]: the final path of an installed file.
 void LogCopiedFile(const char* Path);
 // "Path=Data" under [AddReg]: a registry value that did not exist before.
 void LogRegistryValue(const char* Path, const char* Data);
+// Writes the entries not yet in the file. Nothing when there are none.
+void FlushLog();

@@ -14,6 +14,9 @@
 #include "oxStrUtils.h"
 
 static const char PresetupMask[] = "Presetup\\*.*";
+// The setup's own texts are not unpacked yet: a fixed message, like the others here.
+static const char DamagedSetupMessage[] = "Setup is damaged or incomplete and cannot go on. "
+                                          "Please get a new copy of the setup.";
 enum {
     PresetupPrefixLength = 9, // length of "Presetup\"
     ProgressMaximum = 100,
@@ -50,16 +53,21 @@ static const char* FileNamePart(const char* Name)
 }
 
 unsigned long long SumEntrySizesIn(const char* ArchiveName, const char* Mask, int PrefixLength,
-                                   const StrList* Selection, bool StopAtMismatch)
+                                   const StrList* Selection, bool StopAtMismatch, bool* Damaged)
 {
     unsigned long long Total = 0;
+    if (Damaged) *Damaged = false;
     ArcHandle Archive = ArcOpen(ArchiveName, ArcModeList);
     if (!Archive) {
         ShowError("Archive open error!");
         return 0;
     }
     ArcEntryInfo Info;
-    while (ArcReadEntry(Archive, &Info)) {
+    for (;;) {
+        if (!ArcReadEntry(Archive, &Info)) {
+            if (Damaged) *Damaged = ArcWalkResult(Archive) != ArcOk;
+            break;
+        }
         Str Name(Info.Name);
         if (WildMatch(Name, Str(Mask), true)) {
             bool Selected = true;
@@ -80,9 +88,10 @@ unsigned long long SumEntrySizesIn(const char* ArchiveName, const char* Mask, in
     return Total;
 }
 
-unsigned long long SumEntrySizes(const char* Mask, int PrefixLength, const StrList* Selection, bool StopAtMismatch)
+unsigned long long SumEntrySizes(const char* Mask, int PrefixLength, const StrList* Selection, bool StopAtMismatch,
+                                 bool* Damaged)
 {
-    return SumEntrySizesIn(OwnFileName().c_str(), Mask, PrefixLength, Selection, StopAtMismatch);
+    return SumEntrySizesIn(OwnFileName().c_str(), Mask, PrefixLength, Selection, StopAtMismatch, Damaged);
 }
 
 static void SetProgress(HWND Window, int Percent)
@@ -114,11 +123,26 @@ bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
     bool Result = true;
     unsigned long long Done = 0;
     ArcEntryInfo Info;
-    while (ArcReadEntry(Archive, &Info) && WildMatch(Str(Info.Name), Str(PresetupMask), true)) {
+    for (;;) {
+        if (!ArcReadEntry(Archive, &Info)) {
+            // Half the resources would start a wizard without its texts or
+            // instructions: a cut download stops here.
+            if (ArcWalkResult(Archive) != ArcOk) {
+                ShowError(DamagedSetupMessage);
+                Result = false;
+            }
+            break;
+        }
+        if (!WildMatch(Str(Info.Name), Str(PresetupMask), true)) break;
         // Sub-paths inside the group are dropped: every entry lands directly
         // in Directory.
         Str Destination = Str(Directory) + FileNamePart(Info.Name);
-        if (!ArcProcessEntry(Archive, true, 0, Destination.c_str())) {
+        int Code = ArcProcessEntryCode(Archive, true, 0, Destination.c_str());
+        if (Code != ArcOk) {
+            // Damaged data is the archive's fault; a file that cannot be
+            // written (or no memory) is named.
+            if (Code == ArcDataError) ShowError(DamagedSetupMessage);
+            else ShowError((Str("Cannot extract file ") + Info.Name).c_str());
             Result = false;
             break;
         }

@@ -7,7 +7,8 @@
 
 // Extracts every leading Presetup\ entry of the program's own archive into
 // Directory (ending in "\"). False after any failure; the messages
-// ("Cannot create init window!", "Archive open error!") are shown here.
+// ("Cannot create init window!", "Archive open error!", "Cannot extract
+// file " and the entry's name, the damaged-setup message) are shown here.
 bool ExtractPresetup(const char* Directory);
 // The same for the archive in ArchiveName.
 bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory);
@@ -18,11 +19,13 @@ bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory);
 // StopAtMismatch the walk ends at the first entry that does not match.
 // 0 with "Archive open error!" when the archive cannot be opened; the sum so
 // far with "File extracting error!" when an entry cannot be passed over.
-// 64 bits wide so that no total wraps.
-unsigned long long SumEntrySizes(const char* Mask, int PrefixLength, const StrList* Selection, bool StopAtMismatch);
+// 64 bits wide so that no total wraps. *Damaged (when given) tells whether
+// the walk ended before the archive's proper end (a cut or damaged header).
+unsigned long long SumEntrySizes(const char* Mask, int PrefixLength, const StrList* Selection, bool StopAtMismatch,
+                                 bool* Damaged = 0);
 // The same for the archive in ArchiveName.
 unsigned long long SumEntrySizesIn(const char* ArchiveName, const char* Mask, int PrefixLength,
-                                   const StrList* Selection, bool StopAtMismatch);
+                                   const StrList* Selection, bool StopAtMismatch, bool* Damaged = 0);
 
 // Presetup progress in percent, rounded to the nearest (halves to even);
 // 100 when Total is 0, so a stage of empty entries still ends full.

@@ -10,6 +10,7 @@
 #include "Common.h"
 #include "Dialogs.h"
 #include "Install.h"
+#include "Log.h"
 #include "MainWindow.h"
 #include "Presetup.h"
 #include "oxFileUtils.h"
@@ -138,9 +139,15 @@ static void ReleaseRunState()
     TempDir.Clear();
 }
 
+// Set when the installation run itself failed or was cancelled.
+static bool InstallationFailed = false;
+
 static void CloseRun(bool Outcome)
 {
-    if (!RebootNeeded) {
+    // After a failed installation that had already scheduled a replacement,
+    // the user still learns how the run ended: DLG_NOTFINISH, which then
+    // says that a restart will replace files (Dialogs.cpp). No restart follows.
+    if (!RebootNeeded || InstallationFailed) {
         CancelNeedsConfirmation = false;
         DialogSequence.Clear();
         DialogSequence.Add(Outcome ? "DLG_FINISH" : "DLG_NOTFINISH");
@@ -160,6 +167,7 @@ static void EndAfterFailure(const char* Message)
     Ending = true;
     free(EmergencyReserve);
     EmergencyReserve = 0;
+    FlushLog(); // an uninstall must know what was installed
     ReleaseRunState();
     // Destroying the main window posted a quit message, which would close
     // the error box at once.
@@ -189,7 +197,10 @@ static bool RunWizard()
     bool Outcome = RunDialogSequence();
     if (!Outcome) return false;
     Outcome = RunInstallation();
-    if (!Outcome) return false;
+    if (!Outcome) {
+        InstallationFailed = true;
+        return false;
+    }
     ReadDialogSequence(IniReadString(Ini, "Config", "PostInstallDialogSequence", "").c_str(), &DialogSequence);
     if (RebootNeeded) DialogSequence.Add("DLG_REBOOT");
     return RunDialogSequence();

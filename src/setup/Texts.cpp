@@ -76,6 +76,9 @@ void LoadVariables()
 Str ExpandVariables(const char* Text)
 {
     Str Result = ReplaceAll(Str(Text), Str("||"), Str("\r"));
+    // Without a "%" no reference can match: most names of an instruction
+    // file's groups (thousands of them) have none.
+    if (Result.Find('%') < 0) return Result;
     // One pass in list order: a value inserted by entry I is searched only
     // for the entries after I, so expansion always ends.
     for (int I = 0; I < VariableList.Count(); ++I) {
@@ -86,10 +89,10 @@ Str ExpandVariables(const char* Text)
     return Result;
 }
 
-Str GetText(int Number)
+Str GetText(int Number, const char* Default)
 {
     Str Key = IntToText(Number);
-    Str Text = IniReadString(StrPath.c_str(), "Strings", Key.c_str(), "");
+    Str Text = IniReadString(StrPath.c_str(), "Strings", Key.c_str(), Default);
     Text = IniReadString(StrPath.c_str(), (Str("Strings.") + LanguageCode).c_str(), Key.c_str(), Text.c_str());
     return ExpandVariables(Text.c_str());
 }

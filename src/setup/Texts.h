@@ -17,9 +17,27 @@ void AddVariable(const char* Name, const char* Value);
 // in list order, one pass; unknown references stay as written.
 Str ExpandVariables(const char* Text);
 
+// The numbered texts of Tarn.str that the program asks for.
+enum TextNumber {
+    TextCancelQuestion = 1,
+    TextReadingInstructions = 2,
+    TextMeasuringSize = 3,
+    TextNoDiskSpace = 4,
+    TextWritingRegistry = 5,
+    TextDamagedArchive = 6,      // the walk over the payload ended before the archive's end
+    TextRestartStillReplaces = 7, // DLG_NOTFINISH after a replacement was scheduled
+    TextProgressLine = 100,      // format, %s = file name
+    TextNewerCaption = 110,
+    TextNewerQuestion = 111,     // format, %s = file name
+    TextBrowsePrompt = 150,
+    TextNoFullPath = 151,        // DLG_DIR: the folder is no full path
+};
+
 // Numbered text of Tarn.str, the language section over the neutral one,
-// expanded. Empty when neither section has it.
-Str GetText(int Number);
+// expanded. Default (expanded as well) when neither section has it; the
+// texts the program has always asked for have none, the later ones an
+// English one, so that older setups still say something.
+Str GetText(int Number, const char* Default = "");
 
 // The dialog-text step of a wizard page or the progress dialog opening:
 // variables reloaded, caption, title (DialogTitle) and control texts taken

@@ -6,6 +6,8 @@
 
 #include <new> // placement new only
 
+#include "oxStrUtils.h" // AnsiIsLeadByte
+
 static OutOfMemoryHandler CurrentOutOfMemoryHandler = 0;
 
 void SetOutOfMemoryHandler(OutOfMemoryHandler Handler) { CurrentOutOfMemoryHandler = Handler; }
@@ -32,18 +34,71 @@ void* CheckedRealloc(void* Block, size_t Size)
     return Moved;
 }
 
-int AnsiCompareText(const char* A, const char* B)
+// The upper-case mapping of every single byte, made once: calling the
+// system per character made name lookups the main cost of large installs.
+// Lead bytes of double-byte characters are marked; they and the byte after
+// them are compared as they are.
+static unsigned char UpperOfByte[256];
+static bool LeadByte[256];
+static volatile bool CaseTablesReady = false;
+
+static void MakeCaseTables()
 {
-    // Compare byte by byte after the upper-case mapping; a small stack
-    // buffer per character keeps this free of allocations.
-    for (;; ++A, ++B) {
-        char CharA = *A, CharB = *B;
-        AnsiUpperBuffer(&CharA, 1);
-        AnsiUpperBuffer(&CharB, 1);
-        unsigned char UA = (unsigned char)CharA, UB = (unsigned char)CharB;
+    // Two threads may both get here; they write the same values.
+    for (int Byte = 0; Byte < 256; ++Byte) {
+        char Ch = (char)Byte;
+        AnsiUpperBuffer(&Ch, 1);
+        LeadByte[Byte] = AnsiIsLeadByte((unsigned char)Byte);
+        UpperOfByte[Byte] = LeadByte[Byte] ? (unsigned char)Byte : (unsigned char)Ch;
+    }
+    CaseTablesReady = true;
+}
+
+// Compares Length bytes of A with B (which must not end earlier) without
+// regard to case: <0, 0, >0.
+static int CompareFolded(const char* A, const char* B, int Length)
+{
+    if (!CaseTablesReady) MakeCaseTables();
+    bool Trail = false; // the byte after a lead byte compares exactly
+    for (int I = 0; I < Length; ++I) {
+        unsigned char UA = (unsigned char)A[I], UB = (unsigned char)B[I];
+        if (Trail) {
+            Trail = false;
+        } else {
+            Trail = LeadByte[UA];
+            UA = UpperOfByte[UA];
+            UB = UpperOfByte[UB];
+        }
         if (UA != UB) return UA < UB ? -1 : 1;
         if (!UA) return 0;
     }
+    return 0;
+}
+
+// FNV-1a over the case-folded bytes, folded as CompareFolded does.
+static unsigned HashFolded(const char* Text, int Length)
+{
+    if (!CaseTablesReady) MakeCaseTables();
+    unsigned Hash = 2166136261u;
+    bool Trail = false;
+    for (int I = 0; I < Length; ++I) {
+        unsigned char Byte = (unsigned char)Text[I];
+        if (Trail) {
+            Trail = false;
+        } else {
+            Trail = LeadByte[Byte];
+            Byte = UpperOfByte[Byte];
+        }
+        Hash = (Hash ^ Byte) * 16777619u;
+    }
+    return Hash;
+}
+
+int AnsiCompareText(const char* A, const char* B)
+{
+    int LengthA = (int)strlen(A), LengthB = (int)strlen(B);
+    // One byte more than the shorter text: its terminator ends the comparison.
+    return CompareFolded(A, B, (LengthA < LengthB ? LengthA : LengthB) + 1);
 }
 
 bool AnsiSameText(const char* A, const char* B) { return AnsiCompareText(A, B) == 0; }
@@ -212,11 +267,29 @@ Str operator+(const Str& A, char B) { Str R(A); R.Append(B); return R; }
 
 static const Str EmptyStr;
 
-StrList::StrList() : Items(0), Size(0), Cap(0) {}
+// Lists up to this long are searched entry by entry; longer ones get the
+// name index on their first lookup.
+enum { IndexFromCount = 8 };
 
-StrList::StrList(const StrList& Other) : Items(0), Size(0), Cap(0) { *this = Other; }
+StrList::StrList()
+    : Items(0), Size(0), Cap(0), WholeNames(false), Buckets(0), NextInChain(0), BucketCount(0) {}
 
-StrList::~StrList() { Clear(); free(Items); }
+StrList::StrList(bool WholeNames)
+    : Items(0), Size(0), Cap(0), WholeNames(WholeNames), Buckets(0), NextInChain(0), BucketCount(0) {}
+
+StrList::StrList(const StrList& Other)
+    : Items(0), Size(0), Cap(0), WholeNames(Other.WholeNames), Buckets(0), NextInChain(0), BucketCount(0)
+{
+    *this = Other;
+}
+
+StrList::~StrList()
+{
+    Clear();
+    free(Items);
+    free(Buckets);
+    free(NextInChain);
+}
 
 StrList& StrList::operator=(const StrList& Other)
 {
@@ -234,7 +307,47 @@ void StrList::Grow(int Needed)
     // Str is trivially relocatable (a pointer and two ints), so the entries
     // may move with realloc.
     Items = (Str*)CheckedRealloc(Items, sizeof(Str) * (size_t)NewCap);
+    if (BucketCount) NextInChain = (int*)CheckedRealloc(NextInChain, sizeof(int) * (size_t)NewCap);
     Cap = NewCap;
+}
+
+int StrList::NameLength(const Str& Entry) const
+{
+    return WholeNames ? Entry.Length() : Entry.Find('=');
+}
+
+void StrList::DropIndex()
+{
+    free(Buckets);
+    free(NextInChain);
+    Buckets = 0;
+    NextInChain = 0;
+    BucketCount = 0;
+}
+
+// Puts entry Index at the head of its chain; a chain may hold several
+// entries of the same name, and a lookup takes the lowest index.
+void StrList::IndexEntry(int Index)
+{
+    NextInChain[Index] = -1;
+    int Length = NameLength(Items[Index]);
+    if (Length < 0) return;
+    unsigned Bucket = HashFolded(Items[Index].c_str(), Length) & (unsigned)(BucketCount - 1);
+    NextInChain[Index] = Buckets[Bucket];
+    Buckets[Bucket] = Index;
+}
+
+void StrList::BuildIndex()
+{
+    DropIndex();
+    // At least twice as many chains as entries: chains stay about one long.
+    int Count = 16;
+    while (Count < Size * 2) Count *= 2;
+    Buckets = (int*)CheckedAlloc(sizeof(int) * (size_t)Count);
+    NextInChain = (int*)CheckedAlloc(sizeof(int) * (size_t)(Cap > 0 ? Cap : 1));
+    BucketCount = Count;
+    memset(Buckets, 0xFF, sizeof(int) * (size_t)Count); // every chain empty (-1)
+    for (int I = 0; I < Size; ++I) IndexEntry(I);
 }
 
 const Str& StrList::Get(int Index) const
@@ -244,7 +357,15 @@ const Str& StrList::Get(int Index) const
 
 void StrList::Set(int Index, const Str& Text)
 {
-    if (Index >= 0 && Index < Size) Items[Index] = Text;
+    if (Index < 0 || Index >= Size) return;
+    int OldLength = NameLength(Items[Index]);
+    int NewLength = NameLength(Text);
+    // A new value under the same name (SetValue) keeps the entry in its
+    // chain; another name would sit in the wrong one.
+    bool SameName = OldLength >= 0 && OldLength == NewLength &&
+                    CompareFolded(Items[Index].c_str(), Text.c_str(), OldLength) == 0;
+    Items[Index] = Text;
+    if (!SameName) DropIndex();
 }
 
 void StrList::Add(const Str& Text) { Insert(Size, Text); }
@@ -258,6 +379,11 @@ void StrList::Insert(int Index, const Str& Text)
     memmove((void*)(Items + Index + 1), (void*)(Items + Index), sizeof(Str) * (size_t)(Size - Index));
     new (Items + Index) Str((Str&&)Copy);
     ++Size;
+    // An entry at the end changes no other index; it joins the index while
+    // the chains are still short, else the next lookup rebuilds it.
+    if (!BucketCount) return;
+    if (Index == Size - 1 && Size * 2 <= BucketCount) IndexEntry(Index);
+    else DropIndex();
 }
 
 void StrList::Delete(int Index)
@@ -266,12 +392,14 @@ void StrList::Delete(int Index)
     Items[Index].~Str();
     memmove((void*)(Items + Index), (void*)(Items + Index + 1), sizeof(Str) * (size_t)(Size - Index - 1));
     --Size;
+    DropIndex();
 }
 
 void StrList::Clear()
 {
     for (int I = 0; I < Size; ++I) Items[I].~Str();
     Size = 0;
+    DropIndex();
 }
 
 int StrList::IndexOf(const Str& Text) const
@@ -294,31 +422,45 @@ void StrList::Sort()
             --J;
         }
     }
+    DropIndex();
 }
 
 Str StrList::NameAt(int Index) const
 {
     const Str& Entry = Get(Index);
-    int Eq = Entry.Find('=');
-    return Eq < 0 ? Entry : Entry.Sub(0, Eq);
+    int Length = NameLength(Entry);
+    return Length < 0 ? Entry : Entry.Sub(0, Length);
 }
 
 Str StrList::ValueAt(int Index) const
 {
     const Str& Entry = Get(Index);
-    int Eq = Entry.Find('=');
-    return Eq < 0 ? Str() : Entry.Sub(Eq + 1, Entry.Length());
+    int Length = NameLength(Entry);
+    return Length < 0 ? Str() : Entry.Sub(Length + 1, Entry.Length());
 }
 
 int StrList::IndexOfName(const char* Name) const
 {
-    for (int I = 0; I < Size; ++I) {
-        int Eq = Items[I].Find('=');
-        if (Eq < 0) continue;
-        Str EntryName = Items[I].Sub(0, Eq);
-        if (AnsiSameText(EntryName.c_str(), Name)) return I;
+    if (!Name) Name = "";
+    int Length = (int)strlen(Name);
+    // Names compare in place: no entry is copied.
+    if (Size <= IndexFromCount) {
+        for (int I = 0; I < Size; ++I) {
+            if (NameLength(Items[I]) == Length && CompareFolded(Items[I].c_str(), Name, Length) == 0) return I;
+        }
+        return -1;
     }
-    return -1;
+    // The index is a cache of the entries: building it changes nothing a
+    // caller can see.
+    if (!BucketCount) const_cast<StrList*>(this)->BuildIndex();
+    int Found = -1;
+    unsigned Bucket = HashFolded(Name, Length) & (unsigned)(BucketCount - 1);
+    for (int I = Buckets[Bucket]; I >= 0; I = NextInChain[I]) {
+        if ((Found < 0 || I < Found) && NameLength(Items[I]) == Length &&
+            CompareFolded(Items[I].c_str(), Name, Length) == 0)
+            Found = I;
+    }
+    return Found;
 }
 
 Str StrList::Value(const char* Name) const

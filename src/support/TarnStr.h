@@ -19,7 +19,8 @@ void* CheckedRealloc(void* Block, size_t Size);
 // ANSI upper-case mapping of a buffer in place (CharUpperBuffA on Windows,
 // ASCII letters on other systems).
 void AnsiUpperBuffer(char* Text, int Length);
-// Case-insensitive comparison under the same mapping: <0, 0, >0.
+// Case-insensitive comparison under the same mapping, byte by byte (the two
+// bytes of a double-byte character compare exactly): <0, 0, >0.
 int AnsiCompareText(const char* A, const char* B);
 bool AnsiSameText(const char* A, const char* B);
 
@@ -84,10 +85,15 @@ Str operator+(const Str& A, char B);
 
 // An ordered list of texts: the one container of the stub's tables.
 // Entries of the form name=value are found by name without regard to case
-// (entries without "=" are passed over), first match wins.
+// (entries without "=" are passed over), first match wins. Lookups by name
+// go through a hash index once the list is longer than a few entries, so
+// tables of tens of thousands of entries (CopyList) stay fast.
 class StrList {
 public:
     StrList();
+    // WholeNames: every entry is a name as a whole, "=" included; such a
+    // list has no values (a set of names, such as paths).
+    explicit StrList(bool WholeNames);
     StrList(const StrList& Other);
     ~StrList();
     StrList& operator=(const StrList& Other);
@@ -117,5 +123,16 @@ private:
     Str* Items;
     int Size;
     int Cap;
+    bool WholeNames;
+    // The name index: BucketCount chain heads (a power of two, 0 while there
+    // is none) and, per entry, the next entry of its chain (-1 ends it).
+    // Appending keeps it current; other changes drop it until the next lookup.
+    int* Buckets;
+    int* NextInChain;
+    int BucketCount;
     void Grow(int Needed);
+    int NameLength(const Str& Entry) const; // -1 for an entry without a name
+    void DropIndex();
+    void BuildIndex();
+    void IndexEntry(int Index);
 };

@@ -195,6 +195,36 @@ void MakeDirPath(const char* Path)
     CreateDirectoryA(Dir.c_str(), 0);
 }
 
+Str MakeTempFileBeside(const char* Path)
+{
+    // GetTempFileNameA keeps three characters of the prefix: "TarXXXX.tmp".
+    char Buffer[MAX_PATH];
+    if (!GetTempFileNameA(FolderOfPath(Str(Path)).c_str(), "Tarn", 0, Buffer)) return Str();
+    return Str(Buffer);
+}
+
+bool PutFileInPlace(const char* NewFile, const char* Target)
+{
+    DWORD OldAttributes = GetFileAttributesA(Target);
+    bool Existed = OldAttributes != INVALID_FILE_ATTRIBUTES;
+    // A read-only file cannot be replaced; its attributes come back when the
+    // replacement fails.
+    if (Existed && (OldAttributes & FILE_ATTRIBUTE_READONLY)) SetFileAttributesA(Target, FILE_ATTRIBUTE_NORMAL);
+    bool Moved;
+    if (OSInfo.Kind >= OSWinNT) {
+        Moved = MoveFileExA(NewFile, Target, MOVEFILE_REPLACE_EXISTING) != FALSE;
+    } else {
+        // The 95 family has no replacing rename.
+        Moved = (!Existed || DeleteFileA(Target)) && MoveFileA(NewFile, Target);
+    }
+    if (!Moved && Existed && (OldAttributes & FILE_ATTRIBUTE_READONLY)) {
+        DWORD Error = GetLastError();
+        SetFileAttributesA(Target, OldAttributes);
+        SetLastError(Error);
+    }
+    return Moved;
+}
+
 // The root of Path ("C:\", "\\Server\Share\"): the old free-space call
 // accepts nothing else on the first Windows 95.
 static Str RootOf(const Str& Path)

@@ -21,6 +21,13 @@ Str TempNameFromTime(int Year, int Month, int Day, int Hour, int Minute, int Sec
 void ParseVersionText(const char* Version, unsigned* MS, unsigned* LS);
 // True when FileMS.FileLS is greater than MS.LS (each word compared signed, MS first).
 bool VersionIsNewer(unsigned FileMS, unsigned FileLS, unsigned MS, unsigned LS);
+// The folder part of a file path: up to its last "\" (kept for a root, as in
+// "C:\" or "\"), "C:" for "C:name", "." for a bare name.
+Str FolderOfPath(const Str& Path);
+// True for a full path: a drive letter, ":" and "\" (or "/"), or a network
+// path "\\Server\Share". Empty, relative, rooted ("\Dir") and drive-relative
+// ("C:Dir") paths are not.
+bool IsFullPath(const Str& Path);
 // A date-time (days since 30 December 1899, time of day as fraction) from a
 // packed DOS date and time (date in the high word); 0 for an invalid date.
 double DosTimeToDateTime(unsigned DosTime);
@@ -58,6 +65,14 @@ bool DirExists(const char* Path);
 bool DeleteDirectory(const char* Path, bool RemoveSelf);
 // Creates Path and its missing parents; reports nothing (check with DirExists).
 void MakeDirPath(const char* Path);
+// A new empty file with a unique name in the folder of Path (GetTempFileNameA,
+// "Tar" and a number); empty when none can be made there.
+Str MakeTempFileBeside(const char* Path);
+// Renames NewFile to Target, replacing a file there (also a read-only one).
+// False when Target cannot be replaced (in use, no rights, no such folder):
+// then both files are as they were. (On the 95 family the old file is
+// deleted first; a rename that fails after that leaves only NewFile.)
+bool PutFileInPlace(const char* NewFile, const char* Target);
 // Free KiB available to the caller on the disk of the existing directory
 // Path; 0 on failure, 0xFFFFFFFF when more is free than 32 bits can count.
 unsigned DiskFreeKB(const char* Path);

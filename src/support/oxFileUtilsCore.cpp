@@ -91,3 +91,27 @@ double DosTimeToDateTime(unsigned DosTime)
     Days += InYear - 1;
     return Days + (Hours * 3600 + Minutes * 60 + Seconds) / 86400.0;
 }
+
+Str FolderOfPath(const Str& Path)
+{
+    int Cut = LastDelimiter(Path, PathDelimiterSet); // 1-based, 0 when none
+    if (Cut == 0) return Str(".");
+    // "C:name" means that drive's current folder; "\name" and "C:\name" the root.
+    bool KeepDelimiter = Path.At(Cut - 1) == ':' || Cut == 1 || Path.At(Cut - 2) == ':';
+    return Path.Sub(0, KeepDelimiter ? Cut : Cut - 1);
+}
+
+static bool IsSlash(char Ch) { return Ch == '\\' || Ch == '/'; }
+
+bool IsFullPath(const Str& Path)
+{
+    char Drive = Path.At(0);
+    bool Letter = (Drive >= 'A' && Drive <= 'Z') || (Drive >= 'a' && Drive <= 'z');
+    if (Letter && Path.At(1) == ':' && IsSlash(Path.At(2))) return true;
+    if (!IsSlash(Path.At(0)) || !IsSlash(Path.At(1))) return false;
+    // \\Server\Share: two names, neither empty.
+    int Server = 2;
+    while (Server < Path.Length() && !IsSlash(Path.At(Server))) ++Server;
+    if (Server == 2 || Server >= Path.Length() - 1) return false;
+    return !IsSlash(Path.At(Server + 1));
+}

@@ -10,10 +10,10 @@
 
 // One value: 1023 characters and the terminator. Longer values come back cut.
 static const DWORD IniValueBufferSize = 1024;
-// Key names of a section: read into this much first, more when they do not fit.
-static const DWORD IniKeysFirstBufferSize = 0x4000;
-// A section's key names beyond this are not read (a corrupt or hostile file).
-static const DWORD IniKeysMaxBufferSize = 16 * 1024 * 1024;
+// A whole section: read into this much first, more when it does not fit.
+static const DWORD IniSectionFirstBufferSize = 0x4000;
+// A section beyond this is not read whole (a corrupt or hostile file).
+static const DWORD IniSectionMaxBufferSize = 64 * 1024 * 1024;
 // Registry texts: the data of longer values is not read.
 static const DWORD RegStringBufferSize = 1024;
 // Subkey names are at most 255 characters.
@@ -50,38 +50,58 @@ bool IniReadBool(const char* File, const char* Section, const char* Key, bool De
     return IniReadString(File, Section, Key, BoolTexts[Default ? 1 : 0]) == "1";
 }
 
-void IniReadKeys(const char* File, const char* Section, StrList* List)
+static bool IsBlank(char Ch) { return Ch == ' ' || Ch == '\t'; }
+
+// A value as GetPrivateProfileStringA gives it: one pair of matching quotes
+// around it dropped, at most 1023 characters.
+static Str ProfileValue(const char* Text, int Length)
 {
-    List->Clear();
-    // The platform cuts the list when the buffer is too small and then
-    // returns the buffer size - 2; read again with a larger buffer so that no
-    // key of a long section (an instruction file's file group) is lost.
-    DWORD Size = IniKeysFirstBufferSize;
-    char* Buffer = 0;
-    DWORD Length = 0;
-    for (;;) {
-        Buffer = (char*)CheckedRealloc(Buffer, Size);
-        Length = GetPrivateProfileStringA(Section, 0, 0, Buffer, Size, File);
-        if (Length + 2 < Size || Size >= IniKeysMaxBufferSize) break;
-        Size *= 2;
+    if (Length >= 2 && (Text[0] == '"' || Text[0] == '\'') && Text[Length - 1] == Text[0]) {
+        ++Text;
+        Length -= 2;
     }
-    if (Length >= Size) Length = Size - 1;
-    Buffer[Length] = 0;
-    for (DWORD Pos = 0; Pos < Length && Buffer[Pos];) {
-        int NameLength = (int)strlen(Buffer + Pos);
-        List->Add(Str(Buffer + Pos, NameLength));
-        Pos += (DWORD)NameLength + 1;
-    }
-    free(Buffer);
+    if (Length > (int)IniValueBufferSize - 1) Length = (int)IniValueBufferSize - 1;
+    return Str(Text, Length);
 }
 
 void IniReadSection(const char* File, const char* Section, StrList* List)
 {
-    StrList Keys;
-    IniReadKeys(File, Section, &Keys);
-    for (int I = 0; I < Keys.Count(); ++I) {
-        const Str& Name = Keys.Get(I);
-        Str Value = IniReadString(File, Section, Name.c_str(), "");
+    // The section is read in one call and taken apart here: reading it key
+    // by key made the profile calls open the file again for every key
+    // (thousands of times for a large file group). The result is the same:
+    // the keys in file order (lines without "=", comments and empty names
+    // are no keys), each with the value of the first key of its name.
+    DWORD Size = IniSectionFirstBufferSize;
+    char* Buffer = 0;
+    DWORD Length = 0;
+    for (;;) {
+        Buffer = (char*)CheckedRealloc(Buffer, Size);
+        Length = GetPrivateProfileSectionA(Section, Buffer, Size, File);
+        if (Length + 2 < Size || Size >= IniSectionMaxBufferSize) break;
+        Size *= 2;
+    }
+    if (Length >= Size) Length = Size - 1;
+    Buffer[Length] = 0;
+    StrList FirstValues; // name=value of the first key of each name
+    for (DWORD Pos = 0; Pos < Length && Buffer[Pos];) {
+        const char* Line = Buffer + Pos;
+        int LineLength = (int)strlen(Line);
+        Pos += (DWORD)LineLength + 1;
+        const char* Equals = (const char*)memchr(Line, '=', (size_t)LineLength);
+        if (!Equals || Line[0] == ';') continue;
+        int NameStart = 0, NameEnd = (int)(Equals - Line);
+        while (NameStart < NameEnd && IsBlank(Line[NameStart])) ++NameStart;
+        while (NameEnd > NameStart && IsBlank(Line[NameEnd - 1])) --NameEnd;
+        int ValueStart = (int)(Equals - Line) + 1, ValueEnd = LineLength;
+        while (ValueStart < ValueEnd && IsBlank(Line[ValueStart])) ++ValueStart;
+        while (ValueEnd > ValueStart && IsBlank(Line[ValueEnd - 1])) --ValueEnd;
+        if (NameEnd == NameStart) continue;
+        Str Name(Line + NameStart, NameEnd - NameStart);
+        Str Value = ProfileValue(Line + ValueStart, ValueEnd - ValueStart);
+        int First = FirstValues.IndexOfName(Name.c_str());
+        if (First < 0) FirstValues.Add(Name + "=" + Value);
+        else Value = FirstValues.ValueAt(First);
+
         int Index = List->IndexOfName(Name.c_str());
         if (Index < 0)
             List->Add(Name + "=" + Value);      // also with an empty value
@@ -90,6 +110,7 @@ void IniReadSection(const char* File, const char* Section, StrList* List)
         else
             List->Delete(Index);                // a language section can remove an entry
     }
+    free(Buffer);
 }
 
 bool IniWriteString(const char* File, const char* Section, const char* Key, const char* Value)

@@ -17,10 +17,10 @@ int IniReadInteger(const char* File, const char* Section, const char* Key, int D
 int IniReadColor(const char* File, const char* Section, const char* Key, int Default);
 // True only for the exact text "1"; Default when the key is absent.
 bool IniReadBool(const char* File, const char* Section, const char* Key, bool Default);
-// Replaces List with the section's key names; empty for a missing section.
-void IniReadKeys(const char* File, const char* Section, StrList* List);
-// Merges the section's name=value pairs into List: new names are added,
-// known names replaced in place, and an empty value deletes the entry.
+// Merges the section's name=value pairs into List, in file order: new names
+// are added, known names replaced in place, and an empty value deletes the
+// entry. Each key has the value of the first key of its name, as
+// IniReadString gives it (quotes dropped, at most 1023 characters).
 void IniReadSection(const char* File, const char* Section, StrList* List);
 // False when the platform could not write the value.
 bool IniWriteString(const char* File, const char* Section, const char* Key, const char* Value);

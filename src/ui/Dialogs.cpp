@@ -8,14 +8,9 @@
 #include "ResourceIds.h"
 #include "TestSeams.h"
 #include "Texts.h"
+#include "oxFileUtils.h"
 #include "oxGraphics.h"
 #include "oxShell.h"
-
-// Text numbers of Tarn.str used here.
-enum {
-    TextCancelQuestion = 1,
-    TextBrowsePrompt = 150,
-};
 
 // Offsets of the dialog title and its shadow inside the title area, pixels
 // at 96 DPI (scaled to the display's resolution, as the font is).
@@ -153,8 +148,14 @@ static void FocusControl(HWND Dialog, int Id)
 
 // ---- the known pages ----
 
-// DLG_DIR: 106 the directory edit, 107 Browse.
-static void DirectoryPage(HWND Dialog, UINT Message, int Id)
+static const char* const NoFullPathDefault =
+    "Please enter the full path of the installation folder: a drive and a folder "
+    "(C:\\Program Files\\Product) or a network folder (\\\\Server\\Share\\Product).";
+
+// DLG_DIR: 106 the directory edit, 107 Browse. True when the page stays:
+// Next with a folder that is no full path (an empty or relative one would
+// install wherever the setup was started from) asks for one.
+static bool DirectoryPage(HWND Dialog, UINT Message, int Id)
 {
     if (Message == WM_INITDIALOG) {
         SetControlText(Dialog, IDC_DIR_EDIT, InstallDir.c_str());
@@ -162,6 +163,12 @@ static void DirectoryPage(HWND Dialog, UINT Message, int Id)
     } else if (Message == WM_COMMAND) {
         if (Id == IDC_BACK || Id == IDC_NEXT) {
             InstallDir = GetControlText(Dialog, IDC_DIR_EDIT);
+            if (Id == IDC_NEXT && !IsFullPath(InstallDir)) {
+                ShowError(GetText(TextNoFullPath, NoFullPathDefault).c_str());
+                SetControlText(Dialog, IDC_DIR_EDIT, InstallDir.c_str()); // selects it whole
+                FocusControl(Dialog, IDC_DIR_EDIT);
+                return true;
+            }
         } else if (Id == IDC_DIR_BROWSE) {
             InstallDir = GetControlText(Dialog, IDC_DIR_EDIT);
             if (BrowseForDirectory(Dialog, GetText(TextBrowsePrompt).c_str(), &InstallDir)) {
@@ -170,13 +177,26 @@ static void DirectoryPage(HWND Dialog, UINT Message, int Id)
             }
         }
     }
+    return false;
 }
 
-// DLG_FINISH and DLG_NOTFINISH: 104 OK.
+static const char* const RestartStillReplacesDefault =
+    "Some files were in use. They will still be replaced with their new versions when Windows restarts.";
+
+// DLG_FINISH and DLG_NOTFINISH: 104 OK; DLG_NOTFINISH 107, shown only when
+// the failed run had already scheduled replacements for the next restart.
 static void FinishPage(HWND Dialog, UINT Message, int Id)
 {
-    if (Message == WM_INITDIALOG) FocusControl(Dialog, IDC_FINISH_OK);
-    else if (Message == WM_COMMAND && Id == IDC_FINISH_OK) EndDialog(Dialog, ResultNext);
+    if (Message == WM_INITDIALOG) {
+        FocusControl(Dialog, IDC_FINISH_OK);
+        if (RebootNeeded && CurrentDialogName == "DLG_NOTFINISH") {
+            SetDlgItemTextA(Dialog, IDC_NOTFINISH_RESTART,
+                            GetText(TextRestartStillReplaces, RestartStillReplacesDefault).c_str());
+            ShowWindow(GetDlgItem(Dialog, IDC_NOTFINISH_RESTART), SW_SHOW);
+        }
+    } else if (Message == WM_COMMAND && Id == IDC_FINISH_OK) {
+        EndDialog(Dialog, ResultNext);
+    }
 }
 
 // DLG_REBOOT: 106 restart now, 107 restart later. Cancel keeps RebootNeeded.
@@ -261,7 +281,8 @@ INT_PTR CALLBACK WizardDialogProc(HWND Dialog, UINT Message, WPARAM WParam, LPAR
     if (Message == WM_INITDIALOG) FocusControl(Dialog, IDC_NEXT);
 
     const Str& Name = CurrentDialogName;
-    if (Name == "DLG_DIR") DirectoryPage(Dialog, Message, Id);
+    bool Stay = false; // the page keeps the command from ending it
+    if (Name == "DLG_DIR") Stay = DirectoryPage(Dialog, Message, Id);
     if (Name == "DLG_FINISH" || Name == "DLG_NOTFINISH") FinishPage(Dialog, Message, Id);
     if (Name == "DLG_REBOOT") RebootPage(Dialog, Message, Id);
     if (Name == "DLG_LANGUAGE") LanguagePage(Dialog, Message, Id);
@@ -279,7 +300,7 @@ INT_PTR CALLBACK WizardDialogProc(HWND Dialog, UINT Message, WPARAM WParam, LPAR
         OnInitDialog(Dialog);
         break;
     case WM_COMMAND:
-        OnCommand(Dialog, Id);
+        if (!Stay) OnCommand(Dialog, Id);
         break;
     }
     return 0;

@@ -5,8 +5,8 @@
 // 2 the script is wrong (checked whole before its first step runs). The shell side (tests/e2e/lib.sh)
 // starts the program under test, runs the driver and checks the log.
 //
-// Usage:  tarn-driver.exe [--sync DIR] [--timeout MS] SCRIPT
-//         tarn-driver.exe [--sync DIR] [--timeout MS] -c COMMAND [-c COMMAND ...]
+// Usage:  tarn-driver.exe [--sync DIR] [--timeout MS] [--poll MS] SCRIPT
+//         tarn-driver.exe [--sync DIR] [--timeout MS] [--poll MS] -c COMMAND [-c COMMAND ...]
 //         tarn-driver.exe --hold-desktop
 //   --hold-desktop  stay on the desktop, idle, until ended (see HoldDesktop).
 //   --sync DIR    directory (Windows path) where the shell side confirms
@@ -14,6 +14,10 @@
 //   --timeout MS  default wait for windows (30000). A wait that runs out is
 //                 retried once before it fails: the first window of a new
 //                 prefix has been seen to take over a minute.
+//   --poll MS     how often waits and expectations look again (50). Each
+//                 look asks the wineserver about every window: a benchmark
+//                 that waits for long sets a longer time, so that the
+//                 looking does not weigh on what it measures.
 //
 // Script language. Blank lines and lines starting with # are ignored. Words
 // are separated by blanks; a word in double quotes may hold blanks and the
@@ -83,7 +87,7 @@
 namespace {
 
 const int SettleMs = 2000;     // how long expectations on controls are polled
-const int PollMs = 50;
+int PollMs = 50; // --poll
 const UINT MessageTimeoutMs = 5000;
 const int MessageBoxTextId = 0xFFFF;
 
@@ -936,6 +940,9 @@ int main(int argc, char** argv) {
             SyncDir = Wide(argv[++I]);
         } else if (Option == "--timeout" && I + 1 < argc) {
             TimeoutMs = atoi(argv[++I]);
+        } else if (Option == "--poll" && I + 1 < argc) {
+            PollMs = atoi(argv[++I]);
+            if (PollMs < 1) PollMs = 1;
         } else if (Option == "-c" && I + 1 < argc) {
             Lines.push_back(argv[++I]);
             HaveScript = true;
@@ -946,12 +953,12 @@ int main(int argc, char** argv) {
             }
             HaveScript = true;
         } else {
-            fprintf(stderr, "usage: tarn-driver [--sync DIR] [--timeout MS] SCRIPT | -c COMMAND ...\n");
+            fprintf(stderr, "usage: tarn-driver [--sync DIR] [--timeout MS] [--poll MS] SCRIPT | -c COMMAND ...\n");
             return 2;
         }
     }
     if (!HaveScript) {
-        fprintf(stderr, "usage: tarn-driver [--sync DIR] [--timeout MS] SCRIPT | -c COMMAND ...\n");
+        fprintf(stderr, "usage: tarn-driver [--sync DIR] [--timeout MS] [--poll MS] SCRIPT | -c COMMAND ...\n");
         return 2;
     }
     if (!CheckScript(Lines)) return 2;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Failures of the presetup stage: a stub with no archive says "Archive open
 # error!" twice (the measuring and the extracting pass) and ends; a damaged
-# Presetup entry ends the run without a page. Neither leaves its temporary
-# folder behind, and both end with exit code 0.
+# Presetup entry ends the run with a message that the setup is damaged and
+# without a page. Neither leaves its temporary folder behind, and both end
+# with exit code 0.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/wizard_helpers.inc"
 
@@ -37,6 +38,12 @@ data[at] ^= 0x20
 open(path, 'wb').write(data)
 PY
 WizardRun damaged
+E2eDriver damaged <<'SCRIPT'
+wait-window Error
+expect-text-contains msgtext "Setup is damaged or incomplete"
+answer ok Error
+SCRIPT
+[ $? = 0 ] || E2eFail "a damaged Presetup entry: the message that the setup is damaged"
 E2eWait "$WizardPid" 30
 E2eExpectEqual "$?" 0 "exit code after a damaged entry"
 WizardExpectTempClean

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <time.h>
 
+#include <filesystem>
+
 #include "ArcTestKit.h"
 #include "Unrar.h"
 
@@ -413,6 +415,46 @@ TEST(ArchiveExtract, ReadOnlyDestinationIsReplaced)
     struct stat Status;
     ASSERT_EQ(stat(Target.c_str(), &Status), 0);
     EXPECT_NE(Status.st_mode & S_IWUSR, 0u);
+}
+
+// Entries come ordered by extension and name, so one folder's files are
+// spread out: each folder is made for its first file only, and made again
+// when it has gone meanwhile.
+TEST(ArchiveExtract, FoldersAreMadeForTheirFirstFileOnly)
+{
+    TempDir Dir;
+    WriteFileBytes(Dir.File("test.rar"), ArchiveBuilder()
+                                             .Add(StoredEntry("A\\Deep\\1.txt", "a1"))
+                                             .Add(StoredEntry("B\\Deep\\1.txt", "b1"))
+                                             .Add(StoredEntry("A\\Deep\\2.txt", "a2"))
+                                             .Add(StoredEntry("B\\Deep\\2.txt", "b2"))
+                                             .Add(StoredEntry("A\\Deep\\3.txt", "a3"))
+                                             .Data());
+    FaultPlan Plan;
+    Plan.FailKinds = FaultMakeDir; // counted, never failed
+    InstallFaultBackend(&Plan);
+    ArcHandle Handle = ArcOpen(Dir.File("test.rar").c_str(), ArcModeExtract);
+    ASSERT_NE(Handle, nullptr);
+    std::string Out = Dir.Path() + "/out";
+    std::vector<int> MadeFor;
+    ArcEntryInfo Info;
+    while (ArcReadEntry(Handle, &Info)) {
+        if (MadeFor.size() == 4) std::filesystem::remove_all(Out + "/A"); // gone before A\Deep\3.txt
+        int Before = Plan.Operations;
+        EXPECT_TRUE(ArcProcessEntry(Handle, true, Out.c_str(), nullptr)) << Info.Name;
+        MadeFor.push_back(Plan.Operations - Before);
+    }
+    ArcClose(Handle);
+    RemoveFaultBackend();
+    ASSERT_EQ(MadeFor.size(), 5u);
+    EXPECT_GT(MadeFor[0], 0);
+    EXPECT_GT(MadeFor[1], 0);
+    EXPECT_EQ(MadeFor[2], 0);
+    EXPECT_EQ(MadeFor[3], 0);
+    EXPECT_GT(MadeFor[4], 0);
+    EXPECT_EQ(ReadText(Out + "/A/Deep/3.txt"), "a3");
+    EXPECT_EQ(ReadText(Out + "/B/Deep/2.txt"), "b2");
+    EXPECT_EQ(Plan.LiveBlocks, 0);
 }
 
 TEST(ArchiveExtract, StoredSizes)

@@ -3,6 +3,11 @@
 // font specifications) and the name=value behaviour of StrList.
 #include <gtest/gtest.h>
 
+#include <strings.h>
+
+#include <string>
+#include <vector>
+
 #include "oxFileUtils.h"
 #include "oxGraphics.h"
 #include "oxShell.h"
@@ -190,4 +195,165 @@ TEST(StrListPairs, SortIgnoresCaseAndKeepsEqualEntriesInOrder)
     EXPECT_EQ("ENU=English", S(List.Get(1)));
     EXPECT_EQ("Enu=Second", S(List.Get(2)));
     EXPECT_EQ("rus=Russian", S(List.Get(3)));
+}
+
+// ---- the name index of long lists ----
+
+// The lookup rule without an index: first entry whose name (text before the
+// first "=", or the whole entry) equals Name ignoring ASCII case.
+static int ReferenceIndexOfName(const std::vector<std::string>& Entries, const std::string& Name, bool WholeNames)
+{
+    for (size_t I = 0; I < Entries.size(); ++I) {
+        size_t Eq = WholeNames ? Entries[I].size() : Entries[I].find('=');
+        if (Eq == std::string::npos || Eq != Name.size()) continue;
+        if (strncasecmp(Entries[I].c_str(), Name.c_str(), Eq) == 0) return (int)I;
+    }
+    return -1;
+}
+
+// Random edits of a long list, each followed by lookups, against the rule
+// above: every kind of change must leave the index telling the truth.
+static void CheckIndexAgainstReference(bool WholeNames, unsigned Seed)
+{
+    SCOPED_TRACE("seed " + std::to_string(Seed) + (WholeNames ? ", whole names" : ", pairs"));
+    srand(Seed);
+    StrList List(WholeNames);
+    std::vector<std::string> Reference;
+    auto RandomName = [] {
+        // Few distinct names, so duplicates and case variants are common.
+        std::string Name = "Dir\\File" + std::to_string(rand() % 300);
+        if (rand() % 3 == 0) Name[0] = 'd';
+        if (rand() % 4 == 0) Name += "=Old"; // a name with "=" (whole names only)
+        return Name;
+    };
+    auto RandomEntry = [&] {
+        std::string Name = RandomName();
+        if (WholeNames) return Name;
+        if (rand() % 10 == 0) return Name.substr(0, Name.find('=')); // no "=": no name
+        return Name + "=" + std::to_string(rand() % 5);
+    };
+    for (int Step = 0; Step < 3000; ++Step) {
+        int Action = rand() % 100;
+        int Where = Reference.empty() ? 0 : rand() % (int)Reference.size();
+        if (Action < 60) {
+            std::string Entry = RandomEntry();
+            List.Add(Entry.c_str());
+            Reference.push_back(Entry);
+        } else if (Action < 70) {
+            std::string Entry = RandomEntry();
+            List.Insert(Where, Entry.c_str());
+            Reference.insert(Reference.begin() + Where, Entry);
+        } else if (Action < 78 && !Reference.empty()) {
+            List.Delete(Where);
+            Reference.erase(Reference.begin() + Where);
+        } else if (Action < 88 && !Reference.empty()) {
+            std::string Entry = RandomEntry();
+            List.Set(Where, Entry.c_str());
+            Reference[Where] = Entry;
+        } else if (Action < 98 && !WholeNames) {
+            std::string Name = RandomName();
+            Name = Name.substr(0, Name.find('='));
+            std::string Value = rand() % 4 ? std::to_string(rand() % 5) : "";
+            List.SetValue(Name.c_str(), Value.c_str());
+            int Found = ReferenceIndexOfName(Reference, Name, false);
+            if (Value.empty()) {
+                if (Found >= 0) Reference.erase(Reference.begin() + Found);
+            } else if (Found >= 0) {
+                Reference[Found] = Name + "=" + Value;
+            } else {
+                Reference.push_back(Name + "=" + Value);
+            }
+        } else if (Action == 99) {
+            List.Clear();
+            Reference.clear();
+        }
+        for (int Probe = 0; Probe < 3; ++Probe) {
+            std::string Name = RandomName();
+            if (!WholeNames) Name = Name.substr(0, Name.find('='));
+            ASSERT_EQ(ReferenceIndexOfName(Reference, Name, WholeNames), List.IndexOfName(Name.c_str()))
+                << "step " << Step << ", name " << Name;
+        }
+    }
+    ASSERT_EQ((int)Reference.size(), List.Count());
+    for (size_t I = 0; I < Reference.size(); ++I) ASSERT_EQ(Reference[I], S(List.Get((int)I)));
+}
+
+TEST(StrListIndex, LookupsAgreeWithAPlainScanThroughEveryKindOfChange)
+{
+    for (unsigned Seed = 1; Seed <= 4; ++Seed) {
+        CheckIndexAgainstReference(false, Seed);
+        CheckIndexAgainstReference(true, Seed);
+    }
+}
+
+TEST(StrListIndex, FirstOfSeveralEqualNamesWinsAlsoAfterSorting)
+{
+    StrList List;
+    for (int I = 0; I < 50; ++I) List.Add(("Key" + std::to_string(I) + "=v").c_str());
+    List.Add("key7=second");
+    List.Insert(0, "KEY7=first");
+    EXPECT_EQ(0, List.IndexOfName("Key7"));
+    EXPECT_EQ("first", S(List.Value("key7")));
+    List.Sort();  // stable: "KEY7=first" stays before "key7=second"
+    EXPECT_EQ("first", S(List.Value("KEY7")));
+    EXPECT_EQ("KEY7=first", S(List.Get(List.IndexOfName("Key7"))));
+}
+
+TEST(StrListIndex, WholeNamesKeepEqualsSignsInTheName)
+{
+    StrList Paths(true);
+    Paths.Add("C:\\Tools=Old\\File.txt");
+    Paths.Add("C:\\Tools");
+    EXPECT_EQ(0, Paths.IndexOfName("c:\\tools=old\\file.txt"));
+    EXPECT_EQ(1, Paths.IndexOfName("C:\\TOOLS"));
+    EXPECT_EQ(-1, Paths.IndexOfName("C:\\Tools=Old"));
+    EXPECT_EQ("C:\\Tools=Old\\File.txt", S(Paths.NameAt(0)));
+    EXPECT_EQ("", S(Paths.ValueAt(0)));
+
+    StrList Pairs;
+    Pairs.Add("C:\\Tools=Old\\File.txt");
+    EXPECT_EQ(0, Pairs.IndexOfName("C:\\Tools"));
+    EXPECT_EQ(-1, Pairs.IndexOfName("C:\\Tools=Old\\File.txt"));
+}
+
+TEST(StrListIndex, CaseInsensitiveComparisonOrdersByUpperCase)
+{
+    EXPECT_EQ(0, AnsiCompareText("Data\\File.TXT", "data\\file.txt"));
+    EXPECT_LT(AnsiCompareText("abc", "ABD"), 0);
+    EXPECT_GT(AnsiCompareText("abcd", "ABC"), 0);
+    EXPECT_LT(AnsiCompareText("", "a"), 0);
+    // "_" (0x5F) sorts after the upper-case letters, as under the mapping.
+    EXPECT_GT(AnsiCompareText("_", "a"), 0);
+}
+
+TEST(SupportFileCore, FolderOfPathKeepsRootsAndDriveForms)
+{
+    EXPECT_EQ("C:\\App\\Doc", S(FolderOfPath("C:\\App\\Doc\\Readme.txt")));
+    EXPECT_EQ("C:\\", S(FolderOfPath("C:\\Readme.txt")));
+    EXPECT_EQ("C:", S(FolderOfPath("C:Readme.txt")));
+    EXPECT_EQ("\\", S(FolderOfPath("\\Readme.txt")));
+    EXPECT_EQ("\\\\Server\\Share", S(FolderOfPath("\\\\Server\\Share\\Readme.txt")));
+    EXPECT_EQ("Sub", S(FolderOfPath("Sub\\Readme.txt")));
+    EXPECT_EQ(".", S(FolderOfPath("Readme.txt")));
+}
+
+TEST(SupportFileCore, FullPathsNeedADriveOrAServerAndShare)
+{
+    EXPECT_TRUE(IsFullPath("C:\\Program Files\\Demo"));
+    EXPECT_TRUE(IsFullPath("d:\\"));
+    EXPECT_TRUE(IsFullPath("E:/Games"));
+    EXPECT_TRUE(IsFullPath("\\\\Server\\Share"));
+    EXPECT_TRUE(IsFullPath("\\\\Server\\Share\\Demo"));
+    EXPECT_FALSE(IsFullPath(""));
+    EXPECT_FALSE(IsFullPath("Demo"));
+    EXPECT_FALSE(IsFullPath("Demo\\Sub"));
+    EXPECT_FALSE(IsFullPath("\\Demo"));          // rooted, no drive
+    EXPECT_FALSE(IsFullPath("C:Demo"));          // relative to the drive's folder
+    EXPECT_FALSE(IsFullPath("C:"));
+    EXPECT_FALSE(IsFullPath(" C:\\Demo"));       // a blank is no drive
+    EXPECT_FALSE(IsFullPath("1:\\Demo"));
+    EXPECT_FALSE(IsFullPath("\\\\Server"));
+    EXPECT_FALSE(IsFullPath("\\\\Server\\"));
+    EXPECT_FALSE(IsFullPath("\\\\\\Share"));
+    EXPECT_FALSE(IsFullPath("\\\\Server\\\\Share"));
 }

@@ -3,6 +3,8 @@
 // which pages have a Back button.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "Common.h"
 #include "Dialogs.h"
 #include "ResourceIds.h"
@@ -68,6 +70,27 @@ TEST_F(Page, RestartNowIsOfferedOnlyWhenNeeded)
     EXPECT_TRUE(Checked(IDC_REBOOT_LATER));
     Press(IDC_NEXT);
     EXPECT_FALSE(RebootNeeded);
+}
+
+// A failed run that had scheduled a replacement ends on the not-finished
+// page with RebootNeeded still set: then, and only then, the page says that
+// a restart will replace files.
+TEST_F(Page, NotFinishedTellsOfAPendingRestartOnlyWhenOneIsScheduled)
+{
+    const char* Sequence[] = {"DLG_NOTFINISH"};
+    RebootNeeded = false;
+    Open(Sequence, 1, 0);
+    EXPECT_FALSE(Visible(IDC_NOTFINISH_RESTART));
+    DestroyWindow(Dialog);
+    DialogSequence.Clear();
+
+    RebootNeeded = true;
+    Open(Sequence, 1, 0);
+    EXPECT_TRUE(Visible(IDC_NOTFINISH_RESTART));
+    char Text[256] = "";
+    GetDlgItemTextA(Dialog, IDC_NOTFINISH_RESTART, Text, sizeof(Text));
+    EXPECT_NE(std::string(Text).find("replaced with their new versions when Windows restarts"), std::string::npos) << Text;
+    RebootNeeded = false;
 }
 
 TEST_F(Page, BackIsShownOnlyWithAPageToGoBackTo)

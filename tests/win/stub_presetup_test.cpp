@@ -2,7 +2,10 @@
 // unpacked sizes over a real archive, with and without a selection.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "Presetup.h"
@@ -67,6 +70,36 @@ TEST(EntrySizes, StopAtMismatchEndsAtTheFirstOtherEntry)
     // PROSE.TXT comes first and does not match, so nothing is counted.
     EXPECT_EQ(SumEntrySizesIn(SolidArchive, "REPEAT.*", 0, nullptr, true), 0u);
     EXPECT_EQ(SumEntrySizesIn(SolidArchive, "REPEAT.*", 0, nullptr, false), 128200u);
+}
+
+// A copy of the solid archive cut Keep bytes into the file header of its
+// second entry (read from the first one's header sizes).
+std::string CutInSecondHeader(const std::string& Name, size_t Keep)
+{
+    std::ifstream In(SolidArchivePath, std::ios::binary);
+    std::string Data((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+    auto Le16 = [&](size_t At) { return (size_t)(unsigned char)Data[At] | (size_t)(unsigned char)Data[At + 1] << 8; };
+    auto Le32 = [&](size_t At) { return Le16(At) | Le16(At + 2) << 16; };
+    size_t First = 7 + Le16(7 + 5);               // after the marker and the main header
+    size_t Second = First + Le16(First + 5) + Le32(First + 7); // header size + packed size
+    std::string Path = std::string(getenv("TEMP") ? getenv("TEMP") : ".") + "\\" + Name;
+    std::ofstream(Path, std::ios::binary).write(Data.data(), (std::streamsize)(Second + Keep));
+    return Path;
+}
+
+TEST(EntrySizes, AWalkCutShortInAHeaderIsDamaged)
+{
+    bool Damaged = true;
+    EXPECT_EQ(SumEntrySizesIn(SolidArchive, "*.*", 0, nullptr, false, &Damaged), 37805u + 128200u);
+    EXPECT_FALSE(Damaged);
+
+    std::string Cut = CutInSecondHeader("tarn-cut-header.rar", 12);
+    EXPECT_EQ(SumEntrySizesIn(Cut.c_str(), "*.*", 0, nullptr, false, &Damaged), 37805u);
+    EXPECT_TRUE(Damaged);
+    // Stopping at a mismatch before the damage is no damage.
+    EXPECT_EQ(SumEntrySizesIn(Cut.c_str(), "NONE.*", 0, nullptr, true, &Damaged), 0u);
+    EXPECT_FALSE(Damaged);
+    DeleteFileA(Cut.c_str());
 }
 
 } // namespace

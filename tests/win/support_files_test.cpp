@@ -337,3 +337,66 @@ TEST(SupportNewerFile, WithoutVersionTheDatesDecide)
     EXPECT_FALSE(ExistingFileIsNewer("", Dir.Path().c_str(), 0));
     EXPECT_FALSE(ExistingFileIsNewer("1.0", (Dir / "missing").c_str(), 0));
 }
+
+// ---- putting a new file in the place of an old one ----
+
+static std::string ReadText(const std::string& Path)
+{
+    std::string Text;
+    HANDLE File = CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (File == INVALID_HANDLE_VALUE) return "<missing>";
+    char Buffer[256];
+    DWORD Got = 0;
+    while (ReadFile(File, Buffer, sizeof(Buffer), &Got, nullptr) && Got > 0) Text.append(Buffer, Got);
+    CloseHandle(File);
+    return Text;
+}
+
+TEST(SupportPutFileInPlace, ReplacesAnOldFileAlsoWhenReadOnly)
+{
+    ScratchDir Dir;
+    WriteTextFile(Dir / "new.tmp", "new");
+    WriteTextFile(Dir / "target.txt", "old");
+    SetFileAttributesA((Dir / "target.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(PutFileInPlace((Dir / "new.tmp").c_str(), (Dir / "target.txt").c_str()));
+    EXPECT_EQ("new", ReadText(Dir / "target.txt"));
+    EXPECT_FALSE(PathExistsW32(Dir / "new.tmp"));
+    EXPECT_EQ(0u, GetFileAttributesA((Dir / "target.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+
+    // No old file: the new one simply takes the name.
+    WriteTextFile(Dir / "second.tmp", "second");
+    ASSERT_TRUE(PutFileInPlace((Dir / "second.tmp").c_str(), (Dir / "fresh.txt").c_str()));
+    EXPECT_EQ("second", ReadText(Dir / "fresh.txt"));
+}
+
+TEST(SupportPutFileInPlace, AFileInUseStaysAsItWasWithBothFiles)
+{
+    ScratchDir Dir;
+    WriteTextFile(Dir / "new.tmp", "new");
+    WriteTextFile(Dir / "target.txt", "old");
+    SetFileAttributesA((Dir / "target.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    HANDLE Held = CreateFileA((Dir / "target.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, Held);
+    EXPECT_FALSE(PutFileInPlace((Dir / "new.tmp").c_str(), (Dir / "target.txt").c_str()));
+    CloseHandle(Held);
+    EXPECT_EQ("old", ReadText(Dir / "target.txt"));
+    EXPECT_EQ("new", ReadText(Dir / "new.tmp"));
+    // Its attributes came back too.
+    EXPECT_NE(0u, GetFileAttributesA((Dir / "target.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesA((Dir / "target.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(SupportTempFileBeside, AnEmptyNewFileInTheTargetsFolderOrNone)
+{
+    ScratchDir Dir;
+    Str Made = MakeTempFileBeside((Dir / "target.txt").c_str());
+    ASSERT_FALSE(Made.Empty());
+    std::string Path = S(Made);
+    EXPECT_EQ(Dir.Path() + "\\", Path.substr(0, Dir.Path().size() + 1));
+    EXPECT_EQ("", ReadText(Path));
+    EXPECT_NE(Path, S(MakeTempFileBeside((Dir / "target.txt").c_str())));
+    // A folder that does not exist, or that is a file: no name.
+    EXPECT_TRUE(MakeTempFileBeside((Dir / "missing\\target.txt").c_str()).Empty());
+    WriteTextFile(Dir / "plain", "x");
+    EXPECT_TRUE(MakeTempFileBeside((Dir / "plain\\target.txt").c_str()).Empty());
+}

@@ -2,6 +2,8 @@
 // and registry values named by path texts, under Wine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "SupportWinTest.h"
 #include "oxRegIni.h"
 
@@ -84,32 +86,76 @@ TEST_F(SupportIniFileTest, IntegersAndColoursInDecimalOrDollarHex)
     EXPECT_EQ(12632256, IniReadColor(F(), "Display", "Absent", 12632256));
 }
 
-TEST_F(SupportIniFileTest, KeysOfASectionInFileOrder)
+// The section as the profile calls give it key by key: the key names in
+// file order, each read on its own (the way the section reader once worked).
+static std::vector<std::string> KeyByKey(const std::string& File, const char* Section)
 {
-    WriteTextFile(File, "[A]\r\nOne=1\r\nTwo=\r\n; comment\r\nThree=3\r\n[B]\r\nX=1\r\n");
-    StrList Keys;
-    Keys.Add("stale");
-    IniReadKeys(F(), "A", &Keys);
-    EXPECT_EQ((std::vector<std::string>{ "One", "Two", "Three" }), Items(Keys));
-    IniReadKeys(F(), "Missing", &Keys);
-    EXPECT_EQ(0, Keys.Count());
+    std::vector<char> Names(1 << 20);
+    DWORD Length = GetPrivateProfileStringA(Section, nullptr, "", Names.data(), (DWORD)Names.size(), File.c_str());
+    std::vector<std::string> Lines;
+    for (DWORD Pos = 0; Pos < Length && Names[Pos];) {
+        std::string Name(&Names[Pos]);
+        Pos += (DWORD)Name.size() + 1;
+        char Value[1024];
+        GetPrivateProfileStringA(Section, Name.c_str(), "", Value, sizeof(Value), File.c_str());
+        Lines.push_back(Name + "=" + Value);
+    }
+    return Lines;
+}
+
+TEST_F(SupportIniFileTest, SectionReadWholeGivesWhatKeyByKeyReadingGives)
+{
+    std::string Long(1500, 'v');
+    WriteTextFile(File, "[Group]\r\n"
+                        "One=1\r\n"
+                        "  Spaced  =   inner  blanks   \r\n"
+                        "Quoted=\"with blanks \"\r\n"
+                        "Single='x'\r\n"
+                        "Half=\"open\r\n"
+                        "Empty=\r\n"
+                        "; a comment=with equals\r\n"
+                        "NoEquals\r\n"
+                        "Tabbed\t=\tvalue\t\r\n"
+                        "Equals=a=b=c\r\n"
+                        "one=second of its name\r\n"
+                        "Long=" + Long + "\r\n"
+                        "Last=end\r\n"
+                        "[Other]\r\nX=1\r\n");
+    StrList List;
+    IniReadSection(F(), "Group", &List);
+    // The merge of the key-by-key lines: a known name is replaced in place
+    // (its value is the first key's), an empty value deletes it.
+    std::vector<std::string> Expected;
+    for (const std::string& Line : KeyByKey(File, "Group")) {
+        std::string Name = Line.substr(0, Line.find('='));
+        auto Known = std::find_if(Expected.begin(), Expected.end(), [&](const std::string& Earlier) {
+            return _stricmp(Earlier.substr(0, Earlier.find('=')).c_str(), Name.c_str()) == 0;
+        });
+        if (Known == Expected.end()) Expected.push_back(Line);
+        else if (Line.size() > Name.size() + 1) *Known = Line;
+        else Expected.erase(Known);
+    }
+    EXPECT_EQ(Expected, Items(List));
+    EXPECT_EQ("one=1", S(List.Get(0))); // the second "one" has the first one's value
+    EXPECT_EQ("Long=" + Long.substr(0, 1023), S(List.Get(List.IndexOfName("Long"))));
 }
 
 TEST_F(SupportIniFileTest, LongSectionsLoseNoKeys)
 {
-    // 1500 names of 20 characters: well over the 16 KiB of a first read.
+    // 20,000 entries: well over the 16 KiB of a first read.
     std::string Text = "[CopyFile]\r\n";
-    for (int I = 0; I < 1500; ++I) {
+    for (int I = 0; I < 20000; ++I) {
         char Line[64];
-        snprintf(Line, sizeof(Line), "Dir\\File%011d.txt=x\r\n", I);
+        snprintf(Line, sizeof(Line), "Dir\\File%011d.txt=x%d\r\n", I, I);
         Text += Line;
     }
     WriteTextFile(File, Text);
-    StrList Keys;
-    IniReadKeys(F(), "CopyFile", &Keys);
-    ASSERT_EQ(1500, Keys.Count());
-    EXPECT_EQ("Dir\\File00000000000.txt", S(Keys.Get(0)));
-    EXPECT_EQ("Dir\\File00000001499.txt", S(Keys.Get(1499)));
+    StrList List;
+    IniReadSection(F(), "CopyFile", &List);
+    ASSERT_EQ(20000, List.Count());
+    EXPECT_EQ("Dir\\File00000000000.txt=x0", S(List.Get(0)));
+    EXPECT_EQ("Dir\\File00000019999.txt=x19999", S(List.Get(19999)));
+    EXPECT_EQ(12345, List.IndexOfName("dir\\file00000012345.TXT"));
 }
 
 TEST_F(SupportIniFileTest, SectionMergeAddsReplacesInPlaceAndDeletes)
@@ -135,8 +181,8 @@ TEST_F(SupportIniFileTest, WritesReadBack)
     EXPECT_TRUE(IniWriteString(F(), "CopyFile", "C:\\App\\a.txt", "2"));  // replaces
     EXPECT_EQ("2", S(IniReadString(F(), "CopyFile", "C:\\App\\a.txt", "")));
     StrList Keys;
-    IniReadKeys(F(), "CopyFile", &Keys);
-    EXPECT_EQ((std::vector<std::string>{ "C:\\App\\a.txt", "Empty" }), Items(Keys));
+    IniReadSection(F(), "CopyFile", &Keys);
+    EXPECT_EQ((std::vector<std::string>{ "C:\\App\\a.txt=2", "Empty=" }), Items(Keys));
     EXPECT_FALSE(IniWriteString((Dir / "no\\such\\dir\\x.ini").c_str(), "S", "K", "V"));
 }
 
