@@ -6,7 +6,7 @@
 # (Tools=Old) then installs there, and every path in the log's [CopyFile]
 # section reads back exactly when its line is read whole.
 source "$(dirname "$0")/lib.sh"
-source "$TARN_ROOT/tests/install/e2e_install.sh"
+source "$TARN_ROOT/tests/e2e/install_helpers.inc"
 
 Base=$TARN_ARTIFACTS/base
 Target=$Base/Tools=Old

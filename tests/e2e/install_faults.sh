@@ -12,7 +12,7 @@
 #     a restart will still replace the file in use, and no restart follows.
 # And one that must succeed: a read-only older target is replaced.
 source "$(dirname "$0")/lib.sh"
-source "$TARN_ROOT/tests/install/e2e_install.sh"
+source "$TARN_ROOT/tests/e2e/install_helpers.inc"
 source "$(dirname "$0")/wizard_helpers.inc"
 E2eRequire "$TARN_HOLD_FILE"
 
