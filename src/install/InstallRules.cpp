@@ -57,13 +57,18 @@ int RegDataInteger(const Str& Data)
 
 int ProgressPercent(unsigned long long Done, unsigned long long Total)
 {
-    if (Total == 0) return 100;
-    unsigned long long Scaled = Done * 100;
-    unsigned long long Percent = Scaled / Total;
-    unsigned long long Remainder = Scaled % Total;
-    if (Remainder * 2 > Total || (Remainder * 2 == Total && (Percent & 1))) ++Percent;
     // The size scan can stop early and count less than the walk handles.
-    return Percent > 100 ? 100 : (int)Percent;
+    if (Done >= Total) return 100;
+    // Done * 100 / Total by subtraction: at most 99 steps, and no 64-bit
+    // division, which on i686 would link a helper of the compiler's runtime.
+    unsigned long long Remainder = Done * 100;
+    int Percent = 0;
+    while (Remainder >= Total) {
+        Remainder -= Total;
+        ++Percent;
+    }
+    if (Remainder * 2 > Total || (Remainder * 2 == Total && (Percent & 1))) ++Percent;
+    return Percent;
 }
 
 Str FormatWithName(const Str& Format, const char* Name)

@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include "Common.h"
+#include "InstallRules.h"
 #include "ResourceIds.h"
 #include "Unrar.h"
 #include "oxShell.h"
@@ -19,7 +20,7 @@ static const char DamagedSetupMessage[] = "Setup is damaged or incomplete and ca
                                           "Please get a new copy of the setup.";
 enum {
     PresetupPrefixLength = 9, // length of "Presetup\"
-    ProgressMaximum = 100,
+    ProgressMaximum = 100, // the bar's range: ProgressPercent's percent
     ModulePathSize = MAX_PATH,
 };
 
@@ -32,15 +33,10 @@ Str OwnFileName()
     return Path;
 }
 
+// The same rounding as the installation's progress bar.
 int PresetupPercent(unsigned long long Done, unsigned long long Total)
 {
-    if (Total == 0) return ProgressMaximum;
-    if (Done >= Total) return ProgressMaximum;
-    unsigned long long Scaled = Done * ProgressMaximum;
-    unsigned long long Quotient = Scaled / Total;
-    unsigned long long Twice = (Scaled % Total) * 2;
-    if (Twice > Total || (Twice == Total && (Quotient & 1))) ++Quotient;
-    return (int)Quotient;
+    return ProgressPercent(Done, Total);
 }
 
 // The file-name part of an entry name: after the last "\" or ":".
