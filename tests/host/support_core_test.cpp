@@ -160,6 +160,47 @@ TEST(SupportFontSpec, DefaultsAndFailures)
     EXPECT_EQ(255, Size);
 }
 
+// Texts without a buffer of their own (new, empty, moved from) share one
+// empty text: none of them may write it or free it.
+TEST(StrEmpty, TextsWithoutABufferReadEmptyAndGrowApart)
+{
+    Str A, B((const char*)0), C("");
+    EXPECT_STREQ("", A.c_str());
+    EXPECT_STREQ("", B.c_str());
+    A += "one";
+    B.Append("two", 3);
+    EXPECT_EQ("one", S(A));
+    EXPECT_EQ("two", S(B));
+    EXPECT_STREQ("", C.c_str());
+    EXPECT_TRUE(C == Str());
+
+    Str Moved((Str&&)A);
+    EXPECT_EQ("one", S(Moved));
+    EXPECT_STREQ("", A.c_str());
+    EXPECT_EQ(0, A.Length());
+    A += 'x';
+    EXPECT_EQ("x", S(A));
+    B = (Str&&)C; // B's buffer freed, C left empty
+    EXPECT_STREQ("", B.c_str());
+    C = "three";
+    EXPECT_EQ("three", S(C));
+
+    Str D;
+    D.SyncLength();
+    D.Truncate(0);
+    D.Delete(0, 1);
+    EXPECT_STREQ("", D.c_str());
+    D.Clear();
+    EXPECT_STREQ("", D.c_str());
+    char* Buffer = D.Reserve(4);
+    Buffer[0] = 'a'; Buffer[1] = 'b';
+    D.SetLength(2);
+    EXPECT_EQ("ab", S(D));
+    D = D.c_str() + 1; // from inside its own buffer
+    EXPECT_EQ("b", S(D));
+    EXPECT_STREQ("", Str().c_str());
+}
+
 TEST(StrListPairs, SetValueReplacesInPlaceAndDeletesOnEmpty)
 {
     StrList List;
