@@ -60,7 +60,7 @@ int ProgressPercent(unsigned long long Done, unsigned long long Total)
     // The size scan can stop early and count less than the walk handles.
     if (Done >= Total) return 100;
     // Done * 100 / Total by subtraction: at most 99 steps, and no 64-bit
-    // division, which on i686 would link a helper of the compiler's runtime.
+    // division, which on i686 would link a routine of the compiler's runtime.
     unsigned long long Remainder = Done * 100;
     int Percent = 0;
     while (Remainder >= Total) {
