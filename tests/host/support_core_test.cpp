@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "oxFileUtils.h"
-#include "oxGraphics.h"
-#include "oxShell.h"
+#include "oxFileUtilsCore.h"
+#include "oxGraphicsCore.h"
+#include "oxShellCore.h"
 #include "oxStrUtils.h"
 
 static std::string S(const Str& Text) { return std::string(Text.c_str(), (size_t)Text.Length()); }

@@ -1,5 +1,6 @@
-// The presetup stage's arithmetic: the progress percentage and the sums of
-// unpacked sizes over a real archive, with and without a selection.
+// The presetup stage's sums of unpacked sizes over a real archive, with and
+// without a selection (its progress percentage is ProgressPercent's, tested
+// with the setup's rules).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -12,23 +13,6 @@
 #include "Vectors.h"
 
 namespace {
-
-TEST(PresetupProgress, RoundsToNearestWithHalvesToEven)
-{
-    EXPECT_EQ(PresetupPercent(1, 200), 0);   // 0.5 -> 0
-    EXPECT_EQ(PresetupPercent(3, 200), 2);   // 1.5 -> 2
-    EXPECT_EQ(PresetupPercent(2, 3), 67);
-    EXPECT_EQ(PresetupPercent(0, 10), 0);
-    EXPECT_EQ(PresetupPercent(10, 10), 100);
-    // No 32-bit overflow of done x 100 for large groups.
-    EXPECT_EQ(PresetupPercent(3000000000ull, 4000000000ull), 75);
-}
-
-TEST(PresetupProgress, EmptyTotalShowsTheBarFull)
-{
-    EXPECT_EQ(PresetupPercent(0, 0), 100);
-    EXPECT_EQ(PresetupPercent(5, 0), 100);
-}
 
 // The real solid archive of two text entries, PROSE.TXT (37805 bytes) then
 // REPEAT.TXT (128200), found through the vectors' table of expected results.
