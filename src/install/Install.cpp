@@ -27,6 +27,7 @@
 #include "Presetup.h"
 #include "Reboot.h"
 #include "ResourceIds.h"
+#include "TestSeams.h"
 #include "Texts.h"
 #include "Unrar.h"
 #include "oxFileUtils.h"
@@ -234,6 +235,7 @@ static DWORD WINAPI InstallWorker(LPVOID)
     SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
     ProgressShown = 0;
     FileLineShown = false;
+    TestSeamFailAt("worker");
     bool Ok = ExtractPayload();
     Sleep(WorkerEndPauseMs);
     PostMessageA(ProgressDialog, WM_COMMAND, MAKEWPARAM(WorkerDoneCommand, 0), 0);

@@ -213,11 +213,13 @@ static bool RunWizard()
     ReadDialogSequence(IniReadString(Ini, "Config", "PreInstallDialogSequence", "").c_str(), &DialogSequence);
     RunOutcome = RunDialogSequence();
     if (!RunOutcome) return false;
+    // Until the installation returns, the run counts as failed: a failure
+    // that escapes it must not end on DLG_FINISH.
+    RunOutcome = false;
+    InstallationFailed = true;
     RunOutcome = RunInstallation();
-    if (!RunOutcome) {
-        InstallationFailed = true;
-        return false;
-    }
+    if (!RunOutcome) return false;
+    InstallationFailed = false;
     ReadDialogSequence(IniReadString(Ini, "Config", "PostInstallDialogSequence", "").c_str(), &DialogSequence);
     if (RebootNeeded) DialogSequence.Add("DLG_REBOOT");
     RunOutcome = RunDialogSequence();

@@ -36,6 +36,16 @@ bool TestSeamRecordsExit(UINT Flags)
     return AppendToSeamLog("TARN_TEST_RESTART_LOG", Str("ExitWindowsEx flags=0x") + IntToBase((int)Flags, 2, 16));
 }
 
+void TestSeamFailAt(const char* Place)
+{
+    static bool Failed = false;
+    char Wanted[32];
+    DWORD Length = GetEnvironmentVariableA("TARN_TEST_FAIL_AT", Wanted, sizeof(Wanted));
+    if (Failed || Length == 0 || Length >= sizeof(Wanted) || lstrcmpA(Wanted, Place) != 0) return;
+    Failed = true;
+    OutOfMemory();
+}
+
 void TestSeamNoteTitle(const char* Surface, HDC DC, const RECT& Area, int TextX, int TextY, const char* Text)
 {
     SIZE Extent = { 0, 0 };
@@ -74,6 +84,8 @@ bool TestSeamRecordsExit(UINT)
 {
     return false;
 }
+
+void TestSeamFailAt(const char*) {}
 
 void TestSeamNoteTitle(const char*, HDC, const RECT&, int, int, const char*) {}
 
