@@ -15,10 +15,12 @@ elseif(TARGET tarn_stub_objects)
             win/install_reboot_test.cpp
             win/install_msg_test.cpp
             install/InstallTestUtil.cpp
+            support/SupportWinTest.cpp
             win/OSInfoAtStart.cpp
     LIBS tarn_stub_objects)
   tarn_stub_resources(tarn_install_win_tests)
-  target_include_directories(tarn_install_win_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/install)
+  target_include_directories(tarn_install_win_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/install
+                             ${CMAKE_CURRENT_SOURCE_DIR}/support)
 
   add_executable(tarn-hold-file install/HoldFile.cpp)
   target_link_options(tarn-hold-file PRIVATE -static)
