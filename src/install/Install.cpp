@@ -235,7 +235,7 @@ static DWORD WINAPI InstallWorker(LPVOID)
     SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
     ProgressShown = 0;
     FileLineShown = false;
-    TestSeamFailAt("worker");
+    if (TestSeamFails("worker")) OutOfMemory();
     bool Ok = ExtractPayload();
     Sleep(WorkerEndPauseMs);
     PostMessageA(ProgressDialog, WM_COMMAND, MAKEWPARAM(WorkerDoneCommand, 0), 0);

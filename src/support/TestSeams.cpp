@@ -36,14 +36,14 @@ bool TestSeamRecordsExit(UINT Flags)
     return AppendToSeamLog("TARN_TEST_RESTART_LOG", Str("ExitWindowsEx flags=0x") + IntToBase((int)Flags, 2, 16));
 }
 
-void TestSeamFailAt(const char* Place)
+bool TestSeamFails(const char* Place)
 {
     static bool Failed = false;
     char Wanted[32];
     DWORD Length = GetEnvironmentVariableA("TARN_TEST_FAIL_AT", Wanted, sizeof(Wanted));
-    if (Failed || Length == 0 || Length >= sizeof(Wanted) || lstrcmpA(Wanted, Place) != 0) return;
+    if (Failed || Length == 0 || Length >= sizeof(Wanted) || lstrcmpA(Wanted, Place) != 0) return false;
     Failed = true;
-    OutOfMemory();
+    return true;
 }
 
 void TestSeamNoteTitle(const char* Surface, HDC DC, const RECT& Area, int TextX, int TextY, const char* Text)
@@ -85,7 +85,10 @@ bool TestSeamRecordsExit(UINT)
     return false;
 }
 
-void TestSeamFailAt(const char*) {}
+bool TestSeamFails(const char*)
+{
+    return false;
+}
 
 void TestSeamNoteTitle(const char*, HDC, const RECT&, int, int, const char*) {}
 

@@ -257,7 +257,7 @@ static void OnInitDialog(HWND Dialog)
         SetClassLongPtrA(Dialog, GCLP_HICON, GetClassLongPtrA(MainWindow, GCLP_HICON));
     ApplyDialogTexts(Dialog);
     TestSeamNoteControls(Dialog);
-    TestSeamFailAt("page");
+    if (TestSeamFails("page")) OutOfMemory();
 }
 
 static void OnCommand(HWND Dialog, int Id)

@@ -79,6 +79,7 @@ HWND CreateMainWindow()
             return 0;
         }
     }
+    if (TestSeamFails("main-window")) return 0;
     // A popup made with default sizes has no size at all, and some systems
     // keep it that way when it is maximised: it starts as large as the screen.
     return CreateWindowExA(0, MainWindowClass, ProgramName.c_str(), WS_POPUP | WS_CLIPCHILDREN,

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A failure that escapes the run (here the test stub's seam TARN_TEST_FAIL_AT
 # makes one as an exhausted memory would), once on the installation worker
-# and once inside a wizard page: the interface thread ends the run, the
+# and once inside a wizard page, and a main window that cannot be made. An
+# escaping failure is ended by the interface thread: the
 # closing steps still show DLG_NOTFINISH (not DLG_FINISH: the installation
 # never returned), then the error box follows, the process ends with exit
 # code 1 and the temporary folder is gone.
@@ -17,17 +18,17 @@ printf '%s\r\n' '[CopyFile]' 'Files=%InstallPath%' '[Files]' 'Alpha.txt=' >"$Pro
 InstallBuild "$Project" "$TARN_ARTIFACTS/setup.exe"
 WizardExe=$TARN_ARTIFACTS/setup.exe
 
-# FailAt PLACE NAME: runs the setup with the seam at PLACE and the driver
-# script on stdin.
+# FailAt PLACE NAME [EXIT-CODE]: runs the setup with the seam at PLACE and
+# the driver script on stdin; the setup must end with EXIT-CODE (1).
 FailAt() {
-  local Place=$1 Name=$2
+  local Place=$1 Name=$2 Expected=${3:-1}
   rm -rf "$TARN_ARTIFACTS/target"
   WizardTempBefore
   TARN_TEST_FAIL_AT=$Place E2eStart "$Name" "$WizardExe"
   local Pid=$E2eLastPid
   E2eDriver "$Name" --timeout 30000 || E2eFail "$Name: driver script"
   E2eWait "$Pid" 60
-  E2eExpectEqual "$?" 1 "$Name: exit code after an escaping failure"
+  E2eExpectEqual "$?" "$Expected" "$Name: exit code"
   WizardExpectTempClean
 }
 
@@ -54,4 +55,11 @@ SCRIPT
 grep -q 'Not enough memory: Setup cannot go on.' "$TARN_ARTIFACTS/in-page.log" ||
   E2eFail "in-page: the error box after the final page"
 [ -e "$Target/Alpha.txt" ] && E2eFail "in-page: a file was installed"
+
+# No main window: no failure escapes, the run ends on its own without a page
+# or a message that would wait for an answer (exit code 0), and the unpacked
+# resources go with their folder.
+FailAt main-window no-main-window 0 <<'SCRIPT'
+list-windows
+SCRIPT
 E2eFinish
