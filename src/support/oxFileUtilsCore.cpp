@@ -1,22 +1,38 @@
 // The portable half of oxFileUtils: temporary names from a time, KiB
 // rounding, version words and DOS dates. Kept free of Win32 so the host
 // tests can check the arithmetic.
-#include "oxFileUtils.h"
+#include "oxFileUtilsCore.h"
 
 #include "oxStrUtils.h"
 
-static const unsigned KiBShift = 10;
-static const unsigned long long KiBRemainderMask = 1023;
-static const unsigned long long HalfKiB = 512;
+static const unsigned long long KiB = 1024;
+
+unsigned long long RoundedQuotient(unsigned long long Dividend, unsigned long long Divisor)
+{
+    // Long division, a bit at a time: a 64-bit "/" or "%" would link a
+    // routine of the compiler's runtime, with a section of its own, into the
+    // i686 stub. Carry holds the bit shifted out of a remainder of 2^63 or more.
+    unsigned long long Quotient = 0, Remainder = 0;
+    for (int Bit = 63; Bit >= 0; --Bit) {
+        bool Carry = (Remainder >> 63) != 0;
+        Remainder = (Remainder << 1) | ((Dividend >> Bit) & 1);
+        Quotient <<= 1;
+        if (Carry || Remainder >= Divisor) {
+            Remainder -= Divisor;
+            Quotient |= 1;
+        }
+    }
+    // Halves go to the even neighbour, like the floating-point rounding of
+    // the free-space figure on old systems (DiskFreeKB). Compared without
+    // doubling the remainder, which could overflow.
+    unsigned long long Rest = Divisor - Remainder;
+    if (Remainder > Rest || (Remainder == Rest && (Quotient & 1))) ++Quotient;
+    return Quotient;
+}
 
 unsigned long long RoundedKiB(unsigned long long Bytes)
 {
-    unsigned long long Whole = Bytes >> KiBShift;
-    unsigned long long Rest = Bytes & KiBRemainderMask;
-    // Halves go to the even neighbour, like the floating-point rounding of
-    // the free-space figure on old systems (DiskFreeKB).
-    if (Rest > HalfKiB || (Rest == HalfKiB && (Whole & 1))) ++Whole;
-    return Whole;
+    return RoundedQuotient(Bytes, KiB);
 }
 
 static bool IsLeapYear(int Year)

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "oxFileUtils.h"
-#include "oxGraphics.h"
-#include "oxShell.h"
+#include "oxFileUtilsCore.h"
+#include "oxGraphicsCore.h"
+#include "oxShellCore.h"
 #include "oxStrUtils.h"
 
 static std::string S(const Str& Text) { return std::string(Text.c_str(), (size_t)Text.Length()); }
@@ -26,6 +26,32 @@ TEST(SupportFileCore, RoundedKiBHalvesToEven)
     EXPECT_EQ(2u, RoundedKiB(2560));  // 2.5 -> 2
     EXPECT_EQ(4u, RoundedKiB(3584));  // 3.5 -> 4
     EXPECT_EQ(4194304ull, RoundedKiB(4294967296ull)); // beyond 32 bits of bytes
+}
+
+// The bitwise long division agrees with 128-bit arithmetic over the whole
+// 64-bit range, divisors of 2^63 and more included.
+TEST(SupportFileCore, RoundedQuotientOverTheWholeRange)
+{
+    const unsigned long long Max = ~0ull;
+    EXPECT_EQ(Max, RoundedQuotient(Max, 1));
+    EXPECT_EQ(1u, RoundedQuotient(Max, Max));
+    EXPECT_EQ(1u, RoundedQuotient(1ull << 63, Max));      // just over a half
+    EXPECT_EQ(0u, RoundedQuotient((1ull << 63) - 1, Max)); // just under
+    EXPECT_EQ(2u, RoundedQuotient(5, 2));                  // halves to even
+    EXPECT_EQ(2u, RoundedQuotient(3ull << 62, 1ull << 63)); // 1.5 -> 2
+    unsigned long long Seed = 12345;
+    for (int Round = 0; Round < 20000; ++Round) {
+        Seed = Seed * 6364136223846793005ull + 1442695040888963407ull;
+        unsigned long long Dividend = Seed >> (Round % 64);
+        Seed = Seed * 6364136223846793005ull + 1442695040888963407ull;
+        unsigned long long Divisor = Seed >> (Round / 64 % 64);
+        if (Round % 3 == 0) Divisor &= ~1ull; // even divisors give exact halves
+        if (Divisor == 0) Divisor = 2;
+        unsigned __int128 Twice = (unsigned __int128)(Dividend % Divisor) * 2;
+        unsigned long long Expected = Dividend / Divisor;
+        if (Twice > Divisor || (Twice == Divisor && (Expected & 1))) ++Expected;
+        ASSERT_EQ(Expected, RoundedQuotient(Dividend, Divisor)) << Dividend << " / " << Divisor;
+    }
 }
 
 TEST(SupportFileCore, DayOfYearKnowsLeapYears)
@@ -199,6 +225,21 @@ TEST(StrEmpty, TextsWithoutABufferReadEmptyAndGrowApart)
     D = D.c_str() + 1; // from inside its own buffer
     EXPECT_EQ("b", S(D));
     EXPECT_STREQ("", Str().c_str());
+}
+
+// A text past MaxTextLength, asked for at once or grown into by an append
+// whose length sum would overflow an int, ends in OutOfMemory (exit code 1
+// without a handler) before anything is allocated or copied.
+TEST(StrLimits, TextsPastTheCapFailCleanly)
+{
+    EXPECT_EXIT(Str().Reserve(MaxTextLength + 1), ::testing::ExitedWithCode(1), "");
+    EXPECT_EXIT(Str().Reserve(0x7FFFFFFF), ::testing::ExitedWithCode(1), "");
+    static const char Bytes[16] = "0123456789";
+    EXPECT_EXIT(Str("0123456789").Append(Bytes, 0x7FFFFFFF - 5), ::testing::ExitedWithCode(1), "");
+    Str Small;
+    EXPECT_NE(nullptr, Small.Reserve(1000));
+    Small.Append("x");
+    EXPECT_EQ("x", S(Small));
 }
 
 TEST(StrListPairs, SetValueReplacesInPlaceAndDeletesOnEmpty)

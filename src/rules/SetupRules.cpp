@@ -1,9 +1,31 @@
-// The portable rules of the installation run; see InstallRules.h.
-#include "InstallRules.h"
+// The setup's portable rules; see SetupRules.h.
+#include "SetupRules.h"
 
+#include "oxFileUtilsCore.h"
 #include "oxStrUtils.h"
 
-const char* const PayloadMask = "Data\\*.*";
+bool EntryInGroup(const Str& Name, const char* Mask)
+{
+    return WildMatch(Name, Str(Mask), true);
+}
+
+Str DialogNameOf(const Str& Word)
+{
+    // ASCII letters only: the template names are ASCII.
+    Str Upper;
+    for (int Index = 0; Index < Word.Length(); ++Index) {
+        char Ch = Word.At(Index);
+        Upper.Append(Ch >= 'a' && Ch <= 'z' ? (char)(Ch - 'a' + 'A') : Ch);
+    }
+    return Upper;
+}
+
+const DialogTemplateName* FindDialogTemplate(const Str& Name)
+{
+    for (const DialogTemplateName& Template : DialogTemplateNames)
+        if (Name == Template.Name) return &Template;
+    return 0;
+}
 
 static bool IsPathSeparator(char Ch) { return Ch == '\\' || Ch == ':' || Ch == '/'; }
 
@@ -59,16 +81,7 @@ int ProgressPercent(unsigned long long Done, unsigned long long Total)
 {
     // The size scan can stop early and count less than the walk handles.
     if (Done >= Total) return 100;
-    // Done * 100 / Total by subtraction: at most 99 steps, and no 64-bit
-    // division, which on i686 would link a routine of the compiler's runtime.
-    unsigned long long Remainder = Done * 100;
-    int Percent = 0;
-    while (Remainder >= Total) {
-        Remainder -= Total;
-        ++Percent;
-    }
-    if (Remainder * 2 > Total || (Remainder * 2 == Total && (Percent & 1))) ++Percent;
-    return Percent;
+    return (int)RoundedQuotient(Done * 100, Total);
 }
 
 Str FormatWithName(const Str& Format, const char* Name)
