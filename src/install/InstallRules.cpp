@@ -3,6 +3,8 @@
 
 #include "oxStrUtils.h"
 
+#include <string.h>
+
 const char* const PayloadMask = "Data\\*.*";
 
 static bool IsPathSeparator(char Ch) { return Ch == '\\' || Ch == ':' || Ch == '/'; }
@@ -85,4 +87,31 @@ Str FormatWithName(const Str& Format, const char* Name)
         }
     }
     return Result;
+}
+
+const char* const UninstallerEntryName = "Uninstall\\Uninstall.exe";
+const char* const UninstallerMarkerName = "Tarn.uninstall";
+const char* const UninstallerDefaultName = "Uninstall.exe";
+const char* const UninstallKeysPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+enum { MaxRegistryKeyName = 255 };
+
+bool UninstallKeyIsValid(const Str& Key)
+{
+    if (Key.Empty() || Key.Length() > MaxRegistryKeyName) return false;
+    for (int Index = 0; Index < Key.Length(); ++Index) {
+        unsigned char Ch = (unsigned char)Key.At(Index);
+        if (Ch < 32 || Ch == '\\') return false;
+    }
+    return true;
+}
+
+bool UninstallProgramNameIsValid(const Str& Name)
+{
+    if (Name.Empty() || Name == "." || Name == "..") return false;
+    for (int Index = 0; Index < Name.Length(); ++Index) {
+        unsigned char Ch = (unsigned char)Name.At(Index);
+        if (Ch < 32 || strchr("\\/<>:\"|?*", Ch)) return false;
+    }
+    return Name.Last() != '.' && Name.Last() != ' ';
 }

@@ -39,3 +39,20 @@ int ProgressPercent(unsigned long long Done, unsigned long long Total);
 // "%" stays as written: the formats come from the setup's own text file, and
 // a stray "%d" must not make the program read arguments it was never given.
 Str FormatWithName(const Str& Format, const char* Name);
+
+// ---- the uninstaller ----
+// The archive entry that carries the uninstaller in a setup (outside Data\,
+// so no instruction can name it) and the Presetup file that marks an
+// uninstaller's own archive; tarnpack writes both, and keeps projects from
+// using the marker's name.
+extern const char* const UninstallerEntryName;   // "Uninstall\Uninstall.exe"
+extern const char* const UninstallerMarkerName;  // "Tarn.uninstall"
+extern const char* const UninstallerDefaultName; // "Uninstall.exe", [Config] UninstallProgram
+// Where Windows lists installed programs, below HKLM or HKCU.
+extern const char* const UninstallKeysPath;
+// A name that can stand below UninstallKeysPath: 1 to 255 characters, no
+// backslash, no control character.
+bool UninstallKeyIsValid(const Str& Key);
+// The uninstaller's file name ([Config] UninstallProgram): a plain file
+// name, no folder, none of the characters Windows refuses in names.
+bool UninstallProgramNameIsValid(const Str& Name);

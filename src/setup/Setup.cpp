@@ -13,6 +13,7 @@
 #include "Log.h"
 #include "MainWindow.h"
 #include "Presetup.h"
+#include "Uninstall.h"
 #include "oxFileUtils.h"
 #include "oxGraphics.h"
 #include "oxRegIni.h"
@@ -141,9 +142,15 @@ static void ReleaseRunState()
 
 // Set when the installation run itself failed or was cancelled.
 static bool InstallationFailed = false;
+// This program is an uninstaller: its run shows its own pages and never restarts.
+static bool Uninstalling = false;
 
 static void CloseRun(bool Outcome)
 {
+    if (Uninstalling) {
+        ReleaseRunState();
+        return;
+    }
     // After a failed installation that had already scheduled a replacement,
     // the user still learns how the run ended: DLG_NOTFINISH, which then
     // says that a restart will replace files (Dialogs.cpp). No restart follows.
@@ -192,6 +199,7 @@ static LONG WINAPI OnUnhandledFault(EXCEPTION_POINTERS*)
 
 static bool RunWizard()
 {
+    if (Uninstalling) return RunUninstallation();
     const char* Ini = IniPath.c_str();
     ReadDialogSequence(IniReadString(Ini, "Config", "PreInstallDialogSequence", "").c_str(), &DialogSequence);
     bool Outcome = RunDialogSequence();
@@ -240,6 +248,7 @@ bool RunSetup()
     IniPath = TempDir + "Tarn.ini";
     StrPath = TempDir + "Tarn.str";
     DlgPath = TempDir + "Tarn.dlg";
+    Uninstalling = IsUninstaller();
     const char* Ini = IniPath.c_str();
     InstallDir = IniReadString(Ini, "Config", "DefaultInstallPath", "Test");
     ProgramName = "Setup";

@@ -31,6 +31,9 @@ enum TextNumber {
     TextNewerQuestion = 111,     // format, %s = file name
     TextBrowsePrompt = 150,
     TextNoFullPath = 151,        // DLG_DIR: the folder is no full path
+    TextRecordUnusable = 160,    // uninstall: format, %s = the record's path
+    TextRemovedAtRestart = 161,  // DLG_UNINSTALLED: files in use go at restart
+    TextRemovingLine = 162,      // DLG_UNINSTALLING: format, %s = file name
 };
 
 // Numbered text of Tarn.str, the language section over the neutral one,

@@ -30,6 +30,12 @@ struct StubImage {
 void CheckStub(const StubImage& Stub, DiagnosticList& Out);
 void CheckProject(const ProjectTree& Tree, DiagnosticList& Out);
 
+// Whether the setup carries an uninstaller: [Config] Uninstall=1 with a LogFile.
+bool ProjectMakesUninstaller(const ProjectTree& Tree);
+// The Presetup files the uninstaller's own archive carries (setup script,
+// texts, title picture), in packing order.
+std::vector<const ProjectFile*> UninstallerPresetupFiles(const ProjectTree& Tree);
+
 // The stub's integer syntax (colours, DWORD values): optional leading spaces,
 // then an optional sign and decimal digits or "$" and hexadecimal digits,
 // nothing after. False when Text is not such a number.
