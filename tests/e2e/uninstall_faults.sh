@@ -39,9 +39,9 @@ SCRIPT
 # removes nothing.
 UnusableRecord() {
   local Name=$1
-  InstallRun "$Name" "$Target/Uninstall.exe" <<SCRIPT
+  InstallRun "$Name" "$Target/Uninstall.exe" <<'SCRIPT'
 wait-window "Error" 60000
-expect-text-contains msgtext "$(E2eWinPath "$Target")\\\\install.log"
+expect-text-contains msgtext "\\target\\App\\install.log is missing or damaged"
 expect-text-contains msgtext "Nothing was removed."
 answer ok
 wait-gone
