@@ -52,7 +52,7 @@ $Cc -static -s -Wl,--disable-reloc-section -o "$Work/norelocs.exe" "$Work/small.
 $Cc64 -static -s -Wl,--high-entropy-va -o "$Work/small64.exe" "$Work/small.c" || exit 1
 $Cc64 -static -s -Wl,--disable-high-entropy-va -o "$Work/lowentropy64.exe" "$Work/small.c" || exit 1
 
-Expect "small system-only program passes" 0 '^PASS stub-size: [0-9]+ bytes \(budget 98304\)' "$Work/small.exe"
+Expect "small system-only program passes" 0 '^PASS stub-size: [0-9]+ bytes \(budget 102400\)' "$Work/small.exe"
 Expect "small system-only program: imports pass" 0 '^PASS stub-imports: .*kernel32.dll' "$Work/small.exe"
 Expect "over the budget fails the size" 1 '^FAIL stub-size: [0-9]+ bytes, over the budget of 102400' "$Work/large.exe"
 Expect "over the budget keeps the imports check" 1 '^PASS stub-imports' "$Work/large.exe"
