@@ -195,11 +195,8 @@ if [ -z "$Left" ]; then
   Say "  nothing in $WinInstalled (the folder is gone)"
 else
   printf '%s\n' "$Left" | sed 's/^/  /'
-  Say "  (the uninstaller's own file is deleted at the next start of Windows:"
-  "$TARN_WINE" reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations \
-    2>/dev/null | tr -d '\r' | grep -o 'Tarn Demo[^\\]*\\[^\\]*Uninstall.exe' | head -1 | sed 's/^/   pending: /'
-  Say "  )"
-  [ "$Left" = "./Uninstall.exe" ] || E2eFail "the uninstall left more than the uninstaller itself"
+  Say "  (the uninstaller's own file, renamed, and its folder go at the next start of Windows)"
+  grep -qviE '^\./Tar[^/]*\.tmp$' <<<"$Left" && E2eFail "the uninstall left more than the uninstaller itself"
 fi
 for Key in 'HKCU\Software\Tarn Demo' 'HKLM\Software\Tarn Demo'; do
   Values=$("$TARN_WINE" reg query "$(E2eRegKey "$Key")" 2>/dev/null | tr -d '\r' | grep -c REG_)

@@ -1,8 +1,8 @@
 // The uninstaller and its registration; see Uninstall.h.
 //
 // A running program cannot delete its own file: the uninstaller removes
-// everything else, then leaves its file (and the folders that still hold
-// it) to be deleted at the next start of Windows. That alone needs no
+// everything else, then leaves its file, renamed, (and the folders that
+// still hold it) to be deleted at the next start of Windows. That alone needs no
 // restart, so the finish page mentions a restart only for the installed
 // files that were in use.
 #include "Uninstall.h"
@@ -183,6 +183,15 @@ static void RemoveEverything(const UninstallRecord& Record, const Str& RecordPat
     RegDeleteKeyA(Record.Root == "HKCU" ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, Entry.c_str());
     DeleteFileA(RecordPath.c_str());
     bool Waiting = RebootNeeded; // something goes only at restart
+    // A running program cannot delete its own file, but it can rename it:
+    // under a temporary name it waits for the restart, so that a new
+    // installation before then puts an uninstaller in its place that the
+    // restart does not take away.
+    Str Parked = MakeTempFileBeside(Self.c_str());
+    if (!Parked.Empty()) {
+        if (MoveFileExA(Self.c_str(), Parked.c_str(), MOVEFILE_REPLACE_EXISTING)) Self = Parked;
+        else DeleteFileA(Parked.c_str());
+    }
     if (!DeleteFileA(Self.c_str()) && PathExists(Self.c_str())) Waiting = DeleteAtRestart(Self.c_str()) || Waiting;
     // Innermost first. A folder that still holds what waits for the restart
     // goes after it, if nothing else is left in it by then.

@@ -109,29 +109,43 @@ E2eExpectEqual "$(InstallRegValue "$Key" Number)" "" "created DWORD removed"
 E2eExpectEqual "$(InstallRegValue "$Key" Existing)" "REG_SZ overwritten" "a value that existed before stays"
 "$TARN_WINE" reg query "$Entry" >/dev/null 2>&1 && E2eFail "the entry is still there"
 
-# The uninstaller: gone, or waiting for the restart.
-if [ -e "$Target/Uninstall.exe" ]; then
+# The uninstaller: gone, or renamed and waiting for the restart, so that a
+# new installation before then keeps its own uninstaller.
+InstallExpectAbsent "$Target/Uninstall.exe"
+Parked=$(find "$Target" -maxdepth 1 -iname 'Tar*.tmp')
+if [ -n "$Parked" ]; then
   "$TARN_WINE" reg query "$SessionKey" /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' |
-    grep -qiF "$WinTarget\\Uninstall.exe" || E2eFail "the uninstaller stays and is not deleted at restart"
+    grep -qiF "$(E2eWinPath "$Parked")" || E2eFail "the uninstaller stays as $Parked and is not deleted at restart"
 fi
 
-# --- without files of the user's, an installation into a new folder leaves nothing
-rm -rf "$Base/Tools=Old"
-Install install3
-InstallRun uninstall2 "$Target/Uninstall.exe" <<'SCRIPT'
+Uninstall() {
+  InstallRun "$1" "$Target/Uninstall.exe" <<'SCRIPT'
 wait-window "Uninstall" 60000
 press 102
 wait-window "Uninstall complete" 60000
 press 104
 wait-gone
 SCRIPT
-Left=$(find "$Base" -mindepth 1 ! -name 'Uninstall.exe' -printf '%P\n' | sort)
-if [ -e "$Target/Uninstall.exe" ]; then
+}
+
+# --- installed again before the restart: the new uninstaller is not the
+# one that waits to be deleted
+Install reinstall
+[ -f "$Target/Uninstall.exe" ] || E2eFail "reinstall: no uninstaller"
+"$TARN_WINE" reg query "$SessionKey" /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' |
+  grep -qiF "$WinTarget\\Uninstall.exe" && E2eFail "reinstall: the new uninstaller would be deleted at restart"
+Uninstall uninstall-reinstalled
+
+# --- without files of the user's, an installation into a new folder leaves nothing
+rm -rf "$Base/Tools=Old"
+Install install3
+Uninstall uninstall2
+Left=$(find "$Base" -mindepth 1 ! -iname 'Tar*.tmp' -printf '%P\n' | sort)
+if [ -n "$(find "$Target" -maxdepth 1 -iname 'Tar*.tmp')" ]; then
   E2eExpectEqual "$Left" "$(printf '%s\n' 'Tools=Old' 'Tools=Old/App')" "only the uninstaller's folders wait for the restart"
 else
   E2eExpectEqual "$Left" "" "nothing left"
 fi
 
-"$TARN_WINE" reg delete "$Key" /f >/dev/null 2>&1
 [ "$PendingBefore" = 0 ] && "$TARN_WINE" reg delete "$SessionKey" /v PendingFileRenameOperations /f >/dev/null 2>&1
 E2eFinish
