@@ -382,6 +382,7 @@ bool RunInstallation()
     // The uninstaller needs the log: without one it would have nothing to go by.
     UninstallerTarget = LogEnabled && !LogFileName.Empty() ? UninstallerPath() : Str();
     UninstallerInstalled = false;
+    if (!UninstallerTarget.Empty()) RecordUninstaller();
 
     ShowMessageWindow(GetText(TextReadingInstructions).c_str());
     ReadInstructions();

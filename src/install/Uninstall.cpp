@@ -64,8 +64,20 @@ static Str UninstallKeyName()
 
 static bool PerUserSetup() { return AnsiSameText(ConfigText("ExecutionLevel", "admin").c_str(), "user"); }
 
+// The entry's key and root, as the log records them.
+static Str EntryKey;
+static const char* EntryRoot = "HKLM";
 // The entry's key, as a registry path with the final backslash.
 static Str EntryPath;
+
+void RecordUninstaller()
+{
+    EntryKey = UninstallKeyName();
+    EntryRoot = PerUserSetup() ? "HKCU" : "HKLM";
+    LogUninstallValue("Key", EntryKey.c_str());
+    LogUninstallValue("Root", EntryRoot);
+    LogUninstallValue("Language", LanguageCode.c_str());
+}
 
 // A text value of the entry; an empty one is deleted, so that a value
 // dropped from the script goes too.
@@ -86,9 +98,7 @@ static Str ConfigExpanded(const char* Key, const Str& Default)
 
 void RegisterUninstaller(unsigned long long InstalledBytes)
 {
-    Str Key = UninstallKeyName();
-    const char* Root = PerUserSetup() ? "HKCU" : "HKLM";
-    EntryPath = Str(Root) + "\\" + UninstallKeysPath + Key + "\\";
+    EntryPath = Str(EntryRoot) + "\\" + UninstallKeysPath + EntryKey + "\\";
     Str Program = UninstallerPath();
     Str Quoted = Str("\"") + Program + "\"";
 
@@ -102,11 +112,6 @@ void RegisterUninstaller(unsigned long long InstalledBytes)
     PutNumber("EstimatedSize", (int)RoundedKiB(InstalledBytes));
     PutNumber("NoModify", 1);
     PutNumber("NoRepair", 1);
-
-    LogUninstallValue("Key", Key.c_str());
-    LogUninstallValue("Root", Root);
-    LogUninstallValue("Language", LanguageCode.c_str());
-    FlushLog();
 }
 
 // ---- the uninstaller ----
@@ -129,12 +134,9 @@ static INT_PTR CALLBACK ProgressDialogProc(HWND Dialog, UINT Message, WPARAM, LP
 // painted between the steps.
 static void PumpMessages()
 {
+    // The page has no control to type into: no dialog keys to handle.
     MSG Message;
-    while (PeekMessageA(&Message, 0, 0, 0, PM_REMOVE)) {
-        if (ProgressDialog && IsDialogMessageA(ProgressDialog, &Message)) continue;
-        TranslateMessage(&Message);
-        DispatchMessageA(&Message);
-    }
+    while (PeekMessageA(&Message, 0, 0, 0, PM_REMOVE)) DispatchMessageA(&Message);
 }
 
 static void ShowStep(int Done, int Total, const Str& FileName)
@@ -175,9 +177,8 @@ static void RemoveEverything(const UninstallRecord& Record, const Str& RecordPat
     }
     for (int Index = Record.Files.Count() - 1; Index >= 0; --Index) {
         const Str& File = Record.Files.Get(Index);
-        ShowStep(Done, Total, FileNamePart(File));
         if (!AnsiSameText(File.c_str(), Self.c_str())) RemoveFile(File);
-        ShowStep(++Done, Total, Str());
+        ShowStep(++Done, Total, FileNamePart(File));
     }
     Str Entry = Str(UninstallKeysPath) + Record.Key;
     RegDeleteKeyA(Record.Root == "HKCU" ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, Entry.c_str());

@@ -11,10 +11,13 @@
 // The installation folder + [Config] UninstallProgram (default Uninstall.exe);
 // empty when the script sets UninstallProgram empty (no uninstaller).
 Str UninstallerPath();
-// The product's entry under ...\CurrentVersion\Uninstall (HKLM, or HKCU for
-// ExecutionLevel=user), and in the log's [Uninstall] section the key, the
-// root and the language the uninstaller will need. InstalledBytes gives
-// EstimatedSize.
+// The log's [Uninstall] section: the entry's key and root and the language,
+// which the uninstaller needs. Written before the files, so that the
+// uninstaller can also remove what a failed or cancelled run installed.
+void RecordUninstaller();
+// After a complete installation: the product's entry under
+// ...\CurrentVersion\Uninstall (HKLM, or HKCU for ExecutionLevel=user).
+// InstalledBytes gives EstimatedSize.
 void RegisterUninstaller(unsigned long long InstalledBytes);
 
 // ---- the uninstaller ----

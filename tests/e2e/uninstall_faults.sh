@@ -85,6 +85,39 @@ InstallExpectAbsent "$Target/Free.txt" "$Target/install.log"
 "$TARN_WINE" reg query "$SessionKey" /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' |
   grep -qiF "$(E2eWinPath "$Target")\\Held.dll" || E2eFail "inuse: the file in use is not deleted at restart"
 
+# --- a cancelled installation: no entry, but its uninstaller removes what
+# was installed (and leaves the newer file the user kept)
+rm -rf "$TARN_ARTIFACTS/target"
+"$TARN_WINE" reg delete "$Entry" /f >/dev/null 2>&1
+for Name in Alpha Beta Gamma; do printf 'packaged %s\r\n' "$Name" >"$Project/Data/$Name.txt"; done
+printf '[CopyFile]\r\nFiles=%%InstallPath%%\r\n[Files]\r\nAlpha.txt=\r\nBeta.txt=\r\nGamma.txt=\r\n' >"$Project/Presetup/Test.ins"
+rm -f "$Project/Data/Held.dll" "$Project/Data/Free.txt"
+InstallBuild "$Project" "$TARN_ARTIFACTS/cancel.exe"
+mkdir -p "$Target"
+printf 'newer on disk\r\n' >"$Target/Beta.txt"
+touch -d '+2 days' "$Target/Beta.txt"
+InstallRun cancel "$TARN_ARTIFACTS/cancel.exe" <<'SCRIPT'
+wait-window "Newer file" 60000
+wait-window "Installation progress"
+press 103
+answer no "Newer file"
+answer yes "Install Test"
+wait-window "Installation uncomplete" 30000
+press 104
+wait-gone
+SCRIPT
+[ -f "$Target/Alpha.txt" ] && [ -f "$Target/Uninstall.exe" ] || E2eFail "cancel: the first file and the uninstaller are not there"
+"$TARN_WINE" reg query "$Entry" >/dev/null 2>&1 && E2eFail "cancel: an entry for an incomplete installation"
+InstallRun cancel-uninstall "$Target/Uninstall.exe" <<'SCRIPT'
+wait-window "Uninstall" 60000
+press 102
+wait-window "Uninstall complete" 60000
+press 104
+wait-gone
+SCRIPT
+InstallExpectAbsent "$Target/Alpha.txt" "$Target/Gamma.txt" "$Target/install.log"
+E2eExpectEqual "$(cat "$Target/Beta.txt" 2>/dev/null)" $'newer on disk\r' "cancel: the kept newer file stays"
+
 if [ "$PendingBefore" = 0 ]; then
   "$TARN_WINE" reg delete "$SessionKey" /v PendingFileRenameOperations /f >/dev/null 2>&1
 fi
