@@ -19,13 +19,15 @@
 
 #include "Common.h"
 #include "Dialogs.h"
-#include "InstallRules.h"
+#include "FixedTexts.h"
+#include "SetupRules.h"
 #include "Instructions.h"
 #include "Log.h"
 #include "Msg.h"
 #include "Presetup.h"
 #include "Reboot.h"
 #include "ResourceIds.h"
+#include "TestSeams.h"
 #include "Texts.h"
 #include "Uninstall.h"
 #include "Unrar.h"
@@ -35,9 +37,6 @@
 #include "oxStrUtils.h"
 
 static const char* const ProgressTemplate = "DLG_PROGRESS";
-static const char* const ArchiveOpenError = "Archive open error!";
-static const char* const CannotExtractFile = "Cannot extract file ";
-static const char* const ErrorCaption = "Error";
 static const char* const DamagedArchiveDefault =
     "This setup is damaged or incomplete: its data ends before the end of its archive. "
     "Please get a new copy of the setup and run it again.";
@@ -64,12 +63,6 @@ static HANDLE WorkerThread = 0;
 // and ends at once without touching anything.
 static volatile bool WorkerResumed = false;
 static volatile bool WorkerAbandoned = false;
-
-static bool FileExists(const char* Path)
-{
-    DWORD Attributes = GetFileAttributesA(Path);
-    return Attributes != INVALID_FILE_ATTRIBUTES && !(Attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 // The worker's record of the target folders: those that were there before
 // the run, those it made, and the files it wrote into the latter. A target
@@ -193,7 +186,7 @@ static bool HandleEntry(ArcHandle Handle, const ArcEntryInfo& Info, unsigned lon
         UninstallerInstalled = true;
         return true;
     }
-    if (!WildMatch(Name, PayloadMask, true)) return ArcProcessEntry(Handle, false, 0, 0);
+    if (!EntryInGroup(Name, PayloadMask)) return ArcProcessEntry(Handle, false, 0, 0);
     Str Source = Name.Sub(PayloadPrefixLength, Name.Length() - PayloadPrefixLength);
     int Index = CopyList.IndexOfName(Source.c_str());
     if (Index < 0) return ArcProcessEntry(Handle, false, 0, 0);
@@ -270,6 +263,7 @@ static DWORD WINAPI InstallWorker(LPVOID)
     SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
     ProgressShown = 0;
     FileLineShown = false;
+    if (TestSeamFails("worker")) OutOfMemory();
     bool Ok = ExtractPayload();
     Sleep(WorkerEndPauseMs);
     PostMessageA(ProgressDialog, WM_COMMAND, MAKEWPARAM(WorkerDoneCommand, 0), 0);

@@ -6,7 +6,8 @@
 #include <windows.h>
 
 #include "Common.h"
-#include "InstallRules.h"
+#include "FixedTexts.h"
+#include "SetupRules.h"
 #include "Log.h"
 #include "Texts.h"
 #include "oxRegIni.h"
@@ -70,7 +71,7 @@ bool ApplyRegistryValues()
         if (!Written) {
             // A missing value leaves the product half set up: say which one
             // and let the run end as not finished.
-            ShowError((Str("Cannot write registry value ") + ValuePath).c_str());
+            ShowError((Str(CannotWriteRegistryValue) + ValuePath).c_str());
             Result = false;
             break;
         }

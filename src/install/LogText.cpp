@@ -1,8 +1,8 @@
 // The installation log's text in memory; see LogText.h.
 #include "LogText.h"
 
-#include "InstallRules.h"
-#include "oxFileUtils.h"
+#include "SetupRules.h"
+#include "oxFileUtilsCore.h"
 #include "oxStrUtils.h"
 
 static const char* const SectionNames[LogSectionCount] = {"CopyFile", "AddReg", "MakeDir", "Uninstall"};

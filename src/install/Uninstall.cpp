@@ -12,7 +12,7 @@
 
 #include "Common.h"
 #include "Dialogs.h"
-#include "InstallRules.h"
+#include "SetupRules.h"
 #include "Log.h"
 #include "LogText.h"
 #include "Presetup.h"
@@ -41,9 +41,9 @@ static Str ConfigText(const char* Key, const char* Default)
 
 Str UninstallerPath()
 {
+    // A literal name, which tarnpack has checked (UninstallProgramNameIsValid).
     Str Name = ConfigText("UninstallProgram", UninstallerDefaultName);
     if (Name.Empty()) return Name; // the log is kept, no uninstaller installed
-    if (!UninstallProgramNameIsValid(Name)) Name = UninstallerDefaultName;
     return AddBackslash(ExpandVariables(InstallDir.c_str())) + Name;
 }
 
@@ -228,11 +228,11 @@ bool RunUninstallation()
         DialogSequence.Add(ConfirmTemplate);
         if (!RunDialogSequence()) return false;
         CurrentDialogName = ProgressTemplate;
+        // The bar's range is 0 to 100 from the start.
         ProgressDialog = CreateDialogParamA(ModuleInstance, ProgressTemplate, MainWindow, ProgressDialogProc, 0);
-        if (ProgressDialog) SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     }
     RemoveEverything(Record, RecordPath);
-    if (ProgressDialog) DestroyWindow(ProgressDialog);
+    DestroyWindow(ProgressDialog); // nothing without one
     ProgressDialog = 0;
     if (!UninstallSilent) {
         DialogSequence.Clear();

@@ -9,10 +9,12 @@
 
 #include "Common.h"
 #include "Dialogs.h"
+#include "FixedTexts.h"
 #include "Install.h"
 #include "Log.h"
 #include "MainWindow.h"
 #include "Presetup.h"
+#include "SetupRules.h"
 #include "Uninstall.h"
 #include "oxFileUtils.h"
 #include "oxGraphics.h"
@@ -80,14 +82,7 @@ void ReadDialogSequence(const char* Value, StrList* Sequence)
     Str Text(Value);
     int Count = CountWords(Text, CommaSet);
     for (int I = 1; I <= Count; ++I) {
-        Str Name = GetWord(I, Text, CommaSet);
-        // ASCII letters only: the template names are ASCII.
-        Str Upper;
-        for (int C = 0; C < Name.Length(); ++C) {
-            char Ch = Name.At(C);
-            Upper.Append(Ch >= 'a' && Ch <= 'z' ? (char)(Ch - 'a' + 'A') : Ch);
-        }
-        Sequence->Add(Upper);
+        Sequence->Add(DialogNameOf(GetWord(I, Text, CommaSet)));
     }
 }
 
@@ -142,11 +137,21 @@ static void ReleaseRunState()
 
 // Set when the installation run itself failed or was cancelled.
 static bool InstallationFailed = false;
+// The outcome as it stood: what the last step of the wizard phase returned.
+// A failure that escapes the phase closes the run with it.
+static bool RunOutcome = false;
+// The thread that runs the wizard and owns every window.
+static DWORD InterfaceThread = 0;
+
+// Set once the closing steps run: a failure in them skips to the release.
+static bool Closing = false;
+
 // This program is an uninstaller: its run shows its own pages and never restarts.
 static bool Uninstalling = false;
 
 static void CloseRun(bool Outcome)
 {
+    Closing = true;
     if (Uninstalling) {
         ReleaseRunState();
         return;
@@ -164,18 +169,31 @@ static void CloseRun(bool Outcome)
     if (Outcome && RebootNeeded) RestartWindows(false);
 }
 
-// Ends a run that a failure escaped: the closing steps (without the final
-// page, which would need the memory or the state that just failed), an error
-// box, exit code 1. A second failure on the way ends the process at once.
-static void EndAfterFailure(const char* Message)
+// Ends a run that a failure escaped: the closing steps with the outcome as it
+// stood (the final page and the restart included, on the reserve freed for
+// them), an error box, exit code 1. Windows and GDI objects belong to the
+// interface thread, so another thread (the installation worker) hands the
+// ending to it through the main window and waits there for the process to
+// end. A second failure on the way ends the process at once.
+void EndRunAfterFailure(const char* Message)
 {
+    if (GetCurrentThreadId() != InterfaceThread && InterfaceThread) {
+        if (PostMessageA(MainWindow, MainWindowEndRun, 0, (LPARAM)Message))
+            for (;;) Sleep(INFINITE);
+        FlushLog(); // no interface thread to hand it to: keep at least the log
+        ExitProcess(1);
+    }
     static bool Ending = false;
     if (Ending) ExitProcess(1);
     Ending = true;
+    bool ShowFinalPage = MainWindow && !Closing;
     free(EmergencyReserve);
     EmergencyReserve = 0;
     FlushLog(); // an uninstall must know what was installed
-    ReleaseRunState();
+    // Before the main window exists, or once the closing steps have begun,
+    // no page is shown: the run state is released.
+    if (ShowFinalPage) CloseRun(RunOutcome);
+    else ReleaseRunState();
     // Destroying the main window posted a quit message, which would close
     // the error box at once.
     MSG Quit;
@@ -186,12 +204,12 @@ static void EndAfterFailure(const char* Message)
 
 static void OnOutOfMemory()
 {
-    EndAfterFailure("Not enough memory: Setup cannot go on.");
+    EndRunAfterFailure(NotEnoughMemoryMessage);
 }
 
 static LONG WINAPI OnUnhandledFault(EXCEPTION_POINTERS*)
 {
-    EndAfterFailure("Setup stopped after an internal error.");
+    EndRunAfterFailure(InternalErrorMessage);
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
@@ -202,48 +220,38 @@ static bool RunWizard()
     if (Uninstalling) return RunUninstallation();
     const char* Ini = IniPath.c_str();
     ReadDialogSequence(IniReadString(Ini, "Config", "PreInstallDialogSequence", "").c_str(), &DialogSequence);
-    bool Outcome = RunDialogSequence();
-    if (!Outcome) return false;
-    Outcome = RunInstallation();
-    if (!Outcome) {
-        InstallationFailed = true;
-        return false;
-    }
+    RunOutcome = RunDialogSequence();
+    if (!RunOutcome) return false;
+    // Until the installation returns, the run counts as failed: a failure
+    // that escapes it must not end on DLG_FINISH.
+    RunOutcome = false;
+    InstallationFailed = true;
+    RunOutcome = RunInstallation();
+    if (!RunOutcome) return false;
+    InstallationFailed = false;
     ReadDialogSequence(IniReadString(Ini, "Config", "PostInstallDialogSequence", "").c_str(), &DialogSequence);
     if (RebootNeeded) DialogSequence.Add("DLG_REBOOT");
-    return RunDialogSequence();
+    RunOutcome = RunDialogSequence();
+    return RunOutcome;
 }
 
 typedef void (WINAPI *InitCommonControlsCall)();
 
-bool RunSetup()
+// The start-up steps up to the wizard. False when the run cannot go on; the
+// step that failed has said why.
+static bool StartRun()
 {
-    // Before anything loads a DLL: from here on only the system folder is
-    // searched, never the folder the setup was started from.
-    RestrictDllSearch();
-    // The progress bars' class (comctl32 is part of every Windows).
-    InitCommonControlsCall InitControls = (InitCommonControlsCall)(void*)FindSystemApi(ApiInitCommonControls);
-    if (InitControls) InitControls();
-    ModuleInstance = GetModuleHandleA(0);
-    EmergencyReserve = malloc(EmergencyReserveSize);
-    SetOutOfMemoryHandler(OnOutOfMemory);
-    SetUnhandledExceptionFilter(OnUnhandledFault);
-
     // An elevated run keeps its files where only administrators and SYSTEM
     // can write: in the user's Temp folder any program of the user could
     // change the instruction files (and so the values written under HKLM)
     // while the setup waits on its pages.
     TempDir = CreateRunTempDir(ProcessIsElevated());
     if (TempDir.Empty()) {
-        ShowError("Cannot create temporary folder!");
+        ShowError(NoTempFolderMessage);
         return false;
     }
     RebootNeeded = false;
-    if (!ExtractPresetup(TempDir.c_str())) {
-        DeleteDirectory(TempDir.c_str(), true);
-        TempDir.Clear();
-        return false;
-    }
+    if (!ExtractPresetup(TempDir.c_str())) return false;
 
     IniPath = TempDir + "Tarn.ini";
     StrPath = TempDir + "Tarn.str";
@@ -256,11 +264,7 @@ bool RunSetup()
     CancelNeedsConfirmation = true;
 
     MainWindow = CreateMainWindow();
-    if (!MainWindow) {
-        DeleteDirectory(TempDir.c_str(), true);
-        TempDir.Clear();
-        return false;
-    }
+    if (!MainWindow) return false;
     if (IniReadBool(Ini, "Display", "ShowMainWindow", false)) ShowWindow(MainWindow, SW_SHOWMAXIMIZED);
     MainTitleFont = MakeTitleFont("MainTitleFont", DefaultMainTitleFont, DefaultMainTitleColor, &MainTitleColor);
     DialogTitleFont = MakeTitleFont("DialogTitleFont", DefaultDialogTitleFont, DefaultDialogTitleColor, &DialogTitleColor);
@@ -270,7 +274,30 @@ bool RunSetup()
 
     BuildLanguageList(IniReadString(Ini, "Config", "Languages", "").c_str());
     ChooseLanguageCode();
+    return true;
+}
 
+bool RunSetup()
+{
+    // Before anything loads a DLL: from here on only the system folder is
+    // searched, never the folder the setup was started from.
+    RestrictDllSearch();
+    GetOSInfo(&OSInfo);
+    // The progress bars' class (comctl32 is part of every Windows).
+    InitCommonControlsCall InitControls = (InitCommonControlsCall)(void*)FindSystemApi(ApiInitCommonControls);
+    if (InitControls) InitControls();
+    ModuleInstance = GetModuleHandleA(0);
+    InterfaceThread = GetCurrentThreadId();
+    EmergencyReserve = malloc(EmergencyReserveSize);
+    SetOutOfMemoryHandler(OnOutOfMemory);
+    SetUnhandledExceptionFilter(OnUnhandledFault);
+
+    if (!StartRun()) {
+        // Whatever the start-up made goes again (the temporary folder and
+        // what the presetup stage put in it, a main window without fonts).
+        ReleaseRunState();
+        return false;
+    }
     VariableList.Clear();
     CopyList.Clear();
     RegList.Clear();

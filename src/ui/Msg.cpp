@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "Common.h"
+#include "FixedTexts.h"
 #include "ResourceIds.h"
 #include "oxGraphics.h"
 #include "oxShell.h"
@@ -52,7 +53,7 @@ void ShowMessageWindow(const char* Text)
         MessageWindow = CreateDialogParamA(ModuleInstance, MessageTemplate, MainWindow, MessageWindowProc, 0);
         if (!MessageWindow) {
             // The next call tries again.
-            ShowError("Cannot create message window!");
+            ShowError(NoMessageWindowMessage);
             return;
         }
     }

@@ -4,7 +4,7 @@
 #include "BuildCommand.h"
 
 #include "ArchiveVerify.h"
-#include "InstallRules.h"
+#include "SetupRules.h"
 #include "ArchiveWriter.h"
 #include "Diagnostics.h"
 #include "PeResources.h"
