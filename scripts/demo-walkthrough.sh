@@ -168,4 +168,40 @@ for File in Demo.txt Doc/Guide.txt Doc/Notes.txt Bin/DemoTool.dll Config/Setting
   [ -f "$Installed/$File" ] || E2eFail "the demo did not install $File"
 done
 # ---- end of the installation engine's block ----
+
+# ---- the uninstaller: the entry in "Apps & features", then the removal ----
+Entry=$(E2eRegKey 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarn Demo')
+Say "\"Apps & features\" entry (in the 64-bit view: $Entry):"
+"$TARN_WINE" reg query "$Entry" 2>/dev/null | tr -d '\r' | sed -n -E 's/^ +(.*)$/  \1/p'
+E2eStart uninstall "$Installed/Uninstall.exe"
+UninstallPid=$E2eLastPid
+E2eDriver uninstall --timeout 60000 <<'SCRIPT'
+wait-window "Uninstall"
+expect-text-contains 105 "Tarn Demo will be removed"
+screenshot 09-uninstall
+press 102
+wait-window "Uninstall complete"
+expect-text-contains 106 "Tarn Demo has been removed"
+screenshot 10-uninstalled
+press 104
+wait-gone
+SCRIPT
+[ $? = 0 ] || E2eFail "the walk through the uninstaller's pages failed"
+E2eWait "$UninstallPid" 60
+E2eExpectEqual "$?" 0 "exit code of the uninstaller"
+Say "left after the uninstall:"
+Left=$( { [ -d "$Installed" ] && (cd "$Installed" && find . -mindepth 1 | sort); } )
+if [ -z "$Left" ]; then
+  Say "  nothing in $WinInstalled (the folder is gone)"
+else
+  printf '%s\n' "$Left" | sed 's/^/  /'
+  Say "  (the uninstaller's own file, renamed, and its folder go at the next start of Windows)"
+  grep -qviE '^\./Tar[^/]*\.tmp$' <<<"$Left" && E2eFail "the uninstall left more than the uninstaller itself"
+fi
+for Key in 'HKCU\Software\Tarn Demo' 'HKLM\Software\Tarn Demo'; do
+  Values=$("$TARN_WINE" reg query "$(E2eRegKey "$Key")" 2>/dev/null | tr -d '\r' | grep -c REG_)
+  Say "registry $Key: $Values value(s) left"
+  [ "$Values" = 0 ] || E2eFail "values left under $Key"
+done
+"$TARN_WINE" reg query "$Entry" >/dev/null 2>&1 && E2eFail "the \"Apps & features\" entry is still there"
 E2eFinish

@@ -15,6 +15,7 @@
 #include "MainWindow.h"
 #include "Presetup.h"
 #include "SetupRules.h"
+#include "Uninstall.h"
 #include "oxFileUtils.h"
 #include "oxGraphics.h"
 #include "oxRegIni.h"
@@ -145,9 +146,16 @@ static DWORD InterfaceThread = 0;
 // Set once the closing steps run: a failure in them skips to the release.
 static bool Closing = false;
 
+// This program is an uninstaller: its run shows its own pages and never restarts.
+static bool Uninstalling = false;
+
 static void CloseRun(bool Outcome)
 {
     Closing = true;
+    if (Uninstalling) {
+        ReleaseRunState();
+        return;
+    }
     // After a failed installation that had already scheduled a replacement,
     // the user still learns how the run ended: DLG_NOTFINISH, which then
     // says that a restart will replace files (Dialogs.cpp). No restart follows.
@@ -209,6 +217,7 @@ static LONG WINAPI OnUnhandledFault(EXCEPTION_POINTERS*)
 
 static bool RunWizard()
 {
+    if (Uninstalling) return RunUninstallation();
     const char* Ini = IniPath.c_str();
     ReadDialogSequence(IniReadString(Ini, "Config", "PreInstallDialogSequence", "").c_str(), &DialogSequence);
     RunOutcome = RunDialogSequence();
@@ -247,6 +256,7 @@ static bool StartRun()
     IniPath = TempDir + "Tarn.ini";
     StrPath = TempDir + "Tarn.str";
     DlgPath = TempDir + "Tarn.dlg";
+    Uninstalling = IsUninstaller();
     const char* Ini = IniPath.c_str();
     InstallDir = IniReadString(Ini, "Config", "DefaultInstallPath", "Test");
     ProgramName = "Setup";
