@@ -56,9 +56,15 @@ for Name in "${Builds[@]}"; do
   BuildOne "$Name"
 done
 
+# The stub's size against its budget (kept in scripts/check-stub.sh), and
+# after a build of win32 where its bytes go (sections, biggest objects).
 Stub=build/win32/src/setup/tarn-setup.exe
+Budget=$(sed -n 's/^SizeBudget=//p' scripts/check-stub.sh)
 if [ -f "$Stub" ]; then
-  echo "build: stub $Stub is $(stat -c %s "$Stub") bytes (budget 102400)"
+  if [[ " ${Builds[*]} " == *" win32"[\ :]* ]]; then
+    bash scripts/stub-size.sh "$Stub" | sed 's/^/build: /' || true
+  fi
+  echo "build: stub $Stub is $(stat -c %s "$Stub") bytes (budget $Budget)"
 elif [[ " ${Builds[*]} " == *" win32"[\ :]* ]]; then
   echo "build: the win32 build made no stub ($Stub)"
 fi

@@ -105,21 +105,26 @@ bool AnsiSameText(const char* A, const char* B) { return AnsiCompareText(A, B) =
 
 // ---- Str ----
 
-Str::Str() : Data(0), Len(0), Cap(0) {}
+char Str::NoText[1];
 
-Str::Str(const char* Text) : Data(0), Len(0), Cap(0) { Append(Text); }
+Str::Str() : Data(NoText), Len(0), Cap(0) {}
 
-Str::Str(const char* Text, int Length) : Data(0), Len(0), Cap(0) { Append(Text, Length); }
+Str::Str(const char* Text) : Data(NoText), Len(0), Cap(0) { Append(Text); }
 
-Str::Str(const Str& Other) : Data(0), Len(0), Cap(0) { Append(Other.c_str(), Other.Len); }
+Str::Str(const char* Text, int Length) : Data(NoText), Len(0), Cap(0) { Append(Text, Length); }
+
+Str::Str(const Str& Other) : Data(NoText), Len(0), Cap(0) { Append(Other.c_str(), Other.Len); }
 
 Str::Str(Str&& Other) : Data(Other.Data), Len(Other.Len), Cap(Other.Cap)
 {
-    Other.Data = 0;
+    Other.Data = NoText;
     Other.Len = Other.Cap = 0;
 }
 
-Str::~Str() { free(Data); }
+Str::~Str()
+{
+    if (Cap) free(Data);
+}
 
 Str& Str::operator=(const Str& Other)
 {
@@ -133,21 +138,21 @@ Str& Str::operator=(const Str& Other)
 Str& Str::operator=(Str&& Other)
 {
     if (this != &Other) {
-        free(Data);
+        if (Cap) free(Data);
         Data = Other.Data; Len = Other.Len; Cap = Other.Cap;
-        Other.Data = 0; Other.Len = Other.Cap = 0;
+        Other.Data = NoText; Other.Len = Other.Cap = 0;
     }
     return *this;
 }
 
 Str& Str::operator=(const char* Text)
 {
-    if (Text && Data && Text >= Data && Text < Data + Cap) {
+    if (Text && Text >= Data && Text < Data + Cap) {
         Str Copy(Text); // the source lies inside our own buffer
         return *this = (Str&&)Copy;
     }
     Len = 0;
-    if (Data) Data[0] = 0;
+    if (Cap) Data[0] = 0;
     return Append(Text);
 }
 
@@ -159,7 +164,7 @@ char* Str::Reserve(int Length)
     if (Length + 1 > Cap) {
         int NewCap = Cap ? Cap : 16;
         while (NewCap < Length + 1) NewCap = NewCap > MaxTextLength / 2 ? MaxTextLength + 1 : NewCap * 2;
-        Data = (char*)CheckedRealloc(Data, (size_t)NewCap);
+        Data = (char*)CheckedRealloc(Cap ? Data : 0, (size_t)NewCap);
         Cap = NewCap;
         Data[Len] = 0;
     }
@@ -176,7 +181,7 @@ void Str::SetLength(int Length)
 
 void Str::SyncLength()
 {
-    if (!Data) { Len = 0; return; }
+    if (!Cap) { Len = 0; return; }
     Data[Cap - 1] = 0;
     Len = (int)strlen(Data);
 }
@@ -189,11 +194,8 @@ Str& Str::Append(const char* Text)
 
 Str& Str::Append(const char* Text, int Length)
 {
-    if (!Text || Length <= 0) {
-        if (!Data) Reserve(0);
-        return *this;
-    }
-    if (Data && Text >= Data && Text < Data + Cap) {
+    if (!Text || Length <= 0) return *this;
+    if (Text >= Data && Text < Data + Cap) {
         Str Copy(Text, Length); // appending a part of ourselves
         return Append(Copy.c_str(), Copy.Len);
     }

@@ -40,7 +40,7 @@ public:
     Str& operator=(Str&& Other);
     Str& operator=(const char* Text);
 
-    const char* c_str() const { return Data ? Data : ""; }
+    const char* c_str() const { return Data; }
     int Length() const { return Len; }
     bool Empty() const { return Len == 0; }
     // 0-based byte access; out of range gives 0.
@@ -76,9 +76,13 @@ public:
     bool operator!=(const char* Text) const { return !(*this == Text); }
 
 private:
+    // Never null: a text without a buffer of its own (Cap 0) points at a
+    // shared empty text, which is never written. c_str() is then a plain
+    // load, which the stub calls in hundreds of places.
     char* Data;
     int Len;
     int Cap;
+    static char NoText[1];
 };
 
 Str operator+(const Str& A, const Str& B);

@@ -9,11 +9,24 @@ static const unsigned long long KiB = 1024;
 
 unsigned long long RoundedQuotient(unsigned long long Dividend, unsigned long long Divisor)
 {
-    unsigned long long Quotient = Dividend / Divisor;
-    unsigned long long Twice = (Dividend % Divisor) * 2;
+    // Long division, a bit at a time: a 64-bit "/" or "%" would link a
+    // routine of the compiler's runtime, with a section of its own, into the
+    // i686 stub. Carry holds the bit shifted out of a remainder of 2^63 or more.
+    unsigned long long Quotient = 0, Remainder = 0;
+    for (int Bit = 63; Bit >= 0; --Bit) {
+        bool Carry = (Remainder >> 63) != 0;
+        Remainder = (Remainder << 1) | ((Dividend >> Bit) & 1);
+        Quotient <<= 1;
+        if (Carry || Remainder >= Divisor) {
+            Remainder -= Divisor;
+            Quotient |= 1;
+        }
+    }
     // Halves go to the even neighbour, like the floating-point rounding of
-    // the free-space figure on old systems (DiskFreeKB).
-    if (Twice > Divisor || (Twice == Divisor && (Quotient & 1))) ++Quotient;
+    // the free-space figure on old systems (DiskFreeKB). Compared without
+    // doubling the remainder, which could overflow.
+    unsigned long long Rest = Divisor - Remainder;
+    if (Remainder > Rest || (Remainder == Rest && (Quotient & 1))) ++Quotient;
     return Quotient;
 }
 

@@ -94,8 +94,13 @@ TEST(InstallRulesProgress, WholePercentWithHalvesToEven)
     EXPECT_EQ(4, ProgressPercent(35, 1000));   // 3.5 -> 4
     EXPECT_EQ(33, ProgressPercent(1, 3));
     EXPECT_EQ(67, ProgressPercent(2, 3));
+    EXPECT_EQ(98, ProgressPercent(985, 1000)); // 98.5 -> 98
+    EXPECT_EQ(100, ProgressPercent(995, 1000)); // 99.5 -> 100
+    EXPECT_EQ(99, ProgressPercent(994, 1000));
     // Sizes beyond 32 bits do not wrap.
     EXPECT_EQ(50, ProgressPercent(3000000000ULL, 6000000000ULL));
+    EXPECT_EQ(100, ProgressPercent((1ULL << 40) - 1, 1ULL << 40));
+    EXPECT_EQ(1, ProgressPercent(1ULL << 33, 100ULL << 33));
 }
 
 TEST(InstallRulesProgress, NothingToInstallAndOvershootEndFull)

@@ -28,6 +28,32 @@ TEST(SupportFileCore, RoundedKiBHalvesToEven)
     EXPECT_EQ(4194304ull, RoundedKiB(4294967296ull)); // beyond 32 bits of bytes
 }
 
+// The bitwise long division agrees with 128-bit arithmetic over the whole
+// 64-bit range, divisors of 2^63 and more included.
+TEST(SupportFileCore, RoundedQuotientOverTheWholeRange)
+{
+    const unsigned long long Max = ~0ull;
+    EXPECT_EQ(Max, RoundedQuotient(Max, 1));
+    EXPECT_EQ(1u, RoundedQuotient(Max, Max));
+    EXPECT_EQ(1u, RoundedQuotient(1ull << 63, Max));      // just over a half
+    EXPECT_EQ(0u, RoundedQuotient((1ull << 63) - 1, Max)); // just under
+    EXPECT_EQ(2u, RoundedQuotient(5, 2));                  // halves to even
+    EXPECT_EQ(2u, RoundedQuotient(3ull << 62, 1ull << 63)); // 1.5 -> 2
+    unsigned long long Seed = 12345;
+    for (int Round = 0; Round < 20000; ++Round) {
+        Seed = Seed * 6364136223846793005ull + 1442695040888963407ull;
+        unsigned long long Dividend = Seed >> (Round % 64);
+        Seed = Seed * 6364136223846793005ull + 1442695040888963407ull;
+        unsigned long long Divisor = Seed >> (Round / 64 % 64);
+        if (Round % 3 == 0) Divisor &= ~1ull; // even divisors give exact halves
+        if (Divisor == 0) Divisor = 2;
+        unsigned __int128 Twice = (unsigned __int128)(Dividend % Divisor) * 2;
+        unsigned long long Expected = Dividend / Divisor;
+        if (Twice > Divisor || (Twice == Divisor && (Expected & 1))) ++Expected;
+        ASSERT_EQ(Expected, RoundedQuotient(Dividend, Divisor)) << Dividend << " / " << Divisor;
+    }
+}
+
 TEST(SupportFileCore, DayOfYearKnowsLeapYears)
 {
     EXPECT_EQ(61, DayOfYear(2024, 3, 1));
@@ -158,6 +184,47 @@ TEST(SupportFontSpec, DefaultsAndFailures)
     // An empty field in the middle shifts the later ones forward.
     EXPECT_FALSE(ParseFontSpec("Arial,,$FF,B", &Face, &Size, &Color, &Styles));
     EXPECT_EQ(255, Size);
+}
+
+// Texts without a buffer of their own (new, empty, moved from) share one
+// empty text: none of them may write it or free it.
+TEST(StrEmpty, TextsWithoutABufferReadEmptyAndGrowApart)
+{
+    Str A, B((const char*)0), C("");
+    EXPECT_STREQ("", A.c_str());
+    EXPECT_STREQ("", B.c_str());
+    A += "one";
+    B.Append("two", 3);
+    EXPECT_EQ("one", S(A));
+    EXPECT_EQ("two", S(B));
+    EXPECT_STREQ("", C.c_str());
+    EXPECT_TRUE(C == Str());
+
+    Str Moved((Str&&)A);
+    EXPECT_EQ("one", S(Moved));
+    EXPECT_STREQ("", A.c_str());
+    EXPECT_EQ(0, A.Length());
+    A += 'x';
+    EXPECT_EQ("x", S(A));
+    B = (Str&&)C; // B's buffer freed, C left empty
+    EXPECT_STREQ("", B.c_str());
+    C = "three";
+    EXPECT_EQ("three", S(C));
+
+    Str D;
+    D.SyncLength();
+    D.Truncate(0);
+    D.Delete(0, 1);
+    EXPECT_STREQ("", D.c_str());
+    D.Clear();
+    EXPECT_STREQ("", D.c_str());
+    char* Buffer = D.Reserve(4);
+    Buffer[0] = 'a'; Buffer[1] = 'b';
+    D.SetLength(2);
+    EXPECT_EQ("ab", S(D));
+    D = D.c_str() + 1; // from inside its own buffer
+    EXPECT_EQ("b", S(D));
+    EXPECT_STREQ("", Str().c_str());
 }
 
 // A text past MaxTextLength, asked for at once or grown into by an append
