@@ -1,4 +1,4 @@
-// Entry of tarn-setup.exe: the run, then exit code 0 whatever its outcome.
+// Entry of tarn-setup.exe: the run, then its exit code (CommandLineCore.h).
 // (A failure that escapes the run exits with 1 from inside it.)
 #include <windows.h>
 
@@ -6,6 +6,5 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    RunSetup();
-    return 0;
+    return RunSetup();
 }

@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include "Common.h"
+#include "Report.h"
 #include "ResourceIds.h"
 #include "Unrar.h"
 #include "oxShell.h"
@@ -59,7 +60,7 @@ unsigned long long SumEntrySizesIn(const char* ArchiveName, const char* Mask, in
     if (Damaged) *Damaged = false;
     ArcHandle Archive = ArcOpen(ArchiveName, ArcModeList);
     if (!Archive) {
-        ShowError("Archive open error!");
+        ReportError(0, "Archive open error!", ExitArchiveDamaged);
         return 0;
     }
     ArcEntryInfo Info;
@@ -80,7 +81,7 @@ unsigned long long SumEntrySizesIn(const char* ArchiveName, const char* Mask, in
             break;
         }
         if (!ArcProcessEntry(Archive, false, 0, 0)) {
-            ShowError("File extracting error!");
+            ReportError(0, "File extracting error!", ExitArchiveDamaged);
             break;
         }
     }
@@ -96,6 +97,7 @@ unsigned long long SumEntrySizes(const char* Mask, int PrefixLength, const StrLi
 
 static void SetProgress(HWND Window, int Percent)
 {
+    if (!Window) return; // a silent run
     HWND Bar = GetDlgItem(Window, IDC_PRESETUP_BAR);
     SendMessageA(Bar, PBM_SETPOS, (WPARAM)Percent, 0);
     UpdateWindow(Bar); // no message loop runs while the stage works
@@ -103,22 +105,27 @@ static void SetProgress(HWND Window, int Percent)
 
 bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
 {
-    HWND Window = CreateDialogParamA(ModuleInstance, "DLG_PRESETUP", 0, 0, 0);
-    if (!Window) {
-        ShowError("Cannot create init window!");
-        return false;
+    HWND Window = 0;
+    if (!SilentRun) {
+        Window = CreateDialogParamA(ModuleInstance, "DLG_PRESETUP", 0, 0, 0);
+        if (!Window) {
+            ReportError(0, "Cannot create init window!", ExitFailed);
+            return false;
+        }
+        SendDlgItemMessageA(Window, IDC_PRESETUP_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, ProgressMaximum));
     }
-    SendDlgItemMessageA(Window, IDC_PRESETUP_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, ProgressMaximum));
 
     unsigned long long Total = SumEntrySizesIn(ArchiveName, PresetupMask, PresetupPrefixLength, 0, true);
     ArcHandle Archive = ArcOpen(ArchiveName, ArcModeExtract);
     if (!Archive) {
-        ShowError("Archive open error!");
-        DestroyWindow(Window);
+        ReportError(0, "Archive open error!", ExitArchiveDamaged);
+        if (Window) DestroyWindow(Window);
         return false;
     }
-    ShowWindow(Window, SW_SHOW);
-    RedrawWindow(Window, 0, 0, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    if (Window) {
+        ShowWindow(Window, SW_SHOW);
+        RedrawWindow(Window, 0, 0, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    }
 
     bool Result = true;
     unsigned long long Done = 0;
@@ -128,7 +135,7 @@ bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
             // Half the resources would start a wizard without its texts or
             // instructions: a cut download stops here.
             if (ArcWalkResult(Archive) != ArcOk) {
-                ShowError(DamagedSetupMessage);
+                ReportError(0, DamagedSetupMessage, ExitArchiveDamaged);
                 Result = false;
             }
             break;
@@ -141,8 +148,8 @@ bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
         if (Code != ArcOk) {
             // Damaged data is the archive's fault; a file that cannot be
             // written (or no memory) is named.
-            if (Code == ArcDataError) ShowError(DamagedSetupMessage);
-            else ShowError((Str("Cannot extract file ") + Info.Name).c_str());
+            if (Code == ArcDataError) ReportError(0, DamagedSetupMessage, ExitArchiveDamaged);
+            else ReportError(0, (Str("Cannot extract file ") + Info.Name).c_str(), ExitFailed);
             Result = false;
             break;
         }
@@ -150,7 +157,7 @@ bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
         SetProgress(Window, PresetupPercent(Done, Total));
     }
     ArcClose(Archive);
-    DestroyWindow(Window);
+    if (Window) DestroyWindow(Window);
     return Result;
 }
 

@@ -1,18 +1,24 @@
-// The main sequence of a setup run: temporary directory, presetup, setup
-// script, main window and look, languages, the wizard and the installation,
-// and the closing steps. A failure that escapes the run (memory exhaustion, a
-// fault) still runs the closing steps, then reports and exits with code 1.
+// The main sequence of a setup run: command line, temporary directory,
+// presetup, setup script, main window and look, languages, the wizard and the
+// installation, and the closing steps. A silent run (/S) makes no window: the
+// pages are passed over with their defaults (Dialogs.cpp). A failure that
+// escapes the run (memory exhaustion, a fault) still runs the closing steps,
+// then reports and exits with code 1.
 #include "Setup.h"
 
 #include <windows.h>
 #include <stdlib.h>
 
+#include "CommandLine.h"
 #include "Common.h"
+#include "DiagLog.h"
 #include "Dialogs.h"
 #include "Install.h"
 #include "Log.h"
 #include "MainWindow.h"
 #include "Presetup.h"
+#include "Report.h"
+#include "Texts.h"
 #include "oxFileUtils.h"
 #include "oxGraphics.h"
 #include "oxRegIni.h"
@@ -142,7 +148,8 @@ static void ReleaseRunState()
 // Set when the installation run itself failed or was cancelled.
 static bool InstallationFailed = false;
 
-static void CloseRun(bool Outcome)
+// The closing steps; true when Windows is being restarted.
+static bool CloseRun(bool Outcome)
 {
     // After a failed installation that had already scheduled a replacement,
     // the user still learns how the run ended: DLG_NOTFINISH, which then
@@ -154,7 +161,17 @@ static void CloseRun(bool Outcome)
         RunDialogSequence();
     }
     ReleaseRunState();
-    if (Outcome && RebootNeeded) RestartWindows(false);
+    // A silent run restarts only when the command line allows it.
+    if (Outcome && RebootNeeded && (!SilentRun || RunOptions.AllowRestart)) return RestartWindows(false);
+    return false;
+}
+
+// The last line of the diagnostic log; the code the process ends with.
+static SetupExitCode EndRun(SetupExitCode Code)
+{
+    DiagLogLine("exit code ", IntToText(Code).c_str());
+    DiagLogClose();
+    return Code;
 }
 
 // Ends a run that a failure escaped: the closing steps (without the final
@@ -173,8 +190,9 @@ static void EndAfterFailure(const char* Message)
     // the error box at once.
     MSG Quit;
     while (PeekMessageA(&Quit, 0, WM_QUIT, WM_QUIT, PM_REMOVE)) {}
-    ShowError(Message);
-    ExitProcess(1);
+    ReportError(0, Message, ExitFailed);
+    EndRun(ExitFailed);
+    ExitProcess(ExitFailed);
 }
 
 static void OnOutOfMemory()
@@ -206,9 +224,41 @@ static bool RunWizard()
     return RunDialogSequence();
 }
 
+// /LANG= over the automatic choice: a code the setup offers, taken in the
+// list's spelling.
+static bool ApplyLanguageOption()
+{
+    if (RunOptions.Language.Empty()) return true;
+    int Index = LanguageList.IndexOfName(RunOptions.Language.c_str());
+    if (Index >= 0) {
+        LanguageCode = LanguageList.NameAt(Index);
+        return true;
+    }
+    ReportError(0, (Str("Unknown language: ") + RunOptions.Language).c_str(), ExitBadCommandLine);
+    return false;
+}
+
+// The folder of a run that no directory page will ask: /D= in any run, and
+// the default folder of a silent one. Its variables are expanded as the page
+// would show them; a folder that is no full path would install wherever the
+// setup was started from.
+static bool CheckInstallDir()
+{
+    if (!SilentRun && !RunOptions.HasDir) return true;
+    LoadVariables();
+    Str Folder = ExpandVariables(InstallDir.c_str());
+    if (IsFullPath(Folder)) {
+        if (SilentRun) InstallDir = Folder;
+        return true;
+    }
+    ReportError(0, (Str("The installation folder is no full path: ") + Folder).c_str(),
+                RunOptions.HasDir ? ExitBadCommandLine : ExitFailed);
+    return false;
+}
+
 typedef void (WINAPI *InitCommonControlsCall)();
 
-bool RunSetup()
+SetupExitCode RunSetup()
 {
     // Before anything loads a DLL: from here on only the system folder is
     // searched, never the folder the setup was started from.
@@ -221,46 +271,60 @@ bool RunSetup()
     SetOutOfMemoryHandler(OnOutOfMemory);
     SetUnhandledExceptionFilter(OnUnhandledFault);
 
+    if (!ReadCommandLine()) return EndRun(ExitBadCommandLine);
+    DiagLogLine("Windows: ", OSInfo.Description.c_str());
+    if (RunOptions.ShowHelp) {
+        ShowUsage();
+        return EndRun(ExitInstalled);
+    }
+
     // An elevated run keeps its files where only administrators and SYSTEM
     // can write: in the user's Temp folder any program of the user could
     // change the instruction files (and so the values written under HKLM)
     // while the setup waits on its pages.
     TempDir = CreateRunTempDir(ProcessIsElevated());
     if (TempDir.Empty()) {
-        ShowError("Cannot create temporary folder!");
-        return false;
+        ReportError(0, "Cannot create temporary folder!", ExitFailed);
+        return EndRun(ExitFailed);
     }
     RebootNeeded = false;
     if (!ExtractPresetup(TempDir.c_str())) {
         DeleteDirectory(TempDir.c_str(), true);
         TempDir.Clear();
-        return false;
+        return EndRun(FailureExitCode());
     }
 
     IniPath = TempDir + "Tarn.ini";
     StrPath = TempDir + "Tarn.str";
     DlgPath = TempDir + "Tarn.dlg";
     const char* Ini = IniPath.c_str();
-    InstallDir = IniReadString(Ini, "Config", "DefaultInstallPath", "Test");
+    InstallDir = RunOptions.HasDir ? RunOptions.Dir : IniReadString(Ini, "Config", "DefaultInstallPath", "Test");
     ProgramName = "Setup";
     ReadTitleShadows();
     CancelNeedsConfirmation = true;
 
-    MainWindow = CreateMainWindow();
-    if (!MainWindow) {
-        DeleteDirectory(TempDir.c_str(), true);
-        TempDir.Clear();
-        return false;
+    // A silent run has no window, so nothing of the look is made.
+    if (!SilentRun) {
+        MainWindow = CreateMainWindow();
+        if (!MainWindow) {
+            DeleteDirectory(TempDir.c_str(), true);
+            TempDir.Clear();
+            return EndRun(FailureExitCode());
+        }
+        if (IniReadBool(Ini, "Display", "ShowMainWindow", false)) ShowWindow(MainWindow, SW_SHOWMAXIMIZED);
+        MainTitleFont = MakeTitleFont("MainTitleFont", DefaultMainTitleFont, DefaultMainTitleColor, &MainTitleColor);
+        DialogTitleFont = MakeTitleFont("DialogTitleFont", DefaultDialogTitleFont, DefaultDialogTitleColor, &DialogTitleColor);
+        // The shown window was painted before its font existed.
+        InvalidateRect(MainWindow, 0, FALSE);
+        TitlePicture = (HBITMAP)LoadImageA(0, (TempDir + "Tarn.bmp").c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
     }
-    if (IniReadBool(Ini, "Display", "ShowMainWindow", false)) ShowWindow(MainWindow, SW_SHOWMAXIMIZED);
-    MainTitleFont = MakeTitleFont("MainTitleFont", DefaultMainTitleFont, DefaultMainTitleColor, &MainTitleColor);
-    DialogTitleFont = MakeTitleFont("DialogTitleFont", DefaultDialogTitleFont, DefaultDialogTitleColor, &DialogTitleColor);
-    // The shown window was painted before its font existed.
-    InvalidateRect(MainWindow, 0, FALSE);
-    TitlePicture = (HBITMAP)LoadImageA(0, (TempDir + "Tarn.bmp").c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
 
     BuildLanguageList(IniReadString(Ini, "Config", "Languages", "").c_str());
     ChooseLanguageCode();
+    if (!ApplyLanguageOption() || !CheckInstallDir()) {
+        ReleaseRunState();
+        return EndRun(FailureExitCode());
+    }
 
     VariableList.Clear();
     CopyList.Clear();
@@ -268,6 +332,7 @@ bool RunSetup()
     DialogSequence.Clear();
 
     bool Outcome = RunWizard();
-    CloseRun(Outcome);
-    return Outcome;
+    bool Restarting = CloseRun(Outcome);
+    if (!Outcome) return EndRun(FailureExitCode());
+    return EndRun(FilesAwaitRestart && !Restarting ? ExitRestartNeeded : ExitInstalled);
 }

@@ -2,11 +2,11 @@
 // the start-up steps that the unit tests call on their own.
 #pragma once
 
+#include "CommandLineCore.h"
 #include "TarnStr.h"
 
-// Runs the setup. True when the final page was DLG_FINISH or a restart
-// followed. Nothing uses the value: the process ends with 0 either way.
-bool RunSetup();
+// Runs the setup as the command line asks; the process's exit code.
+SetupExitCode RunSetup();
 
 // Fills LanguageList from a Languages value ("ENU,RUS"): one entry per word
 // ("ENG" alone for none), named by the system's locales, sorted.

@@ -4,6 +4,7 @@
 #include "MainWindow.h"
 
 #include "Common.h"
+#include "Report.h"
 #include "TestSeams.h"
 #include "oxGraphics.h"
 #include "oxRegIni.h"
@@ -75,7 +76,7 @@ HWND CreateMainWindow()
         Class.hIcon = Icon;
         Class.lpszClassName = MainWindowClass;
         if (!RegisterClassA(&Class)) {
-            ShowError("Cannot register main window class!");
+            ReportError(0, "Cannot register main window class!", ExitFailed);
             return 0;
         }
     }

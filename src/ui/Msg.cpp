@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "Common.h"
+#include "Report.h"
 #include "ResourceIds.h"
 #include "oxGraphics.h"
 #include "oxShell.h"
@@ -48,11 +49,12 @@ static INT_PTR CALLBACK MessageWindowProc(HWND Dialog, UINT Message, WPARAM, LPA
 
 void ShowMessageWindow(const char* Text)
 {
+    if (SilentRun) return;
     if (!MessageWindow) {
         MessageWindow = CreateDialogParamA(ModuleInstance, MessageTemplate, MainWindow, MessageWindowProc, 0);
         if (!MessageWindow) {
             // The next call tries again.
-            ShowError("Cannot create message window!");
+            ReportError(0, "Cannot create message window!", ExitInstalled);
             return;
         }
     }
