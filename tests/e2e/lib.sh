@@ -110,7 +110,10 @@ E2eWait() {
 
 # Exit codes. Wine hands a Windows program's exit code to its Unix parent
 # cut to 8 bits, as every Unix exit status is: 3010 arrives as 194. E2eWait
-# and $? give that; E2eRunWindowless gives the whole code.
+# and $? give that; E2eRunWindowless gives the whole code. The helpers that
+# run a setup to its end (InstallRun, WizardEnd, RunSetup) expect the exit
+# code $E2eExpectExit, 0 unless set for the one call
+# (E2eExpectExit=2 WizardEnd "a cancel").
 E2eExitStatus() {
   echo $(($1 % 256))
 }
