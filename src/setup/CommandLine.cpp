@@ -10,7 +10,7 @@
 static const char* const UsageCaption = "Setup";
 // Kept short: every byte is in the stub.
 static const char* const UsageText =
-    "/S\tsilent, licence accepted\r\n"
+    "/S\t\tsilent, licence accepted\r\n"
     "/LANG=code\tlanguage (ENU, ...)\r\n"
     "/LOG=file\tdiagnostic log\r\n"
     "/RESTART\tsilent run may restart\r\n"
