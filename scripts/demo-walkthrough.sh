@@ -6,7 +6,8 @@
 #                              run no 32-bit code
 # On a desktop the setup opens there for a person to click through. Without
 # one (no $DISPLAY, or an Xvfb display) the end-to-end driver walks every
-# page, saving a screenshot of each; their paths are printed at the end.
+# page, saving a screenshot of each; their paths are printed at the end. The
+# same setup is then installed silently (/S) beside the walked installation.
 # Needs the builds of scripts/build.sh (host tarnpack, win32 and win64 stubs
 # and the win64 driver).
 # Usage: scripts/demo-walkthrough.sh [--auto]   (--auto: walk even with a display)
@@ -168,4 +169,29 @@ for File in Demo.txt Doc/Guide.txt Doc/Notes.txt Bin/DemoTool.dll Config/Setting
   [ -f "$Installed/$File" ] || E2eFail "the demo did not install $File"
 done
 # ---- end of the installation engine's block ----
+
+# ---- the same setup installed silently, beside the walked one ----
+# /S with the folder and language given, as an administrator's script would
+# run it: no window may appear; the files and the uninstall log must match
+# the walked run's, and the diagnostic log tells what was done.
+WinSilent="$(E2eProgramFiles)\\Tarn Demo Silent"
+Silent=$(E2eUnixPath "$WinSilent")
+SilentLog=$TARN_ARTIFACTS/silent-install.log
+rm -f "$SilentLog"
+E2eRunWindowless silent 60 "$(E2eWinPath "$Setup") /S /LANG=ENU /LOG=$(E2eWinPath "$SilentLog") /D=$WinSilent"
+E2eExpectEqual "$E2eExitCode" 0 "exit code of the silent install"
+if [ -n "$Silent" ] && [ -d "$Silent" ]; then
+  Say "installed silently into $WinSilent:"
+  (cd "$Silent" && find . -type f | sort | sed 's/^/  /')
+  for File in Demo.txt Doc/Guide.txt Doc/Notes.txt Bin/DemoTool.dll Config/Settings.ini; do
+    cmp -s "$Installed/$File" "$Silent/$File" || E2eFail "the silent install's $File differs from the walked one's"
+  done
+  Walked=$(tr -d '\r' <"$Installed/install.log" | sed -n '/^\[CopyFile\]/,/^\[/p' | grep -c '=$')
+  SilentLines=$(tr -d '\r' <"$Silent/install.log" | sed -n '/^\[CopyFile\]/,/^\[/p' | grep -c '=$')
+  E2eExpectEqual "$SilentLines" "$Walked" "files in the silent install's uninstall log"
+else
+  E2eFail "nothing was installed silently into $WinSilent"
+fi
+Say "diagnostic log of the silent install ($SilentLog):"
+tr -d '\r' <"$SilentLog" 2>/dev/null | sed 's/^/  /'
 E2eFinish
