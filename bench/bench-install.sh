@@ -38,7 +38,7 @@ if ! command -v makensis >/dev/null; then
   echo "installing Debian's nsis (only for the comparison) ..." >&2
   ok=
   for try in 1 2 3; do
-    apt-get update -q >&2 && DEBIAN_FRONTEND=noninteractive apt-get install -y -q nsis >&2 && { ok=1; break; }
+    apt-get update -q >&2 && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends nsis >&2 && { ok=1; break; }
     sleep $((try * 20))
   done
   [ -n "$ok" ] || { echo "cannot install nsis" >&2; exit 1; }
