@@ -175,8 +175,9 @@ static SetupExitCode EndRun(SetupExitCode Code)
 }
 
 // Ends a run that a failure escaped: the closing steps (without the final
-// page, which would need the memory or the state that just failed), an error
-// box, exit code 1. A second failure on the way ends the process at once.
+// page, which would need the memory or the state that just failed), the
+// error (a box unless silent), exit code 1. A second failure on the way ends
+// the process at once.
 static void EndAfterFailure(const char* Message)
 {
     static bool Ending = false;
