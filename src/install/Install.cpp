@@ -111,34 +111,32 @@ static void TargetWritten(const Str& Target)
 // deletes what it wrote when the entry fails.
 static bool ExtractToTarget(ArcHandle Handle, const Str& Target, bool TargetExists)
 {
+    const char* Done = "installed: ";
     if (!TargetExists) {
         if (!ArcProcessEntry(Handle, true, 0, Target.c_str())) return false;
         TargetWritten(Target);
-        LogCopiedFile(Target.c_str());
-        DiagLogLine("installed: ", Target.c_str());
-        return true;
-    }
-    Str Temporary = MakeTempFileBeside(Target.c_str());
-    // No temporary file: the folder cannot be written (no rights, a full disk).
-    if (Temporary.Empty()) return false;
-    if (!ArcProcessEntry(Handle, true, 0, Temporary.c_str())) {
-        DeleteFileA(Temporary.c_str());
-        return false;
-    }
-    if (!PutFileInPlace(Temporary.c_str(), Target.c_str())) {
-        // Only a file can wait for its replacement; without the scheduled
-        // replacement the update would be lost without a word.
-        if (!FileExists(Target.c_str()) || !ScheduleReplaceAtRestart(Temporary.c_str(), Target.c_str())) {
+    } else {
+        Str Temporary = MakeTempFileBeside(Target.c_str());
+        // No temporary file: the folder cannot be written (no rights, a full disk).
+        if (Temporary.Empty()) return false;
+        if (!ArcProcessEntry(Handle, true, 0, Temporary.c_str())) {
             DeleteFileA(Temporary.c_str());
             return false;
         }
-        RebootNeeded = true;
-        FilesAwaitRestart = true;
-        DiagLogLine("scheduled for restart: ", Target.c_str());
-    } else {
-        DiagLogLine("installed: ", Target.c_str());
+        if (!PutFileInPlace(Temporary.c_str(), Target.c_str())) {
+            // Only a file can wait for its replacement; without the scheduled
+            // replacement the update would be lost without a word.
+            if (!FileExists(Target.c_str()) || !ScheduleReplaceAtRestart(Temporary.c_str(), Target.c_str())) {
+                DeleteFileA(Temporary.c_str());
+                return false;
+            }
+            RebootNeeded = true;
+            FilesAwaitRestart = true;
+            Done = "scheduled for restart: ";
+        }
     }
     LogCopiedFile(Target.c_str());
+    DiagLogLine(Done, Target.c_str());
     return true;
 }
 
@@ -162,7 +160,8 @@ static void ShowCurrentFile(const Str& FileName, bool Now)
 // The bar's position, sent only when it changes.
 static void ShowProgress(int Percent)
 {
-    if (Percent == ProgressShown || !ProgressDialog) return;
+    // (In a silent run there is no dialog: the message goes nowhere.)
+    if (Percent == ProgressShown) return;
     ProgressShown = Percent;
     SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, Percent, 0);
 }

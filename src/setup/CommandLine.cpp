@@ -41,6 +41,5 @@ bool ReadCommandLine()
 
 void ShowUsage()
 {
-    DiagLogLine("options shown (/?)");
     if (!SilentRun) CenteredMessageBox(0, UsageCaption, UsageText, MB_OK | MB_ICONINFORMATION);
 }

@@ -119,7 +119,7 @@ bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
     ArcHandle Archive = ArcOpen(ArchiveName, ArcModeExtract);
     if (!Archive) {
         ReportError(0, "Archive open error!", ExitArchiveDamaged);
-        if (Window) DestroyWindow(Window);
+        DestroyWindow(Window); // none in a silent run: the call then fails harmlessly
         return false;
     }
     if (Window) {
@@ -157,7 +157,7 @@ bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
         SetProgress(Window, PresetupPercent(Done, Total));
     }
     ArcClose(Archive);
-    if (Window) DestroyWindow(Window);
+    DestroyWindow(Window);
     return Result;
 }
 
