@@ -3,7 +3,8 @@
 # a window or wait: installed (0), an existing newer file kept (0, the safe
 # answer), a file in use replaced at restart (3010, no restart made; with
 # /RESTART the restart is requested and the code is 0), a disk without room
-# (1), an archive cut short (3), a stub without any archive (3). And a
+# or a file that cannot be written (1, with the system's error code), an
+# archive cut short (3), a stub without any archive (3). And a
 # cancel in the wizard of a double-clicked run: 2, as every code is the same
 # in both modes. Each failure is in the diagnostic log with its message.
 source "$(dirname "$0")/lib.sh"
@@ -97,6 +98,14 @@ InstallBuild "$Project" "$TARN_ARTIFACTS/full.exe"
 RunSilent full "$TARN_ARTIFACTS/full.exe"
 E2eExpectEqual "$E2eExitCode" 1 "full disk: exit code"
 DiagLine full 'error: Not enough free disk space\.'
+
+# --- past the space check (512 bytes round to 0 KiB), the file cannot be written there
+SilentProject unwritable 'Q:\Tarn Test'
+head -c 486 /dev/zero >"$Project/Data/One.txt"   # with Two.txt 500 bytes
+InstallBuild "$Project" "$TARN_ARTIFACTS/unwritable.exe"
+RunSilent unwritable "$TARN_ARTIFACTS/unwritable.exe"
+E2eExpectEqual "$E2eExitCode" 1 "unwritable: exit code"
+DiagLine unwritable 'error: Cannot extract file Data\\(One|Two)\.txt \(system error [1-9][0-9]*\)$'
 
 # --- an archive cut short inside the payload
 Target=$TARN_ARTIFACTS/cut-target
