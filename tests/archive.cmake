@@ -24,6 +24,9 @@ if(NOT WIN32 OR CMAKE_SIZEOF_VOID_P EQUAL 4)
 endif()
 
 if(NOT WIN32)
+  # Setups tarnpack refuses to build, for the end-to-end tests (tests/e2e/wizard_helpers.inc).
+  add_executable(tarn-test-setup ${CMAKE_CURRENT_LIST_DIR}/archive/MakeTestSetup.cpp)
+  target_link_libraries(tarn-test-setup PRIVATE tarn_archive_testkit)
   if(TARGET tarnpack)
     tarn_add_gtest(tarn_archive_tarnpack_tests
       SOURCES host/archive_tarnpack_test.cpp

@@ -5,8 +5,8 @@
 if(NOT WIN32)
   tarn_add_gtest(tarn_install_rules_tests
     SOURCES host/install_rules_test.cpp host/install_logtext_test.cpp
-            ${CMAKE_SOURCE_DIR}/src/install/InstallRules.cpp ${CMAKE_SOURCE_DIR}/src/install/LogText.cpp
-    LIBS tarn_support_core)
+            ${CMAKE_SOURCE_DIR}/src/install/LogText.cpp
+    LIBS tarn_rules tarn_support_core)
   target_include_directories(tarn_install_rules_tests PRIVATE ${CMAKE_SOURCE_DIR}/src/install)
 elseif(TARGET tarn_stub_objects)
   tarn_add_gtest(tarn_install_win_tests
@@ -15,9 +15,12 @@ elseif(TARGET tarn_stub_objects)
             win/install_reboot_test.cpp
             win/install_msg_test.cpp
             install/InstallTestUtil.cpp
+            support/SupportWinTest.cpp
+            win/OSInfoAtStart.cpp
     LIBS tarn_stub_objects)
   tarn_stub_resources(tarn_install_win_tests)
-  target_include_directories(tarn_install_win_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/install)
+  target_include_directories(tarn_install_win_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/install
+                             ${CMAKE_CURRENT_SOURCE_DIR}/support)
 
   add_executable(tarn-hold-file install/HoldFile.cpp)
   target_link_options(tarn-hold-file PRIVATE -static)

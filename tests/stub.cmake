@@ -8,6 +8,7 @@ if(WIN32 AND TARGET tarn_stub_objects)
             win/stub_language_test.cpp
             win/stub_presetup_test.cpp
             win/stub_pages_test.cpp
+            win/OSInfoAtStart.cpp
     LIBS tarn_stub_objects tarn_archive_testkit)
   tarn_stub_resources(tarn_stub_tests)
 endif()

@@ -588,26 +588,19 @@ int ArcProcessEntryCode(ArcHandle Handle, bool Extract, const char* DestDir, con
     char Path[ArcPathSize];
     Reader.Skipping = !Extract;
     Reader.Output = 0;
+    int Result = ArcOk;
+    // A refused or failed destination leaves the position at the entry; an
+    // undecodable entry makes no file and is passed over.
+    bool KeepPosition = false;
     if (Extract) {
-        // Refused or failed destinations leave the position at the entry.
-        if (!BuildDestination(DestDir, DestName, Path)) {
-            if (StoredBuffer) Ops()->Free(StoredBuffer);
-            return ArcCreateError;
-        }
-        if (IsUndecodable(E)) {
-            MoveToNextBlock();
-            return ArcDataError;
-        }
-        Reader.Output = CreateOutput(Path);
-        if (!Reader.Output) {
-            if (StoredBuffer) Ops()->Free(StoredBuffer);
-            return ArcCreateError;
-        }
+        if (!BuildDestination(DestDir, DestName, Path)) Result = ArcCreateError;
+        else if (IsUndecodable(E)) Result = ArcDataError;
+        else if (!(Reader.Output = CreateOutput(Path))) Result = ArcCreateError;
+        KeepPosition = Result == ArcCreateError;
     }
-
-    int Result = DecodeEntry(StoredBuffer);
+    if (Result == ArcOk) Result = DecodeEntry(StoredBuffer);
     if (StoredBuffer) Ops()->Free(StoredBuffer);
-    if (Extract) {
+    if (Reader.Output) {
         Ops()->SetTime(Reader.Output, E->DosTime);
         if (!Ops()->Close(Reader.Output)) Result = ArcDataError;
         Reader.Output = 0;
@@ -616,7 +609,7 @@ int ArcProcessEntryCode(ArcHandle Handle, bool Extract, const char* DestDir, con
         else
             Ops()->Delete(Path);
     }
-    MoveToNextBlock();
+    if (!KeepPosition) MoveToNextBlock();
     return Result;
 }
 

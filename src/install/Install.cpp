@@ -21,7 +21,8 @@
 #include "Common.h"
 #include "DiagLog.h"
 #include "Dialogs.h"
-#include "InstallRules.h"
+#include "FixedTexts.h"
+#include "SetupRules.h"
 #include "Instructions.h"
 #include "Log.h"
 #include "Msg.h"
@@ -29,6 +30,7 @@
 #include "Reboot.h"
 #include "Report.h"
 #include "ResourceIds.h"
+#include "TestSeams.h"
 #include "Texts.h"
 #include "Unrar.h"
 #include "oxFileUtils.h"
@@ -37,8 +39,6 @@
 #include "oxStrUtils.h"
 
 static const char* const ProgressTemplate = "DLG_PROGRESS";
-static const char* const ArchiveOpenError = "Archive open error!";
-static const char* const CannotExtractFile = "Cannot extract file ";
 static const char* const DamagedArchiveDefault =
     "This setup is damaged or incomplete: its data ends before the end of its archive. "
     "Please get a new copy of the setup and run it again.";
@@ -65,12 +65,6 @@ static HANDLE WorkerThread = 0;
 // and ends at once without touching anything.
 static volatile bool WorkerResumed = false;
 static volatile bool WorkerAbandoned = false;
-
-static bool FileExists(const char* Path)
-{
-    DWORD Attributes = GetFileAttributesA(Path);
-    return Attributes != INVALID_FILE_ATTRIBUTES && !(Attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 // The worker's record of the target folders: those that were there before
 // the run, those it made, and the files it wrote into the latter. A target
@@ -140,7 +134,8 @@ static bool ExtractToTarget(ArcHandle Handle, const Str& Target, bool TargetExis
     return true;
 }
 
-// What the progress dialog shows, as the worker last set it.
+// What the progress dialog shows, as the worker last set it. (A silent run
+// has no dialog: ProgressDialog is 0 and the updates go nowhere.)
 static bool FileLineShown = false;
 static DWORD FileLineTick = 0;
 static int ProgressShown = 0;
@@ -149,7 +144,6 @@ static int ProgressShown = 0;
 // Now is set (a question or an error about this file follows).
 static void ShowCurrentFile(const Str& FileName, bool Now)
 {
-    if (!ProgressDialog) return; // a silent run
     DWORD Tick = GetTickCount();
     if (!Now && FileLineShown && Tick - FileLineTick < FileLineIntervalMs) return;
     FileLineShown = true;
@@ -160,7 +154,6 @@ static void ShowCurrentFile(const Str& FileName, bool Now)
 // The bar's position, sent only when it changes.
 static void ShowProgress(int Percent)
 {
-    // (In a silent run there is no dialog: the message goes nowhere.)
     if (Percent == ProgressShown) return;
     ProgressShown = Percent;
     SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, Percent, 0);
@@ -172,7 +165,7 @@ static void ShowProgress(int Percent)
 static bool HandleEntry(ArcHandle Handle, const ArcEntryInfo& Info, unsigned long long* DoneBytes)
 {
     Str Name(Info.Name);
-    if (!WildMatch(Name, PayloadMask, true)) return ArcProcessEntry(Handle, false, 0, 0);
+    if (!EntryInGroup(Name, PayloadMask)) return ArcProcessEntry(Handle, false, 0, 0);
     Str Source = Name.Sub(PayloadPrefixLength, Name.Length() - PayloadPrefixLength);
     int Index = CopyList.IndexOfName(Source.c_str());
     if (Index < 0) return ArcProcessEntry(Handle, false, 0, 0);
@@ -253,6 +246,7 @@ static DWORD WINAPI InstallWorker(LPVOID)
     SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
     ProgressShown = 0;
     FileLineShown = false;
+    if (TestSeamFails("worker")) OutOfMemory();
     bool Ok = ExtractPayload();
     Sleep(WorkerEndPauseMs);
     PostMessageA(ProgressDialog, WM_COMMAND, MAKEWPARAM(WorkerDoneCommand, 0), 0);

@@ -7,7 +7,8 @@
 
 #include "Common.h"
 #include "DiagLog.h"
-#include "InstallRules.h"
+#include "FixedTexts.h"
+#include "SetupRules.h"
 #include "Log.h"
 #include "Report.h"
 #include "Texts.h"
@@ -72,7 +73,7 @@ bool ApplyRegistryValues()
         if (!Written) {
             // A missing value leaves the product half set up: say which one
             // and let the run end as not finished.
-            ReportError(0, (Str("Cannot write registry value ") + ValuePath).c_str(), ExitFailed);
+            ReportError(0, (Str(CannotWriteRegistryValue) + ValuePath).c_str(), ExitFailed);
             Result = false;
             break;
         }

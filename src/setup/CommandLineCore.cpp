@@ -3,6 +3,8 @@
 // unquoted, as administrators write it for other installers.
 #include "CommandLineCore.h"
 
+#include "FixedTexts.h"
+
 static bool IsBlank(char Ch) { return Ch == ' ' || Ch == '\t'; }
 
 static const char* SkipBlanks(const char* Text)
@@ -75,7 +77,7 @@ static Str RestOfLine(const char* P)
 // further on keeps a wrong line silent.
 static void Refuse(SetupOptions* Options, const char* Word)
 {
-    if (Options->Error.Empty()) Options->Error = Str("Wrong option (/? lists them): ") + Word;
+    if (Options->Error.Empty()) Options->Error = Str(WrongOptionMessage) + Word;
 }
 
 bool ParseSetupOptions(const char* Arguments, SetupOptions* Options)

@@ -8,7 +8,10 @@
 
 #include "TarnStr.h"
 
-enum { StampSize = 32 }; // "2026-12-10 11:34:48.123 " and the terminator
+enum {
+    StampSize = 32,     // "2026-12-10 11:34:48.123 " and the terminator
+    ErrorCodeSize = 40, // " (system error 4294967295)" and the line end
+};
 
 static HANDLE LogFile = INVALID_HANDLE_VALUE;
 
@@ -19,27 +22,27 @@ bool DiagLogOpen(const char* Path)
     return LogFile != INVALID_HANDLE_VALUE;
 }
 
-void DiagLogLine(const char* What, const char* Detail)
+// One line: time stamp, What, Detail, the system's error code unless 0.
+static void WriteLine(const char* What, const char* Detail, unsigned long SystemError)
 {
     if (LogFile == INVALID_HANDLE_VALUE) return;
     SYSTEMTIME Now;
     GetLocalTime(&Now);
-    char* Line = (char*)CheckedAlloc(StampSize + lstrlenA(What) + lstrlenA(Detail) + 2);
+    char* Line = (char*)CheckedAlloc(StampSize + lstrlenA(What) + lstrlenA(Detail) + ErrorCodeSize);
     wsprintfA(Line, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", Now.wYear, Now.wMonth, Now.wDay, Now.wHour,
               Now.wMinute, Now.wSecond, Now.wMilliseconds);
-    lstrcatA(lstrcatA(lstrcatA(Line, What), Detail), "\r\n");
+    lstrcatA(lstrcatA(Line, What), Detail);
+    if (SystemError != 0) wsprintfA(Line + lstrlenA(Line), " (system error %lu)", SystemError);
+    lstrcatA(Line, "\r\n");
     DWORD Written = 0;
     WriteFile(LogFile, Line, (DWORD)lstrlenA(Line), &Written, 0);
     FlushFileBuffers(LogFile);
     free(Line);
 }
 
-void DiagLogError(const char* Text, unsigned long SystemError)
-{
-    char Code[StampSize] = "";
-    if (SystemError != 0) wsprintfA(Code, " (system error %lu)", SystemError);
-    DiagLogLine("error: ", (Str(Text) + Code).c_str());
-}
+void DiagLogLine(const char* What, const char* Detail) { WriteLine(What, Detail, 0); }
+
+void DiagLogError(const char* Text, unsigned long SystemError) { WriteLine("error: ", Text, SystemError); }
 
 void DiagLogClose()
 {

@@ -8,18 +8,15 @@
 #include <commctrl.h>
 
 #include "Common.h"
+#include "FixedTexts.h"
 #include "Report.h"
 #include "ResourceIds.h"
+#include "SetupRules.h"
 #include "Unrar.h"
 #include "oxShell.h"
 #include "oxStrUtils.h"
 
-static const char PresetupMask[] = "Presetup\\*.*";
-// The setup's own texts are not unpacked yet: a fixed message, like the others here.
-static const char DamagedSetupMessage[] = "Setup is damaged or incomplete and cannot go on. "
-                                          "Please get a new copy of the setup.";
 enum {
-    PresetupPrefixLength = 9, // length of "Presetup\"
     ProgressMaximum = 100,
     ModulePathSize = MAX_PATH,
 };
@@ -33,26 +30,6 @@ Str OwnFileName()
     return Path;
 }
 
-int PresetupPercent(unsigned long long Done, unsigned long long Total)
-{
-    if (Total == 0) return ProgressMaximum;
-    if (Done >= Total) return ProgressMaximum;
-    unsigned long long Scaled = Done * ProgressMaximum;
-    unsigned long long Quotient = Scaled / Total;
-    unsigned long long Twice = (Scaled % Total) * 2;
-    if (Twice > Total || (Twice == Total && (Quotient & 1))) ++Quotient;
-    return (int)Quotient;
-}
-
-// The file-name part of an entry name: after the last "\" or ":".
-static const char* FileNamePart(const char* Name)
-{
-    const char* Part = Name;
-    for (const char* P = Name; *P; ++P)
-        if (*P == '\\' || *P == ':') Part = P + 1;
-    return Part;
-}
-
 unsigned long long SumEntrySizesIn(const char* ArchiveName, const char* Mask, int PrefixLength,
                                    const StrList* Selection, bool StopAtMismatch, bool* Damaged)
 {
@@ -60,7 +37,7 @@ unsigned long long SumEntrySizesIn(const char* ArchiveName, const char* Mask, in
     if (Damaged) *Damaged = false;
     ArcHandle Archive = ArcOpen(ArchiveName, ArcModeList);
     if (!Archive) {
-        ReportError(0, "Archive open error!", ExitArchiveDamaged);
+        ReportError(0, ArchiveOpenError, ExitArchiveDamaged);
         return 0;
     }
     ArcEntryInfo Info;
@@ -70,7 +47,7 @@ unsigned long long SumEntrySizesIn(const char* ArchiveName, const char* Mask, in
             break;
         }
         Str Name(Info.Name);
-        if (WildMatch(Name, Str(Mask), true)) {
+        if (EntryInGroup(Name, Mask)) {
             bool Selected = true;
             if (Selection) {
                 Str Source = RightChars(Name, Name.Length() - PrefixLength);
@@ -81,7 +58,7 @@ unsigned long long SumEntrySizesIn(const char* ArchiveName, const char* Mask, in
             break;
         }
         if (!ArcProcessEntry(Archive, false, 0, 0)) {
-            ReportError(0, "File extracting error!", ExitArchiveDamaged);
+            ReportError(0, FileExtractingError, ExitArchiveDamaged);
             break;
         }
     }
@@ -109,7 +86,7 @@ bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
     if (!SilentRun) {
         Window = CreateDialogParamA(ModuleInstance, "DLG_PRESETUP", 0, 0, 0);
         if (!Window) {
-            ReportError(0, "Cannot create init window!", ExitFailed);
+            ReportError(0, NoInitWindowMessage, ExitFailed);
             return false;
         }
         SendDlgItemMessageA(Window, IDC_PRESETUP_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, ProgressMaximum));
@@ -118,7 +95,7 @@ bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
     unsigned long long Total = SumEntrySizesIn(ArchiveName, PresetupMask, PresetupPrefixLength, 0, true);
     ArcHandle Archive = ArcOpen(ArchiveName, ArcModeExtract);
     if (!Archive) {
-        ReportError(0, "Archive open error!", ExitArchiveDamaged);
+        ReportError(0, ArchiveOpenError, ExitArchiveDamaged);
         DestroyWindow(Window); // none in a silent run: the call then fails harmlessly
         return false;
     }
@@ -140,7 +117,7 @@ bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
             }
             break;
         }
-        if (!WildMatch(Str(Info.Name), Str(PresetupMask), true)) break;
+        if (!EntryInGroup(Info.Name, PresetupMask)) break;
         // Sub-paths inside the group are dropped: every entry lands directly
         // in Directory.
         Str Destination = Str(Directory) + FileNamePart(Info.Name);
@@ -149,12 +126,12 @@ bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
             // Damaged data is the archive's fault; a file that cannot be
             // written (or no memory) is named.
             if (Code == ArcDataError) ReportError(0, DamagedSetupMessage, ExitArchiveDamaged);
-            else ReportError(0, (Str("Cannot extract file ") + Info.Name).c_str(), ExitFailed);
+            else ReportError(0, (Str(CannotExtractFile) + Info.Name).c_str(), ExitFailed);
             Result = false;
             break;
         }
         Done += Info.UnpackedSize;
-        SetProgress(Window, PresetupPercent(Done, Total));
+        SetProgress(Window, ProgressPercent(Done, Total));
     }
     ArcClose(Archive);
     DestroyWindow(Window);

@@ -27,9 +27,5 @@ unsigned long long SumEntrySizes(const char* Mask, int PrefixLength, const StrLi
 unsigned long long SumEntrySizesIn(const char* ArchiveName, const char* Mask, int PrefixLength,
                                    const StrList* Selection, bool StopAtMismatch, bool* Damaged = 0);
 
-// Presetup progress in percent, rounded to the nearest (halves to even);
-// 100 when Total is 0, so a stage of empty entries still ends full.
-int PresetupPercent(unsigned long long Done, unsigned long long Total);
-
 // The full path of the running program (where its archive is).
 Str OwnFileName();

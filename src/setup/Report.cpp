@@ -2,9 +2,8 @@
 #include "Report.h"
 
 #include "DiagLog.h"
+#include "FixedTexts.h"
 #include "oxShell.h"
-
-static const char* const ErrorCaption = "Error";
 
 bool SilentRun = false;
 static SetupExitCode FirstFailure = ExitInstalled;

@@ -13,11 +13,13 @@
 #include "Common.h"
 #include "DiagLog.h"
 #include "Dialogs.h"
+#include "FixedTexts.h"
 #include "Install.h"
 #include "Log.h"
 #include "MainWindow.h"
 #include "Presetup.h"
 #include "Report.h"
+#include "SetupRules.h"
 #include "Texts.h"
 #include "oxFileUtils.h"
 #include "oxGraphics.h"
@@ -85,14 +87,7 @@ void ReadDialogSequence(const char* Value, StrList* Sequence)
     Str Text(Value);
     int Count = CountWords(Text, CommaSet);
     for (int I = 1; I <= Count; ++I) {
-        Str Name = GetWord(I, Text, CommaSet);
-        // ASCII letters only: the template names are ASCII.
-        Str Upper;
-        for (int C = 0; C < Name.Length(); ++C) {
-            char Ch = Name.At(C);
-            Upper.Append(Ch >= 'a' && Ch <= 'z' ? (char)(Ch - 'a' + 'A') : Ch);
-        }
-        Sequence->Add(Upper);
+        Sequence->Add(DialogNameOf(GetWord(I, Text, CommaSet)));
     }
 }
 
@@ -147,10 +142,19 @@ static void ReleaseRunState()
 
 // Set when the installation run itself failed or was cancelled.
 static bool InstallationFailed = false;
+// The outcome as it stood: what the last step of the wizard phase returned.
+// A failure that escapes the phase closes the run with it.
+static bool RunOutcome = false;
+// The thread that runs the wizard and owns every window.
+static DWORD InterfaceThread = 0;
+
+// Set once the closing steps run: a failure in them skips to the release.
+static bool Closing = false;
 
 // The closing steps; true when Windows is being restarted.
 static bool CloseRun(bool Outcome)
 {
+    Closing = true;
     // After a failed installation that had already scheduled a replacement,
     // the user still learns how the run ended: DLG_NOTFINISH, which then
     // says that a restart will replace files (Dialogs.cpp). No restart follows.
@@ -169,24 +173,38 @@ static bool CloseRun(bool Outcome)
 // The last line of the diagnostic log; the code the process ends with.
 static SetupExitCode EndRun(SetupExitCode Code)
 {
-    DiagLogLine("exit code ", IntToText(Code).c_str());
+    char Number[16];
+    wsprintfA(Number, "%d", (int)Code);
+    DiagLogLine("exit code ", Number);
     DiagLogClose();
     return Code;
 }
 
-// Ends a run that a failure escaped: the closing steps (without the final
-// page, which would need the memory or the state that just failed), the
-// error (a box unless silent), exit code 1. A second failure on the way ends
-// the process at once.
-static void EndAfterFailure(const char* Message)
+// Ends a run that a failure escaped: the closing steps with the outcome as it
+// stood (the final page and the restart included, on the reserve freed for
+// them), the error (a box unless silent), exit code 1. Windows and GDI objects belong to the
+// interface thread, so another thread (the installation worker) hands the
+// ending to it through the main window and waits there for the process to
+// end. A second failure on the way ends the process at once.
+void EndRunAfterFailure(const char* Message)
 {
+    if (GetCurrentThreadId() != InterfaceThread && InterfaceThread) {
+        if (PostMessageA(MainWindow, MainWindowEndRun, 0, (LPARAM)Message))
+            for (;;) Sleep(INFINITE);
+        FlushLog(); // no interface thread to hand it to: keep at least the log
+        ExitProcess(1);
+    }
     static bool Ending = false;
     if (Ending) ExitProcess(1);
     Ending = true;
+    bool ShowFinalPage = MainWindow && !Closing;
     free(EmergencyReserve);
     EmergencyReserve = 0;
     FlushLog(); // an uninstall must know what was installed
-    ReleaseRunState();
+    // Before the main window exists, or once the closing steps have begun,
+    // no page is shown: the run state is released.
+    if (ShowFinalPage) CloseRun(RunOutcome);
+    else ReleaseRunState();
     // Destroying the main window posted a quit message, which would close
     // the error box at once.
     MSG Quit;
@@ -198,12 +216,12 @@ static void EndAfterFailure(const char* Message)
 
 static void OnOutOfMemory()
 {
-    EndAfterFailure("Not enough memory: Setup cannot go on.");
+    EndRunAfterFailure(NotEnoughMemoryMessage);
 }
 
 static LONG WINAPI OnUnhandledFault(EXCEPTION_POINTERS*)
 {
-    EndAfterFailure("Setup stopped after an internal error.");
+    EndRunAfterFailure(InternalErrorMessage);
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
@@ -213,16 +231,19 @@ static bool RunWizard()
 {
     const char* Ini = IniPath.c_str();
     ReadDialogSequence(IniReadString(Ini, "Config", "PreInstallDialogSequence", "").c_str(), &DialogSequence);
-    bool Outcome = RunDialogSequence();
-    if (!Outcome) return false;
-    Outcome = RunInstallation();
-    if (!Outcome) {
-        InstallationFailed = true;
-        return false;
-    }
+    RunOutcome = RunDialogSequence();
+    if (!RunOutcome) return false;
+    // Until the installation returns, the run counts as failed: a failure
+    // that escapes it must not end on DLG_FINISH.
+    RunOutcome = false;
+    InstallationFailed = true;
+    RunOutcome = RunInstallation();
+    if (!RunOutcome) return false;
+    InstallationFailed = false;
     ReadDialogSequence(IniReadString(Ini, "Config", "PostInstallDialogSequence", "").c_str(), &DialogSequence);
     if (RebootNeeded) DialogSequence.Add("DLG_REBOOT");
-    return RunDialogSequence();
+    RunOutcome = RunDialogSequence();
+    return RunOutcome;
 }
 
 // /LANG= over the automatic choice: a code the setup offers, taken in the
@@ -235,7 +256,7 @@ static bool ApplyLanguageOption()
         LanguageCode = LanguageList.NameAt(Index);
         return true;
     }
-    ReportError(0, (Str("Unknown language: ") + RunOptions.Language).c_str(), ExitBadCommandLine);
+    ReportError(0, (Str(UnknownLanguageMessage) + RunOptions.Language).c_str(), ExitBadCommandLine);
     return false;
 }
 
@@ -249,51 +270,31 @@ static bool CheckInstallDir()
     LoadVariables();
     Str Folder = ExpandVariables(InstallDir.c_str());
     if (IsFullPath(Folder)) {
-        if (SilentRun) InstallDir = Folder;
+        InstallDir = Folder; // what the page would show (and store) as well
         return true;
     }
-    ReportError(0, (Str("The installation folder is no full path: ") + Folder).c_str(),
+    ReportError(0, (Str(NoFullPathFolderMessage) + Folder).c_str(),
                 RunOptions.HasDir ? ExitBadCommandLine : ExitFailed);
     return false;
 }
 
 typedef void (WINAPI *InitCommonControlsCall)();
 
-SetupExitCode RunSetup()
+// The start-up steps up to the wizard. False when the run cannot go on; the
+// step that failed has said why.
+static bool StartRun()
 {
-    // Before anything loads a DLL: from here on only the system folder is
-    // searched, never the folder the setup was started from.
-    RestrictDllSearch();
-    // The progress bars' class (comctl32 is part of every Windows).
-    InitCommonControlsCall InitControls = (InitCommonControlsCall)(void*)FindSystemApi(ApiInitCommonControls);
-    if (InitControls) InitControls();
-    ModuleInstance = GetModuleHandleA(0);
-    EmergencyReserve = malloc(EmergencyReserveSize);
-    SetOutOfMemoryHandler(OnOutOfMemory);
-    SetUnhandledExceptionFilter(OnUnhandledFault);
-
-    if (!ReadCommandLine()) return EndRun(ExitBadCommandLine);
-    DiagLogLine("Windows: ", OSInfo.Description.c_str());
-    if (RunOptions.ShowHelp) {
-        ShowUsage();
-        return EndRun(ExitInstalled);
-    }
-
     // An elevated run keeps its files where only administrators and SYSTEM
     // can write: in the user's Temp folder any program of the user could
     // change the instruction files (and so the values written under HKLM)
     // while the setup waits on its pages.
     TempDir = CreateRunTempDir(ProcessIsElevated());
     if (TempDir.Empty()) {
-        ReportError(0, "Cannot create temporary folder!", ExitFailed);
-        return EndRun(ExitFailed);
+        ReportError(0, NoTempFolderMessage, ExitFailed);
+        return false;
     }
     RebootNeeded = false;
-    if (!ExtractPresetup(TempDir.c_str())) {
-        DeleteDirectory(TempDir.c_str(), true);
-        TempDir.Clear();
-        return EndRun(FailureExitCode());
-    }
+    if (!ExtractPresetup(TempDir.c_str())) return false;
 
     IniPath = TempDir + "Tarn.ini";
     StrPath = TempDir + "Tarn.str";
@@ -307,11 +308,7 @@ SetupExitCode RunSetup()
     // A silent run has no window, so nothing of the look is made.
     if (!SilentRun) {
         MainWindow = CreateMainWindow();
-        if (!MainWindow) {
-            DeleteDirectory(TempDir.c_str(), true);
-            TempDir.Clear();
-            return EndRun(FailureExitCode());
-        }
+        if (!MainWindow) return false;
         if (IniReadBool(Ini, "Display", "ShowMainWindow", false)) ShowWindow(MainWindow, SW_SHOWMAXIMIZED);
         MainTitleFont = MakeTitleFont("MainTitleFont", DefaultMainTitleFont, DefaultMainTitleColor, &MainTitleColor);
         DialogTitleFont = MakeTitleFont("DialogTitleFont", DefaultDialogTitleFont, DefaultDialogTitleColor, &DialogTitleColor);
@@ -322,11 +319,36 @@ SetupExitCode RunSetup()
 
     BuildLanguageList(IniReadString(Ini, "Config", "Languages", "").c_str());
     ChooseLanguageCode();
-    if (!ApplyLanguageOption() || !CheckInstallDir()) {
+    return ApplyLanguageOption() && CheckInstallDir();
+}
+
+SetupExitCode RunSetup()
+{
+    // Before anything loads a DLL: from here on only the system folder is
+    // searched, never the folder the setup was started from.
+    RestrictDllSearch();
+    GetOSInfo(&OSInfo);
+    // The progress bars' class (comctl32 is part of every Windows).
+    InitCommonControlsCall InitControls = (InitCommonControlsCall)(void*)FindSystemApi(ApiInitCommonControls);
+    if (InitControls) InitControls();
+    ModuleInstance = GetModuleHandleA(0);
+    InterfaceThread = GetCurrentThreadId();
+    EmergencyReserve = malloc(EmergencyReserveSize);
+    SetOutOfMemoryHandler(OnOutOfMemory);
+    SetUnhandledExceptionFilter(OnUnhandledFault);
+
+    if (!ReadCommandLine()) return EndRun(ExitBadCommandLine);
+    DiagLogLine("Windows: ", OSInfo.Description.c_str());
+    if (RunOptions.ShowHelp) {
+        ShowUsage();
+        return EndRun(ExitInstalled);
+    }
+    if (!StartRun()) {
+        // Whatever the start-up made goes again (the temporary folder and
+        // what the presetup stage put in it, a main window without fonts).
         ReleaseRunState();
         return EndRun(FailureExitCode());
     }
-
     VariableList.Clear();
     CopyList.Clear();
     RegList.Clear();

@@ -8,6 +8,13 @@
 // Runs the setup as the command line asks; the process's exit code.
 SetupExitCode RunSetup();
 
+// Ends a run that a failure escaped (memory exhausted, a fault): the closing
+// steps as far as they safely go, the Message (in an error box unless the run
+// is silent), exit code 1.
+// Called on another thread, it hands the ending to the interface thread and
+// never returns there either.
+void EndRunAfterFailure(const char* Message);
+
 // Fills LanguageList from a Languages value ("ENU,RUS"): one entry per word
 // ("ENG" alone for none), named by the system's locales, sorted.
 void BuildLanguageList(const char* Languages);

@@ -14,25 +14,23 @@
 
 enum { ControlTextSize = 1024 }; // GetControlText reads at most 1023 characters
 
-static const char* const SpecialFolderNames[SpecialFolderCount] = {
-    "Desktop", "Fonts", "NetHood", "Personal", "ProgramsMenu",
-    "Recent", "SendTo", "StartMenu", "StartupMenu", "Templates",
-};
+static_assert(FirstRegistryFolderVariable - FirstSpecialFolderVariable == SpecialFolderCount,
+              "one built-in variable per special folder");
 
-// Folders that all users share, with the text used when the registry has no
-// such value (expanded against the variables made before it).
+// Folders that all users share (the variables from FirstRegistryFolderVariable
+// on, in this order), with the text used when the registry has no such value
+// (expanded against the variables made before it).
 struct RegistryFolder {
-    const char* Name;
     const char* Path;
     const char* Fallback;
 };
-static const RegistryFolder RegistryFolders[] = {
-    {"ProgramFiles", "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir", ""},
-    {"CommonFiles", "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\CommonFilesDir", ""},
-    {"CommonDesktop", "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Desktop", ""},
-    {"CommonProgramsMenu", "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Programs", "%ProgramsMenu%"},
-    {"CommonStartMenu", "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Start Menu", "%StartMenu%"},
-    {"CommonStartupMenu", "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Startup", "%StartupMenu%"},
+static const RegistryFolder RegistryFolders[RegistryFolderVariableCount] = {
+    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir", ""},
+    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\CommonFilesDir", ""},
+    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Desktop", ""},
+    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Programs", "%ProgramsMenu%"},
+    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Start Menu", "%StartMenu%"},
+    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Startup", "%StartupMenu%"},
 };
 
 static const char DelphiKey[] = "HKLM\\SOFTWARE\\Borland\\Delphi\\";
@@ -44,14 +42,15 @@ void AddVariable(const char* Name, const char* Value)
 
 static void AddBuiltinVariables()
 {
-    AddVariable("InstallPath", InstallDir.c_str());
-    AddVariable("WindowsPath", GetWindowsDir().c_str());
-    AddVariable("SystemPath", GetSystemDir().c_str());
+    AddVariable(BuiltinVariableNames[VariableInstallPath], InstallDir.c_str());
+    AddVariable(BuiltinVariableNames[VariableWindowsPath], GetWindowsDir().c_str());
+    AddVariable(BuiltinVariableNames[VariableSystemPath], GetSystemDir().c_str());
     for (int I = 0; I < SpecialFolderCount; ++I)
-        AddVariable(SpecialFolderNames[I], GetSpecialFolder(I).c_str());
-    for (size_t I = 0; I < sizeof(RegistryFolders) / sizeof(RegistryFolders[0]); ++I) {
+        AddVariable(BuiltinVariableNames[FirstSpecialFolderVariable + I], GetSpecialFolder(I).c_str());
+    for (int I = 0; I < RegistryFolderVariableCount; ++I) {
         Str Fallback = ExpandVariables(RegistryFolders[I].Fallback);
-        AddVariable(RegistryFolders[I].Name, RegReadString(RegistryFolders[I].Path, Fallback.c_str()).c_str());
+        AddVariable(BuiltinVariableNames[FirstRegistryFolderVariable + I],
+                    RegReadString(RegistryFolders[I].Path, Fallback.c_str()).c_str());
     }
 
     // The root of the newest installed version: subkey names sort as text,
@@ -61,7 +60,7 @@ static void AddBuiltinVariables()
     if (Versions.Count() > 0) {
         Versions.Sort();
         Str Path = Str(DelphiKey) + Versions.Get(Versions.Count() - 1) + "\\RootDir";
-        AddVariable("DelphiPath", RegReadString(Path.c_str(), "").c_str());
+        AddVariable(BuiltinVariableNames[VariableDelphiPath], RegReadString(Path.c_str(), "").c_str());
     }
 }
 

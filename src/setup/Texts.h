@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "SetupNames.h"
 #include "TarnStr.h"
 
 // Rebuilds VariableList: the built-in variables of this computer, then
@@ -17,21 +18,7 @@ void AddVariable(const char* Name, const char* Value);
 // in list order, one pass; unknown references stay as written.
 Str ExpandVariables(const char* Text);
 
-// The numbered texts of Tarn.str that the program asks for.
-enum TextNumber {
-    TextCancelQuestion = 1,
-    TextReadingInstructions = 2,
-    TextMeasuringSize = 3,
-    TextNoDiskSpace = 4,
-    TextWritingRegistry = 5,
-    TextDamagedArchive = 6,      // the walk over the payload ended before the archive's end
-    TextRestartStillReplaces = 7, // DLG_NOTFINISH after a replacement was scheduled
-    TextProgressLine = 100,      // format, %s = file name
-    TextNewerCaption = 110,
-    TextNewerQuestion = 111,     // format, %s = file name
-    TextBrowsePrompt = 150,
-    TextNoFullPath = 151,        // DLG_DIR: the folder is no full path
-};
+// The numbered texts the program asks for (TextNumber) are in SetupNames.h.
 
 // Numbered text of Tarn.str, the language section over the neutral one,
 // expanded. Default (expanded as well) when neither section has it; the

@@ -154,9 +154,11 @@ Str& Str::operator=(const char* Text)
 char* Str::Reserve(int Length)
 {
     if (Length < 0) Length = 0;
+    // Past the cap the doubling below would overflow an int and never end.
+    if (Length > MaxTextLength) OutOfMemory();
     if (Length + 1 > Cap) {
         int NewCap = Cap ? Cap : 16;
-        while (NewCap < Length + 1) NewCap *= 2;
+        while (NewCap < Length + 1) NewCap = NewCap > MaxTextLength / 2 ? MaxTextLength + 1 : NewCap * 2;
         Data = (char*)CheckedRealloc(Data, (size_t)NewCap);
         Cap = NewCap;
         Data[Len] = 0;
@@ -195,6 +197,7 @@ Str& Str::Append(const char* Text, int Length)
         Str Copy(Text, Length); // appending a part of ourselves
         return Append(Copy.c_str(), Copy.Len);
     }
+    if (Length > MaxTextLength - Len) OutOfMemory(); // Len + Length would overflow
     Reserve(Len + Length);
     memcpy(Data + Len, Text, (size_t)Length);
     Len += Length;

@@ -24,6 +24,9 @@ void AnsiUpperBuffer(char* Text, int Length);
 int AnsiCompareText(const char* A, const char* B);
 bool AnsiSameText(const char* A, const char* B);
 
+// The longest text a Str holds (1 GiB); asking for more calls OutOfMemory.
+enum { MaxTextLength = 1 << 30 };
+
 // An owned, zero-terminated 8-bit text. Copying copies the bytes.
 class Str {
 public:
@@ -56,7 +59,7 @@ public:
     void Truncate(int NewLength);      // keeps the first NewLength bytes
     void Delete(int Index, int Count); // 0-based; clipped to the text
     // Room for Length bytes (plus the terminator); the caller fills it and
-    // calls SetLength. Returns the buffer.
+    // calls SetLength. Returns the buffer. Above MaxTextLength: OutOfMemory.
     char* Reserve(int Length);
     void SetLength(int Length);        // after writing into Reserve's buffer
     // Length from strlen of the buffer (after a platform call filled it).

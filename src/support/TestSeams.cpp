@@ -36,6 +36,16 @@ bool TestSeamRecordsExit(UINT Flags)
     return AppendToSeamLog("TARN_TEST_RESTART_LOG", Str("ExitWindowsEx flags=0x") + IntToBase((int)Flags, 2, 16));
 }
 
+bool TestSeamFails(const char* Place)
+{
+    static bool Failed = false;
+    char Wanted[32];
+    DWORD Length = GetEnvironmentVariableA("TARN_TEST_FAIL_AT", Wanted, sizeof(Wanted));
+    if (Failed || Length == 0 || Length >= sizeof(Wanted) || lstrcmpA(Wanted, Place) != 0) return false;
+    Failed = true;
+    return true;
+}
+
 void TestSeamNoteTitle(const char* Surface, HDC DC, const RECT& Area, int TextX, int TextY, const char* Text)
 {
     SIZE Extent = { 0, 0 };
@@ -71,6 +81,11 @@ void TestSeamNoteControls(HWND Page)
 #else
 
 bool TestSeamRecordsExit(UINT)
+{
+    return false;
+}
+
+bool TestSeamFails(const char*)
 {
     return false;
 }

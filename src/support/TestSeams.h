@@ -17,6 +17,12 @@
 // shipped program, false.
 bool TestSeamRecordsExit(UINT Flags);
 
+// Test builds, when the environment variable TARN_TEST_FAIL_AT equals Place:
+// true once, and the caller fails there ("worker", "page": as an exhausted
+// memory does, so that a test can watch a failure escape the run;
+// "main-window": the main window is not made). Otherwise false.
+bool TestSeamFails(const char* Place);
+
 // Test builds, when TARN_TEST_UI_LOG names a file: after a title was drawn
 // with DC's current font at TextX, TextY inside Area (client pixels),
 // appends "title SURFACE area WxH text X,Y WxH dpi N", so that a test can

@@ -71,7 +71,7 @@ static bool PathExists(const char* Path)
     return GetFileAttributesA(Path) != INVALID_FILE_ATTRIBUTES;
 }
 
-static bool FileExists(const char* Path)
+bool FileExists(const char* Path)
 {
     DWORD Attributes = GetFileAttributesA(Path);
     return Attributes != INVALID_FILE_ATTRIBUTES && !(Attributes & FILE_ATTRIBUTE_DIRECTORY);

@@ -1,22 +1,25 @@
 // The portable half of oxFileUtils: temporary names from a time, KiB
 // rounding, version words and DOS dates. Kept free of Win32 so the host
 // tests can check the arithmetic.
-#include "oxFileUtils.h"
+#include "oxFileUtilsCore.h"
 
 #include "oxStrUtils.h"
 
-static const unsigned KiBShift = 10;
-static const unsigned long long KiBRemainderMask = 1023;
-static const unsigned long long HalfKiB = 512;
+static const unsigned long long KiB = 1024;
+
+unsigned long long RoundedQuotient(unsigned long long Dividend, unsigned long long Divisor)
+{
+    unsigned long long Quotient = Dividend / Divisor;
+    unsigned long long Twice = (Dividend % Divisor) * 2;
+    // Halves go to the even neighbour, like the floating-point rounding of
+    // the free-space figure on old systems (DiskFreeKB).
+    if (Twice > Divisor || (Twice == Divisor && (Quotient & 1))) ++Quotient;
+    return Quotient;
+}
 
 unsigned long long RoundedKiB(unsigned long long Bytes)
 {
-    unsigned long long Whole = Bytes >> KiBShift;
-    unsigned long long Rest = Bytes & KiBRemainderMask;
-    // Halves go to the even neighbour, like the floating-point rounding of
-    // the free-space figure on old systems (DiskFreeKB).
-    if (Rest > HalfKiB || (Rest == HalfKiB && (Whole & 1))) ++Whole;
-    return Whole;
+    return RoundedQuotient(Bytes, KiB);
 }
 
 static bool IsLeapYear(int Year)

@@ -1,7 +1,8 @@
 // Colours, fonts, gradients and wrapped text through GDI: see oxGraphics.h.
-// Font specifications are parsed in oxFontText.cpp.
+// Font specifications are parsed in oxGraphicsCore.cpp.
 #include "oxGraphics.h"
 
+#include "oxFileUtilsCore.h" // RoundedQuotient
 #include "oxStrUtils.h"
 
 // Points per inch: a font of Size points is Size * LOGPIXELSY / 72 pixels high.
@@ -40,16 +41,25 @@ HFONT CreateSpecFont(HWND Window, const char* Face, int Size, FontStyles Styles)
                        Face ? Face : "");
 }
 
-// Nearest integer, halves to the even neighbour. (No floor(): the stub
-// keeps to the oldest C runtime's imports.)
-static int RoundHalfEven(double Value)
+// Origin + Numerator / Bands, to the nearest pixel with halves to even. A
+// negative origin is moved by an even number of pixels first: the rounding
+// works on whole non-negative numbers, and an even shift keeps the halves'
+// choice.
+static int BandEdge(int Origin, unsigned long long Numerator, int Bands)
 {
-    long long Floor = (long long)Value;
-    if ((double)Floor > Value) --Floor;  // the cast truncates towards zero
-    double Fraction = Value - Floor;
-    if (Fraction > 0.5) return (int)Floor + 1;
-    if (Fraction < 0.5) return (int)Floor;
-    return (Floor & 1) == 0 ? (int)Floor : (int)Floor + 1;
+    int Shift = Origin < 0 ? (-Origin + 1) & ~1 : 0;
+    unsigned long long Dividend = Numerator + (unsigned long long)(Origin + Shift) * Bands;
+    return (int)RoundedQuotient(Dividend, (unsigned long long)Bands) - Shift;
+}
+
+void DrawTitleText(HDC DC, int X, int Y, const Str& Text, int Color, int ShadowOffset, int ShadowColor)
+{
+    if (ShadowOffset) {
+        SetTextColor(DC, ResolveColor(ShadowColor));
+        TextOutA(DC, X + ShadowOffset, Y + ShadowOffset, Text.c_str(), Text.Length());
+    }
+    SetTextColor(DC, ResolveColor(Color));
+    TextOutA(DC, X, Y, Text.c_str(), Text.Length());
 }
 
 static void FillSolid(HDC DC, const RECT& R, COLORREF Color)
@@ -79,19 +89,18 @@ void FillGradient(HDC DC, const RECT& R, int Color1, int Color2, int Direction, 
     int Extent = Across ? RectWidth(R) : RectHeight(R);
     int Bands = Steps < Extent ? Steps : Extent;
     if (Bands < 2) Bands = 2;
-    double BandSize = (double)Extent / Bands;
-    if (BandSize <= 0) return;
+    if (Extent <= 0) return;
 
     for (int I = 0; I < Bands; ++I) {
         RECT Band = R;
         // Each band is one pixel longer than its share so neighbours overlap
         // and rounding leaves no gap.
         if (Across) {
-            Band.left = RoundHalfEven(BandSize * I + R.left);
-            Band.right = RoundHalfEven(BandSize + Band.left) + 1;
+            Band.left = BandEdge(R.left, (unsigned long long)Extent * I, Bands);
+            Band.right = BandEdge(Band.left, (unsigned long long)Extent, Bands) + 1;
         } else {
-            Band.top = RoundHalfEven(BandSize * I + R.top);
-            Band.bottom = RoundHalfEven(BandSize + Band.top) + 1;
+            Band.top = BandEdge(R.top, (unsigned long long)Extent * I, Bands);
+            Band.bottom = BandEdge(Band.top, (unsigned long long)Extent, Bands) + 1;
         }
         int Rgb[3];
         for (int C = 0; C < 3; ++C) Rgb[C] = (StartRgb[C] + MulDiv(I, DiffRgb[C], Bands)) & 0xFF;

@@ -1,28 +1,12 @@
 // Colours, title fonts, gradient backgrounds and word-wrapped text blocks:
 // the drawing helpers of the main window, the wizard titles and the message
-// window. ParseFontSpec is portable; the rest needs GDI. Nothing here
+// window (font specifications are parsed in oxGraphicsCore.h). Nothing here
 // shows a message; a failed brush or font leaves the area unpainted.
 #pragma once
 
-#include "TarnStr.h"
-
-// FontStyles flags.
-enum {
-    FontBold = 1,
-    FontItalic = 2,
-    FontUnderline = 4,
-    FontStrikeOut = 8
-};
-typedef unsigned FontStyles;
-
-// Splits "Face,Size,Color,Styles" (comma words). Size is 8 when missing or
-// not a number; Styles takes the letters B, I, U, S. Returns false when the
-// colour is missing or not a number (Face, Size and Styles are still set,
-// *Color is left untouched) so the caller can use its default colour.
-bool ParseFontSpec(const char* FontText, Str* Face, int* Size, int* Color, FontStyles* Styles);
-
-#ifdef _WIN32
 #include <windows.h>
+
+#include "oxGraphicsCore.h"
 
 // The RGB colour of a colour value: negative values name the system colour
 // of their low byte.
@@ -39,6 +23,10 @@ HFONT CreateSpecFont(HWND Window, const char* Face, int Size, FontStyles Styles)
 // Direction 0/1: top to bottom from Color1 to Color2 / Color2 to Color1;
 // 2/3: the same left to right. Steps < 2 fills with Color1 alone.
 void FillGradient(HDC DC, const RECT& R, int Color1, int Color2, int Direction, unsigned short Steps);
+// Text at X, Y in the DC's current font and Color; first, when ShadowOffset
+// is not 0, its shadow that many pixels down and right in ShadowColor. The
+// colours are colour values (ResolveColor); the DC's text colour is changed.
+void DrawTitleText(HDC DC, int X, int Y, const Str& Text, int Color, int ShadowOffset, int ShadowColor);
 // Width and line height of S in the DC's current font ({0,0} on failure).
 SIZE TextExtent(HDC DC, const char* S);
 // S broken at spaces into lines of at most MaxWidth pixels, joined by CR LF;
@@ -47,4 +35,3 @@ Str WrapToWidth(HDC DC, const char* S, int MaxWidth);
 // Draws S wrapped to R in Font; HAlign 0 left, 1 right, 2 centre; VAlign
 // 0 top, 1 centre, 2 bottom. The DC's previous font is restored.
 void DrawTextBlock(HDC DC, const char* S, RECT R, HFONT Font, int HAlign, int VAlign, bool Transparent);
-#endif

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "oxRegIniCore.h"
 #include "oxStrUtils.h"
 
 // One value: 1023 characters and the terminator. Longer values come back cut.
@@ -19,7 +20,6 @@ static const DWORD RegStringBufferSize = 1024;
 // Subkey names are at most 255 characters.
 static const DWORD RegKeyNameBufferSize = 1024;
 // Length of the root prefixes "HKCR\", "HKCU\", "HKLM\".
-static const int RegRootPrefixLength = 5;
 
 static const char* const BoolTexts[2] = { "0", "1" };
 
@@ -126,15 +126,11 @@ void SplitRegPath(const char* Path, HKEY* Root, Str* SubKey, Str* ValueName)
     int Delimiter = LastDelimiter(Whole, PathDelimiterSet); // 1-based, 0 when none
     *ValueName = Whole.Sub(Delimiter, Whole.Length());
     Str KeyPart = RemoveBackslash(Whole.Sub(0, Delimiter));
-    *Root = 0;
-    *SubKey = KeyPart.Sub(RegRootPrefixLength, KeyPart.Length());
+    static const HKEY Roots[RegistryRootCount] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
+    *SubKey = KeyPart.Sub(RegistryRootLength, KeyPart.Length());
     // A key part shorter than the prefix ("HKLM\Value") names no root.
-    if (KeyPart.Length() < RegRootPrefixLength) return;
-    Str Prefix = KeyPart.Sub(0, RegRootPrefixLength);
-    // Case-sensitive: "hklm\" names no root.
-    if (Prefix == "HKCR\\") *Root = HKEY_CLASSES_ROOT;
-    else if (Prefix == "HKCU\\") *Root = HKEY_CURRENT_USER;
-    else if (Prefix == "HKLM\\") *Root = HKEY_LOCAL_MACHINE;
+    int Index = RegistryRootIndex(KeyPart);
+    *Root = Index < 0 ? 0 : Roots[Index];
 }
 
 // Opens the key of Path for reading; false when the root is unknown or the

@@ -5,17 +5,13 @@
 #include <shlobj.h>
 #include <string.h>
 
+#include "FixedTexts.h"
 #include "oxStrUtils.h"
 #include "oxSystemApi.h"
 #include "TestSeams.h"
 
 OSInfoRecord OSInfo;
 Str MessageCaption;
-
-// Filled before the run starts: DiskFreeKB and ExitWindowsPrivileged read it.
-static struct OSInfoInitializer {
-    OSInfoInitializer() { GetOSInfo(&OSInfo); }
-} FillOSInfoAtStart;
 
 void GetOSInfo(OSInfoRecord* Info)
 {
@@ -90,13 +86,13 @@ int CenteredMessageBox(HWND Owner, const char* Caption, const char* Text, UINT F
 
 void ShowError(const char* Text)
 {
-    CenteredMessageBox(0, MessageCaption.Empty() ? "Error" : MessageCaption.c_str(), Text,
+    CenteredMessageBox(0, MessageCaption.Empty() ? ErrorCaption : MessageCaption.c_str(), Text,
                        MB_OK | MB_ICONERROR);
 }
 
 int AskQuestion(const char* Text)
 {
-    return CenteredMessageBox(0, MessageCaption.Empty() ? "Question" : MessageCaption.c_str(), Text,
+    return CenteredMessageBox(0, MessageCaption.Empty() ? QuestionCaption : MessageCaption.c_str(), Text,
                               MB_YESNO | MB_ICONQUESTION);
 }
 

@@ -1,45 +1,15 @@
 // Operating-system services other than files: the running Windows version,
 // message boxes centred on the screen, whether the process runs elevated,
 // ending the Windows session, the folder browser and the shell's special
-// folders. The version mapping is
-// portable (host-tested); the rest needs Win32.
+// folders. The version record and its mapping are in oxShellCore.h.
 #pragma once
 
-#include "TarnStr.h"
-
-enum OSKind {
-    OSWin32s = 0,
-    OSWin95 = 1,
-    OSWin98 = 2,     // also ME (4.90)
-    OSWinNT = 3,
-    OSWin2000 = 4    // 2000 and every later NT version
-};
-
-struct OSInfoRecord {
-    unsigned char Kind;  // OSKind
-    int Major;
-    int Minor;
-    Str VersionText;     // "4.0", "4.10", "5.01"
-    int Build;           // on the 95 family only the low 16 bits
-    Str ServicePack;
-    Str Description;     // "Windows NT 4.0.1381 Service Pack 6"
-};
-
-// Platform ids as the system's version information gives them.
-enum {
-    PlatformWin32s = 0,
-    PlatformWindows = 1, // the 95 family
-    PlatformNT = 2
-};
-
-// Fills Info from the version numbers (other platform ids leave Kind 0).
-void MakeOSInfo(int PlatformId, int Major, int Minor, unsigned BuildNumber,
-                const char* ServicePack, OSInfoRecord* Info);
-
-#ifdef _WIN32
 #include <windows.h>
 
-// The running system, filled once before the run starts.
+#include "oxShellCore.h"
+
+// The running system: RunSetup fills it first thing (GetOSInfo); DiskFreeKB,
+// PutFileInPlace, ExitWindowsPrivileged and the restart records read it.
 extern OSInfoRecord OSInfo;
 // Caption of error and question boxes; empty until a dialog sets it to the
 // program name ("Error" / "Question" are used while it is empty).
@@ -76,4 +46,3 @@ enum { SpecialFolderCount = 10 };
 // Index 0..9: Desktop, Fonts, NetHood, Personal, ProgramsMenu, Recent,
 // SendTo, StartMenu, StartupMenu, Templates. Empty when the system has none.
 Str GetSpecialFolder(int Index);
-#endif

@@ -1,6 +1,6 @@
 // The portable half of oxShell: the Windows version record from the
 // numbers the system reports.
-#include "oxShell.h"
+#include "oxShellCore.h"
 
 #include "oxStrUtils.h"
 

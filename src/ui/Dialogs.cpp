@@ -7,6 +7,7 @@
 #include "Common.h"
 #include "Report.h"
 #include "ResourceIds.h"
+#include "SetupRules.h"
 #include "TestSeams.h"
 #include "Texts.h"
 #include "oxFileUtils.h"
@@ -21,14 +22,12 @@ enum {
     TitleShadowOffset = 2,
 };
 
-// Templates that are not wizard pages: neither has a button or a close box to
-// leave it, so a page made from one could never end.
-static const char* const NonPageTemplates[] = {"DLG_MESSAGE", "DLG_PRESETUP"};
-
 bool IsWizardPage(const char* TemplateName)
 {
-    for (size_t I = 0; I < sizeof(NonPageTemplates) / sizeof(NonPageTemplates[0]); ++I)
-        if (AnsiSameText(TemplateName, NonPageTemplates[I])) return false;
+    // A page made from a template that no button or close box can leave
+    // (DLG_MESSAGE, DLG_PRESETUP) could never end.
+    const DialogTemplateName* Known = FindDialogTemplate(DialogNameOf(TemplateName));
+    if (Known && !Known->CanEnd) return false;
     return FindResourceA(ModuleInstance, TemplateName, (LPCSTR)RT_DIALOG) != 0;
 }
 
@@ -136,12 +135,8 @@ void PaintDialogTitle(HWND Dialog)
     HGDIOBJ OldFont = DialogTitleFont ? SelectObject(DC, DialogTitleFont) : 0;
     int TextX = ScaleToDpi(DC, TitleTextX), TextY = ScaleToDpi(DC, TitleTextY);
     int Shadow = ScaleToDpi(DC, TitleShadowOffset);
-    if (DialogTitleShadow) {
-        SetTextColor(DC, ResolveColor((int)DialogTitleShadowColor));
-        TextOutA(DC, TextX + Shadow, TextY + Shadow, DialogTitle.c_str(), DialogTitle.Length());
-    }
-    SetTextColor(DC, ResolveColor((int)DialogTitleColor));
-    TextOutA(DC, TextX, TextY, DialogTitle.c_str(), DialogTitle.Length());
+    DrawTitleText(DC, TextX, TextY, DialogTitle, (int)DialogTitleColor,
+                  DialogTitleShadow ? Shadow : 0, (int)DialogTitleShadowColor);
     TestSeamNoteTitle(CurrentDialogName.c_str(), DC, Client, TextX, TextY, DialogTitle.c_str());
     if (OldFont) SelectObject(DC, OldFont);
     EndPaint(TitleArea, &Paint);
@@ -272,6 +267,7 @@ static void OnInitDialog(HWND Dialog)
         SetClassLongPtrA(Dialog, GCLP_HICON, GetClassLongPtrA(MainWindow, GCLP_HICON));
     ApplyDialogTexts(Dialog);
     TestSeamNoteControls(Dialog);
+    if (TestSeamFails("page")) OutOfMemory();
 }
 
 static void OnCommand(HWND Dialog, int Id)

@@ -4,7 +4,9 @@
 #include "MainWindow.h"
 
 #include "Common.h"
+#include "FixedTexts.h"
 #include "Report.h"
+#include "Setup.h"
 #include "TestSeams.h"
 #include "oxGraphics.h"
 #include "oxRegIni.h"
@@ -35,12 +37,8 @@ void PaintMainWindow(HWND Window)
     HGDIOBJ OldFont = MainTitleFont ? SelectObject(DC, MainTitleFont) : 0;
     int TextX = ScaleToDpi(DC, MainTitleX), TextY = ScaleToDpi(DC, MainTitleY);
     int Shadow = ScaleToDpi(DC, MainTitleShadowOffset);
-    if (MainTitleShadow) {
-        SetTextColor(DC, ResolveColor((int)MainTitleShadowColor));
-        TextOutA(DC, TextX + Shadow, TextY + Shadow, ProgramName.c_str(), ProgramName.Length());
-    }
-    SetTextColor(DC, ResolveColor((int)MainTitleColor));
-    TextOutA(DC, TextX, TextY, ProgramName.c_str(), ProgramName.Length());
+    DrawTitleText(DC, TextX, TextY, ProgramName, (int)MainTitleColor,
+                  MainTitleShadow ? Shadow : 0, (int)MainTitleShadowColor);
     TestSeamNoteTitle("main-window", DC, Client, TextX, TextY, ProgramName.c_str());
     if (OldFont) SelectObject(DC, OldFont);
     EndPaint(Window, &Paint);
@@ -55,6 +53,8 @@ LRESULT CALLBACK MainWindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM
     case WM_PAINT:
         PaintMainWindow(Window);
         break; // the default processing runs as well
+    case MainWindowEndRun:
+        EndRunAfterFailure((const char*)LParam); // does not return
     }
     return DefWindowProcA(Window, Message, WParam, LParam);
 }
@@ -76,10 +76,11 @@ HWND CreateMainWindow()
         Class.hIcon = Icon;
         Class.lpszClassName = MainWindowClass;
         if (!RegisterClassA(&Class)) {
-            ReportError(0, "Cannot register main window class!", ExitFailed);
+            ReportError(0, NoWindowClassMessage, ExitFailed);
             return 0;
         }
     }
+    if (TestSeamFails("main-window")) return 0;
     // A popup made with default sizes has no size at all, and some systems
     // keep it that way when it is maximised: it starts as large as the screen.
     return CreateWindowExA(0, MainWindowClass, ProgramName.c_str(), WS_POPUP | WS_CLIPCHILDREN,

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "Common.h"
+#include "FixedTexts.h"
 #include "Report.h"
 #include "ResourceIds.h"
 #include "oxGraphics.h"
@@ -54,7 +55,7 @@ void ShowMessageWindow(const char* Text)
         MessageWindow = CreateDialogParamA(ModuleInstance, MessageTemplate, MainWindow, MessageWindowProc, 0);
         if (!MessageWindow) {
             // The next call tries again.
-            ReportError(0, "Cannot create message window!", ExitInstalled);
+            ReportError(0, NoMessageWindowMessage, ExitInstalled);
             return;
         }
     }

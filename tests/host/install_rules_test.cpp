@@ -3,7 +3,7 @@
 // the filling of the "%s" texts.
 #include <gtest/gtest.h>
 
-#include "InstallRules.h"
+#include "SetupRules.h"
 
 static std::string S(const Str& Text) { return std::string(Text.c_str(), (size_t)Text.Length()); }
 
@@ -76,8 +76,14 @@ TEST(InstallRulesRegistry, HashMarksADwordAndAnythingElseIsText)
     EXPECT_FALSE(RegDataIsInteger(" #12"));
 }
 
+// One rule for the presetup stage's bar and the installation's.
 TEST(InstallRulesProgress, WholePercentWithHalvesToEven)
 {
+    EXPECT_EQ(0, ProgressPercent(1, 200));     // 0.5 -> 0
+    EXPECT_EQ(2, ProgressPercent(3, 200));     // 1.5 -> 2
+    EXPECT_EQ(0, ProgressPercent(0, 10));
+    EXPECT_EQ(100, ProgressPercent(10, 10));
+    EXPECT_EQ(75, ProgressPercent(3000000000ULL, 4000000000ULL));
     EXPECT_EQ(0, ProgressPercent(0, 1000));
     EXPECT_EQ(50, ProgressPercent(500, 1000));
     EXPECT_EQ(100, ProgressPercent(1000, 1000));
@@ -94,6 +100,7 @@ TEST(InstallRulesProgress, NothingToInstallAndOvershootEndFull)
 {
     EXPECT_EQ(100, ProgressPercent(0, 0));
     EXPECT_EQ(100, ProgressPercent(10, 0));
+    EXPECT_EQ(100, ProgressPercent(5, 0));
     // The size scan may have stopped early and counted less than the walk.
     EXPECT_EQ(100, ProgressPercent(1500, 1000));
 }

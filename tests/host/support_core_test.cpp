@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "oxFileUtils.h"
-#include "oxGraphics.h"
-#include "oxShell.h"
+#include "oxFileUtilsCore.h"
+#include "oxGraphicsCore.h"
+#include "oxShellCore.h"
 #include "oxStrUtils.h"
 
 static std::string S(const Str& Text) { return std::string(Text.c_str(), (size_t)Text.Length()); }
@@ -158,6 +158,21 @@ TEST(SupportFontSpec, DefaultsAndFailures)
     // An empty field in the middle shifts the later ones forward.
     EXPECT_FALSE(ParseFontSpec("Arial,,$FF,B", &Face, &Size, &Color, &Styles));
     EXPECT_EQ(255, Size);
+}
+
+// A text past MaxTextLength, asked for at once or grown into by an append
+// whose length sum would overflow an int, ends in OutOfMemory (exit code 1
+// without a handler) before anything is allocated or copied.
+TEST(StrLimits, TextsPastTheCapFailCleanly)
+{
+    EXPECT_EXIT(Str().Reserve(MaxTextLength + 1), ::testing::ExitedWithCode(1), "");
+    EXPECT_EXIT(Str().Reserve(0x7FFFFFFF), ::testing::ExitedWithCode(1), "");
+    static const char Bytes[16] = "0123456789";
+    EXPECT_EXIT(Str("0123456789").Append(Bytes, 0x7FFFFFFF - 5), ::testing::ExitedWithCode(1), "");
+    Str Small;
+    EXPECT_NE(nullptr, Small.Reserve(1000));
+    Small.Append("x");
+    EXPECT_EQ("x", S(Small));
 }
 
 TEST(StrListPairs, SetValueReplacesInPlaceAndDeletesOnEmpty)

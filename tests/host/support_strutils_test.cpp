@@ -16,6 +16,8 @@ TEST(StrUtilsWords, GapsOfSeparatorsMakeNoEmptyWords)
     EXPECT_EQ("", S(GetWord(3, ",ENG,,RUS,", CommaSet)));
     EXPECT_EQ("", S(GetWord(0, ",ENG,,RUS,", CommaSet)));
     EXPECT_EQ("", S(GetWord(-1, ",ENG,,RUS,", CommaSet)));
+    // Blanks belong to the words ("Enu, Rus" offers " Rus").
+    EXPECT_EQ(" Rus", S(GetWord(2, "Enu, Rus", CommaSet)));
 }
 
 TEST(StrUtilsWords, WordStartIsOneBasedAndZeroWhenAbsent)
@@ -164,7 +166,8 @@ TEST(StrUtilsNumbers, TextToIntAcceptsDecimalAndDollarHex)
 TEST(StrUtilsNumbers, TextToIntRejectsEverythingElse)
 {
     const char* Bad[] = { "", " ", "$", "12a", "0x10", "42 ", "\t1", "-$5", "+", "-", "1-",
-                          "2147483648", "$100000000", "99999999999999999999", "1.5", "$G" };
+                          "2147483648", "$100000000", "$123456789", "99999999999999999999", "1.5", "$G",
+                          "green" };
     for (const char* Text : Bad) {
         int V = 77;
         EXPECT_FALSE(TextToInt(Text, &V)) << Text;
@@ -194,6 +197,8 @@ TEST(StrUtilsWild, ArchiveEntryMasks)
     EXPECT_FALSE(WildMatch("data\\Sub\\File.txt", "Data\\*.*", false));
     EXPECT_TRUE(WildMatch("Presetup\\Tarn.ini", "Presetup\\*.*", true));
     EXPECT_TRUE(WildMatch("Data\\a.b.c", "Data\\*.*", true));
+    // Any "." after the prefix will do, also one in a folder's name.
+    EXPECT_TRUE(WildMatch("Data\\Sub.d\\File", "Data\\*.*", true));
     // The folder entry itself is not inside the folder.
     EXPECT_FALSE(WildMatch("Data", "Data\\*.*", true));
     EXPECT_FALSE(WildMatch("Data\\", "Data\\*.*", true));

@@ -131,6 +131,9 @@ DWORD WINAPI DialogAnswerer::Run(LPVOID SelfPointer)
             char Text[512] = "";
             GetWindowTextA(Box, Text, sizeof(Text));
             Self->Seen.Caption = Text;
+            char Message[2048] = "";
+            GetDlgItemTextA(Box, 0xFFFF, Message, sizeof(Message));
+            Self->Seen.Text = Message;
             GetWindowRect(Box, &Self->Seen.Rect);
             Self->Seen.Found = true;
             PostMessageA(Box, WM_COMMAND, MAKEWPARAM(Self->Button, BN_CLICKED), 0);

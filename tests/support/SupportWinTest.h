@@ -1,6 +1,7 @@
-// Helpers of the support library's Wine tests: a scratch directory per
-// test, small file writers, and a watcher that answers a message box from a
-// second thread and reports what it saw.
+// Helpers of the Wine tests (support library and installation engine): a
+// scratch directory per test, small file writers, and the one answerer of
+// message boxes and dialogs, which answers from a second thread and reports
+// what it saw.
 #pragma once
 
 #include <windows.h>
@@ -28,6 +29,7 @@ void ForceRemoveTree(const std::string& Path);
 struct SeenWindow {
     bool Found = false;
     std::string Caption;
+    std::string Text; // a message box's text (control 0xFFFF)
     RECT Rect = { 0, 0, 0, 0 };
 };
 

@@ -7,6 +7,7 @@ tarn_add_gtest(tarn_support_wintests
           ${CMAKE_CURRENT_LIST_DIR}/../win/support_graphics_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/../win/support_shell_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/SupportWinTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/../win/OSInfoAtStart.cpp
           ${CMAKE_CURRENT_LIST_DIR}/VersionInfo.rc
   LIBS tarn_support_win)
 target_include_directories(tarn_support_wintests PRIVATE ${CMAKE_CURRENT_LIST_DIR})

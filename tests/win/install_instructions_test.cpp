@@ -7,6 +7,7 @@
 #include "Common.h"
 #include "InstallTestUtil.h"
 #include "Instructions.h"
+#include "SupportWinTest.h"
 #include "Log.h"
 #include "oxShell.h"
 
@@ -213,11 +214,12 @@ TEST_F(RegistryValues, FailedWriteEndsTheStepWithAnErrorNamingTheValue)
     Add("Before", "1");
     Add(TooLong + "\\Value", "1");
     Add("After", "1");
-    BoxAnswerer Answerer(IDOK);
+    DialogAnswerer Answerer("", IDOK);
     EXPECT_FALSE(ApplyRegistryValues());
-    std::vector<std::string> Boxes = Answerer.Stop();
-    ASSERT_EQ(1u, Boxes.size());
-    EXPECT_EQ("Error|Cannot write registry value HKCU\\Software\\TarnInstallTest\\" + TooLong + "\\Value", Boxes[0]);
+    SeenWindow Box = Answerer.Wait();
+    ASSERT_TRUE(Box.Found);
+    EXPECT_EQ("Error", Box.Caption);
+    EXPECT_EQ("Cannot write registry value HKCU\\Software\\TarnInstallTest\\" + TooLong + "\\Value", Box.Text);
     std::string Text;
     EXPECT_TRUE(ReadString(TestKey, "Before", &Text));
     EXPECT_FALSE(ReadString(TestKey, "After", &Text));

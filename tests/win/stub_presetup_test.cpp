@@ -1,34 +1,20 @@
-// The presetup stage's arithmetic: the progress percentage and the sums of
-// unpacked sizes over a real archive, with and without a selection.
+// The presetup stage's sums of unpacked sizes over a real archive, with and
+// without a selection (its progress percentage is ProgressPercent's, tested
+// with the setup's rules).
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "ArcTestKit.h"
 #include "Presetup.h"
 #include "Vectors.h"
 
 namespace {
-
-TEST(PresetupProgress, RoundsToNearestWithHalvesToEven)
-{
-    EXPECT_EQ(PresetupPercent(1, 200), 0);   // 0.5 -> 0
-    EXPECT_EQ(PresetupPercent(3, 200), 2);   // 1.5 -> 2
-    EXPECT_EQ(PresetupPercent(2, 3), 67);
-    EXPECT_EQ(PresetupPercent(0, 10), 0);
-    EXPECT_EQ(PresetupPercent(10, 10), 100);
-    // No 32-bit overflow of done x 100 for large groups.
-    EXPECT_EQ(PresetupPercent(3000000000ull, 4000000000ull), 75);
-}
-
-TEST(PresetupProgress, EmptyTotalShowsTheBarFull)
-{
-    EXPECT_EQ(PresetupPercent(0, 0), 100);
-    EXPECT_EQ(PresetupPercent(5, 0), 100);
-}
 
 // The real solid archive of two text entries, PROSE.TXT (37805 bytes) then
 // REPEAT.TXT (128200), found through the vectors' table of expected results.
@@ -100,6 +86,46 @@ TEST(EntrySizes, AWalkCutShortInAHeaderIsDamaged)
     EXPECT_EQ(SumEntrySizesIn(Cut.c_str(), "NONE.*", 0, nullptr, true, &Damaged), 0u);
     EXPECT_FALSE(Damaged);
     DeleteFileA(Cut.c_str());
+}
+
+// Archives the builder refuses to make, as the presetup stage takes them: an
+// entry in a subfolder lands flat in the folder, the group's name is matched
+// without regard to case, and the stage stops at the first entry its mask
+// does not select (a name without ".", or a Data entry first).
+TEST(PresetupStage, UnpacksWhatTheBuilderWouldRefuse)
+{
+    struct Case {
+        const char* What;
+        std::vector<const char*> Names;
+        std::vector<const char*> Unpacked; // file names in the folder afterwards
+    };
+    const Case Cases[] = {
+        {"subfolder", {"Presetup\\Sub\\Deep.txt", "Presetup\\Tarn.ini"}, {"Deep.txt", "Tarn.ini"}},
+        {"upper case", {"PRESETUP\\Tarn.ini", "presetup\\Tarn.str"}, {"Tarn.ini", "Tarn.str"}},
+        {"no dot", {"Presetup\\Tarn.ini", "Presetup\\README", "Presetup\\Tarn.str"}, {"Tarn.ini"}},
+        {"data first", {"Data\\Payload.txt", "Presetup\\Tarn.ini"}, {}},
+    };
+    for (const Case& Each : Cases) {
+        ArchiveBuilder Archive;
+        for (const char* Name : Each.Names) Archive.Add(StoredEntry(Name, std::string("text of ") + Name));
+        TempDir Work;
+        std::string ArchivePath = Work.File("setup.rar");
+        WriteFileBytes(ArchivePath, Archive.Data());
+        std::string Folder = Work.File("out");
+        CreateDirectoryA(Folder.c_str(), nullptr);
+        EXPECT_TRUE(ExtractPresetupFrom(ArchivePath.c_str(), (Folder + "\\").c_str())) << Each.What;
+
+        std::vector<std::string> Found;
+        WIN32_FIND_DATAA Data;
+        HANDLE Find = FindFirstFileA((Folder + "\\*").c_str(), &Data);
+        for (bool More = Find != INVALID_HANDLE_VALUE; More; More = FindNextFileA(Find, &Data) != 0)
+            if (!(Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) Found.push_back(Data.cFileName);
+        if (Find != INVALID_HANDLE_VALUE) FindClose(Find);
+        std::sort(Found.begin(), Found.end());
+        EXPECT_EQ(Found, std::vector<std::string>(Each.Unpacked.begin(), Each.Unpacked.end())) << Each.What;
+        for (const std::string& Name : Found) DeleteFileA((Folder + "\\" + Name).c_str());
+        RemoveDirectoryA(Folder.c_str());
+    }
 }
 
 } // namespace

@@ -62,11 +62,6 @@ const int ResLevels = 3;
 const size_t MaxResourceEntries = 4096;
 const size_t ResDataAlignment = 8;
 
-uint16_t Get16(const std::vector<uint8_t>& B, size_t At) { return (uint16_t)(B[At] | B[At + 1] << 8); }
-uint32_t Get32(const std::vector<uint8_t>& B, size_t At)
-{
-    return (uint32_t)B[At] | (uint32_t)B[At + 1] << 8 | (uint32_t)B[At + 2] << 16 | (uint32_t)B[At + 3] << 24;
-}
 void Put32(std::vector<uint8_t>& B, size_t At, uint32_t V)
 {
     for (int I = 0; I < 4; ++I) B[At + I] = (uint8_t)(V >> (8 * I));
@@ -263,16 +258,6 @@ bool TreeReader::Read(std::vector<ResourceEntry>& Entries, std::string& Problem)
 
 // ---- writing the resource tree ----
 
-void Append16(std::vector<uint8_t>& B, uint32_t V)
-{
-    B.push_back((uint8_t)V);
-    B.push_back((uint8_t)(V >> 8));
-}
-void Append32(std::vector<uint8_t>& B, uint32_t V)
-{
-    Append16(B, V & 0xFFFF);
-    Append16(B, V >> 16);
-}
 void PadTo(std::vector<uint8_t>& B, size_t Alignment)
 {
     while (B.size() % Alignment) B.push_back(0);
@@ -602,6 +587,24 @@ bool UpdateFileChecksum(const std::string& Path)
     File.write((const char*)Bytes, sizeof Bytes);
     File.flush();
     return (bool)File;
+}
+
+// ---- little-endian fields ----
+
+uint16_t Get16(const std::vector<uint8_t>& B, size_t At) { return (uint16_t)(B[At] | B[At + 1] << 8); }
+uint32_t Get32(const std::vector<uint8_t>& B, size_t At)
+{
+    return (uint32_t)B[At] | (uint32_t)B[At + 1] << 8 | (uint32_t)B[At + 2] << 16 | (uint32_t)B[At + 3] << 24;
+}
+void Append16(std::vector<uint8_t>& B, uint32_t V)
+{
+    B.push_back((uint8_t)V);
+    B.push_back((uint8_t)(V >> 8));
+}
+void Append32(std::vector<uint8_t>& B, uint32_t V)
+{
+    Append16(B, V & 0xFFFF);
+    Append16(B, V >> 16);
 }
 
 } // namespace PackBuild

@@ -68,4 +68,11 @@ bool HasCertificateTable(const std::vector<uint8_t>& Image);
 // file cannot be read or written.
 bool UpdateFileChecksum(const std::string& Path);
 
+// Little-endian fields of a byte image (the PE and resource formats): read
+// at At (which must lie inside B), or appended.
+uint16_t Get16(const std::vector<uint8_t>& B, size_t At);
+uint32_t Get32(const std::vector<uint8_t>& B, size_t At);
+void Append16(std::vector<uint8_t>& B, uint32_t V);
+void Append32(std::vector<uint8_t>& B, uint32_t V);
+
 } // namespace PackBuild

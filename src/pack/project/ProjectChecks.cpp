@@ -5,7 +5,10 @@
 #include "IniReader.h"
 #include "PeResources.h"
 #include "SetupResources.h"
-#include "oxFileUtils.h"
+#include "oxFileUtilsCore.h"
+
+#include "oxRegIniCore.h"
+#include "oxStrUtils.h"
 
 #include <cstring>
 #include <map>
@@ -14,13 +17,6 @@
 namespace PackBuild {
 
 namespace {
-
-const char* const WizardTemplates[] = {
-    "DLG_LANGUAGE", "DLG_WELCOME", "DLG_LICENSE", "DLG_README", "DLG_DIR",
-    "DLG_START", "DLG_REBOOT", "DLG_FINISH", "DLG_NOTFINISH",
-};
-// Templates the stub has but that cannot be left with Back/Next/Cancel.
-const char* const OtherTemplates[] = {"DLG_PROGRESS", "DLG_MESSAGE", "DLG_PRESETUP"};
 
 const char* const ColorKeys[] = {
     "GradientTopColor", "GradientBottomColor", "MainTitleShadowColor", "DialogTitleShadowColor",
@@ -36,19 +32,8 @@ const BoolKey BoolKeys[] = {
     {"Display", "MainTitleShadow"},
     {"Display", "DialogTitleShadow"},
 };
-const char* const RegistryRoots[] = {"HKCR\\", "HKCU\\", "HKLM\\"};
-const size_t RegistryRootLength = 5;
 const char DefaultLanguage[] = "ENG";
 const size_t LanguageCodeLength = 3;
-// Variables the setup defines on the target computer.
-const char* const BuiltinVariables[] = {
-    "InstallPath", "WindowsPath", "SystemPath", "Desktop", "Fonts", "NetHood", "Personal",
-    "ProgramsMenu", "Recent", "SendTo", "StartMenu", "StartupMenu", "Templates", "ProgramFiles",
-    "CommonFiles", "CommonDesktop", "CommonProgramsMenu", "CommonStartMenu", "CommonStartupMenu",
-    "DelphiPath",
-};
-// Numbered texts the setup uses as formats with one "%s" for a file name.
-const char* const FormatTextKeys[] = {"100", "111"};
 const char InstructionExtension[] = ".ins";
 // Folders only administrators may write to (and HKLM): a setup that runs with
 // the user's rights fails there.
@@ -56,7 +41,7 @@ const char* const MachineFolderVariables[] = {
     "ProgramFiles", "CommonFiles", "WindowsPath", "SystemPath", "CommonDesktop",
     "CommonProgramsMenu", "CommonStartMenu", "CommonStartupMenu",
 };
-const char MachineRegistryRoot[] = "HKLM\\";
+const int MachineRegistryRoot = 2; // HKLM\ in RegistryRootNames
 // Characters Windows does not allow in a file name.
 const char ForbiddenNameChars[] = "<>:\"|?*";
 // Device names Windows reserves, with or without an extension.
@@ -65,7 +50,6 @@ const char* const ReservedNames[] = {
     "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9",
 };
 
-const size_t DataPrefixLength = 5; // "Data\"
 
 // A loaded INI file of the Presetup group with the name messages use.
 struct ScriptFile {
@@ -90,7 +74,7 @@ bool StartsWithText(const std::string& Text, const std::string& Prefix)
 const ProjectFile* FindDataFile(const ProjectTree& Tree, const std::string& Source)
 {
     for (const ProjectFile& File : Tree.Data)
-        if (SameText(File.ArchiveName.substr(DataPrefixLength), Source)) return &File;
+        if (SameText(File.ArchiveName.substr(PayloadPrefixLength), Source)) return &File;
     return nullptr;
 }
 
@@ -194,7 +178,7 @@ void CheckNamesAndSizes(CheckContext& Context)
     // puts every entry into one folder under its file-name part.
     std::map<std::string, const ProjectFile*> Flat;
     for (const ProjectFile& File : Tree.Presetup) {
-        if (!MaskSelects(File.ArchiveName, PresetupFolder))
+        if (!EntrySelected(File.ArchiveName, PresetupMask))
             Out.Error(File.RelativePath, 0,
                       "Presetup file without \".\" in its name: the setup's unpacking would stop there "
                       "and leave the rest of Presetup behind");
@@ -210,7 +194,7 @@ void CheckNamesAndSizes(CheckContext& Context)
 
     std::map<std::string, const ProjectFile*> DataNames;
     for (const ProjectFile& File : Tree.Data) {
-        if (!MaskSelects(File.ArchiveName, DataFolder))
+        if (!EntrySelected(File.ArchiveName, PayloadMask))
             Out.Warning(File.RelativePath, 0,
                         "Data file without \".\" in its name can never be installed (the setup selects "
                         "\"Data\\*.*\")");
@@ -259,13 +243,6 @@ void CheckBooleans(const ScriptFile& Ini, DiagnosticList& Out)
     }
 }
 
-bool IsWizardTemplate(const std::string& Name)
-{
-    for (const char* Each : WizardTemplates)
-        if (Name == Each) return true;
-    return false;
-}
-
 // Returns the dialog names (upper-cased) of every sequence.
 std::vector<std::string> CheckSequences(const ScriptFile& Ini, DiagnosticList& Out)
 {
@@ -274,17 +251,15 @@ std::vector<std::string> CheckSequences(const ScriptFile& Ini, DiagnosticList& O
         const IniEntry* Entry = Ini.Doc.Find("Config", Key);
         if (!Entry) continue;
         for (const std::string& Word : SplitWords(Entry->Value, ',')) {
-            std::string Name = UpperAscii(Word);
+            std::string Name = FromStr(DialogNameOf(ToStr(Word)));
             Names.push_back(Name);
             if (Name == "DLG_REBOOT" && std::strcmp(Key, "PostInstallDialogSequence") == 0)
                 Out.Warning(Ini.File->RelativePath, Entry->Line,
                             "PostInstallDialogSequence: the setup adds DLG_REBOOT itself when a restart is "
                             "needed; listed here it shows twice or without need");
-            if (IsWizardTemplate(Name)) continue;
-            bool Other = false;
-            for (const char* Each : OtherTemplates)
-                if (Name == Each) Other = true;
-            if (Other)
+            const DialogTemplateName* Template = FindDialogTemplate(ToStr(Name));
+            if (Template && Template->WizardPage) continue;
+            if (Template)
                 Out.Error(Ini.File->RelativePath, Entry->Line,
                           std::string(Key) + ": " + Name + " is not a wizard page and cannot be left from a sequence");
             else
@@ -295,24 +270,14 @@ std::vector<std::string> CheckSequences(const ScriptFile& Ini, DiagnosticList& O
     return Names;
 }
 
-// The stub replaces the extension of each InsFiles word by ".ins" and reads
-// that file from the folder the Presetup files were unpacked into.
-std::string InstructionFileName(const std::string& Word)
-{
-    size_t NameStart = Word.find_last_of("\\:");
-    NameStart = NameStart == std::string::npos ? 0 : NameStart + 1;
-    size_t Dot = Word.find_last_of('.');
-    if (Dot == std::string::npos || Dot < NameStart) return Word + InstructionExtension;
-    return Word.substr(0, Dot) + InstructionExtension;
-}
-
 std::vector<const ProjectFile*> CheckInsFiles(CheckContext& Context, const ScriptFile& Ini)
 {
     std::vector<const ProjectFile*> Files;
     const IniEntry* Entry = Ini.Doc.Find("Config", "InsFiles");
     if (!Entry) return Files;
     for (const std::string& Word : SplitWords(Entry->Value, ',')) {
-        std::string Name = InstructionFileName(Word);
+        // The stub reads that file from the folder the Presetup files were unpacked into.
+        std::string Name = FromStr(InstructionFileName(ToStr(Word)));
         const ProjectFile* File =
             Name.find_first_of("\\:") == std::string::npos ? FindPresetupFile(Context.Tree, Name) : nullptr;
         if (!File) {
@@ -401,11 +366,11 @@ void CheckFormatTexts(const CheckContext& Context, const ScriptFile& Str)
         if (!IsSectionOfKind(Section.Name, "Strings", Language)) continue;
         for (const IniEntry& Entry : Section.Entries) {
             bool IsFormat = false;
-            for (const char* Key : FormatTextKeys)
-                if (Entry.Name == Key) IsFormat = true;
+            for (int Number : FormatTextNumbers)
+                if (Entry.Name == std::to_string(Number)) IsFormat = true;
             if (!IsFormat) continue;
             std::string Text = ExpandKnown(Context, Entry.Value);
-            for (const char* Name : BuiltinVariables) {
+            for (const char* Name : BuiltinVariableNames) {
                 std::string Pattern = std::string("%") + Name + "%";
                 for (size_t At; (At = Text.find(Pattern)) != std::string::npos;) Text.erase(At, Pattern.size());
             }
@@ -459,7 +424,7 @@ void CheckSilentFolder(CheckContext& Context, const ScriptFile& Ini)
 
 void CheckUserLevelRegistry(CheckContext& Context, const std::string& File, int Line, const std::string& Path)
 {
-    if (Context.UserLevel && Path.compare(0, RegistryRootLength, MachineRegistryRoot) == 0)
+    if (Context.UserLevel && RegistryRootIndex(ToStr(Path)) == MachineRegistryRoot)
         Context.Out.Warning(File, Line,
                             "ExecutionLevel=user: the setup runs with the user's rights and cannot write \"" + Path +
                                 "\"; use admin or highest, or HKCU\\");
@@ -493,7 +458,7 @@ void CheckCopySource(CheckContext& Context, const ScriptFile& Ins, const IniEntr
         return;
     }
     Context.Installed.insert(File);
-    if (!MaskSelects(File->ArchiveName, DataFolder))
+    if (!EntrySelected(File->ArchiveName, PayloadMask))
         Context.Out.Error(Ins.File->RelativePath, Entry.Line,
                           "CopyFile source \"" + Source + "\" has no \".\" in its name and is never installed");
 }
@@ -506,9 +471,7 @@ void CheckRegistryGroup(CheckContext& Context, const ScriptFile& Ins, const IniE
                             "registry path \"" + Group.Value + "\" depends on variables and cannot be checked");
         return;
     }
-    bool KnownRoot = false;
-    for (const char* Root : RegistryRoots)
-        if (Path.compare(0, RegistryRootLength, Root) == 0) KnownRoot = true;
+    bool KnownRoot = RegistryRootIndex(ToStr(Path)) >= 0;
     CheckUserLevelRegistry(Context, Ins.File->RelativePath, Group.Line, Path);
     if (!KnownRoot) {
         Context.Out.Error(Ins.File->RelativePath, Group.Line,
@@ -588,56 +551,27 @@ std::string ExpandScriptVariables(const std::vector<std::pair<std::string, std::
 
 bool ParseScriptInteger(const std::string& Text, int32_t& Value)
 {
-    size_t At = 0;
-    while (At < Text.size() && Text[At] == ' ') ++At;
-    if (At < Text.size() && Text[At] == '$') {
-        ++At;
-        if (At == Text.size() || Text.size() - At > 8) return false;
-        uint32_t Bits = 0;
-        for (; At < Text.size(); ++At) {
-            char Ch = Text[At];
-            int Digit = (Ch >= '0' && Ch <= '9') ? Ch - '0'
-                      : (Ch >= 'a' && Ch <= 'f') ? Ch - 'a' + 10
-                      : (Ch >= 'A' && Ch <= 'F') ? Ch - 'A' + 10 : -1;
-            if (Digit < 0) return false;
-            Bits = Bits << 4 | (uint32_t)Digit;
-        }
-        Value = (int32_t)Bits;
-        return true;
-    }
-    bool Negative = false;
-    if (At < Text.size() && (Text[At] == '+' || Text[At] == '-')) Negative = Text[At++] == '-';
-    if (At == Text.size()) return false;
-    int64_t Magnitude = 0;
-    for (; At < Text.size(); ++At) {
-        if (Text[At] < '0' || Text[At] > '9') return false;
-        Magnitude = Magnitude * 10 + (Text[At] - '0');
-        if (Magnitude > 2147483647) return false;
-    }
-    Value = (int32_t)(Negative ? -Magnitude : Magnitude);
+    int Parsed;
+    // A zero byte would end the stub's text early: such a value is no number.
+    if (Text.find('\0') != std::string::npos || !TextToInt(Text.c_str(), &Parsed)) return false;
+    Value = Parsed;
     return true;
 }
 
 std::vector<std::string> SplitWords(const std::string& Text, char Separator)
 {
+    const char Chars[2] = {Separator, 0};
+    CharSet Separators = MakeCharSet(Chars);
+    Str Whole = ToStr(Text);
     std::vector<std::string> Words;
-    std::string Word;
-    for (char Ch : Text) {
-        if (Ch != Separator) {
-            Word += Ch;
-        } else if (!Word.empty()) {
-            Words.push_back(Word);
-            Word.clear();
-        }
-    }
-    if (!Word.empty()) Words.push_back(Word);
+    int Count = CountWords(Whole, Separators);
+    for (int Index = 1; Index <= Count; ++Index) Words.push_back(FromStr(GetWord(Index, Whole, Separators)));
     return Words;
 }
 
-bool MaskSelects(const std::string& Name, const std::string& Folder)
+bool EntrySelected(const std::string& Name, const char* Mask)
 {
-    std::string Prefix = Folder + "\\";
-    return StartsWithText(Name, Prefix) && Name.find('.', Prefix.size()) != std::string::npos;
+    return EntryInGroup(ToStr(Name), Mask);
 }
 
 void CheckStub(const StubImage& Stub, DiagnosticList& Out)
@@ -718,7 +652,7 @@ void CheckProject(const ProjectTree& Tree, DiagnosticList& Out)
             Out.Warning(File.RelativePath, 0, "instruction file not named by [Config] InsFiles; the setup never reads it");
     }
     for (const ProjectFile& File : Tree.Data)
-        if (MaskSelects(File.ArchiveName, DataFolder) && !Context.Installed.count(&File))
+        if (EntrySelected(File.ArchiveName, PayloadMask) && !Context.Installed.count(&File))
             Out.Warning(File.RelativePath, 0, "no CopyFile instruction installs this file");
 }
 

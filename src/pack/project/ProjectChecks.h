@@ -8,6 +8,8 @@
 #include "ArchiveWriter.h"
 #include "Diagnostics.h"
 #include "ProjectScan.h"
+#include "SetupRules.h"
+#include "TarnStr.h"
 
 #include <cstdint>
 #include <string>
@@ -30,16 +32,18 @@ struct StubImage {
 void CheckStub(const StubImage& Stub, DiagnosticList& Out);
 void CheckProject(const ProjectTree& Tree, DiagnosticList& Out);
 
-// The stub's integer syntax (colours, DWORD values): optional leading spaces,
-// then an optional sign and decimal digits or "$" and hexadecimal digits,
-// nothing after. False when Text is not such a number.
+// The stub's own rules (src/rules, src/support) over std::string, so that
+// what a check says the setup will do is what its code does.
+inline Str ToStr(const std::string& Text) { return Str(Text.data(), (int)Text.size()); }
+inline std::string FromStr(const Str& Text) { return std::string(Text.c_str(), (size_t)Text.Length()); }
+// The stub's integer syntax (colours, DWORD values): TextToInt.
 bool ParseScriptInteger(const std::string& Text, int32_t& Value);
-// Comma-separated words as the stub splits lists: empty words do not count,
-// blanks belong to the words.
+// Words as the stub splits lists (CountWords/GetWord): empty words do not
+// count, blanks belong to the words.
 std::vector<std::string> SplitWords(const std::string& Text, char Separator);
-// Whether the stub's mask "Folder\*.*" selects Name: a "." must follow the
-// folder prefix somewhere.
-bool MaskSelects(const std::string& Name, const std::string& Folder);
+// Whether the stub's walk selects the entry Name with Mask (PresetupMask,
+// PayloadMask): EntryInGroup.
+bool EntrySelected(const std::string& Name, const char* Mask);
 // What the build can know of a text's variables: the script's own ones
 // ([Variables], name and value in file order), replaced as the stub does
 // (exact case, one variable after the other). Built-in ones depend on the

@@ -2,6 +2,7 @@
 #include "ProjectScan.h"
 
 #include "IniReader.h"
+#include "SetupRules.h"
 
 #include <algorithm>
 #include <chrono>
@@ -20,8 +21,8 @@ const ProjectFile* FindPresetupFile(const ProjectTree& Tree, const std::string& 
 
 std::string FileNamePart(const std::string& ArchiveName)
 {
-    size_t Slash = ArchiveName.find_last_of('\\');
-    return Slash == std::string::npos ? ArchiveName : ArchiveName.substr(Slash + 1);
+    Str Part = ::FileNamePart(Str(ArchiveName.data(), (int)ArchiveName.size()));
+    return std::string(Part.c_str(), (size_t)Part.Length());
 }
 
 std::string ExtensionOf(const std::string& ArchiveName)

@@ -45,7 +45,8 @@ void OrderForPacking(std::vector<ProjectFile>& Files);
 // Windows finds files). Null when there is none.
 const ProjectFile* FindPresetupFile(const ProjectTree& Tree, const std::string& Name);
 
-// The part after the last "\" (the name the presetup stage extracts to).
+// The part after the last "\" or ":" (the name the presetup stage extracts
+// to): the stub's FileNamePart.
 std::string FileNamePart(const std::string& ArchiveName);
 // The extension of the file-name part without its ".", empty when none.
 std::string ExtensionOf(const std::string& ArchiveName);

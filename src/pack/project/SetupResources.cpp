@@ -78,21 +78,6 @@ const size_t DibBitCountOffset = 14;
 const uint8_t PngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 const uint16_t PngBitCount = 32;
 
-uint16_t Get16(const std::vector<uint8_t>& B, size_t At) { return (uint16_t)(B[At] | B[At + 1] << 8); }
-uint32_t Get32(const std::vector<uint8_t>& B, size_t At)
-{
-    return (uint32_t)B[At] | (uint32_t)B[At + 1] << 8 | (uint32_t)B[At + 2] << 16 | (uint32_t)B[At + 3] << 24;
-}
-void Append16(std::vector<uint8_t>& B, uint32_t V)
-{
-    B.push_back((uint8_t)V);
-    B.push_back((uint8_t)(V >> 8));
-}
-void Append32(std::vector<uint8_t>& B, uint32_t V)
-{
-    Append16(B, V & 0xFFFF);
-    Append16(B, V >> 16);
-}
 
 std::u16string Ascii16(const std::string& Text)
 {

@@ -1,6 +1,6 @@
 // Font specifications of the setup script ("Face,Size,Color,Styles"):
 // the portable part of the graphics module.
-#include "oxGraphics.h"
+#include "oxGraphicsCore.h"
 
 #include "oxStrUtils.h"
 

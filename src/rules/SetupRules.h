@@ -1,14 +1,20 @@
-// Small rules of the installation run that need no Windows: how an
-// instruction entry becomes a target path, how a CopyList target splits into
-// path and version, the progress position, and the safe filling of the
-// "%s" texts. The Win32 side (Install.cpp, Instructions.cpp) calls these.
+// The setup's rules that need no Windows: which archive entries a group
+// selects, how an instruction entry becomes a target path, how a CopyList
+// target splits into path and version, the progress position, the safe
+// filling of the "%s" texts and the names of dialogs. The stub runs them;
+// tarnpack's project checks call the same code to say what the stub will do.
 #pragma once
 
+#include "SetupNames.h"
 #include "TarnStr.h"
 
-// The archive folder of the payload and the length of its prefix "Data\".
-extern const char* const PayloadMask;
-enum { PayloadPrefixLength = 5 };
+// Whether the archive entry Name belongs to the group of Mask (PresetupMask,
+// PayloadMask): the mask matched without regard to case.
+bool EntryInGroup(const Str& Name, const char* Mask);
+// A dialog-sequence word as a template name: ASCII letters upper-cased.
+Str DialogNameOf(const Str& Word);
+// The stub's template of that name (exact, upper case); null when it has none.
+const DialogTemplateName* FindDialogTemplate(const Str& Name);
 
 // The instruction file named by one word of [Config] InsFiles: the word
 // with its file extension replaced by ".ins" (appended when it has none).
@@ -22,7 +28,8 @@ Str CopyTargetSpec(const Str& SourceName, const Str& TargetSpec, const Str& Dest
 // A CopyList value "path[,version]" split in its two parts.
 void SplitCopyTarget(const Str& TargetSpec, Str* TargetPath, Str* Version);
 
-// The part of Path after its last "\" or ":".
+// The part of Path after its last "\" or ":" (also the name a Presetup entry
+// is unpacked under).
 Str FileNamePart(const Str& Path);
 
 // Registry data of an instruction: "#" + number is a DWORD (0 when the rest
@@ -30,9 +37,9 @@ Str FileNamePart(const Str& Path);
 bool RegDataIsInteger(const Str& Data);
 int RegDataInteger(const Str& Data);
 
-// Progress bar position 0..100 for Done of Total bytes, rounded to the
-// nearest whole percent with halves to even. Nothing to install (Total 0)
-// counts as complete.
+// Progress bar position 0..100 for Done of Total bytes (the presetup stage
+// and the installation), rounded to the nearest whole percent with halves to
+// even. Nothing to do (Total 0) and Done past Total count as complete.
 int ProgressPercent(unsigned long long Done, unsigned long long Total);
 
 // Format with its first "%s" replaced by Name and "%%" by "%". Every other

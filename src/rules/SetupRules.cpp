@@ -1,9 +1,31 @@
-// The portable rules of the installation run; see InstallRules.h.
-#include "InstallRules.h"
+// The setup's portable rules; see SetupRules.h.
+#include "SetupRules.h"
 
+#include "oxFileUtilsCore.h"
 #include "oxStrUtils.h"
 
-const char* const PayloadMask = "Data\\*.*";
+bool EntryInGroup(const Str& Name, const char* Mask)
+{
+    return WildMatch(Name, Str(Mask), true);
+}
+
+Str DialogNameOf(const Str& Word)
+{
+    // ASCII letters only: the template names are ASCII.
+    Str Upper;
+    for (int Index = 0; Index < Word.Length(); ++Index) {
+        char Ch = Word.At(Index);
+        Upper.Append(Ch >= 'a' && Ch <= 'z' ? (char)(Ch - 'a' + 'A') : Ch);
+    }
+    return Upper;
+}
+
+const DialogTemplateName* FindDialogTemplate(const Str& Name)
+{
+    for (const DialogTemplateName& Template : DialogTemplateNames)
+        if (Name == Template.Name) return &Template;
+    return 0;
+}
 
 static bool IsPathSeparator(char Ch) { return Ch == '\\' || Ch == ':' || Ch == '/'; }
 
@@ -57,13 +79,9 @@ int RegDataInteger(const Str& Data)
 
 int ProgressPercent(unsigned long long Done, unsigned long long Total)
 {
-    if (Total == 0) return 100;
-    unsigned long long Scaled = Done * 100;
-    unsigned long long Percent = Scaled / Total;
-    unsigned long long Remainder = Scaled % Total;
-    if (Remainder * 2 > Total || (Remainder * 2 == Total && (Percent & 1))) ++Percent;
     // The size scan can stop early and count less than the walk handles.
-    return Percent > 100 ? 100 : (int)Percent;
+    if (Done >= Total) return 100;
+    return (int)RoundedQuotient(Done * 100, Total);
 }
 
 Str FormatWithName(const Str& Format, const char* Name)

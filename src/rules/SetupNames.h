@@ -1,0 +1,68 @@
+// The names the setup knows and the builder checks against: the archive's
+// two groups, the numbered texts it asks for, its built-in variables and its
+// dialog templates (resources/Tarn.rc holds the templates themselves; the
+// registry roots are in oxRegIniCore.h). One
+// table each, read by the stub, by tarnpack's project checks and by the
+// tests. Portable: plain constants, no <windows.h>.
+#pragma once
+
+// ---- the archive's groups ----
+inline constexpr char PresetupMask[] = "Presetup\\*.*"; // the setup resources, unpacked flat
+inline constexpr char PayloadMask[] = "Data\\*.*";      // the files to install
+enum {
+    PresetupPrefixLength = 9, // "Presetup\"
+    PayloadPrefixLength = 5,  // "Data\"
+};
+
+// ---- numbered texts of Tarn.str ----
+enum TextNumber {
+    TextCancelQuestion = 1,
+    TextReadingInstructions = 2,
+    TextMeasuringSize = 3,
+    TextNoDiskSpace = 4,
+    TextWritingRegistry = 5,
+    TextDamagedArchive = 6,       // the walk over the payload ended before the archive's end
+    TextRestartStillReplaces = 7, // DLG_NOTFINISH after a replacement was scheduled
+    TextProgressLine = 100,       // format, %s = file name
+    TextNewerCaption = 110,
+    TextNewerQuestion = 111,      // format, %s = file name
+    TextBrowsePrompt = 150,
+    TextNoFullPath = 151,         // DLG_DIR: the folder is no full path
+};
+// The texts that are formats with one "%s" for a file name (FormatWithName).
+inline constexpr int FormatTextNumbers[] = {TextProgressLine, TextNewerQuestion};
+
+// ---- built-in variables, in the order the setup defines them ----
+enum BuiltinVariable {
+    VariableInstallPath = 0,
+    VariableWindowsPath = 1,
+    VariableSystemPath = 2,
+    FirstSpecialFolderVariable = 3,  // the ten of GetSpecialFolder, in its order
+    FirstRegistryFolderVariable = 13, // the six folders all users share
+    RegistryFolderVariableCount = 6,
+    VariableDelphiPath = 19,
+    BuiltinVariableCount = 20,
+};
+inline constexpr const char* BuiltinVariableNames[BuiltinVariableCount] = {
+    "InstallPath", "WindowsPath", "SystemPath",
+    "Desktop", "Fonts", "NetHood", "Personal", "ProgramsMenu", "Recent", "SendTo", "StartMenu", "StartupMenu",
+    "Templates",
+    "ProgramFiles", "CommonFiles", "CommonDesktop", "CommonProgramsMenu", "CommonStartMenu", "CommonStartupMenu",
+    "DelphiPath",
+};
+
+// ---- dialog templates of the stub ----
+// WizardPage: offered to the dialog sequences. CanEnd: a page made from it
+// can be left (every template with a Cancel button); the stub passes over
+// the others, which no button or close box could ever end.
+struct DialogTemplateName {
+    const char* Name;
+    bool WizardPage;
+    bool CanEnd;
+};
+inline constexpr DialogTemplateName DialogTemplateNames[] = {
+    {"DLG_LANGUAGE", true, true}, {"DLG_WELCOME", true, true},   {"DLG_LICENSE", true, true},
+    {"DLG_README", true, true},   {"DLG_DIR", true, true},       {"DLG_START", true, true},
+    {"DLG_REBOOT", true, true},   {"DLG_FINISH", true, true},    {"DLG_NOTFINISH", true, true},
+    {"DLG_PROGRESS", false, true}, {"DLG_MESSAGE", false, false}, {"DLG_PRESETUP", false, false},
+};
