@@ -100,11 +100,11 @@ SmallFiles "$WORK/small50k/Data" 500
 
 # ---- installers ---------------------------------------------------------------
 # The Tarn project of a payload: every file into %InstallPath%, one group per
-# top folder, the log on.
+# top folder, the log on (without an uninstaller: the nsis installers have none).
 TarnProject() {
   local Name=$1 Dir=$WORK/$1
   mkdir -p "$Dir/Presetup"
-  printf '[Config]\r\nDefaultInstallPath=C:\\TarnBench\\%s\r\nInsFiles=Files\r\nPreInstallDialogSequence=\r\nPostInstallDialogSequence=\r\nUninstall=1\r\nLogFile=%%InstallPath%%\\install.log\r\n[Display]\r\nShowMainWindow=0\r\n' \
+  printf '[Config]\r\nDefaultInstallPath=C:\\TarnBench\\%s\r\nInsFiles=Files\r\nPreInstallDialogSequence=\r\nPostInstallDialogSequence=\r\nUninstall=1\r\nLogFile=%%InstallPath%%\\install.log\r\nUninstallProgram=\r\n[Display]\r\nShowMainWindow=0\r\n' \
     "$Name" >"$Dir/Presetup/Tarn.ini"
   (cd "$Dir/Data" && find . -type f | sed 's|^\./||' | sort) | awk '
     { top = index($0, "/") ? substr($0, 1, index($0, "/") - 1) : ""; files[top] = files[top] $0 "\n" }

@@ -42,13 +42,16 @@
 #define IDC_REBOOT_NOW          106
 #define IDC_REBOOT_LATER        107
 
-// DLG_FINISH and DLG_NOTFINISH
+// DLG_FINISH, DLG_NOTFINISH and DLG_UNINSTALLED
 #define IDC_FINISH_OK           104
 #define IDC_FINISH_SEPARATOR    105
 #define IDC_FINISH_TEXT         106
-#define IDC_NOTFINISH_RESTART   107 // DLG_NOTFINISH: hidden unless a restart will replace files
+#define IDC_NOTFINISH_RESTART   107 // hidden unless a restart will replace (remove) files
 
-// DLG_PROGRESS
+// DLG_UNINSTALL
+#define IDC_UNINSTALL_TEXT      105
+
+// DLG_PROGRESS and DLG_UNINSTALLING (which has no Cancel)
 #define IDC_PROGRESS_FILE       105 // the line naming the current file
 #define IDC_PROGRESS_BAR        106
 #define IDC_PROGRESS_TEXT       107

@@ -58,7 +58,7 @@ done
 
 Stub=build/win32/src/setup/tarn-setup.exe
 if [ -f "$Stub" ]; then
-  echo "build: stub $Stub is $(stat -c %s "$Stub") bytes (budget 98304)"
+  echo "build: stub $Stub is $(stat -c %s "$Stub") bytes (budget 102400)"
 elif [[ " ${Builds[*]} " == *" win32"[\ :]* ]]; then
   echo "build: the win32 build made no stub ($Stub)"
 fi

@@ -7,7 +7,7 @@
 # On a desktop the setup opens there for a person to click through. Without
 # one (no $DISPLAY, or an Xvfb display) the end-to-end driver walks every
 # page, saving a screenshot of each; their paths are printed at the end. The
-# same setup is then installed silently (/S) beside the walked installation.
+# same setup is then installed silently (/S) after the walked one is removed.
 # Needs the builds of scripts/build.sh (host tarnpack, win32 and win64 stubs
 # and the win64 driver).
 # Usage: scripts/demo-walkthrough.sh [--auto]   (--auto: walk even with a display)
@@ -170,10 +170,50 @@ for File in Demo.txt Doc/Guide.txt Doc/Notes.txt Bin/DemoTool.dll Config/Setting
 done
 # ---- end of the installation engine's block ----
 
-# ---- the same setup installed silently, beside the walked one ----
+# Counted before the uninstaller removes the log: the silent install below
+# must list as many files.
+Walked=$(tr -d '\r' <"$Installed/install.log" | sed -n '/^\[CopyFile\]/,/^\[/p' | grep -c '=$')
+# ---- the uninstaller: the entry in "Apps & features", then the removal ----
+Entry=$(E2eRegKey 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarn Demo')
+Say "\"Apps & features\" entry (in the 64-bit view: $Entry):"
+"$TARN_WINE" reg query "$Entry" 2>/dev/null | tr -d '\r' | sed -n -E 's/^ +(.*)$/  \1/p'
+E2eStart uninstall "$Installed/Uninstall.exe"
+UninstallPid=$E2eLastPid
+E2eDriver uninstall --timeout 60000 <<'SCRIPT'
+wait-window "Uninstall"
+expect-text-contains 105 "Tarn Demo will be removed"
+screenshot 09-uninstall
+press 102
+wait-window "Uninstall complete"
+expect-text-contains 106 "Tarn Demo has been removed"
+screenshot 10-uninstalled
+press 104
+wait-gone
+SCRIPT
+[ $? = 0 ] || E2eFail "the walk through the uninstaller's pages failed"
+E2eWait "$UninstallPid" 60
+E2eExpectEqual "$?" 0 "exit code of the uninstaller"
+Say "left after the uninstall:"
+Left=$( { [ -d "$Installed" ] && (cd "$Installed" && find . -mindepth 1 | sort); } )
+if [ -z "$Left" ]; then
+  Say "  nothing in $WinInstalled (the folder is gone)"
+else
+  printf '%s\n' "$Left" | sed 's/^/  /'
+  Say "  (the uninstaller's own file, renamed, and its folder go at the next start of Windows)"
+  grep -qviE '^\./Tar[^/]*\.tmp$' <<<"$Left" && E2eFail "the uninstall left more than the uninstaller itself"
+fi
+for Key in 'HKCU\Software\Tarn Demo' 'HKLM\Software\Tarn Demo'; do
+  Values=$("$TARN_WINE" reg query "$(E2eRegKey "$Key")" 2>/dev/null | tr -d '\r' | grep -c REG_)
+  Say "registry $Key: $Values value(s) left"
+  [ "$Values" = 0 ] || E2eFail "values left under $Key"
+done
+"$TARN_WINE" reg query "$Entry" >/dev/null 2>&1 && E2eFail "the \"Apps & features\" entry is still there"
+
+# ---- the same setup installed silently, after the walked one ----
 # /S with the folder and language given, as an administrator's script would
-# run it: no window may appear; the files and the uninstall log must match
-# the walked run's, and the diagnostic log tells what was done.
+# run it: no window may appear; the files must be the project's and the
+# uninstall log must list as many as the walked run's did, and the
+# diagnostic log tells what was done.
 WinSilent="$(E2eProgramFiles)\\Tarn Demo Silent"
 Silent=$(E2eUnixPath "$WinSilent")
 SilentLog=$TARN_ARTIFACTS/silent-install.log
@@ -183,10 +223,10 @@ E2eExpectEqual "$E2eExitCode" 0 "exit code of the silent install"
 if [ -n "$Silent" ] && [ -d "$Silent" ]; then
   Say "installed silently into $WinSilent:"
   (cd "$Silent" && find . -type f | sort | sed 's/^/  /')
-  for File in Demo.txt Doc/Guide.txt Doc/Notes.txt Bin/DemoTool.dll Config/Settings.ini; do
-    cmp -s "$Installed/$File" "$Silent/$File" || E2eFail "the silent install's $File differs from the walked one's"
+  for Pair in Demo.txt:Demo.txt Doc/Guide.txt:Doc/Guide.txt Doc/Notes.txt:Doc/Notes.txt \
+    Bin/DemoTool.dll:Bin/DemoTool.dll Config/Settings.ini:Settings.ini; do
+    cmp -s "examples/demo/Data/${Pair#*:}" "$Silent/${Pair%%:*}" || E2eFail "the silent install's ${Pair%%:*} differs"
   done
-  Walked=$(tr -d '\r' <"$Installed/install.log" | sed -n '/^\[CopyFile\]/,/^\[/p' | grep -c '=$')
   SilentLines=$(tr -d '\r' <"$Silent/install.log" | sed -n '/^\[CopyFile\]/,/^\[/p' | grep -c '=$')
   E2eExpectEqual "$SilentLines" "$Walked" "files in the silent install's uninstall log"
 else

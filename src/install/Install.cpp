@@ -32,6 +32,7 @@
 #include "ResourceIds.h"
 #include "TestSeams.h"
 #include "Texts.h"
+#include "Uninstall.h"
 #include "Unrar.h"
 #include "oxFileUtils.h"
 #include "oxRegIni.h"
@@ -76,12 +77,34 @@ static StrList FoldersThere(true);
 static StrList FoldersMade(true);
 static StrList WrittenInFoldersMade(true);
 
+// Where the uninstaller goes (empty: the run installs none), and whether it did.
+static Str UninstallerTarget;
+static bool UninstallerInstalled = false;
+
+// The folders of Folder that do not exist yet, outermost first, into the
+// log, so that an uninstall removes them again once they are empty. Called
+// before they are made.
+static void LogFoldersToMake(const Str& Folder)
+{
+    if (!LogEnabled) return;
+    StrList Missing;
+    Str Current = RemoveBackslash(Folder);
+    while (IsFullPath(Current) && !DirExists(Current.c_str())) {
+        Missing.Insert(0, Current);
+        Str Parent = FolderOfPath(Current);
+        if (Parent.Length() >= Current.Length()) break;
+        Current = Parent;
+    }
+    for (int Index = 0; Index < Missing.Count(); ++Index) LogMadeFolder(Missing.Get(Index).c_str());
+}
+
 static bool TargetFileExists(const Str& Target)
 {
     Str Folder = FolderOfPath(Target);
     if (FoldersMade.IndexOfName(Folder.c_str()) >= 0) return WrittenInFoldersMade.IndexOfName(Target.c_str()) >= 0;
     if (FoldersThere.IndexOfName(Folder.c_str()) < 0) {
         if (!DirExists(Folder.c_str())) {
+            LogFoldersToMake(Folder);
             FoldersMade.Add(Folder);
             return false;
         }
@@ -165,6 +188,11 @@ static void ShowProgress(int Percent)
 static bool HandleEntry(ArcHandle Handle, const ArcEntryInfo& Info, unsigned long long* DoneBytes)
 {
     Str Name(Info.Name);
+    if (!UninstallerTarget.Empty() && AnsiSameText(Info.Name, UninstallerEntryName)) {
+        if (!ExtractToTarget(Handle, UninstallerTarget, TargetFileExists(UninstallerTarget))) return false;
+        UninstallerInstalled = true;
+        return true;
+    }
     if (!EntryInGroup(Name, PayloadMask)) return ArcProcessEntry(Handle, false, 0, 0);
     Str Source = Name.Sub(PayloadPrefixLength, Name.Length() - PayloadPrefixLength);
     int Index = CopyList.IndexOfName(Source.c_str());
@@ -331,6 +359,7 @@ static bool CheckDiskSpace()
     // asked for it: taken literally it would make a folder named
     // "%ProgramFiles%" and measure the wrong drive.
     Str Directory = ExpandVariables(InstallDir.c_str());
+    LogFoldersToMake(Directory);
     MakeDirPath(Directory.c_str());
     unsigned long long FreeKB = DiskFreeKB(Directory.c_str());
     unsigned long long NeededKB = RoundedKiB(TotalBytes);
@@ -359,6 +388,10 @@ bool RunInstallation()
         LogFileName = ExpandVariables(IniReadString(IniPath.c_str(), "Config", "LogFile", "").c_str());
         LogEnabled = true;
     }
+    // The uninstaller needs the log: without one it would have nothing to go by.
+    UninstallerTarget = LogEnabled && !LogFileName.Empty() ? UninstallerPath() : Str();
+    UninstallerInstalled = false;
+    if (!UninstallerTarget.Empty()) RecordUninstaller();
 
     ShowMessageWindow(GetText(TextReadingInstructions).c_str());
     ReadInstructions();
@@ -380,5 +413,6 @@ bool RunInstallation()
         ShowMessageWindow(GetText(TextWritingRegistry).c_str());
         Result = ApplyRegistryValues();
     }
+    if (Result && UninstallerInstalled) RegisterUninstaller(TotalBytes);
     return Result;
 }

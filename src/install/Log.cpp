@@ -18,12 +18,11 @@ static bool Unwritten = false; // Text holds entries the file does not
 static DWORD LastFlushTick = 0;
 static DWORD LastFlushCost = 0;  // ms the last write of the file took
 
-// Where the profile calls would put LogFileName.
-static Str LogPath()
+Str LogPathOf(const Str& Name)
 {
-    bool HasFolder = LogFileName.Find('\\') >= 0 || LogFileName.Find('/') >= 0 || LogFileName.At(1) == ':';
-    if (HasFolder) return LogFileName;
-    return AddBackslash(GetWindowsDir()) + LogFileName;
+    bool HasFolder = Name.Find('\\') >= 0 || Name.Find('/') >= 0 || Name.At(1) == ':';
+    if (HasFolder) return Name;
+    return AddBackslash(GetWindowsDir()) + Name;
 }
 
 // Reads the existing log into Text; false when it exists but cannot be read.
@@ -92,7 +91,7 @@ void WriteLogEntry(int Section, const char* Key, const char* Value)
 {
     if (!LogEnabled || LogFileName.Empty()) return;
     if (Section < 0 || Section >= LogSectionCount) return;
-    Str Path = LogPath();
+    Str Path = LogPathOf(LogFileName);
     if (Path != LoadedPath) {
         if (!LoadedPath.Empty()) FlushLog();
         LoadedPath = Path;
@@ -108,3 +107,7 @@ void WriteLogEntry(int Section, const char* Key, const char* Value)
 void LogCopiedFile(const char* Path) { WriteLogEntry(LogCopyFileSection, Path, ""); }
 
 void LogRegistryValue(const char* Path, const char* Data) { WriteLogEntry(LogAddRegSection, Path, Data); }
+
+void LogMadeFolder(const char* Path) { WriteLogEntry(LogMakeDirSection, Path, ""); }
+
+void LogUninstallValue(const char* Key, const char* Value) { WriteLogEntry(LogUninstallSection, Key, Value); }

@@ -27,5 +27,12 @@ void WriteLogEntry(int Section, const char* Key, const char* Value);
 void LogCopiedFile(const char* Path);
 // "Path=Data" under [AddReg]: a registry value that did not exist before.
 void LogRegistryValue(const char* Path, const char* Data);
+// "Path=" under [MakeDir]: a folder the run created.
+void LogMadeFolder(const char* Path);
+// "Key=Value" under [Uninstall]: how the uninstaller finds the product.
+void LogUninstallValue(const char* Key, const char* Value);
 // Writes the entries not yet in the file. Nothing when there are none.
 void FlushLog();
+// Where the log of Name lies: a name without a folder is placed in the
+// Windows directory, as the platform's profile calls place it.
+Str LogPathOf(const Str& Name);

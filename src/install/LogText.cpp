@@ -1,9 +1,14 @@
 // The installation log's text in memory; see LogText.h.
 #include "LogText.h"
 
+#include "SetupRules.h"
+#include "oxFileUtilsCore.h"
 #include "oxStrUtils.h"
 
-static const char* const SectionNames[LogSectionCount] = {"CopyFile", "AddReg"};
+static const char* const SectionNames[LogSectionCount] = {"CopyFile", "AddReg", "MakeDir", "Uninstall"};
+
+// Sections whose keys are paths of the file system, read as whole lines.
+static bool WholeLineKeys(int Section) { return Section == LogCopyFileSection || Section == LogMakeDirSection; }
 
 static bool IsBlank(char Ch) { return Ch == ' ' || Ch == '\t'; }
 
@@ -38,7 +43,7 @@ static bool IsKeyLine(const Str& Line)
 Str LogLineKey(const Str& Line, int Section)
 {
     Str Key = TrimBlanks(Line);
-    if (Section == LogCopyFileSection) {
+    if (WholeLineKeys(Section)) {
         if (Key.Last() == '=') Key.Truncate(Key.Length() - 1);
     } else {
         int Equals = Key.Find('=');
@@ -96,7 +101,7 @@ bool LogTextSet(LogText* Log, int Section, const char* Key, const char* Value)
 {
     if (Section < 0 || Section >= LogSectionCount) return false;
     Str KeyText = TrimBlanks(Str(Key));
-    Str ValueText = Section == LogCopyFileSection ? Str() : TrimBlanks(Str(Value));
+    Str ValueText = WholeLineKeys(Section) ? Str() : TrimBlanks(Str(Value));
     if (Log->Header[Section] < 0) {
         Log->Header[Section] = Log->Lines.Count();
         Log->Lines.Add(Str("[") + SectionNames[Section] + "]");
@@ -106,7 +111,7 @@ bool LogTextSet(LogText* Log, int Section, const char* Key, const char* Value)
         if (Log->CopyFileKeys.IndexOfName(KeyText.c_str()) >= 0) return false;
         Log->CopyFileKeys.Add(KeyText);
     } else {
-        // Few registry values are logged: a scan of the section will do.
+        // Few values and folders are logged: a scan of the section will do.
         for (int Index = Log->Header[Section] + 1; Index < Log->KeysEnd[Section]; ++Index) {
             const Str& Line = Log->Lines.Get(Index);
             if (!IsKeyLine(Line)) continue;
@@ -130,4 +135,57 @@ Str LogTextJoin(const LogText* Log)
         Text += "\r\n";
     }
     return Text;
+}
+
+// The keys of Section's key lines, in file order; with Values set, whole
+// "key=value" lines (blanks around the key dropped) for StrList::Value.
+static void SectionKeys(const LogText& Log, int Section, StrList* Keys, bool Values = false)
+{
+    if (Log.Header[Section] < 0) return;
+    for (int Index = Log.Header[Section] + 1; Index < Log.KeysEnd[Section]; ++Index) {
+        const Str& Line = Log.Lines.Get(Index);
+        if (!IsKeyLine(Line)) continue;
+        Str Key = LogLineKey(Line, Section);
+        Keys->Add(Values ? Key + "=" + TrimBlanks(TextAfter(Line, '=')) : Key);
+    }
+}
+
+static bool AllFullPaths(const StrList& Paths)
+{
+    for (int Index = 0; Index < Paths.Count(); ++Index)
+        if (!IsFullPath(Paths.Get(Index))) return false;
+    return true;
+}
+
+static bool HasRegistryRoot(const Str& Path)
+{
+    static const char* const Roots[] = {"HKCR\\", "HKCU\\", "HKLM\\"};
+    for (const char* Root : Roots)
+        if (LeftChars(Path, 5) == Root) return Path.Length() > 5;
+    return false;
+}
+
+bool ReadUninstallRecord(const char* Text, int Length, UninstallRecord* Record)
+{
+    Record->Files.Clear();
+    Record->Values.Clear();
+    Record->Folders.Clear();
+    for (int Pos = 0; Pos < Length; ++Pos)
+        if (Text[Pos] == 0) return false;
+    LogText Log;
+    LogTextLoad(&Log, Text, Length);
+    StrList Settings;
+    SectionKeys(Log, LogUninstallSection, &Settings, true);
+    Record->Key = Settings.Value("Key");
+    Record->Root = Settings.Value("Root");
+    Record->Language = Settings.Value("Language");
+    if (!UninstallKeyIsValid(Record->Key)) return false;
+    if (Record->Root != "HKLM" && Record->Root != "HKCU") return false;
+    SectionKeys(Log, LogCopyFileSection, &Record->Files);
+    SectionKeys(Log, LogAddRegSection, &Record->Values);
+    SectionKeys(Log, LogMakeDirSection, &Record->Folders);
+    if (!AllFullPaths(Record->Files) || !AllFullPaths(Record->Folders)) return false;
+    for (int Index = 0; Index < Record->Values.Count(); ++Index)
+        if (!HasRegistryRoot(Record->Values.Get(Index))) return false;
+    return true;
 }

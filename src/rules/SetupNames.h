@@ -28,9 +28,13 @@ enum TextNumber {
     TextNewerQuestion = 111,      // format, %s = file name
     TextBrowsePrompt = 150,
     TextNoFullPath = 151,         // DLG_DIR: the folder is no full path
+    TextRecordUnusable = 160,     // uninstall: the log cannot be used; format, %s = its path
+    TextRemovedAtRestart = 161,   // DLG_UNINSTALLED: files in use go at restart
+    TextRemovingLine = 162,       // DLG_UNINSTALLING: format, %s = file name
 };
 // The texts that are formats with one "%s" for a file name (FormatWithName).
-inline constexpr int FormatTextNumbers[] = {TextProgressLine, TextNewerQuestion};
+inline constexpr int FormatTextNumbers[] = {TextProgressLine, TextNewerQuestion, TextRecordUnusable,
+                                            TextRemovingLine};
 
 // ---- built-in variables, in the order the setup defines them ----
 enum BuiltinVariable {
@@ -65,4 +69,17 @@ inline constexpr DialogTemplateName DialogTemplateNames[] = {
     {"DLG_README", true, true},   {"DLG_DIR", true, true},       {"DLG_START", true, true},
     {"DLG_REBOOT", true, true},   {"DLG_FINISH", true, true},    {"DLG_NOTFINISH", true, true},
     {"DLG_PROGRESS", false, true}, {"DLG_MESSAGE", false, false}, {"DLG_PRESETUP", false, false},
+    // The uninstaller's pages: shown by it alone, never from a sequence.
+    {"DLG_UNINSTALL", false, true}, {"DLG_UNINSTALLED", false, true}, {"DLG_UNINSTALLING", false, false},
 };
+
+// ---- the uninstaller ----
+// The archive entry that carries the uninstaller in a setup (outside Data\,
+// so no instruction can name it) and the Presetup file that marks an
+// uninstaller's own archive; tarnpack writes both, and keeps projects from
+// using the marker's name.
+inline constexpr char UninstallerEntryName[] = "Uninstall\\Uninstall.exe";
+inline constexpr char UninstallerMarkerName[] = "Tarn.uninstall";
+inline constexpr char UninstallerDefaultName[] = "Uninstall.exe"; // [Config] UninstallProgram
+// Where Windows lists installed programs, below HKLM or HKCU.
+inline constexpr char UninstallKeysPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";

@@ -4,6 +4,8 @@
 #include "oxFileUtilsCore.h"
 #include "oxStrUtils.h"
 
+#include <string.h>
+
 bool EntryInGroup(const Str& Name, const char* Mask)
 {
     return WildMatch(Name, Str(Mask), true);
@@ -103,4 +105,26 @@ Str FormatWithName(const Str& Format, const char* Name)
         }
     }
     return Result;
+}
+
+enum { MaxRegistryKeyName = 255 };
+
+bool UninstallKeyIsValid(const Str& Key)
+{
+    if (Key.Empty() || Key.Length() > MaxRegistryKeyName) return false;
+    for (int Index = 0; Index < Key.Length(); ++Index) {
+        unsigned char Ch = (unsigned char)Key.At(Index);
+        if (Ch < 32 || Ch == '\\') return false;
+    }
+    return true;
+}
+
+bool UninstallProgramNameIsValid(const Str& Name)
+{
+    if (Name.Empty() || Name == "." || Name == "..") return false;
+    for (int Index = 0; Index < Name.Length(); ++Index) {
+        unsigned char Ch = (unsigned char)Name.At(Index);
+        if (Ch < 32 || strchr("\\/<>:\"|?*", Ch)) return false;
+    }
+    return Name.Last() != '.' && Name.Last() != ' ';
 }

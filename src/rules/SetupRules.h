@@ -46,3 +46,11 @@ int ProgressPercent(unsigned long long Done, unsigned long long Total);
 // "%" stays as written: the formats come from the setup's own text file, and
 // a stray "%d" must not make the program read arguments it was never given.
 Str FormatWithName(const Str& Format, const char* Name);
+
+// ---- the uninstaller (names in SetupNames.h) ----
+// A name that can stand below UninstallKeysPath: 1 to 255 characters, no
+// backslash, no control character.
+bool UninstallKeyIsValid(const Str& Key);
+// The uninstaller's file name ([Config] UninstallProgram): a plain file
+// name, no folder, none of the characters Windows refuses in names.
+bool UninstallProgramNameIsValid(const Str& Name);

@@ -21,6 +21,7 @@
 #include "Report.h"
 #include "SetupRules.h"
 #include "Texts.h"
+#include "Uninstall.h"
 #include "oxFileUtils.h"
 #include "oxGraphics.h"
 #include "oxRegIni.h"
@@ -151,10 +152,17 @@ static DWORD InterfaceThread = 0;
 // Set once the closing steps run: a failure in them skips to the release.
 static bool Closing = false;
 
+// This program is an uninstaller: its run shows its own pages and never restarts.
+static bool Uninstalling = false;
+
 // The closing steps; true when Windows is being restarted.
 static bool CloseRun(bool Outcome)
 {
     Closing = true;
+    if (Uninstalling) {
+        ReleaseRunState();
+        return false;
+    }
     // After a failed installation that had already scheduled a replacement,
     // the user still learns how the run ended: DLG_NOTFINISH, which then
     // says that a restart will replace files (Dialogs.cpp). No restart follows.
@@ -229,6 +237,7 @@ static LONG WINAPI OnUnhandledFault(EXCEPTION_POINTERS*)
 
 static bool RunWizard()
 {
+    if (Uninstalling) return RunUninstallation();
     const char* Ini = IniPath.c_str();
     ReadDialogSequence(IniReadString(Ini, "Config", "PreInstallDialogSequence", "").c_str(), &DialogSequence);
     RunOutcome = RunDialogSequence();
@@ -299,6 +308,7 @@ static bool StartRun()
     IniPath = TempDir + "Tarn.ini";
     StrPath = TempDir + "Tarn.str";
     DlgPath = TempDir + "Tarn.dlg";
+    Uninstalling = IsUninstaller();
     const char* Ini = IniPath.c_str();
     InstallDir = RunOptions.HasDir ? RunOptions.Dir : IniReadString(Ini, "Config", "DefaultInstallPath", "Test");
     ProgramName = "Setup";

@@ -219,3 +219,13 @@ bool RegValueExists(const char* Path)
     RegCloseKey(Key);
     return Result == ERROR_SUCCESS;
 }
+
+bool RegDeleteValuePath(const char* Path)
+{
+    HKEY Key;
+    Str ValueName;
+    if (!OpenPathKey(Path, &Key, &ValueName)) return true; // no key, no value
+    LONG Result = RegDeleteValueA(Key, ValueName.c_str());
+    RegCloseKey(Key);
+    return Result == ERROR_SUCCESS || Result == ERROR_FILE_NOT_FOUND;
+}

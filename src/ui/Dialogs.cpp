@@ -184,16 +184,23 @@ static bool DirectoryPage(HWND Dialog, UINT Message, int Id)
 
 static const char* const RestartStillReplacesDefault =
     "Some files were in use. They will still be replaced with their new versions when Windows restarts.";
+static const char* const RemovedAtRestartDefault =
+    "Some files were in use. They will be removed when Windows restarts.";
 
-// DLG_FINISH and DLG_NOTFINISH: 104 OK; DLG_NOTFINISH 107, shown only when
-// the failed run had already scheduled replacements for the next restart.
+// DLG_FINISH, DLG_NOTFINISH and DLG_UNINSTALLED: 104 OK; 107 shown only when
+// files wait for the next restart (DLG_NOTFINISH: replacements scheduled by
+// the failed run; DLG_UNINSTALLED: files in use that go then).
 static void FinishPage(HWND Dialog, UINT Message, int Id)
 {
     if (Message == WM_INITDIALOG) {
         FocusControl(Dialog, IDC_FINISH_OK);
-        if (RebootNeeded && CurrentDialogName == "DLG_NOTFINISH") {
-            SetDlgItemTextA(Dialog, IDC_NOTFINISH_RESTART,
-                            GetText(TextRestartStillReplaces, RestartStillReplacesDefault).c_str());
+        Str Restart;
+        if (RebootNeeded && CurrentDialogName == "DLG_NOTFINISH")
+            Restart = GetText(TextRestartStillReplaces, RestartStillReplacesDefault);
+        if (RebootNeeded && CurrentDialogName == "DLG_UNINSTALLED")
+            Restart = GetText(TextRemovedAtRestart, RemovedAtRestartDefault);
+        if (!Restart.Empty()) {
+            SetDlgItemTextA(Dialog, IDC_NOTFINISH_RESTART, Restart.c_str());
             ShowWindow(GetDlgItem(Dialog, IDC_NOTFINISH_RESTART), SW_SHOW);
         }
     } else if (Message == WM_COMMAND && Id == IDC_FINISH_OK) {
@@ -289,7 +296,7 @@ INT_PTR CALLBACK WizardDialogProc(HWND Dialog, UINT Message, WPARAM WParam, LPAR
     const Str& Name = CurrentDialogName;
     bool Stay = false; // the page keeps the command from ending it
     if (Name == "DLG_DIR") Stay = DirectoryPage(Dialog, Message, Id);
-    if (Name == "DLG_FINISH" || Name == "DLG_NOTFINISH") FinishPage(Dialog, Message, Id);
+    if (Name == "DLG_FINISH" || Name == "DLG_NOTFINISH" || Name == "DLG_UNINSTALLED") FinishPage(Dialog, Message, Id);
     if (Name == "DLG_REBOOT") RebootPage(Dialog, Message, Id);
     if (Name == "DLG_LANGUAGE") LanguagePage(Dialog, Message, Id);
     if (Name == "DLG_LICENSE") LicensePage(Dialog, Message, Id);

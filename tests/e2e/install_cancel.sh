@@ -11,7 +11,7 @@ Key='HKCU\Software\TarnE2E\Cancel'
 Project=$TARN_ARTIFACTS/project
 Target=$TARN_ARTIFACTS/target/App
 rm -rf "$TARN_ARTIFACTS/target"
-InstallNewProject "$Project" "$Target" 'Uninstall=1' 'LogFile=%InstallPath%\install.log'
+InstallNewProject "$Project" "$Target" 'Uninstall=1' 'UninstallProgram=' 'LogFile=%InstallPath%\install.log'
 for Name in Alpha Beta Gamma Delta; do
   printf 'packaged %s\r\n' "$Name" >"$Project/Data/$Name.txt"
 done

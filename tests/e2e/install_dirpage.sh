@@ -13,7 +13,7 @@ Target=$Base/Tools=Old
 rm -rf "$Base"
 mkdir -p "$Base"
 Project=$TARN_ARTIFACTS/project
-InstallNewProject "$Project" /unused 'PreInstallDialogSequence=DLG_DIR' 'Uninstall=1' \
+InstallNewProject "$Project" /unused 'PreInstallDialogSequence=DLG_DIR' 'Uninstall=1' 'UninstallProgram=' \
   'LogFile=%InstallPath%\install.log'
 sed -i 's|^DefaultInstallPath=.*|DefaultInstallPath=Test\r|' "$Project/Presetup/Tarn.ini"
 printf 'first\r\n' >"$Project/Data/One.txt"

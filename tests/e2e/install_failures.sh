@@ -14,7 +14,7 @@ Key='HKCU\Software\TarnE2E\Failures'
 # MakeProject DIR TARGET-WINDOWS-PATH: a project installing Data\*.txt and one registry value.
 MakeProject() {
   local Dir=$1
-  InstallNewProject "$Dir" /unused 'Uninstall=1' 'LogFile=%InstallPath%\install.log'
+  InstallNewProject "$Dir" /unused 'Uninstall=1' 'UninstallProgram=' 'LogFile=%InstallPath%\install.log'
   sed -i "s|^DefaultInstallPath=.*|DefaultInstallPath=$(sed 's/\\/\\\\/g' <<<"$2")\r|" "$Dir/Presetup/Tarn.ini"
   cat >"$Dir/Presetup/Test.ins" <<'INS'
 [CopyFile]

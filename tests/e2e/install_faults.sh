@@ -36,7 +36,7 @@ trap 'FaultsCleanup; E2eCleanup' EXIT
 # it first) and one registry value; sets Project.
 FaultProject() {
   Project=$TARN_ARTIFACTS/$1
-  InstallNewProject "$Project" /unused 'Uninstall=1' 'LogFile=%InstallPath%\install.log'
+  InstallNewProject "$Project" /unused 'Uninstall=1' 'UninstallProgram=' 'LogFile=%InstallPath%\install.log'
   sed -i "s|^DefaultInstallPath=.*|DefaultInstallPath=$(sed 's/\\/\\\\/g' <<<"$2")\r|" "$Project/Presetup/Tarn.ini"
 }
 FaultInstructions() {

@@ -10,7 +10,7 @@ source "$(dirname "$0")/install_helpers.inc"
 E2eRequire "$TARN_HOLD_FILE"
 
 Project=$TARN_ARTIFACTS/project
-InstallNewProject "$Project" 'Z:\unused' 'Uninstall=1' 'LogFile=%InstallPath%\install.log'
+InstallNewProject "$Project" 'Z:\unused' 'Uninstall=1' 'UninstallProgram=' 'LogFile=%InstallPath%\install.log'
 printf 'new library\r\n' >"$Project/Data/Locked.dll"
 printf 'free file\r\n' >"$Project/Data/Free.txt"
 cat >"$Project/Presetup/Test.ins" <<'INS'

@@ -36,7 +36,7 @@ INS
 Project=$TARN_ARTIFACTS/project
 Target=$TARN_ARTIFACTS/target
 rm -rf "$Target"
-MakeProject "$Project" "$Target/App" 'Languages=ENU,RUS' 'Uninstall=1' 'LogFile=%InstallPath%\install.log'
+MakeProject "$Project" "$Target/App" 'Languages=ENU,RUS' 'Uninstall=1' 'UninstallProgram=' 'LogFile=%InstallPath%\install.log'
 InstallBuild "$Project" "$TARN_ARTIFACTS/setup.exe"
 Finish='wait-window "Installation complete" 60000
 press 104
@@ -63,7 +63,7 @@ Quiet=$TARN_ARTIFACTS/quiet
 rm -rf "$Quiet"
 MakeProject "$TARN_ARTIFACTS/project-off" "$Quiet/Off" 'LogFile=%InstallPath%\install.log'
 InstallBuild "$TARN_ARTIFACTS/project-off" "$TARN_ARTIFACTS/setup-off.exe"
-MakeProject "$TARN_ARTIFACTS/project-empty" "$Quiet/Empty" 'Uninstall=1' 'LogFile='
+MakeProject "$TARN_ARTIFACTS/project-empty" "$Quiet/Empty" 'Uninstall=1' 'UninstallProgram=' 'LogFile='
 InstallBuild "$TARN_ARTIFACTS/project-empty" "$TARN_ARTIFACTS/setup-empty.exe"
 "$TARN_WINE" reg delete "$Key" /f >/dev/null 2>&1
 InstallRun uninstall-off "$TARN_ARTIFACTS/setup-off.exe" <<<"$Finish"

@@ -9,7 +9,7 @@ E2eRequire "$TARN_NEWER_VERSION"
 Project=$TARN_ARTIFACTS/project
 Target=$TARN_ARTIFACTS/target/App
 rm -rf "$TARN_ARTIFACTS/target"
-InstallNewProject "$Project" "$Target" 'Uninstall=1' 'LogFile=%InstallPath%\install.log'
+InstallNewProject "$Project" "$Target" 'Uninstall=1' 'UninstallProgram=' 'LogFile=%InstallPath%\install.log'
 Data=$Project/Data
 printf 'packaged version 1.0\r\n' >"$Data/Versioned.exe"
 printf 'packaged text\r\n' >"$Data/Timed.txt"

@@ -13,7 +13,7 @@ Target=$TARN_ARTIFACTS/target/App
 Key='HKCU\Software\TarnE2E\Payload'
 MachineKey='HKLM\Software\TarnE2E\Payload'
 rm -rf "$TARN_ARTIFACTS/target"
-InstallNewProject "$Project" "$Target" 'Uninstall=1' 'LogFile=%InstallPath%\install.log'
+InstallNewProject "$Project" "$Target" 'Uninstall=1' 'UninstallProgram=' 'LogFile=%InstallPath%\install.log'
 Data=$Project/Data
 mkdir -p "$Data/Sub" "$Data/Deep/Er" "$Data/Case"
 printf 'first file\r\n' >"$Data/A.txt"

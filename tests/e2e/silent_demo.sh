@@ -39,6 +39,7 @@ Snapshot() {
 # --- walked: every page with its default, the folder typed on DLG_DIR
 Walked=$TARN_ARTIFACTS/walked/Demo
 rm -rf "$TARN_ARTIFACTS/walked"
+mkdir -p "$TARN_ARTIFACTS/walked"   # the folders the run makes (in the log) are then the same
 ClearKeys
 E2eStart walked "$Setup"
 Pid=$E2eLastPid
@@ -76,6 +77,7 @@ Snapshot walked "$Walked"
 # --- silent, English asked for in a Russian session, a folder with blanks
 Silent="$TARN_ARTIFACTS/silent/Tarn Demo Folder"
 rm -rf "$TARN_ARTIFACTS/silent"
+mkdir -p "$TARN_ARTIFACTS/silent"
 ClearKeys
 Log=$TARN_ARTIFACTS/silent.diag.log
 rm -f "$Log"

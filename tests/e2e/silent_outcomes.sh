@@ -46,8 +46,8 @@ RunSilent newer "$TARN_ARTIFACTS/newer.exe"
 E2eExpectEqual "$E2eExitCode" 0 "newer: exit code"
 E2eExpectEqual "$(cat "$Target/One.txt")" $'newer on disk\r' "newer: the newer file is kept"
 InstallExpectSame "$Target/Two.txt" "$Project/Data/Two.txt"
-E2eExpectEqual "$(InstallLogSection "$Target/install.log" CopyFile)" "$(E2eWinPath "$Target/Two.txt")=" \
-  "newer: the uninstall log names only the installed file"
+E2eExpectEqual "$(InstallLogSection "$Target/install.log" CopyFile | grep -v '\\Uninstall\.exe=$')" \
+  "$(E2eWinPath "$Target/Two.txt")=" "newer: the uninstall log names only the installed file of the payload"
 DiagLine newer 'answered no: One\.txt on your computer is newer\. Replace it\?$'
 DiagLine newer 'kept, newer: .*\\One\.txt$'
 DiagLine newer 'exit code 0$'
@@ -105,7 +105,7 @@ head -c 486 /dev/zero >"$Project/Data/One.txt"   # with Two.txt 500 bytes
 InstallBuild "$Project" "$TARN_ARTIFACTS/unwritable.exe"
 RunSilent unwritable "$TARN_ARTIFACTS/unwritable.exe"
 E2eExpectEqual "$E2eExitCode" 1 "unwritable: exit code"
-DiagLine unwritable 'error: Cannot extract file Data\\(One|Two)\.txt \(system error [1-9][0-9]*\)$'
+DiagLine unwritable 'error: Cannot extract file .+ \(system error [1-9][0-9]*\)$'
 
 # --- an archive cut short inside the payload
 Target=$TARN_ARTIFACTS/cut-target

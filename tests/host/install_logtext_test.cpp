@@ -102,3 +102,65 @@ TEST(InstallLogText, ManyEntriesStayInOrder)
     EXPECT_EQ("C:\\App\\F19999=", S(Log.Lines.Get(20000)));
     EXPECT_EQ("[AddReg]", S(Log.Lines.Get(20001)));
 }
+
+// ---- what the uninstaller reads back ----
+
+static bool ReadRecord(const std::string& Text, UninstallRecord* Record)
+{
+    return ReadUninstallRecord(Text.data(), (int)Text.size(), Record);
+}
+
+static std::string Joined(const StrList& List)
+{
+    std::string Text;
+    for (int Index = 0; Index < List.Count(); ++Index) Text += S(List.Get(Index)) + "|";
+    return Text;
+}
+
+TEST(InstallUninstallRecord, ReadsEverySectionInFileOrderAndPathsWithEqualsWhole)
+{
+    // A log as two installations into one folder leave it, new sections
+    // written through LogTextSet as the installation writes them.
+    LogText Log;
+    Loaded(&Log, "[CopyFile]\r\nC:\\Tools=Old\\A.txt=\r\n[AddReg]\r\nHKCU\\Software\\T\\Path=C:\\Tools=Old\r\n");
+    LogTextSet(&Log, LogMakeDirSection, "C:\\Tools=Old", "");
+    LogTextSet(&Log, LogMakeDirSection, "C:\\Tools=Old\\Doc", "");
+    LogTextSet(&Log, LogMakeDirSection, "C:\\Tools=Old", ""); // the second run's folder: once
+    LogTextSet(&Log, LogCopyFileSection, "C:\\Tools=Old\\Doc\\B.txt", "");
+    LogTextSet(&Log, LogUninstallSection, "Key", "Old Tools");
+    LogTextSet(&Log, LogUninstallSection, "Root", "HKCU");
+    LogTextSet(&Log, LogUninstallSection, "Language", "ENU");
+    LogTextSet(&Log, LogUninstallSection, "Language", "RUS"); // the last run's language wins
+    std::string Text = S(LogTextJoin(&Log));
+
+    UninstallRecord Record;
+    ASSERT_TRUE(ReadRecord(Text, &Record)) << Text;
+    EXPECT_EQ("C:\\Tools=Old\\A.txt|C:\\Tools=Old\\Doc\\B.txt|", Joined(Record.Files));
+    EXPECT_EQ("HKCU\\Software\\T\\Path|", Joined(Record.Values));
+    EXPECT_EQ("C:\\Tools=Old|C:\\Tools=Old\\Doc|", Joined(Record.Folders));
+    EXPECT_EQ("Old Tools", S(Record.Key));
+    EXPECT_EQ("HKCU", S(Record.Root));
+    EXPECT_EQ("RUS", S(Record.Language));
+}
+
+TEST(InstallUninstallRecord, DamagedRecordsAreRefused)
+{
+    const std::string Good = "[Uninstall]\r\nKey=Demo\r\nRoot=HKLM\r\n[CopyFile]\r\nC:\\App\\A.txt=\r\n";
+    UninstallRecord Record;
+    EXPECT_TRUE(ReadRecord(Good, &Record));
+    const char* const Damaged[] = {
+        "",                                                        // empty (or missing) file
+        "[CopyFile]\r\nC:\\App\\A.txt=\r\n",                       // an older log: no [Uninstall]
+        "[Uninstall]\r\nKey=\r\nRoot=HKLM\r\n",                    // no key name
+        "[Uninstall]\r\nKey=A\\B\r\nRoot=HKLM\r\n",                // a path of keys
+        "[Uninstall]\r\nKey=Demo\r\nRoot=HKCR\r\n",                // a root the entry never has
+        "[Uninstall]\r\nKey=Demo\r\nRoot=HKLM\r\n[CopyFile]\r\nApp\\A.txt=\r\n",   // relative file
+        "[Uninstall]\r\nKey=Demo\r\nRoot=HKLM\r\n[MakeDir]\r\n\\App=\r\n",          // rootless folder
+        "[Uninstall]\r\nKey=Demo\r\nRoot=HKLM\r\n[AddReg]\r\nHKXX\\Software\\V=1\r\n", // unknown root
+        "[Uninstall]\r\nKey=Demo\r\nRoot=HKLM\r\n[AddReg]\r\nHKLM\\=1\r\n",        // no key at all
+    };
+    for (const char* Text : Damaged) EXPECT_FALSE(ReadRecord(Text, &Record)) << Text;
+    std::string WithZero = Good;
+    WithZero[20] = 0;
+    EXPECT_FALSE(ReadRecord(WithZero, &Record));
+}

@@ -5,6 +5,8 @@
 
 #include "SetupRules.h"
 
+#include <string>
+
 static std::string S(const Str& Text) { return std::string(Text.c_str(), (size_t)Text.Length()); }
 
 TEST(InstallRulesNames, InsFilesWordsBecomeInsFiles)
@@ -120,4 +122,19 @@ TEST(InstallRulesFormat, OtherPercentSignsAreNeverArguments)
     EXPECT_EQ("%d %p A.txt %", S(FormatWithName("%d %p %s %", "A.txt")));
     // A name holding "%s" is inserted once and not read again.
     EXPECT_EQ("[%s] x", S(FormatWithName("[%s] x", "%s")));
+}
+
+TEST(InstallRules, UninstallNames)
+{
+    EXPECT_TRUE(UninstallKeyIsValid("Tarn Demo"));
+    EXPECT_TRUE(UninstallKeyIsValid(Str(std::string(255, 'k').c_str())));
+    EXPECT_FALSE(UninstallKeyIsValid(Str(std::string(256, 'k').c_str())));
+    EXPECT_FALSE(UninstallKeyIsValid(""));
+    EXPECT_FALSE(UninstallKeyIsValid("Vendor\\Demo"));
+    EXPECT_FALSE(UninstallKeyIsValid("Demo\t1"));
+
+    EXPECT_TRUE(UninstallProgramNameIsValid("Uninstall.exe"));
+    EXPECT_TRUE(UninstallProgramNameIsValid("Remove Demo.exe"));
+    for (const char* Bad : {"", ".", "..", "Bin\\Uninstall.exe", "C:Un.exe", "Un?.exe", "Un.exe.", "a/b.exe"})
+        EXPECT_FALSE(UninstallProgramNameIsValid(Bad)) << Bad;
 }

@@ -348,3 +348,41 @@ TEST(PackBuildVerify, ReportsWhatDiffers)
     EXPECT_FALSE(VerifyArchiveFile(Work.Path("plain.exe").string(), nullptr, {}, &Problem));
     EXPECT_NE(Problem.find("finds no archive"), std::string::npos) << Problem;
 }
+
+TEST_F(PackBuildRun, RecordOnCarriesTheUninstallerBetweenPresetupAndData)
+{
+    std::string Script = "[Config]\nInsFiles=Demo.ins\nUninstall=1\nLogFile=%InstallPath%\\install.log\n"
+                         "[Variables]\nProgramName=Demo\n";
+    Project.Write("Presetup/Tarn.ini", Script);
+    Project.Write("Presetup/License.txt", "terms");
+    BuildRun Run = RunBuild(Args());
+    ASSERT_EQ(Run.Status, 0) << Run.Errors;
+    EXPECT_FALSE(fs::exists(Work.Path("setup.exe.uninstall"))) << "the uninstaller is left beside the setup";
+
+    std::vector<ReadBack> Entries = ReadSetup(Setup(), Work.Dir());
+    std::vector<std::string> Names;
+    for (const ReadBack& Entry : Entries) Names.push_back(Entry.Name);
+    EXPECT_EQ(Names, (std::vector<std::string>{"Presetup\\Tarn.bmp", "Presetup\\Tarn.dlg", "Presetup\\Tarn.ini",
+                                               "Presetup\\Demo.ins", "Presetup\\Tarn.str", "Presetup\\License.txt",
+                                               "Uninstall\\Uninstall.exe", "Data\\Demo.exe", "Data\\Doc\\Readme.txt"}));
+    // The uninstaller: the same stub, then an archive of the script, the
+    // texts, the picture and the marker; no instructions, no payload.
+    const std::vector<uint8_t>& Uninstaller = Entries[6].Data;
+    std::vector<uint8_t> Stub = ReadAll(Work.Path("stub.exe"));
+    ASSERT_GT(Uninstaller.size(), Stub.size());
+    EXPECT_TRUE(std::equal(Stub.begin(), Stub.end(), Uninstaller.begin()));
+    Work.WriteBytes("uninstaller.exe", Uninstaller);
+    std::vector<ReadBack> Own = ReadSetup(Work.Path("uninstaller.exe"), Work.Dir());
+    std::vector<std::string> OwnNames;
+    for (const ReadBack& Entry : Own) OwnNames.push_back(Entry.Name);
+    EXPECT_EQ(OwnNames, (std::vector<std::string>{"Presetup\\Tarn.ini", "Presetup\\Tarn.str", "Presetup\\Tarn.dlg",
+                                                  "Presetup\\Tarn.bmp", "Presetup\\Tarn.uninstall"}));
+    ASSERT_FALSE(Own.empty());
+    EXPECT_EQ(std::string(Own[0].Data.begin(), Own[0].Data.end()), Script);
+
+    // An empty UninstallProgram keeps the log without an uninstaller.
+    Project.Write("Presetup/Tarn.ini", "[Config]\nInsFiles=Demo.ins\nUninstall=1\nLogFile=%InstallPath%\\install.log\n"
+                                       "UninstallProgram=\n[Variables]\nProgramName=Demo\n");
+    ASSERT_EQ(RunBuild(Args()).Status, 0);
+    for (const ReadBack& Entry : ReadSetup(Setup(), Work.Dir())) EXPECT_NE(Entry.Name, "Uninstall\\Uninstall.exe");
+}

@@ -331,3 +331,33 @@ TEST(PackBuildMessages, RepeatedMessagesAreCappedAndDuplicatesDropped)
     EXPECT_NE(Printed.find("warning: 15 more like: not installed"), std::string::npos) << Printed;
     EXPECT_NE(Printed.find("Presetup/Tarn.ini:3: error: broken"), std::string::npos) << Printed;
 }
+
+TEST(PackBuildChecks, UninstallerKeys)
+{
+    TempProject Project;
+    WriteValidProject(Project);
+    auto Script = [&](const std::string& Config) {
+        // A full DefaultInstallPath after the lines under test, whose numbers stay.
+        Project.Write("Presetup/Tarn.ini", "[Config]\nInsFiles=Demo.ins\nUninstall=1\n" + Config +
+                                               "DefaultInstallPath=%ProgramFiles%\\Demo\n"
+                                               "[Variables]\nProgramName=Demo\\Tools\nPublisher=%Who%\n");
+        return CheckOf(Project);
+    };
+    DiagnosticList Out = Script("LogFile=%InstallPath%\\install.log\nUninstallKey=Demo\n");
+    EXPECT_EQ(Out.ErrorCount() + Out.WarningCount(), 0) << AllText(Out);
+
+    Out = Script("LogFile=%WindowsPath%\\demo.log\nUninstallProgram=Bin\\Remove.exe\n");
+    EXPECT_WARNING(Out, "Presetup/Tarn.ini:4: warning: LogFile is not inside the installation folder");
+    EXPECT_ERROR(Out, "Presetup/Tarn.ini:5: error: UninstallProgram \"Bin\\Remove.exe\" is no plain file name");
+    // The default key is %ProgramName%: here a path of keys.
+    EXPECT_ERROR(Out, "error: the uninstall key \"Demo\\Tools\" is no registry key name");
+
+    Out = Script("LogFile=%InstallPath%\\install.log\nUninstallKey=%Who%\n");
+    EXPECT_WARNING(Out, "Presetup/Tarn.ini:5: warning: the uninstall key \"%Who%\" holds a variable");
+    Out = Script("");
+    EXPECT_WARNING(Out, "Presetup/Tarn.ini:3: warning: Uninstall=1 without a LogFile");
+
+    Project.Write("Presetup/Tarn.uninstall", "mine");
+    Out = Script("LogFile=%InstallPath%\\install.log\nUninstallKey=Demo\n");
+    EXPECT_ERROR(Out, "Presetup/Tarn.uninstall: error: the name Tarn.uninstall is the uninstaller's own");
+}

@@ -4,6 +4,7 @@
 #include "BuildCommand.h"
 
 #include "ArchiveVerify.h"
+#include "SetupRules.h"
 #include "ArchiveWriter.h"
 #include "Diagnostics.h"
 #include "PeResources.h"
@@ -238,6 +239,31 @@ std::vector<PackEntry> EntriesOf(const ProjectTree& Tree, const BuildOptions& Op
     return Entries;
 }
 
+// The uninstaller's own archive: the setup script and texts, and the marker
+// that tells the stub it is an uninstaller. No payload.
+std::vector<PackEntry> UninstallerEntriesOf(const ProjectTree& Tree, const BuildOptions& Options, int64_t& Newest)
+{
+    std::vector<PackEntry> Entries;
+    Newest = 0;
+    for (const ProjectFile* File : UninstallerPresetupFiles(Tree)) {
+        PackEntry Entry;
+        Entry.Name = File->ArchiveName;
+        int64_t Modified = File->ModifiedUnix;
+        if (Options.Reproducible) Modified = std::min(Modified, Options.SourceDate);
+        Newest = std::max(Newest, Modified);
+        Entry.DosTime = DosTimeFromUnix(Modified, Options.Reproducible);
+        Entry.SourcePath = File->SourcePath.string();
+        Entries.push_back(std::move(Entry));
+    }
+    PackEntry Marker;
+    Marker.Name = std::string(PresetupFolder) + "\\" + UninstallerMarkerName;
+    Marker.DosTime = DosTimeFromUnix(Newest, Options.Reproducible);
+    const char MarkerText[] = "; This program is an uninstaller.\r\n";
+    Marker.Data.assign(MarkerText, MarkerText + sizeof MarkerText - 1);
+    Entries.push_back(std::move(Marker));
+    return Entries;
+}
+
 // The stub and then the archive, written beside the target as
 // "<target>.partial", read back and renamed only then, so a failed build
 // never leaves a setup that looks finished. False (and nothing left behind)
@@ -401,8 +427,31 @@ int RunBuildCommand(int ArgCount, char** Args)
     ProgressLine Progress;
     uint64_t ArchiveSize = 0;
     double PackSeconds = 0;
-    if (!WriteVerifiedSetup(Options, Stub, Entries, Resources, StubRewritten, Progress, ArchiveSize, PackSeconds))
-        return ExitFailed;
+
+    // The uninstaller is made (and signed) first, beside the setup, and
+    // carried in the setup's archive between the Presetup files and the payload.
+    fs::path Uninstaller;
+    if (ProjectMakesUninstaller(Tree)) {
+        BuildOptions UninstallerOptions = Options;
+        UninstallerOptions.Output = Options.Output + ".uninstall";
+        int64_t Newest = 0;
+        std::vector<PackEntry> UninstallerEntries = UninstallerEntriesOf(Tree, Options, Newest);
+        uint64_t UninstallerSize = 0;
+        double UninstallerSeconds = 0;
+        if (!WriteVerifiedSetup(UninstallerOptions, Stub, UninstallerEntries, Resources, StubRewritten, Progress,
+                                UninstallerSize, UninstallerSeconds))
+            return ExitFailed;
+        Uninstaller = UninstallerOptions.Output;
+        PackEntry Entry;
+        Entry.Name = UninstallerEntryName;
+        Entry.DosTime = DosTimeFromUnix(Newest, Options.Reproducible);
+        Entry.SourcePath = Uninstaller.string();
+        Entries.insert(Entries.begin() + (std::ptrdiff_t)Tree.Presetup.size(), std::move(Entry));
+    }
+    bool Written = WriteVerifiedSetup(Options, Stub, Entries, Resources, StubRewritten, Progress, ArchiveSize,
+                                      PackSeconds);
+    if (!Uninstaller.empty()) fs::remove(Uninstaller, Error);
+    if (!Written) return ExitFailed;
 
     PrintSummary(Options, {Tree.Presetup.size(), Tree.Data.size(), InputSize, ArchiveSize, Stub.Bytes.size(),
                            PackSeconds, SecondsSince(Started), Checks.WarningCount()});

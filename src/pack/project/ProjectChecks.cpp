@@ -3,6 +3,7 @@
 #include "ProjectChecks.h"
 
 #include "IniReader.h"
+#include "SetupRules.h"
 #include "PeResources.h"
 #include "SetupResources.h"
 #include "oxFileUtilsCore.h"
@@ -17,6 +18,9 @@
 namespace PackBuild {
 
 namespace {
+
+// What the uninstaller's own archive carries of the project's Presetup files.
+const char* const UninstallerResources[] = {"Tarn.ini", "Tarn.str", "Tarn.dlg", "Tarn.bmp"};
 
 const char* const ColorKeys[] = {
     "GradientTopColor", "GradientBottomColor", "MainTitleShadowColor", "DialogTitleShadowColor",
@@ -526,6 +530,56 @@ void CheckInstructionFile(CheckContext& Context, const ScriptFile& Ins)
     }
 }
 
+// --- the uninstaller ----------------------------------------------------------
+
+bool ScriptMakesUninstaller(const ScriptFile& Ini)
+{
+    const IniEntry* Uninstall = Ini.Doc.Find("Config", "Uninstall");
+    const IniEntry* LogFile = Ini.Doc.Find("Config", "LogFile");
+    const IniEntry* Program = Ini.Doc.Find("Config", "UninstallProgram");
+    return Uninstall && Uninstall->Value == "1" && LogFile && !LogFile->Value.empty() &&
+           !(Program && Program->Value.empty());
+}
+
+// The keys of the uninstaller and its entry in "Apps & features".
+void CheckUninstaller(CheckContext& Context, const ScriptFile& Ini)
+{
+    const std::string& File = Ini.File->RelativePath;
+    if (const ProjectFile* Marker = FindPresetupFile(Context.Tree, UninstallerMarkerName))
+        Context.Out.Error(Marker->RelativePath, 0,
+                          std::string("the name ") + UninstallerMarkerName + " is the uninstaller's own: rename the file");
+    const IniEntry* Uninstall = Ini.Doc.Find("Config", "Uninstall");
+    if (!Uninstall || Uninstall->Value != "1") return;
+    const IniEntry* LogFile = Ini.Doc.Find("Config", "LogFile");
+    if (!LogFile || LogFile->Value.empty()) {
+        Context.Out.Warning(File, Uninstall ? Uninstall->Line : 0,
+                            "Uninstall=1 without a LogFile: no log is kept and no uninstaller is made");
+        return;
+    }
+    if (LogFile->Value.compare(0, 14, "%InstallPath%\\") != 0)
+        Context.Out.Warning(File, LogFile->Line,
+                            "LogFile is not inside the installation folder (%InstallPath%\\...): the uninstaller, "
+                            "which runs from that folder, may not find the log, and the log is left behind");
+    const IniEntry* Program = Ini.Doc.Find("Config", "UninstallProgram");
+    if (Program && Program->Value.empty()) return; // the log without an uninstaller
+    if (Program && !UninstallProgramNameIsValid(Str(Program->Value.c_str())))
+        Context.Out.Error(File, Program->Line,
+                          "UninstallProgram \"" + Program->Value + "\" is no plain file name for the uninstaller");
+    const IniEntry* KeyEntry = Ini.Doc.Find("Config", "UninstallKey");
+    if (!KeyEntry) KeyEntry = Ini.Doc.Find("Config", "ProductName");
+    std::string Key = KeyEntry ? KeyEntry->Value : "%ProgramName%";
+    std::string Expanded = ExpandKnown(Context, Key);
+    int Line = KeyEntry ? KeyEntry->Line : 0;
+    if (HasReference(Expanded))
+        Context.Out.Warning(File, Line,
+                            "the uninstall key \"" + Expanded + "\" holds a variable the script does not define; "
+                            "the setup makes the name on the target computer");
+    else if (!UninstallKeyIsValid(Str(Expanded.c_str())))
+        Context.Out.Error(File, Line,
+                          "the uninstall key \"" + Expanded + "\" is no registry key name (1 to 255 characters, "
+                          "no backslash, no control character); set [Config] UninstallKey");
+}
+
 } // namespace
 
 // --- public helpers ----------------------------------------------------------------
@@ -632,6 +686,7 @@ void CheckProject(const ProjectTree& Tree, DiagnosticList& Out)
         CheckPageText(Context, Ini, Sequence, "DLG_LICENSE", "License");
         CheckPageText(Context, Ini, Sequence, "DLG_README", "Readme");
         Instructions = CheckInsFiles(Context, Ini);
+        CheckUninstaller(Context, Ini);
     }
     if (LoadScript(Tree, "Tarn.dlg", Dlg, Out)) CheckDialogTexts(Dlg, Out);
     ScriptFile Str;
@@ -654,6 +709,25 @@ void CheckProject(const ProjectTree& Tree, DiagnosticList& Out)
     for (const ProjectFile& File : Tree.Data)
         if (EntrySelected(File.ArchiveName, PayloadMask) && !Context.Installed.count(&File))
             Out.Warning(File.RelativePath, 0, "no CopyFile instruction installs this file");
+}
+
+} // namespace PackBuild
+
+namespace PackBuild {
+
+bool ProjectMakesUninstaller(const ProjectTree& Tree)
+{
+    DiagnosticList Ignored;
+    ScriptFile Ini;
+    return LoadScript(Tree, "Tarn.ini", Ini, Ignored) && ScriptMakesUninstaller(Ini);
+}
+
+std::vector<const ProjectFile*> UninstallerPresetupFiles(const ProjectTree& Tree)
+{
+    std::vector<const ProjectFile*> Files;
+    for (const char* Name : UninstallerResources)
+        if (const ProjectFile* File = FindPresetupFile(Tree, Name)) Files.push_back(File);
+    return Files;
 }
 
 } // namespace PackBuild

@@ -32,6 +32,12 @@ struct StubImage {
 void CheckStub(const StubImage& Stub, DiagnosticList& Out);
 void CheckProject(const ProjectTree& Tree, DiagnosticList& Out);
 
+// Whether the setup carries an uninstaller: [Config] Uninstall=1 with a LogFile.
+bool ProjectMakesUninstaller(const ProjectTree& Tree);
+// The Presetup files the uninstaller's own archive carries (setup script,
+// texts, title picture), in packing order.
+std::vector<const ProjectFile*> UninstallerPresetupFiles(const ProjectTree& Tree);
+
 // The stub's own rules (src/rules, src/support) over std::string, so that
 // what a check says the setup will do is what its code does.
 inline Str ToStr(const std::string& Text) { return Str(Text.data(), (int)Text.size()); }
