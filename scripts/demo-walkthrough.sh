@@ -6,7 +6,8 @@
 #                              run no 32-bit code
 # On a desktop the setup opens there for a person to click through. Without
 # one (no $DISPLAY, or an Xvfb display) the end-to-end driver walks every
-# page, saving a screenshot of each; their paths are printed at the end.
+# page, saving a screenshot of each; their paths are printed at the end. The
+# same setup is then installed silently (/S) after the walked one is removed.
 # Needs the builds of scripts/build.sh (host tarnpack, win32 and win64 stubs
 # and the win64 driver).
 # Usage: scripts/demo-walkthrough.sh [--auto]   (--auto: walk even with a display)
@@ -169,6 +170,9 @@ for File in Demo.txt Doc/Guide.txt Doc/Notes.txt Bin/DemoTool.dll Config/Setting
 done
 # ---- end of the installation engine's block ----
 
+# Counted before the uninstaller removes the log: the silent install below
+# must list as many files.
+Walked=$(tr -d '\r' <"$Installed/install.log" | sed -n '/^\[CopyFile\]/,/^\[/p' | grep -c '=$')
 # ---- the uninstaller: the entry in "Apps & features", then the removal ----
 Entry=$(E2eRegKey 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarn Demo')
 Say "\"Apps & features\" entry (in the 64-bit view: $Entry):"
@@ -204,4 +208,30 @@ for Key in 'HKCU\Software\Tarn Demo' 'HKLM\Software\Tarn Demo'; do
   [ "$Values" = 0 ] || E2eFail "values left under $Key"
 done
 "$TARN_WINE" reg query "$Entry" >/dev/null 2>&1 && E2eFail "the \"Apps & features\" entry is still there"
+
+# ---- the same setup installed silently, after the walked one ----
+# /S with the folder and language given, as an administrator's script would
+# run it: no window may appear; the files must be the project's and the
+# uninstall log must list as many as the walked run's did, and the
+# diagnostic log tells what was done.
+WinSilent="$(E2eProgramFiles)\\Tarn Demo Silent"
+Silent=$(E2eUnixPath "$WinSilent")
+SilentLog=$TARN_ARTIFACTS/silent-install.log
+rm -f "$SilentLog"
+E2eRunWindowless silent 60 "$(E2eWinPath "$Setup") /S /LANG=ENU /LOG=$(E2eWinPath "$SilentLog") /D=$WinSilent"
+E2eExpectEqual "$E2eExitCode" 0 "exit code of the silent install"
+if [ -n "$Silent" ] && [ -d "$Silent" ]; then
+  Say "installed silently into $WinSilent:"
+  (cd "$Silent" && find . -type f | sort | sed 's/^/  /')
+  for Pair in Demo.txt:Demo.txt Doc/Guide.txt:Doc/Guide.txt Doc/Notes.txt:Doc/Notes.txt \
+    Bin/DemoTool.dll:Bin/DemoTool.dll Config/Settings.ini:Settings.ini; do
+    cmp -s "examples/demo/Data/${Pair#*:}" "$Silent/${Pair%%:*}" || E2eFail "the silent install's ${Pair%%:*} differs"
+  done
+  SilentLines=$(tr -d '\r' <"$Silent/install.log" | sed -n '/^\[CopyFile\]/,/^\[/p' | grep -c '=$')
+  E2eExpectEqual "$SilentLines" "$Walked" "files in the silent install's uninstall log"
+else
+  E2eFail "nothing was installed silently into $WinSilent"
+fi
+Say "diagnostic log of the silent install ($SilentLog):"
+tr -d '\r' <"$SilentLog" 2>/dev/null | sed 's/^/  /'
 E2eFinish

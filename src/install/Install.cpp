@@ -11,13 +11,15 @@
 // dialog's initialisation, so ProgressDialog is valid before it is used. The
 // two share single-byte flags and the dialog handle; the worker reaches the
 // dialog only through messages (control updates, boxes it owns, and the
-// posted WorkerDoneCommand that ends it).
+// posted WorkerDoneCommand that ends it). A silent run has no dialog: the
+// walk runs on the calling thread, and every box goes through Report.h.
 #include "Install.h"
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include "Common.h"
+#include "DiagLog.h"
 #include "Dialogs.h"
 #include "FixedTexts.h"
 #include "SetupRules.h"
@@ -26,6 +28,7 @@
 #include "Msg.h"
 #include "Presetup.h"
 #include "Reboot.h"
+#include "Report.h"
 #include "ResourceIds.h"
 #include "TestSeams.h"
 #include "Texts.h"
@@ -125,33 +128,37 @@ static void TargetWritten(const Str& Target)
 // deletes what it wrote when the entry fails.
 static bool ExtractToTarget(ArcHandle Handle, const Str& Target, bool TargetExists)
 {
+    const char* Done = "installed: ";
     if (!TargetExists) {
         if (!ArcProcessEntry(Handle, true, 0, Target.c_str())) return false;
         TargetWritten(Target);
-        LogCopiedFile(Target.c_str());
-        return true;
-    }
-    Str Temporary = MakeTempFileBeside(Target.c_str());
-    // No temporary file: the folder cannot be written (no rights, a full disk).
-    if (Temporary.Empty()) return false;
-    if (!ArcProcessEntry(Handle, true, 0, Temporary.c_str())) {
-        DeleteFileA(Temporary.c_str());
-        return false;
-    }
-    if (!PutFileInPlace(Temporary.c_str(), Target.c_str())) {
-        // Only a file can wait for its replacement; without the scheduled
-        // replacement the update would be lost without a word.
-        if (!FileExists(Target.c_str()) || !ScheduleReplaceAtRestart(Temporary.c_str(), Target.c_str())) {
+    } else {
+        Str Temporary = MakeTempFileBeside(Target.c_str());
+        // No temporary file: the folder cannot be written (no rights, a full disk).
+        if (Temporary.Empty()) return false;
+        if (!ArcProcessEntry(Handle, true, 0, Temporary.c_str())) {
             DeleteFileA(Temporary.c_str());
             return false;
         }
-        RebootNeeded = true;
+        if (!PutFileInPlace(Temporary.c_str(), Target.c_str())) {
+            // Only a file can wait for its replacement; without the scheduled
+            // replacement the update would be lost without a word.
+            if (!FileExists(Target.c_str()) || !ScheduleReplaceAtRestart(Temporary.c_str(), Target.c_str())) {
+                DeleteFileA(Temporary.c_str());
+                return false;
+            }
+            RebootNeeded = true;
+            FilesAwaitRestart = true;
+            Done = "scheduled for restart: ";
+        }
     }
     LogCopiedFile(Target.c_str());
+    DiagLogLine(Done, Target.c_str());
     return true;
 }
 
-// What the progress dialog shows, as the worker last set it.
+// What the progress dialog shows, as the worker last set it. (A silent run
+// has no dialog: ProgressDialog is 0 and the updates go nowhere.)
 static bool FileLineShown = false;
 static DWORD FileLineTick = 0;
 static int ProgressShown = 0;
@@ -201,10 +208,14 @@ static bool HandleEntry(ArcHandle Handle, const ArcEntryInfo& Info, unsigned lon
     if (TargetExists && ExistingFileIsNewer(Version.c_str(), Target.c_str(), DosTimeToDateTime(Info.DosTime))) {
         ShowCurrentFile(FileName, true);
         Str Question = FormatWithName(GetText(TextNewerQuestion), FileName.c_str());
-        int Answer = CenteredMessageBox(ProgressDialog, GetText(TextNewerCaption).c_str(), Question.c_str(),
-                                        MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2);
+        // The safe answer, a silent run's: keep it.
+        int Answer = AskUser(ProgressDialog, GetText(TextNewerCaption).c_str(), Question.c_str(),
+                             MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2, IDNO);
         // Only a clear Yes replaces the newer file.
-        if (Answer != IDYES) return ArcProcessEntry(Handle, false, 0, 0);
+        if (Answer != IDYES) {
+            DiagLogLine("kept, newer: ", Target.c_str());
+            return ArcProcessEntry(Handle, false, 0, 0);
+        }
     }
     if (ExtractToTarget(Handle, Target, TargetExists)) return true;
     ShowCurrentFile(FileName, true); // the error box names the file: so does the line
@@ -218,7 +229,7 @@ static bool ExtractPayload()
 {
     ArcHandle Handle = ArcOpen(OwnFileName().c_str(), ArcModeExtract);
     if (!Handle) {
-        CenteredMessageBox(ProgressDialog, ErrorCaption, ArchiveOpenError, MB_ICONERROR);
+        ReportError(ProgressDialog, ArchiveOpenError, ExitArchiveDamaged);
         return false;
     }
     unsigned long long DoneBytes = 0;
@@ -226,9 +237,10 @@ static bool ExtractPayload()
     ArcEntryInfo Info;
     while (ArcReadEntry(Handle, &Info)) {
         if (CancelRequested) {
-            int Answer = CenteredMessageBox(ProgressDialog, ProgramName.c_str(), GetText(TextCancelQuestion).c_str(),
-                                            MB_YESNO | MB_ICONQUESTION);
+            int Answer = AskUser(ProgressDialog, ProgramName.c_str(), GetText(TextCancelQuestion).c_str(),
+                                 MB_YESNO | MB_ICONQUESTION, IDNO);
             if (Answer == IDYES) {
+                NoteFailure(ExitCancelled);
                 Result = false;
                 break;
             }
@@ -236,15 +248,14 @@ static bool ExtractPayload()
         }
         if (!HandleEntry(Handle, Info, &DoneBytes)) {
             Str Message = Str(CannotExtractFile) + Info.Name;
-            CenteredMessageBox(ProgressDialog, ErrorCaption, Message.c_str(), MB_ICONERROR);
+            ReportError(ProgressDialog, Message.c_str(), ExitFailed);
             Result = false;
             break;
         }
         ShowProgress(ProgressPercent(DoneBytes, TotalBytes));
     }
     if (Result && ArcWalkResult(Handle) != ArcOk) {
-        CenteredMessageBox(ProgressDialog, ErrorCaption, GetText(TextDamagedArchive, DamagedArchiveDefault).c_str(),
-                           MB_ICONERROR);
+        ReportError(ProgressDialog, GetText(TextDamagedArchive, DamagedArchiveDefault).c_str(), ExitArchiveDamaged);
         Result = false;
     }
     // Also for an archive without entries: the bar ends full.
@@ -303,8 +314,8 @@ static INT_PTR CALLBACK ProgressDialogProc(HWND Dialog, UINT Message, WPARAM WPa
 // the entry it would have started with, as a failed walk does.
 static void ReportNoWorker()
 {
-    if (CopyList.Count() == 0) ShowError(ArchiveOpenError);
-    else ShowError((Str(CannotExtractFile) + "Data\\" + CopyList.NameAt(0)).c_str());
+    if (CopyList.Count() == 0) ReportError(0, ArchiveOpenError, ExitFailed);
+    else ReportError(0, (Str(CannotExtractFile) + "Data\\" + CopyList.NameAt(0)).c_str(), ExitFailed);
 }
 
 // Shows the progress dialog while the worker extracts; the worker's result.
@@ -312,6 +323,7 @@ static bool RunWorker()
 {
     ProgressDialog = 0;
     CancelRequested = false;
+    if (SilentRun) return ExtractPayload();
     WorkerResumed = false;
     WorkerAbandoned = false;
     DWORD ThreadId;
@@ -352,7 +364,7 @@ static bool CheckDiskSpace()
     unsigned long long FreeKB = DiskFreeKB(Directory.c_str());
     unsigned long long NeededKB = RoundedKiB(TotalBytes);
     if (FreeKB >= NeededKB) return true;
-    ShowError(GetText(TextNoDiskSpace).c_str());
+    ReportError(0, GetText(TextNoDiskSpace).c_str(), ExitFailed);
     return false;
 }
 
@@ -362,6 +374,7 @@ static void ReadInstructions()
     int Count = CountWords(InsFiles, CommaSet);
     for (int Word = 1; Word <= Count; ++Word) {
         Str FileName = InstructionFileName(GetWord(Word, InsFiles, CommaSet));
+        DiagLogLine("instruction file: ", FileName.c_str());
         ReadInstructionFile((TempDir + FileName).c_str());
     }
 }
@@ -369,6 +382,8 @@ static void ReadInstructions()
 bool RunInstallation()
 {
     LoadVariables();
+    DiagLogLine("language: ", LanguageCode.c_str());
+    DiagLogLine("folder: ", ExpandVariables(InstallDir.c_str()).c_str());
     if (IniReadBool(IniPath.c_str(), "Config", "Uninstall", false)) {
         LogFileName = ExpandVariables(IniReadString(IniPath.c_str(), "Config", "LogFile", "").c_str());
         LogEnabled = true;
@@ -387,7 +402,7 @@ bool RunInstallation()
     HideMessageWindow();
     // A cut or damaged archive found by the headers alone: nothing is touched.
     if (Damaged) {
-        ShowError(GetText(TextDamagedArchive, DamagedArchiveDefault).c_str());
+        ReportError(0, GetText(TextDamagedArchive, DamagedArchiveDefault).c_str(), ExitArchiveDamaged);
         return false;
     }
 

@@ -6,9 +6,11 @@
 #include <windows.h>
 
 #include "Common.h"
+#include "DiagLog.h"
 #include "FixedTexts.h"
 #include "SetupRules.h"
 #include "Log.h"
+#include "Report.h"
 #include "Texts.h"
 #include "oxRegIni.h"
 #include "oxShell.h"
@@ -71,10 +73,11 @@ bool ApplyRegistryValues()
         if (!Written) {
             // A missing value leaves the product half set up: say which one
             // and let the run end as not finished.
-            ShowError((Str(CannotWriteRegistryValue) + ValuePath).c_str());
+            ReportError(0, (Str(CannotWriteRegistryValue) + ValuePath).c_str(), ExitFailed);
             Result = false;
             break;
         }
+        DiagLogLine("registry value: ", RegList.Get(Index).c_str());
         if (!Existed) LogRegistryValue(ValuePath.c_str(), Data.c_str());
     }
     FlushLog();

@@ -30,6 +30,7 @@ StrList CopyList;
 StrList RegList;
 
 volatile bool RebootNeeded = false;
+volatile bool FilesAwaitRestart = false;
 bool CancelNeedsConfirmation = false;
 
 Str DialogTitle;

@@ -37,6 +37,9 @@ extern StrList RegList;             // full value path=data
 
 // Single bytes: shared with the installation worker without locks.
 extern volatile bool RebootNeeded;
+// Set with RebootNeeded when a file waits for a restart; the restart page's
+// "later" leaves it set, since the files still wait.
+extern volatile bool FilesAwaitRestart;
 extern bool CancelNeedsConfirmation;
 
 extern Str DialogTitle;             // title of the dialog shown last

@@ -1,4 +1,4 @@
-// Entry of tarn-setup.exe: the run, then exit code 0 whatever its outcome.
+// Entry of tarn-setup.exe: the run, then its exit code (CommandLineCore.h).
 // (A failure that escapes the run exits with 1 from inside it.)
 //
 // The program has its own process entry instead of the C runtime's start-up
@@ -40,6 +40,5 @@ extern "C" void WinMainCRTStartup(void)
     while (__CTOR_LIST__[Count + 1]) ++Count;
     // Called last to first, as the C runtime does.
     for (int Index = Count; Index >= 1; --Index) __CTOR_LIST__[Index]();
-    RunSetup();
-    ExitProcess(0);
+    ExitProcess((UINT)RunSetup());
 }

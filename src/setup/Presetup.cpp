@@ -9,6 +9,7 @@
 
 #include "Common.h"
 #include "FixedTexts.h"
+#include "Report.h"
 #include "ResourceIds.h"
 #include "SetupRules.h"
 #include "Unrar.h"
@@ -36,7 +37,7 @@ unsigned long long SumEntrySizesIn(const char* ArchiveName, const char* Mask, in
     if (Damaged) *Damaged = false;
     ArcHandle Archive = ArcOpen(ArchiveName, ArcModeList);
     if (!Archive) {
-        ShowError(ArchiveOpenError);
+        ReportError(0, ArchiveOpenError, ExitArchiveDamaged);
         return 0;
     }
     ArcEntryInfo Info;
@@ -57,7 +58,7 @@ unsigned long long SumEntrySizesIn(const char* ArchiveName, const char* Mask, in
             break;
         }
         if (!ArcProcessEntry(Archive, false, 0, 0)) {
-            ShowError(FileExtractingError);
+            ReportError(0, FileExtractingError, ExitArchiveDamaged);
             break;
         }
     }
@@ -73,6 +74,7 @@ unsigned long long SumEntrySizes(const char* Mask, int PrefixLength, const StrLi
 
 static void SetProgress(HWND Window, int Percent)
 {
+    if (!Window) return; // a silent run
     HWND Bar = GetDlgItem(Window, IDC_PRESETUP_BAR);
     SendMessageA(Bar, PBM_SETPOS, (WPARAM)Percent, 0);
     UpdateWindow(Bar); // no message loop runs while the stage works
@@ -80,22 +82,27 @@ static void SetProgress(HWND Window, int Percent)
 
 bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
 {
-    HWND Window = CreateDialogParamA(ModuleInstance, "DLG_PRESETUP", 0, 0, 0);
-    if (!Window) {
-        ShowError(NoInitWindowMessage);
-        return false;
+    HWND Window = 0;
+    if (!SilentRun) {
+        Window = CreateDialogParamA(ModuleInstance, "DLG_PRESETUP", 0, 0, 0);
+        if (!Window) {
+            ReportError(0, NoInitWindowMessage, ExitFailed);
+            return false;
+        }
+        SendDlgItemMessageA(Window, IDC_PRESETUP_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, ProgressMaximum));
     }
-    SendDlgItemMessageA(Window, IDC_PRESETUP_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, ProgressMaximum));
 
     unsigned long long Total = SumEntrySizesIn(ArchiveName, PresetupMask, PresetupPrefixLength, 0, true);
     ArcHandle Archive = ArcOpen(ArchiveName, ArcModeExtract);
     if (!Archive) {
-        ShowError(ArchiveOpenError);
-        DestroyWindow(Window);
+        ReportError(0, ArchiveOpenError, ExitArchiveDamaged);
+        DestroyWindow(Window); // none in a silent run: the call then fails harmlessly
         return false;
     }
-    ShowWindow(Window, SW_SHOW);
-    RedrawWindow(Window, 0, 0, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    if (Window) {
+        ShowWindow(Window, SW_SHOW);
+        RedrawWindow(Window, 0, 0, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    }
 
     bool Result = true;
     unsigned long long Done = 0;
@@ -105,7 +112,7 @@ bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
             // Half the resources would start a wizard without its texts or
             // instructions: a cut download stops here.
             if (ArcWalkResult(Archive) != ArcOk) {
-                ShowError(DamagedSetupMessage);
+                ReportError(0, DamagedSetupMessage, ExitArchiveDamaged);
                 Result = false;
             }
             break;
@@ -118,8 +125,8 @@ bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
         if (Code != ArcOk) {
             // Damaged data is the archive's fault; a file that cannot be
             // written (or no memory) is named.
-            if (Code == ArcDataError) ShowError(DamagedSetupMessage);
-            else ShowError((Str(CannotExtractFile) + Info.Name).c_str());
+            if (Code == ArcDataError) ReportError(0, DamagedSetupMessage, ExitArchiveDamaged);
+            else ReportError(0, (Str(CannotExtractFile) + Info.Name).c_str(), ExitFailed);
             Result = false;
             break;
         }

@@ -1,20 +1,26 @@
-// The main sequence of a setup run: temporary directory, presetup, setup
-// script, main window and look, languages, the wizard and the installation,
-// and the closing steps. A failure that escapes the run (memory exhaustion, a
-// fault) still runs the closing steps, then reports and exits with code 1.
+// The main sequence of a setup run: command line, temporary directory,
+// presetup, setup script, main window and look, languages, the wizard and the
+// installation, and the closing steps. A silent run (/S) makes no window: the
+// pages are passed over with their defaults (Dialogs.cpp). A failure that
+// escapes the run (memory exhaustion, a fault) still runs the closing steps,
+// then reports and exits with code 1.
 #include "Setup.h"
 
 #include <windows.h>
 #include <stdlib.h>
 
+#include "CommandLine.h"
 #include "Common.h"
+#include "DiagLog.h"
 #include "Dialogs.h"
 #include "FixedTexts.h"
 #include "Install.h"
 #include "Log.h"
 #include "MainWindow.h"
 #include "Presetup.h"
+#include "Report.h"
 #include "SetupRules.h"
+#include "Texts.h"
 #include "Uninstall.h"
 #include "oxFileUtils.h"
 #include "oxGraphics.h"
@@ -149,12 +155,13 @@ static bool Closing = false;
 // This program is an uninstaller: its run shows its own pages and never restarts.
 static bool Uninstalling = false;
 
-static void CloseRun(bool Outcome)
+// The closing steps; true when Windows is being restarted.
+static bool CloseRun(bool Outcome)
 {
     Closing = true;
     if (Uninstalling) {
         ReleaseRunState();
-        return;
+        return false;
     }
     // After a failed installation that had already scheduled a replacement,
     // the user still learns how the run ended: DLG_NOTFINISH, which then
@@ -166,12 +173,24 @@ static void CloseRun(bool Outcome)
         RunDialogSequence();
     }
     ReleaseRunState();
-    if (Outcome && RebootNeeded) RestartWindows(false);
+    // A silent run restarts only when the command line allows it.
+    if (Outcome && RebootNeeded && (!SilentRun || RunOptions.AllowRestart)) return RestartWindows(false);
+    return false;
+}
+
+// The last line of the diagnostic log; the code the process ends with.
+static SetupExitCode EndRun(SetupExitCode Code)
+{
+    char Number[16];
+    wsprintfA(Number, "%d", (int)Code);
+    DiagLogLine("exit code ", Number);
+    DiagLogClose();
+    return Code;
 }
 
 // Ends a run that a failure escaped: the closing steps with the outcome as it
 // stood (the final page and the restart included, on the reserve freed for
-// them), an error box, exit code 1. Windows and GDI objects belong to the
+// them), the error (a box unless silent), exit code 1. Windows and GDI objects belong to the
 // interface thread, so another thread (the installation worker) hands the
 // ending to it through the main window and waits there for the process to
 // end. A second failure on the way ends the process at once.
@@ -198,8 +217,9 @@ void EndRunAfterFailure(const char* Message)
     // the error box at once.
     MSG Quit;
     while (PeekMessageA(&Quit, 0, WM_QUIT, WM_QUIT, PM_REMOVE)) {}
-    ShowError(Message);
-    ExitProcess(1);
+    ReportError(0, Message, ExitFailed);
+    EndRun(ExitFailed);
+    ExitProcess(ExitFailed);
 }
 
 static void OnOutOfMemory()
@@ -235,6 +255,38 @@ static bool RunWizard()
     return RunOutcome;
 }
 
+// /LANG= over the automatic choice: a code the setup offers, taken in the
+// list's spelling.
+static bool ApplyLanguageOption()
+{
+    if (RunOptions.Language.Empty()) return true;
+    int Index = LanguageList.IndexOfName(RunOptions.Language.c_str());
+    if (Index >= 0) {
+        LanguageCode = LanguageList.NameAt(Index);
+        return true;
+    }
+    ReportError(0, (Str(UnknownLanguageMessage) + RunOptions.Language).c_str(), ExitBadCommandLine);
+    return false;
+}
+
+// The folder of a run that no directory page will ask: /D= in any run, and
+// the default folder of a silent one. Its variables are expanded as the page
+// would show them; a folder that is no full path would install wherever the
+// setup was started from.
+static bool CheckInstallDir()
+{
+    if (!SilentRun && !RunOptions.HasDir) return true;
+    LoadVariables();
+    Str Folder = ExpandVariables(InstallDir.c_str());
+    if (IsFullPath(Folder)) {
+        InstallDir = Folder; // what the page would show (and store) as well
+        return true;
+    }
+    ReportError(0, (Str(NoFullPathFolderMessage) + Folder).c_str(),
+                RunOptions.HasDir ? ExitBadCommandLine : ExitFailed);
+    return false;
+}
+
 typedef void (WINAPI *InitCommonControlsCall)();
 
 // The start-up steps up to the wizard. False when the run cannot go on; the
@@ -247,7 +299,7 @@ static bool StartRun()
     // while the setup waits on its pages.
     TempDir = CreateRunTempDir(ProcessIsElevated());
     if (TempDir.Empty()) {
-        ShowError(NoTempFolderMessage);
+        ReportError(0, NoTempFolderMessage, ExitFailed);
         return false;
     }
     RebootNeeded = false;
@@ -258,26 +310,29 @@ static bool StartRun()
     DlgPath = TempDir + "Tarn.dlg";
     Uninstalling = IsUninstaller();
     const char* Ini = IniPath.c_str();
-    InstallDir = IniReadString(Ini, "Config", "DefaultInstallPath", "Test");
+    InstallDir = RunOptions.HasDir ? RunOptions.Dir : IniReadString(Ini, "Config", "DefaultInstallPath", "Test");
     ProgramName = "Setup";
     ReadTitleShadows();
     CancelNeedsConfirmation = true;
 
-    MainWindow = CreateMainWindow();
-    if (!MainWindow) return false;
-    if (IniReadBool(Ini, "Display", "ShowMainWindow", false)) ShowWindow(MainWindow, SW_SHOWMAXIMIZED);
-    MainTitleFont = MakeTitleFont("MainTitleFont", DefaultMainTitleFont, DefaultMainTitleColor, &MainTitleColor);
-    DialogTitleFont = MakeTitleFont("DialogTitleFont", DefaultDialogTitleFont, DefaultDialogTitleColor, &DialogTitleColor);
-    // The shown window was painted before its font existed.
-    InvalidateRect(MainWindow, 0, FALSE);
-    TitlePicture = (HBITMAP)LoadImageA(0, (TempDir + "Tarn.bmp").c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
+    // A silent run has no window, so nothing of the look is made.
+    if (!SilentRun) {
+        MainWindow = CreateMainWindow();
+        if (!MainWindow) return false;
+        if (IniReadBool(Ini, "Display", "ShowMainWindow", false)) ShowWindow(MainWindow, SW_SHOWMAXIMIZED);
+        MainTitleFont = MakeTitleFont("MainTitleFont", DefaultMainTitleFont, DefaultMainTitleColor, &MainTitleColor);
+        DialogTitleFont = MakeTitleFont("DialogTitleFont", DefaultDialogTitleFont, DefaultDialogTitleColor, &DialogTitleColor);
+        // The shown window was painted before its font existed.
+        InvalidateRect(MainWindow, 0, FALSE);
+        TitlePicture = (HBITMAP)LoadImageA(0, (TempDir + "Tarn.bmp").c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
+    }
 
     BuildLanguageList(IniReadString(Ini, "Config", "Languages", "").c_str());
     ChooseLanguageCode();
-    return true;
+    return ApplyLanguageOption() && CheckInstallDir();
 }
 
-bool RunSetup()
+SetupExitCode RunSetup()
 {
     // Before anything loads a DLL: from here on only the system folder is
     // searched, never the folder the setup was started from.
@@ -292,11 +347,17 @@ bool RunSetup()
     SetOutOfMemoryHandler(OnOutOfMemory);
     SetUnhandledExceptionFilter(OnUnhandledFault);
 
+    if (!ReadCommandLine()) return EndRun(ExitBadCommandLine);
+    DiagLogLine("Windows: ", OSInfo.Description.c_str());
+    if (RunOptions.ShowHelp) {
+        ShowUsage();
+        return EndRun(ExitInstalled);
+    }
     if (!StartRun()) {
         // Whatever the start-up made goes again (the temporary folder and
         // what the presetup stage put in it, a main window without fonts).
         ReleaseRunState();
-        return false;
+        return EndRun(FailureExitCode());
     }
     VariableList.Clear();
     CopyList.Clear();
@@ -304,6 +365,7 @@ bool RunSetup()
     DialogSequence.Clear();
 
     bool Outcome = RunWizard();
-    CloseRun(Outcome);
-    return Outcome;
+    bool Restarting = CloseRun(Outcome);
+    if (!Outcome) return EndRun(FailureExitCode());
+    return EndRun(FilesAwaitRestart && !Restarting ? ExitRestartNeeded : ExitInstalled);
 }

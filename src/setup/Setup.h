@@ -2,14 +2,15 @@
 // the start-up steps that the unit tests call on their own.
 #pragma once
 
+#include "CommandLineCore.h"
 #include "TarnStr.h"
 
-// Runs the setup. True when the final page was DLG_FINISH or a restart
-// followed. Nothing uses the value: the process ends with 0 either way.
-bool RunSetup();
+// Runs the setup as the command line asks; the process's exit code.
+SetupExitCode RunSetup();
 
 // Ends a run that a failure escaped (memory exhausted, a fault): the closing
-// steps as far as they safely go, the Message in an error box, exit code 1.
+// steps as far as they safely go, the Message (in an error box unless the run
+// is silent), exit code 1.
 // Called on another thread, it hands the ending to the interface thread and
 // never returns there either.
 void EndRunAfterFailure(const char* Message);

@@ -16,6 +16,20 @@ inline constexpr char DamagedSetupMessage[] = "Setup is damaged or incomplete an
                                               "Please get a new copy of the setup.";
 inline constexpr char NotEnoughMemoryMessage[] = "Not enough memory: Setup cannot go on.";
 inline constexpr char InternalErrorMessage[] = "Setup stopped after an internal error.";
+// The command line (CommandLine.h). The options box is kept short: every
+// byte is in the stub.
+inline constexpr char WrongOptionMessage[] = "Wrong option (/? lists them): "; // + the word
+inline constexpr char UnknownLanguageMessage[] = "Unknown language: ";        // + the /LANG= code
+inline constexpr char NoFullPathFolderMessage[] = "The installation folder is no full path: "; // + the folder
+inline constexpr char CannotWriteLogFile[] = "Cannot write the log file ";    // + the /LOG= file
+inline constexpr char UsageCaption[] = "Setup";
+inline constexpr char UsageText[] = "/S\t\tsilent, licence accepted\r\n"
+                                    "/LANG=code\tlanguage (ENU, ...)\r\n"
+                                    "/LOG=file\tdiagnostic log\r\n"
+                                    "/RESTART\tsilent run may restart\r\n"
+                                    "/D=folder\tfolder, last\r\n\r\n"
+                                    "Exit codes: 0 installed, 1 failed, 2 cancelled, 3 setup damaged, "
+                                    "4 wrong option, 3010 restart needed";
 
 // Captions while MessageCaption is still empty.
 inline constexpr char ErrorCaption[] = "Error";

@@ -5,6 +5,7 @@
 #include "Dialogs.h"
 
 #include "Common.h"
+#include "Report.h"
 #include "ResourceIds.h"
 #include "SetupRules.h"
 #include "TestSeams.h"
@@ -79,6 +80,9 @@ static INT_PTR ShowWizardPage(const char* TemplateName)
 
 bool RunDialogSequence()
 {
+    // A silent run shows no page: every page's value keeps its default (the
+    // run has checked the folder), the licence counts as accepted.
+    if (SilentRun) return true;
     return WalkDialogSequence(ShowWizardPage);
 }
 
@@ -95,7 +99,10 @@ void AskCancel(HWND Dialog)
 {
     // Only a clear Yes cancels: a question box that could not be shown
     // leaves the page open.
-    if (CancelNeedsConfirmation && AskQuestion(GetText(TextCancelQuestion).c_str()) != IDYES) return;
+    if (CancelNeedsConfirmation) {
+        if (AskQuestion(GetText(TextCancelQuestion).c_str()) != IDYES) return;
+        NoteFailure(ExitCancelled);
+    }
     EndDialog(Dialog, ResultCancel);
 }
 
@@ -159,7 +166,7 @@ static bool DirectoryPage(HWND Dialog, UINT Message, int Id)
         if (Id == IDC_BACK || Id == IDC_NEXT) {
             InstallDir = GetControlText(Dialog, IDC_DIR_EDIT);
             if (Id == IDC_NEXT && !IsFullPath(InstallDir)) {
-                ShowError(GetText(TextNoFullPath, NoFullPathDefault).c_str());
+                ReportError(0, GetText(TextNoFullPath, NoFullPathDefault).c_str(), ExitInstalled);
                 SetControlText(Dialog, IDC_DIR_EDIT, InstallDir.c_str()); // selects it whole
                 FocusControl(Dialog, IDC_DIR_EDIT);
                 return true;
@@ -246,7 +253,10 @@ static void LicensePage(HWND Dialog, UINT Message, int Id)
         SetDlgItemTextA(Dialog, IDC_LICENSE_EDIT, LoadLanguageFile("License").c_str());
     } else if (Message == WM_COMMAND) {
         if (Id == IDC_LICENSE_YES) EndDialog(Dialog, ResultNext);
-        else if (Id == IDC_LICENSE_NO) EndDialog(Dialog, ResultCancel);
+        else if (Id == IDC_LICENSE_NO) {
+            NoteFailure(ExitCancelled);
+            EndDialog(Dialog, ResultCancel);
+        }
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include "Common.h"
 #include "FixedTexts.h"
+#include "Report.h"
 #include "Setup.h"
 #include "TestSeams.h"
 #include "oxGraphics.h"
@@ -75,7 +76,7 @@ HWND CreateMainWindow()
         Class.hIcon = Icon;
         Class.lpszClassName = MainWindowClass;
         if (!RegisterClassA(&Class)) {
-            ShowError(NoWindowClassMessage);
+            ReportError(0, NoWindowClassMessage, ExitFailed);
             return 0;
         }
     }

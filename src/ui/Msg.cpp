@@ -9,6 +9,7 @@
 
 #include "Common.h"
 #include "FixedTexts.h"
+#include "Report.h"
 #include "ResourceIds.h"
 #include "oxGraphics.h"
 #include "oxShell.h"
@@ -49,11 +50,12 @@ static INT_PTR CALLBACK MessageWindowProc(HWND Dialog, UINT Message, WPARAM, LPA
 
 void ShowMessageWindow(const char* Text)
 {
+    if (SilentRun) return;
     if (!MessageWindow) {
         MessageWindow = CreateDialogParamA(ModuleInstance, MessageTemplate, MainWindow, MessageWindowProc, 0);
         if (!MessageWindow) {
             // The next call tries again.
-            ShowError(NoMessageWindowMessage);
+            ReportError(0, NoMessageWindowMessage, ExitInstalled);
             return;
         }
     }

@@ -61,6 +61,12 @@
 //   close                     post WM_CLOSE (what the close box does)
 //   wait-gone [MS]            wait until the current window is gone or hidden
 //   sleep MS
+//   run-windowless MS COMMANDLINE   start a program (COMMANDLINE as the
+//                             system takes it, program first) and wait for
+//                             its end; log "exit code N" (all 32 bits). Fails,
+//                             ending the program, when it shows a visible
+//                             top-level window (a message box included) or
+//                             runs longer than MS
 //   screenshot NAME           print "@@screenshot NAME"; with --sync, wait
 //                             until the file DIR\NAME.done appears (the shell
 //                             side takes the picture once the screen has
@@ -429,7 +435,8 @@ const CommandSyntax Commands[] = {
     {L"expect-unchecked", "i"}, {L"press", "i"}, {L"answer", "bT"}, {L"rect", ""}, {L"expect-centred", ""},
     {L"visible", "i"}, {L"hidden", "i"}, {L"enabled", "i"}, {L"disabled", "i"}, {L"dump", ""},
     {L"expect-inside", ""}, {L"expect-texts-fit", "tn"},
-    {L"list-windows", ""}, {L"close", ""}, {L"wait-gone", "N"}, {L"sleep", "n"}, {L"screenshot", "t"}};
+    {L"list-windows", ""}, {L"close", ""}, {L"wait-gone", "N"}, {L"sleep", "n"}, {L"screenshot", "t"},
+    {L"run-windowless", "nt"}};
 
 // Empty when the words make a valid command, else what is wrong.
 std::string CheckCommand(const std::vector<std::wstring>& Words) {
@@ -507,7 +514,23 @@ private:
     bool Screenshot();
     bool ExpectInside();
     bool ExpectTextsFit();
+    bool RunWindowless();
 };
+
+// The first visible top-level window of a process.
+struct ProcessWindow {
+    DWORD ProcessId;
+    HWND Found;
+};
+
+BOOL CALLBACK FindProcessWindowProc(HWND Wnd, LPARAM Param) {
+    ProcessWindow* Search = (ProcessWindow*)Param;
+    DWORD Owner = 0;
+    GetWindowThreadProcessId(Wnd, &Owner);
+    if (Owner != Search->ProcessId || !IsWindowVisible(Wnd)) return TRUE;
+    Search->Found = Wnd;
+    return FALSE;
+}
 
 // The arguments were checked by CheckCommand before the script ran.
 std::wstring Driver::Arg(size_t Index) {
@@ -725,6 +748,39 @@ bool Driver::WaitGone() {
     return Ok("gone");
 }
 
+bool Driver::RunWindowless() {
+    int Ms = NumberArg(0, 0);
+    std::wstring Line = Arg(1);
+    STARTUPINFOW Startup = {};
+    Startup.cb = sizeof Startup;
+    PROCESS_INFORMATION Process = {};
+    if (!CreateProcessW(nullptr, &Line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup, &Process))
+        return Fail("cannot start " + Quote(Arg(1)) + ", error " + std::to_string(GetLastError()));
+    CloseHandle(Process.hThread);
+    DWORD Start = GetTickCount();
+    std::string Problem;
+    for (;;) {
+        bool Ended = WaitForSingleObject(Process.hProcess, (DWORD)PollMs) == WAIT_OBJECT_0;
+        ProcessWindow Search = {Process.dwProcessId, nullptr};
+        EnumWindows(FindProcessWindowProc, (LPARAM)&Search);
+        if (Search.Found) Problem = "it showed the window " + Quote(CaptionOf(Search.Found));
+        else if (!Ended && (int)(GetTickCount() - Start) > Ms) Problem = "still running after " + std::to_string(Ms) + " ms";
+        if (Ended || !Problem.empty()) break;
+    }
+    if (!Problem.empty()) {
+        Log("info visible windows:");
+        EnumWindows(ListWindowProc, 0);
+        TerminateProcess(Process.hProcess, 255);
+        WaitForSingleObject(Process.hProcess, 5000);
+        CloseHandle(Process.hProcess);
+        return Fail(Problem);
+    }
+    DWORD ExitCode = 0;
+    GetExitCodeProcess(Process.hProcess, &ExitCode);
+    CloseHandle(Process.hProcess);
+    return Ok("exit code " + std::to_string(ExitCode) + ", no window");
+}
+
 bool Driver::ExpectInside() {
     if (!NeedCurrent()) return false;
     LayoutCheck Layout = {Current, {}, nullptr, 96, {}, 0};
@@ -867,6 +923,7 @@ bool Driver::Execute(const std::string& Line) {
         return Ok("posted WM_CLOSE to " + Quote(CaptionOf(Current)));
     }
     if (Command == L"wait-gone") return WaitGone();
+    if (Command == L"run-windowless") return RunWindowless();
     if (Command == L"sleep") {
         Sleep(NumberArg(0, 0));
         return Ok("slept");

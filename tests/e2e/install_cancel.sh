@@ -40,7 +40,7 @@ for Index in 0 2; do
 done
 "$TARN_WINE" reg delete "$Key" /f >/dev/null 2>&1
 
-InstallRun setup "$TARN_ARTIFACTS/setup.exe" <<'SCRIPT'
+E2eExpectExit=2 InstallRun setup "$TARN_ARTIFACTS/setup.exe" <<'SCRIPT'
 # entry 1: Cancel while its question is open; replace it
 wait-window "Newer file" 60000
 screenshot newer-question

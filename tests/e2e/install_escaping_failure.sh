@@ -57,9 +57,9 @@ grep -q 'Not enough memory: Setup cannot go on.' "$TARN_ARTIFACTS/in-page.log" |
 [ -e "$Target/Alpha.txt" ] && E2eFail "in-page: a file was installed"
 
 # No main window: no failure escapes, the run ends on its own without a page
-# or a message that would wait for an answer (exit code 0), and the unpacked
-# resources go with their folder.
-FailAt main-window no-main-window 0 <<'SCRIPT'
+# or a message that would wait for an answer (exit code 1: nothing was
+# installed), and the unpacked resources go with their folder.
+FailAt main-window no-main-window 1 <<'SCRIPT'
 list-windows
 SCRIPT
 E2eFinish

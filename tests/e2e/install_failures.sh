@@ -35,7 +35,7 @@ MakeProject "$TARN_ARTIFACTS/full" 'Q:\Tarn Test'
 head -c 501 /dev/zero | tr '\0' 'a' >"$TARN_ARTIFACTS/full/Data/One.txt"
 head -c 12 /dev/zero | tr '\0' 'b' >"$TARN_ARTIFACTS/full/Data/Two.txt"
 InstallBuild "$TARN_ARTIFACTS/full" "$TARN_ARTIFACTS/full.exe"
-InstallRun full "$TARN_ARTIFACTS/full.exe" <<'SCRIPT'
+E2eExpectExit=1 InstallRun full "$TARN_ARTIFACTS/full.exe" <<'SCRIPT'
 wait-window Error 30000
 list-windows
 answer ok Error
@@ -53,7 +53,7 @@ MakeProject "$TARN_ARTIFACTS/small" 'Q:\Tarn Test'
 head -c 500 /dev/zero | tr '\0' 'a' >"$TARN_ARTIFACTS/small/Data/One.txt"
 head -c 12 /dev/zero | tr '\0' 'b' >"$TARN_ARTIFACTS/small/Data/Two.txt"
 InstallBuild "$TARN_ARTIFACTS/small" "$TARN_ARTIFACTS/small.exe"
-InstallRun small "$TARN_ARTIFACTS/small.exe" <<'SCRIPT'
+E2eExpectExit=1 InstallRun small "$TARN_ARTIFACTS/small.exe" <<'SCRIPT'
 wait-window "Installation progress" 30000
 answer ok Error
 wait-window "Installation uncomplete" 30000
@@ -80,7 +80,7 @@ if [ -z "$Offset" ]; then
 else
   printf 'X' | dd of="$TARN_ARTIFACTS/damaged.exe" bs=1 seek="$Offset" conv=notrunc status=none
 fi
-InstallRun damaged "$TARN_ARTIFACTS/damaged.exe" <<'SCRIPT'
+E2eExpectExit=1 InstallRun damaged "$TARN_ARTIFACTS/damaged.exe" <<'SCRIPT'
 wait-window "Installation progress" 30000
 answer ok Error
 wait-window "Installation uncomplete" 30000

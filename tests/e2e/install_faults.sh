@@ -107,7 +107,7 @@ else
   printf 'old big file\r\n' >"$Mount/App/Big.dat"
   touch -d '2001-01-01' "$Mount/App/Big.dat"
   WizardTempBefore
-  InstallRun full "$TARN_ARTIFACTS/full.exe" < <(FailedRunScript full)
+  E2eExpectExit=1 InstallRun full "$TARN_ARTIFACTS/full.exe" < <(FailedRunScript full)
   E2eExpectLine "$TARN_ARTIFACTS/full.log" '^ok   answer ok Error: box "Error" text "Cannot extract file Data\\\\Big\.dat"' \
     "full disk: the file that did not fit is named"
   E2eExpectEqual "$(cat "$Mount/App/Big.dat")" $'old big file\r' "full disk: the old Big.dat is intact"
@@ -136,7 +136,7 @@ touch -d '2001-01-01' "$Target/A4.txt"
 WizardTempBefore
 # The damage may show while the size is measured (no progress dialog) or
 # while the files are written.
-InstallRun cut "$TARN_ARTIFACTS/cut.exe" < <(FailedRunScript cut 'list-windows')
+E2eExpectExit=3 InstallRun cut "$TARN_ARTIFACTS/cut.exe" < <(FailedRunScript cut 'list-windows')
 E2eExpectLine "$TARN_ARTIFACTS/cut.log" \
   '^ok   answer ok Error: box "Error" text "(This setup is damaged or incomplete|Cannot extract file Data\\\\A3\.txt)' \
   "cut archive: the damage is named"
@@ -159,7 +159,7 @@ mkdir -p "$Target"
 printf 'old third file\r\n' >"$Target/A3.txt"
 touch -d '2001-01-01' "$Target/A3.txt"
 WizardTempBefore
-InstallRun crc "$TARN_ARTIFACTS/crc.exe" < <(FailedRunScript crc)
+E2eExpectExit=1 InstallRun crc "$TARN_ARTIFACTS/crc.exe" < <(FailedRunScript crc)
 E2eExpectLine "$TARN_ARTIFACTS/crc.log" '^ok   answer ok Error: box "Error" text "Cannot extract file Data\\\\A3\.txt"' \
   "CRC error: the damaged entry is named"
 E2eExpectEqual "$(cat "$Target/A3.txt")" $'old third file\r' "CRC error: the old A3.txt is intact"
@@ -182,7 +182,7 @@ InstallBuild "$Project" "$TARN_ARTIFACTS/folder.exe"
 mkdir -p "$Target"
 printf 'a file named Sub\r\n' >"$Target/Sub"
 WizardTempBefore
-InstallRun folder "$TARN_ARTIFACTS/folder.exe" < <(FailedRunScript folder)
+E2eExpectExit=1 InstallRun folder "$TARN_ARTIFACTS/folder.exe" < <(FailedRunScript folder)
 E2eExpectLine "$TARN_ARTIFACTS/folder.log" '^ok   answer ok Error: box "Error" text "Cannot extract file Data\\\\Sub\\\\File\.txt"' \
   "folder is a file: the entry is named"
 E2eExpectEqual "$(cat "$Target/Sub")" $'a file named Sub\r' "folder is a file: the file Sub is intact"
@@ -213,7 +213,7 @@ for Waited in $(seq 1 100); do
   sleep 0.1
 done
 WizardTempBefore
-InstallRun inuse "$TARN_ARTIFACTS/inuse.exe" <<'SCRIPT'
+E2eExpectExit=1 InstallRun inuse "$TARN_ARTIFACTS/inuse.exe" <<'SCRIPT'
 wait-window "Installation progress" 30000
 answer ok Error
 wait-window "Installation uncomplete" 30000

@@ -78,8 +78,8 @@ CheckReplacement() {
     "$(printf '%s\n' "$WinTarget=" "$(E2eWinPath "$Target/Free.txt")=" | sort)" "$Name: log names the real target"
 }
 
-# --- restart later
-RunHeld later '
+# --- restart later: the files still wait, so the exit code says a restart is needed
+E2eExpectExit=3010 RunHeld later '
 wait-window "Reboot computer" 60000
 expect-checked 106
 expect-unchecked 107

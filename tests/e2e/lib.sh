@@ -108,6 +108,38 @@ E2eWait() {
   wait "$Pid"
 }
 
+# Exit codes. Wine hands a Windows program's exit code to its Unix parent
+# cut to 8 bits, as every Unix exit status is: 3010 arrives as 194. E2eWait
+# and $? give that; E2eRunWindowless gives the whole code. The helpers that
+# run a setup to its end (InstallRun, WizardEnd, RunSetup) expect the exit
+# code $E2eExpectExit, 0 unless set for the one call
+# (E2eExpectExit=2 WizardEnd "a cancel").
+E2eExitStatus() {
+  echo $(($1 % 256))
+}
+
+# E2eRunWindowless NAME SECONDS COMMANDLINE [LOCALE]: runs a Windows program
+# that must show no window (a silent setup) through the driver, which starts
+# it with COMMANDLINE exactly as written (program first, as Windows paths)
+# and watches the screen; in LOCALE (e.g. ru_RU.UTF-8) when given. Sets E2eExitCode to its whole exit code. Fails the test
+# (E2eExitCode empty) when a window appeared, which would wait for input, or
+# when it ran longer than SECONDS; the driver then ends it.
+E2eRunWindowless() {
+  local Name=$1 Seconds=$2 Line=$3 Locale=${4:-}
+  local Ms=$((Seconds * 1000 * ${TARN_TIME_SCALE:-1}))
+  Line=${Line//\\/\\\\}
+  Line=${Line//\"/\\\"}
+  E2eExitCode=
+  # (bash itself may not have the locale: its complaint is not wanted)
+  if ! (if [ -n "$Locale" ]; then export LC_ALL=$Locale 2>/dev/null; fi
+        E2eDriver "$Name" <<<"run-windowless $Ms \"$Line\""); then
+    E2eFail "$Name: the program showed a window or did not end (see $Name.log)"
+    return 1
+  fi
+  E2eExitCode=$(sed -n -E 's/^ok   run-windowless .*: exit code ([0-9]+), no window$/\1/p' "$TARN_ARTIFACTS/$Name.log")
+  E2eLog "$Name: exit code $E2eExitCode"
+}
+
 # E2eScreenshot NAME: the whole screen into $TARN_ARTIFACTS/NAME.png, once it
 # has stopped changing: a window that has just appeared may still be painting,
 # so pictures are taken until two in a row have the same pixels (at most 30).

@@ -66,7 +66,7 @@ press 104
 wait-gone
 SCRIPT
 [ $? = 0 ] || E2eFail "cancelling the run"
-WizardEnd "the cancelled run"
+E2eExpectExit=2 WizardEnd "the cancelled run"
 
 # No folder can be made: the Windows Temp folder is missing (put back
 # whatever happens, for the tests that share the prefix).
@@ -85,7 +85,7 @@ answer ok Error
 SCRIPT
 [ $? = 0 ] || E2eFail "the error for a folder that cannot be made"
 E2eWait "$WizardPid" 30
-E2eExpectEqual "$?" 0 "exit code after the error"
+E2eExpectEqual "$?" 1 "exit code after the error"
 E2eExpectEqual "$(NewIn "$UserTemp" "$UserBefore")" "" "a folder made elsewhere instead"
 RestoreSystemTemp
 E2eFinish

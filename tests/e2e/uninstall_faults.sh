@@ -36,10 +36,10 @@ SCRIPT
 }
 
 # UnusableRecord NAME: the uninstaller says the log cannot be used and
-# removes nothing.
+# removes nothing (exit code 1: it failed).
 UnusableRecord() {
   local Name=$1
-  InstallRun "$Name" "$Target/Uninstall.exe" <<'SCRIPT'
+  E2eExpectExit=1 InstallRun "$Name" "$Target/Uninstall.exe" <<'SCRIPT'
 wait-window "Error" 60000
 expect-text-contains msgtext "\\target\\App\\install.log is missing or damaged"
 expect-text-contains msgtext "Nothing was removed."
@@ -96,7 +96,7 @@ InstallBuild "$Project" "$TARN_ARTIFACTS/cancel.exe"
 mkdir -p "$Target"
 printf 'newer on disk\r\n' >"$Target/Beta.txt"
 touch -d '+2 days' "$Target/Beta.txt"
-InstallRun cancel "$TARN_ARTIFACTS/cancel.exe" <<'SCRIPT'
+E2eExpectExit=2 InstallRun cancel "$TARN_ARTIFACTS/cancel.exe" <<'SCRIPT'
 wait-window "Newer file" 60000
 wait-window "Installation progress"
 press 103

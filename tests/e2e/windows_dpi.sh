@@ -44,7 +44,7 @@ for Dpi in 144 192; do
   E2eLog "--- $Dpi DPI, cancelled"
   SetLogPixels "$Dpi"
   PrepareTarget
-  RunSetup "cancel-$Dpi" en_US.UTF-8 < <(CancelWalk)
+  E2eExpectExit=2 RunSetup "cancel-$Dpi" en_US.UTF-8 < <(CancelWalk)
   CheckTitles "$Dpi"
 done
 

@@ -9,7 +9,7 @@
 #     ExtractIcon finds an icon and LoadImage gives the product's images at
 #     every size (tests/windows/ResourceProbe.cpp);
 #   - it starts under Wine and its page shows (screenshot level-<L>.png, the
-#     caption with the orange icon), and cancelling ends it with exit code 0.
+#     caption with the orange icon), and cancelling ends it with exit code 2.
 # The same project without the keys keeps the stub's own version texts.
 source "$(dirname "$0")/lib.sh"
 
@@ -89,7 +89,7 @@ press 104
 wait-gone
 SCRIPT
   E2eWait "$SetupPid" 60
-  E2eExpectEqual "$?" 0 "exit code of the setup of level $Level"
+  E2eExpectEqual "$?" 2 "exit code of the setup of level $Level (cancelled)"
 done
 
 E2eLog "--- no keys"

@@ -4,7 +4,7 @@
 # when the language's file is empty; the first page of the post-installation
 # sequence has no Back (nothing before it can be shown again), and Cancel
 # there, confirmed, ends on the not-finished page (as No on the licence page
-# does without a question).
+# does without a question), and the setup with exit code 2 (cancelled).
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/install_helpers.inc"
 
@@ -21,7 +21,7 @@ InstallBuild "$Project" "$TARN_ARTIFACTS/language.exe"
 : >"$Project/Presetup/License.ENU"
 InstallBuild "$Project" "$TARN_ARTIFACTS/fallback.exe"
 
-InstallRun language "$TARN_ARTIFACTS/language.exe" <<'SCRIPT'
+E2eExpectExit=2 InstallRun language "$TARN_ARTIFACTS/language.exe" <<'SCRIPT'
 wait-window "License agreement" 30000
 expect-text-contains 108 "The licence in English."
 press 106
@@ -30,7 +30,7 @@ press 104
 wait-gone
 SCRIPT
 
-InstallRun fallback "$TARN_ARTIFACTS/fallback.exe" <<'SCRIPT'
+E2eExpectExit=2 InstallRun fallback "$TARN_ARTIFACTS/fallback.exe" <<'SCRIPT'
 wait-window "License agreement" 30000
 expect-text-contains 108 "The neutral licence."
 press 105

@@ -48,7 +48,7 @@ press 104
 wait-gone
 SCRIPT
 [ $? = 0 ] || E2eFail "the run with a shown main window"
-WizardEnd "the main window run"
+E2eExpectExit=2 WizardEnd "the main window run"
 E2eExpectLine "$TARN_ARTIFACTS/mainwindow.log" 'window "Window Test" class TarnMainWindow rect 0,0 1024x768' \
   "the main window covers the screen, titled with the program name"
 
@@ -106,7 +106,7 @@ press 104
 wait-gone
 SCRIPT
 [ $? = 0 ] || E2eFail "the run with a colour that is not a number"
-WizardEnd "the fallback run"
+E2eExpectExit=2 WizardEnd "the fallback run"
 Shot=$TARN_ARTIFACTS/fallback.png
 if [ -f "$Shot" ]; then
   [ "$(CountColour 500 100 0 0 0000FF)" -gt 100 ] || E2eFail "the main title is not in its default blue"

@@ -3,7 +3,7 @@
 # error!" twice (the measuring and the extracting pass) and ends; a damaged
 # Presetup entry ends the run with a message that the setup is damaged and
 # without a page. Neither leaves its temporary folder behind, and both end
-# with exit code 0.
+# with exit code 3 (the setup is damaged).
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/wizard_helpers.inc"
 
@@ -18,7 +18,7 @@ answer ok Error
 answer ok Error
 SCRIPT
 [ $? = 0 ] || E2eFail "two \"Archive open error!\" boxes for a stub without archive"
-WizardEnd "the bare stub"
+E2eExpectExit=3 WizardEnd "the bare stub"
 
 # A damaged Presetup entry: its data no longer matches its CRC.
 WizardProject damaged
@@ -36,7 +36,7 @@ answer ok Error
 SCRIPT
 [ $? = 0 ] || E2eFail "a damaged Presetup entry: the message that the setup is damaged"
 E2eWait "$WizardPid" 30
-E2eExpectEqual "$?" 0 "exit code after a damaged entry"
+E2eExpectEqual "$?" 3 "exit code after a damaged entry"
 WizardExpectTempClean
 E2eDriver after-damaged --timeout 2000 <<'SCRIPT'
 list-windows

@@ -97,7 +97,7 @@ press 104
 wait-gone
 SCRIPT
 [ $? = 0 ] || E2eFail "Cancel answered No, then Yes"
-WizardEnd "a cancel"
+E2eExpectExit=2 WizardEnd "a cancel"
 E2eExpectLine "$TARN_ARTIFACTS/cancel.log" '^ok   answer no "Seq Test": box "Seq Test" text "Really cancel Seq Test\?"' "the cancel question with the program name as caption"
 
 # 3. The close box asks the same question.
@@ -115,7 +115,7 @@ press 104
 wait-gone
 SCRIPT
 [ $? = 0 ] || E2eFail "the close box"
-WizardEnd "the close box"
+E2eExpectExit=2 WizardEnd "the close box"
 
 # 4. The licence's No ends the pages at once, without a question.
 WizardRun license-no
@@ -132,7 +132,7 @@ press 104
 wait-gone
 SCRIPT
 [ $? = 0 ] || E2eFail "the licence's No"
-WizardEnd "the licence's No"
+E2eExpectExit=2 WizardEnd "the licence's No"
 grep -q 'Seq Test' <(grep -v 'TarnMainWindow' "$TARN_ARTIFACTS/license-no.log" | grep '^info window') &&
   E2eFail "a question box was open after the licence's No"
 E2eFinish

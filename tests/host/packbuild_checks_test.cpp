@@ -120,6 +120,31 @@ TEST(PackBuildChecks, SoundProjectPassesWithoutMessages)
     EXPECT_TRUE(Out.Items().empty()) << AllText(Out);
 }
 
+// A silent run takes DefaultInstallPath as it is and refuses a folder that
+// is no full path; the sound project's %ProgramFiles%\Demo passes (above).
+TEST(PackBuildChecks, FolderThatOnlyThePageCouldSetWarnsForSilentRuns)
+{
+    struct Case {
+        const char* Lines;     // [Config] DefaultInstallPath and [Variables]
+        const char* Warning;   // empty: none expected
+    };
+    const Case Cases[] = {
+        {"[Config]\nDefaultInstallPath=Demo\n", "Presetup/Tarn.ini:2: warning: DefaultInstallPath \"Demo\" is no full path"},
+        {"[Config]\nInsFiles=Demo.ins\n", "Presetup/Tarn.ini: warning: DefaultInstallPath \"Test\" is no full path"},
+        {"[Config]\nDefaultInstallPath=%Base%\\Demo\n[Variables]\nBase=Apps\n", "\"%Base%\\Demo\" is no full path"},
+        {"[Config]\nDefaultInstallPath=%Base%\\Demo\n[Variables]\nBase=D:\\Apps\n", ""},
+        {"[Config]\nDefaultInstallPath=\\\\Server\\Share\\Demo\n", ""},
+    };
+    for (const Case& Each : Cases) {
+        TempProject Project;
+        WriteValidProject(Project);
+        Project.Write("Presetup/Tarn.ini", std::string(Each.Lines) + "InsFiles=Demo.ins\n");
+        DiagnosticList Out = CheckOf(Project);
+        if (*Each.Warning) EXPECT_WARNING(Out, Each.Warning);
+        else EXPECT_FALSE(Out.Contains(Severity::Warning, "silent install")) << Each.Lines << AllText(Out);
+    }
+}
+
 TEST(PackBuildChecks, PresetupNamesThatBreakTheUnpacking)
 {
     TempProject Project;
@@ -312,7 +337,9 @@ TEST(PackBuildChecks, UninstallerKeys)
     TempProject Project;
     WriteValidProject(Project);
     auto Script = [&](const std::string& Config) {
+        // A full DefaultInstallPath after the lines under test, whose numbers stay.
         Project.Write("Presetup/Tarn.ini", "[Config]\nInsFiles=Demo.ins\nUninstall=1\n" + Config +
+                                               "DefaultInstallPath=%ProgramFiles%\\Demo\n"
                                                "[Variables]\nProgramName=Demo\\Tools\nPublisher=%Who%\n");
         return CheckOf(Project);
     };

@@ -6,6 +6,7 @@
 #include "SetupRules.h"
 #include "PeResources.h"
 #include "SetupResources.h"
+#include "oxFileUtilsCore.h"
 
 #include "oxRegIniCore.h"
 #include "oxStrUtils.h"
@@ -409,6 +410,22 @@ void CheckUserLevelFolder(CheckContext& Context, const std::string& File, int Li
         }
 }
 
+// A silent run (/S) takes DefaultInstallPath (default "Test") as the folder
+// and refuses one that is no full path: without /D= only the directory
+// page could set it. A value that still holds a reference after the
+// project's own variables begins with a folder of the machine
+// (%ProgramFiles%, ...) and is taken as full.
+void CheckSilentFolder(CheckContext& Context, const ScriptFile& Ini)
+{
+    const IniEntry* Entry = Ini.Doc.Find("Config", "DefaultInstallPath");
+    std::string Path = Entry ? Entry->Value : "Test";
+    std::string Text = ExpandKnown(Context, Path);
+    if (HasReference(Text) || IsFullPath(Str(Text.c_str()))) return;
+    Context.Out.Warning(Ini.File->RelativePath, Entry ? Entry->Line : 0,
+                        "DefaultInstallPath \"" + Path + "\" is no full path: a silent install (/S) fails unless "
+                        "the command line gives the folder with /D=");
+}
+
 void CheckUserLevelRegistry(CheckContext& Context, const std::string& File, int Line, const std::string& Path)
 {
     if (Context.UserLevel && RegistryRootIndex(ToStr(Path)) == MachineRegistryRoot)
@@ -661,6 +678,7 @@ void CheckProject(const ProjectTree& Tree, DiagnosticList& Out)
         Context.UserLevel = Level == ExecutionLevel::User;
         if (const IniEntry* Entry = Ini.Doc.Find("Config", "DefaultInstallPath"))
             CheckUserLevelFolder(Context, Ini.File->RelativePath, Entry->Line, Entry->Value);
+        CheckSilentFolder(Context, Ini);
         for (const char* Key : ColorKeys) CheckColor(Ini, Key, Out);
         for (const char* Key : FontKeys) CheckFontSpec(Ini, Key, Out);
         CheckBooleans(Ini, Out);
