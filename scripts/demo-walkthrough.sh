@@ -7,7 +7,8 @@
 # On a desktop the setup opens there for a person to click through. Without
 # one (no $DISPLAY, or an Xvfb display) the end-to-end driver walks every
 # page, saving a screenshot of each; their paths are printed at the end. The
-# same setup is then installed silently (/S) after the walked one is removed.
+# same setup is then installed silently (/S) after the walked one is removed,
+# and uninstalled silently (/S) in its turn.
 # Needs the builds of scripts/build.sh (host tarnpack, win32 and win64 stubs
 # and the win64 driver).
 # Usage: scripts/demo-walkthrough.sh [--auto]   (--auto: walk even with a display)
@@ -234,4 +235,27 @@ else
 fi
 Say "diagnostic log of the silent install ($SilentLog):"
 tr -d '\r' <"$SilentLog" 2>/dev/null | sed 's/^/  /'
+
+# ---- the silently installed demo uninstalled silently ----
+# As "Apps & features" or a script would run its QuietUninstallString: no
+# window, exit code 0, nothing of the demo left.
+SilentUninstallLog=$TARN_ARTIFACTS/silent-uninstall.log
+rm -f "$SilentUninstallLog"
+E2eRunWindowless silent-uninstall 60 "\"$WinSilent\\Uninstall.exe\" /S /LOG=$(E2eWinPath "$SilentUninstallLog")"
+E2eExpectEqual "$E2eExitCode" 0 "exit code of the silent uninstall"
+Left=$( { [ -n "$Silent" ] && [ -d "$Silent" ] && (cd "$Silent" && find . -mindepth 1 | sort); } )
+Say "left after the silent uninstall:"
+if [ -z "$Left" ]; then
+  Say "  nothing in $WinSilent (the folder is gone)"
+else
+  printf '%s\n' "$Left" | sed 's/^/  /'
+  grep -qviE '^\./Tar[^/]*\.tmp$' <<<"$Left" && E2eFail "the silent uninstall left more than the uninstaller itself"
+fi
+for Key in 'HKCU\Software\Tarn Demo' 'HKLM\Software\Tarn Demo'; do
+  Values=$("$TARN_WINE" reg query "$(E2eRegKey "$Key")" 2>/dev/null | tr -d '\r' | grep -c REG_)
+  [ "$Values" = 0 ] || E2eFail "values left under $Key after the silent uninstall"
+done
+"$TARN_WINE" reg query "$Entry" >/dev/null 2>&1 && E2eFail "the \"Apps & features\" entry is still there after the silent uninstall"
+Say "diagnostic log of the silent uninstall ($SilentUninstallLog):"
+tr -d '\r' <"$SilentUninstallLog" 2>/dev/null | sed 's/^/  /'
 E2eFinish

@@ -11,11 +11,13 @@
 #include <commctrl.h>
 
 #include "Common.h"
+#include "DiagLog.h"
 #include "Dialogs.h"
 #include "SetupRules.h"
 #include "Log.h"
 #include "LogText.h"
 #include "Presetup.h"
+#include "Report.h"
 #include "ResourceIds.h"
 #include "Texts.h"
 #include "oxFileUtils.h"
@@ -29,8 +31,6 @@ static const char* const FinishTemplate = "DLG_UNINSTALLED";
 static const char* const RecordUnusableDefault =
     "The uninstall record %s is missing or damaged, so %ProgramName% cannot be removed. Nothing was removed.";
 static const char* const RemovingLineDefault = "Removing %s";
-
-bool UninstallSilent = false;
 
 static Str ConfigText(const char* Key, const char* Default)
 {
@@ -64,9 +64,10 @@ static Str UninstallKeyName()
 
 static bool PerUserSetup() { return AnsiSameText(ConfigText("ExecutionLevel", "admin").c_str(), "user"); }
 
-// The entry's key and root, as the log records them.
+// The entry's key and root, as the log records them. The root starts null,
+// not "HKLM": an initialised pointer would give the stub a data section.
 static Str EntryKey;
-static const char* EntryRoot = "HKLM";
+static const char* EntryRoot = 0;
 // The entry's key, as a registry path with the final backslash.
 static Str EntryPath;
 
@@ -98,7 +99,7 @@ static Str ConfigExpanded(const char* Key, const Str& Default)
 
 void RegisterUninstaller(unsigned long long InstalledBytes)
 {
-    EntryPath = Str(EntryRoot) + "\\" + UninstallKeysPath + EntryKey + "\\";
+    EntryPath = Str(EntryRoot ? EntryRoot : "HKLM") + "\\" + UninstallKeysPath + EntryKey + "\\";
     Str Program = UninstallerPath();
     Str Quoted = Str("\"") + Program + "\"";
 
@@ -156,13 +157,20 @@ static bool PathExists(const char* Path) { return GetFileAttributesA(Path) != IN
 // family has no such call, and the file stays.
 static bool DeleteAtRestart(const char* Path) { return MoveFileExA(Path, 0, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE; }
 
-// Deletes an installed file; one in use goes at the next restart.
+// Deletes an installed file; one in use goes at the next restart (and the
+// run ends with ExitRestartNeeded).
 static void RemoveFile(const Str& Path)
 {
     SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (DeleteFileA(Path.c_str()) || !PathExists(Path.c_str())) return;
-    DeleteAtRestart(Path.c_str());
+    if (DeleteFileA(Path.c_str())) {
+        DiagLogLine("removed: ", Path.c_str());
+        return;
+    }
+    if (!PathExists(Path.c_str())) return; // already gone
+    if (DeleteAtRestart(Path.c_str())) DiagLogLine("scheduled for restart: ", Path.c_str());
+    else DiagLogError((Str("cannot delete ") + Path).c_str(), GetLastError());
     RebootNeeded = true;
+    FilesAwaitRestart = true;
 }
 
 static void RemoveEverything(const UninstallRecord& Record, const Str& RecordPath)
@@ -172,7 +180,9 @@ static void RemoveEverything(const UninstallRecord& Record, const Str& RecordPat
     int Done = 0;
     // The installation wrote the files first, then the values: back in reverse.
     for (int Index = Record.Values.Count() - 1; Index >= 0; --Index) {
-        RegDeleteValuePath(Record.Values.Get(Index).c_str());
+        const char* Value = Record.Values.Get(Index).c_str();
+        if (RegDeleteValuePath(Value)) DiagLogLine("removed value: ", Value);
+        else DiagLogError((Str("cannot delete registry value ") + Value).c_str(), GetLastError());
         ShowStep(++Done, Total, Str());
     }
     for (int Index = Record.Files.Count() - 1; Index >= 0; --Index) {
@@ -193,13 +203,17 @@ static void RemoveEverything(const UninstallRecord& Record, const Str& RecordPat
         if (MoveFileExA(Self.c_str(), Parked.c_str(), MOVEFILE_REPLACE_EXISTING)) Self = Parked;
         else DeleteFileA(Parked.c_str());
     }
-    if (!DeleteFileA(Self.c_str()) && PathExists(Self.c_str())) Waiting = DeleteAtRestart(Self.c_str()) || Waiting;
+    if (!DeleteFileA(Self.c_str()) && PathExists(Self.c_str()) && DeleteAtRestart(Self.c_str())) {
+        DiagLogLine("uninstaller scheduled for restart: ", Self.c_str());
+        Waiting = true;
+    }
     // Innermost first. A folder that still holds what waits for the restart
     // goes after it, if nothing else is left in it by then.
     for (int Index = Record.Folders.Count() - 1; Index >= 0; --Index) {
         const Str& Folder = Record.Folders.Get(Index);
-        if (!RemoveDirectoryA(Folder.c_str()) && Waiting && PathExists(Folder.c_str()))
-            DeleteAtRestart(Folder.c_str());
+        if (RemoveDirectoryA(Folder.c_str())) DiagLogLine("removed folder: ", Folder.c_str());
+        else if (Waiting && PathExists(Folder.c_str()) && DeleteAtRestart(Folder.c_str()))
+            DiagLogLine("folder scheduled for restart: ", Folder.c_str());
         ShowStep(++Done, Total, Str());
     }
 }
@@ -215,18 +229,21 @@ bool RunUninstallation()
     Str Text = RecordPath.Empty() ? Str() : LoadTextFile(RecordPath.c_str());
     UninstallRecord Record;
     if (!ReadUninstallRecord(Text.c_str(), Text.Length(), &Record)) {
-        if (!UninstallSilent) {
-            Str Message = FormatWithName(GetText(TextRecordUnusable, RecordUnusableDefault), RecordPath.c_str());
-            ShowError(Message.c_str());
-        }
+        Str Message = FormatWithName(GetText(TextRecordUnusable, RecordUnusableDefault), RecordPath.c_str());
+        ReportError(0, Message.c_str(), ExitFailed);
         return false;
     }
+    DiagLogLine("uninstall record: ", RecordPath.c_str());
     if (LanguageList.IndexOfName(Record.Language.c_str()) >= 0) LanguageCode = Record.Language;
+    DiagLogLine("language: ", LanguageCode.c_str());
 
-    if (!UninstallSilent) {
+    if (!SilentRun) {
         DialogSequence.Clear();
         DialogSequence.Add(ConfirmTemplate);
-        if (!RunDialogSequence()) return false;
+        if (!RunDialogSequence()) {
+            NoteFailure(ExitCancelled);
+            return false;
+        }
         CurrentDialogName = ProgressTemplate;
         // The bar's range is 0 to 100 from the start.
         ProgressDialog = CreateDialogParamA(ModuleInstance, ProgressTemplate, MainWindow, ProgressDialogProc, 0);
@@ -234,10 +251,9 @@ bool RunUninstallation()
     RemoveEverything(Record, RecordPath);
     DestroyWindow(ProgressDialog); // nothing without one
     ProgressDialog = 0;
-    if (!UninstallSilent) {
-        DialogSequence.Clear();
-        DialogSequence.Add(FinishTemplate);
-        RunDialogSequence();
-    }
+    DiagLogLine("uninstalled", FilesAwaitRestart ? ", files in use go at restart" : "");
+    DialogSequence.Clear();
+    DialogSequence.Add(FinishTemplate);
+    RunDialogSequence(); // no page in a silent run
     return true;
 }

@@ -23,9 +23,8 @@ void RegisterUninstaller(unsigned long long InstalledBytes);
 // ---- the uninstaller ----
 // True when this program's archive marks it as an uninstaller.
 bool IsUninstaller();
-// Without pages or boxes: the run of a silent uninstall.
-extern bool UninstallSilent;
 // The run: the log, the language of the installation, the confirmation,
-// progress and finish pages, and the removal. False when the log cannot be
-// used (nothing is removed then) or the user cancelled.
+// progress and finish pages, and the removal; a silent run (/S) shows none
+// of them. False when the log cannot be used (reported with ExitFailed;
+// nothing is removed then) or the user cancelled (ExitCancelled).
 bool RunUninstallation();

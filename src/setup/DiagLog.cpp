@@ -13,19 +13,23 @@ enum {
     ErrorCodeSize = 40, // " (system error 4294967295)" and the line end
 };
 
-static HANDLE LogFile = INVALID_HANDLE_VALUE;
+// Null while no log is open (not INVALID_HANDLE_VALUE: an initialised
+// variable would give the stub a data section of its own).
+static HANDLE LogFile = 0;
 
 bool DiagLogOpen(const char* Path)
 {
     DiagLogClose();
-    LogFile = CreateFileA(Path, FILE_APPEND_DATA, FILE_SHARE_READ, 0, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
-    return LogFile != INVALID_HANDLE_VALUE;
+    HANDLE File = CreateFileA(Path, FILE_APPEND_DATA, FILE_SHARE_READ, 0, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
+    if (File == INVALID_HANDLE_VALUE) return false;
+    LogFile = File;
+    return true;
 }
 
 // One line: time stamp, What, Detail, the system's error code unless 0.
 static void WriteLine(const char* What, const char* Detail, unsigned long SystemError)
 {
-    if (LogFile == INVALID_HANDLE_VALUE) return;
+    if (!LogFile) return;
     SYSTEMTIME Now;
     GetLocalTime(&Now);
     char* Line = (char*)CheckedAlloc(StampSize + lstrlenA(What) + lstrlenA(Detail) + ErrorCodeSize);
@@ -46,7 +50,7 @@ void DiagLogError(const char* Text, unsigned long SystemError) { WriteLine("erro
 
 void DiagLogClose()
 {
-    if (LogFile == INVALID_HANDLE_VALUE) return;
+    if (!LogFile) return;
     CloseHandle(LogFile);
-    LogFile = INVALID_HANDLE_VALUE;
+    LogFile = 0;
 }

@@ -152,7 +152,11 @@ static DWORD InterfaceThread = 0;
 // Set once the closing steps run: a failure in them skips to the release.
 static bool Closing = false;
 
-// This program is an uninstaller: its run shows its own pages and never restarts.
+// This program is an uninstaller: its run shows its own pages and never
+// restarts. Its exit codes are the setup's: 0 removed, 1 failed, 2
+// cancelled, 4 wrong command line, 3010 removed but installed files that were
+// in use go at the next restart (its own file waiting for that restart is no
+// reason: nothing of the product is left in use).
 static bool Uninstalling = false;
 
 // The closing steps; true when Windows is being restarted.
@@ -287,6 +291,16 @@ static bool CheckInstallDir()
     return false;
 }
 
+// The uninstaller takes its folder from its own place and its language from
+// the installation's record: a script that gives it /D= or /LANG= expects
+// what it cannot do, and learns so from the exit code.
+static bool RefuseSetupOnlyOptions()
+{
+    if (!RunOptions.HasDir && RunOptions.Language.Empty()) return true;
+    ReportError(0, SetupOnlyOptionsMessage, ExitBadCommandLine);
+    return false;
+}
+
 typedef void (WINAPI *InitCommonControlsCall)();
 
 // The start-up steps up to the wizard. False when the run cannot go on; the
@@ -329,6 +343,7 @@ static bool StartRun()
 
     BuildLanguageList(IniReadString(Ini, "Config", "Languages", "").c_str());
     ChooseLanguageCode();
+    if (Uninstalling) return RefuseSetupOnlyOptions();
     return ApplyLanguageOption() && CheckInstallDir();
 }
 

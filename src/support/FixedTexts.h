@@ -21,6 +21,7 @@ inline constexpr char InternalErrorMessage[] = "Setup stopped after an internal 
 inline constexpr char WrongOptionMessage[] = "Wrong option (/? lists them): "; // + the word
 inline constexpr char UnknownLanguageMessage[] = "Unknown language: ";        // + the /LANG= code
 inline constexpr char NoFullPathFolderMessage[] = "The installation folder is no full path: "; // + the folder
+inline constexpr char SetupOnlyOptionsMessage[] = "The uninstaller takes no /D= or /LANG=.";
 inline constexpr char CannotWriteLogFile[] = "Cannot write the log file ";    // + the /LOG= file
 inline constexpr char UsageCaption[] = "Setup";
 inline constexpr char UsageText[] = "/S\t\tsilent, licence accepted\r\n"

@@ -227,5 +227,6 @@ bool RegDeleteValuePath(const char* Path)
     if (!OpenPathKey(Path, &Key, &ValueName)) return true; // no key, no value
     LONG Result = RegDeleteValueA(Key, ValueName.c_str());
     RegCloseKey(Key);
+    SetLastError((DWORD)Result); // the registry calls return their error
     return Result == ERROR_SUCCESS || Result == ERROR_FILE_NOT_FOUND;
 }

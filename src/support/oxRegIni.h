@@ -42,5 +42,6 @@ bool RegWriteString(const char* Path, const char* Value);   // REG_SZ; false on 
 bool RegWriteInteger(const char* Path, int Value);          // REG_DWORD; false on failure
 // True when the value can be read.
 bool RegValueExists(const char* Path);
-// Deletes the value; true when it is gone (also when it was never there).
+// Deletes the value; true when it is gone (also when it was never there),
+// else false with the registry's error code for GetLastError.
 bool RegDeleteValuePath(const char* Path);

@@ -22,18 +22,6 @@ SilentProject() {
   printf '[CopyFile]\r\nFiles=%%InstallPath%%\r\n[Files]\r\nOne.txt=\r\nTwo.txt=\r\n' >"$Project/Presetup/Test.ins"
 }
 
-# RunSilent NAME EXE [OPTIONS...]: the setup with /S and a diagnostic log NAME.diag.log.
-RunSilent() {
-  local Name=$1 Exe=$2; shift 2
-  rm -f "$TARN_ARTIFACTS/$Name.diag.log"
-  E2eRunWindowless "$Name" 60 "$(E2eWinPath "$Exe") /S /LOG=$(E2eWinPath "$TARN_ARTIFACTS/$Name.diag.log") $*"
-}
-# DiagLine NAME REGEX: the run's diagnostic log has a line matching REGEX (its CR LF line ends dropped).
-DiagLine() {
-  tr -d '\r' <"$TARN_ARTIFACTS/$1.diag.log" 2>/dev/null | grep -q -E -- "$2" ||
-    E2eFail "$1: no line /$2/ in the diagnostic log"
-}
-
 # --- a newer file is kept, the other installed
 Target=$TARN_ARTIFACTS/newer-target
 rm -rf "$Target"

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The uninstaller when things are not as the installation left them: the log
-# missing or damaged (a clear message, nothing removed), and an installed
-# file in use (deleted at the next restart, and the finish page says so).
+# missing or damaged (a clear message, nothing removed; exit code 1, also
+# silently), and an installed file in use (deleted at the next restart, and
+# the finish page says so; exit code 3010, with and without /S). Also a
+# cancel on the confirmation page (2) and a setup's option given to the
+# uninstaller (4): nothing removed.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/install_helpers.inc"
 E2eRequire "$TARN_HOLD_FILE"
@@ -35,10 +38,30 @@ SCRIPT
   [ -f "$Target/Uninstall.exe" ] || E2eFail "$1: no uninstaller installed"
 }
 
-# UnusableRecord NAME: the uninstaller says the log cannot be used and
-# removes nothing (exit code 1: it failed).
+# Holding FILE: a program keeps FILE open until Released.
+Holding() {
+  Stop=$TARN_ARTIFACTS/stop
+  rm -f "$Stop" "$TARN_ARTIFACTS/holder.out"
+  E2eStart holder "$TARN_HOLD_FILE" "$(E2eWinPath "$1")" "$(E2eWinPath "$Stop")"
+  Holder=$E2eLastPid
+  for Waited in $(seq 1 100); do
+    grep -q holding "$TARN_ARTIFACTS/holder.out" 2>/dev/null && break
+    sleep 0.1
+  done
+}
+Released() {
+  : >"$Stop"
+  E2eWait "$Holder" 20 || E2eFail "the holder did not end"
+}
+
+# UnusableRecord NAME: the uninstaller, silent and then with its pages, says
+# the log cannot be used and removes nothing (exit code 1: it failed).
 UnusableRecord() {
   local Name=$1
+  RunSilent "$Name-silent" "$Target/Uninstall.exe"
+  E2eExpectEqual "$E2eExitCode" 1 "$Name-silent: exit code"
+  DiagLine "$Name-silent" 'error: The uninstall record .*\\target\\App\\install\.log is missing or damaged'
+  DiagLine "$Name-silent" 'exit code 1$'
   E2eExpectExit=1 InstallRun "$Name" "$Target/Uninstall.exe" <<'SCRIPT'
 wait-window "Error" 60000
 expect-text-contains msgtext "\\target\\App\\install.log is missing or damaged"
@@ -51,8 +74,21 @@ SCRIPT
   "$TARN_WINE" reg query "$Entry" >/dev/null 2>&1 || E2eFail "$Name: the entry was removed"
 }
 
-# --- the log missing, then damaged
+# --- a setup's option refused (4), a cancel on the confirmation page (2):
+# nothing removed
 Install missing-setup
+RunSilent setup-option "$Target/Uninstall.exe" /LANG=enu
+E2eExpectEqual "$E2eExitCode" 4 "setup-option: exit code"
+DiagLine setup-option 'error: The uninstaller takes no /D= or /LANG=\.$'
+E2eExpectExit=2 InstallRun confirm-cancel "$Target/Uninstall.exe" <<'SCRIPT'
+wait-window "Uninstall" 60000
+press 103
+wait-gone
+SCRIPT
+[ -f "$Target/Held.dll" ] && [ -f "$Target/install.log" ] && [ -f "$Target/Uninstall.exe" ] ||
+  E2eFail "setup-option, confirm-cancel: files were removed"
+
+# --- the log missing, then damaged
 rm -f "$Target/install.log"
 UnusableRecord missing
 printf '[CopyFile]\r\nrelative\\path.txt=\r\n[Uninstall]\r\nKey=%s\r\nRoot=HKLM\r\n' "$EntryName" >"$Target/install.log"
@@ -60,15 +96,8 @@ UnusableRecord damaged
 
 # --- a file in use during the uninstall
 Install inuse-setup
-Stop=$TARN_ARTIFACTS/stop
-rm -f "$Stop"
-E2eStart holder "$TARN_HOLD_FILE" "$(E2eWinPath "$Target/Held.dll")" "$(E2eWinPath "$Stop")"
-Holder=$E2eLastPid
-for Waited in $(seq 1 100); do
-  grep -q holding "$TARN_ARTIFACTS/holder.out" 2>/dev/null && break
-  sleep 0.1
-done
-InstallRun inuse "$Target/Uninstall.exe" <<'SCRIPT'
+Holding "$Target/Held.dll"
+E2eExpectExit=3010 InstallRun inuse "$Target/Uninstall.exe" <<'SCRIPT'
 wait-window "Uninstall" 60000
 press 102
 wait-window "Uninstall complete" 60000
@@ -78,12 +107,24 @@ screenshot uninstall-inuse
 press 104
 wait-gone
 SCRIPT
-: >"$Stop"
-E2eWait "$Holder" 20 || E2eFail "the holder did not end"
+Released
 InstallExpectAbsent "$Target/Free.txt" "$Target/install.log"
 "$TARN_WINE" reg query "$Entry" >/dev/null 2>&1 && E2eFail "inuse: the entry is still there"
 "$TARN_WINE" reg query "$SessionKey" /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' |
   grep -qiF "$(E2eWinPath "$Target")\\Held.dll" || E2eFail "inuse: the file in use is not deleted at restart"
+
+# --- the same silently: removed, but a restart is needed (3010)
+Install inuse-silent-setup
+Holding "$Target/Held.dll"
+RunSilent inuse-silent "$Target/Uninstall.exe"
+Released
+E2eExpectEqual "$E2eExitCode" 3010 "inuse-silent: exit code"
+InstallExpectAbsent "$Target/Free.txt" "$Target/install.log"
+"$TARN_WINE" reg query "$Entry" >/dev/null 2>&1 && E2eFail "inuse-silent: the entry is still there"
+DiagLine inuse-silent 'scheduled for restart: .*\\App\\Held\.dll$'
+DiagLine inuse-silent 'removed: .*\\App\\Free\.txt$'
+DiagLine inuse-silent 'uninstalled, files in use go at restart$'
+DiagLine inuse-silent 'exit code 3010$'
 
 # --- a cancelled installation: no entry, but its uninstaller removes what
 # was installed (and leaves the newer file the user kept)

@@ -5,6 +5,9 @@
 # and created registry value goes, so do the entry, the log and the
 # uninstaller; a file and a folder the user added stay, and so does a value
 # that existed before the installation.
+# The demo, installed and uninstalled silently with the setup users ship:
+# the same result without a window, exit code 0, and a diagnostic log of
+# what was removed.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/install_helpers.inc"
 
@@ -146,6 +149,39 @@ if [ -n "$(find "$Target" -maxdepth 1 -iname 'Tar*.tmp')" ]; then
 else
   E2eExpectEqual "$Left" "" "nothing left"
 fi
+
+# --- the demo, installed and then uninstalled silently
+Demo=$TARN_ARTIFACTS/demo/Demo
+DemoKeys=('HKCU\Software\Tarn Demo' 'HKLM\Software\Tarn Demo')
+DemoEntry=$(E2eRegKey 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarn Demo')
+rm -rf "$TARN_ARTIFACTS/demo"
+mkdir -p "$TARN_ARTIFACTS/demo"
+"$TARN_TARNPACK" build "$TARN_ROOT/examples/demo" -o "$TARN_ARTIFACTS/demo.exe" --stub "$TARN_STUB" \
+  >"$TARN_ARTIFACTS/demo-build.log" 2>&1 || E2eFail "tarnpack build of the demo"
+E2eRunWindowless demo-install 60 "$(E2eWinPath "$TARN_ARTIFACTS/demo.exe") /S /LANG=enu /D=$(E2eWinPath "$Demo")"
+E2eExpectEqual "$E2eExitCode" 0 "demo: exit code of the silent install"
+[ -f "$Demo/Bin/DemoTool.dll" ] && [ -f "$Demo/Uninstall.exe" ] || E2eFail "demo: not installed"
+"$TARN_WINE" reg query "$DemoEntry" >/dev/null 2>&1 || E2eFail "demo: no entry"
+printf 'mine\r\n' >"$Demo/Doc/Mine.txt"
+RunSilent demo-uninstall "$Demo/Uninstall.exe"
+E2eExpectEqual "$E2eExitCode" 0 "demo: exit code of the silent uninstall"
+E2eExpectEqual "$(cd "$Demo" && find . -mindepth 1 ! -iname 'Tar*.tmp' | sort)" "$(printf '%s\n' ./Doc ./Doc/Mine.txt)" \
+  "demo: only the user's file and its folder stay"
+for DemoKey in "${DemoKeys[@]}"; do
+  E2eExpectEqual "$("$TARN_WINE" reg query "$(E2eRegKey "$DemoKey")" 2>/dev/null | tr -d '\r' | grep -c REG_)" 0 \
+    "demo: values left under $DemoKey"
+done
+"$TARN_WINE" reg query "$DemoEntry" >/dev/null 2>&1 && E2eFail "demo: the entry is still there"
+DiagLine demo-uninstall 'command line: .*Uninstall\.exe /S /LOG='
+DiagLine demo-uninstall 'uninstall record: .*\\Demo\\install\.log$'
+DiagLine demo-uninstall 'language: ENU$'
+DiagLine demo-uninstall 'removed value: HKLM\\Software\\Tarn Demo\\Build$'
+DiagLine demo-uninstall 'removed: .*\\Demo\\Bin\\DemoTool\.dll$'
+DiagLine demo-uninstall 'removed folder: .*\\Demo\\Bin$'
+[ -n "$(find "$Demo" -maxdepth 1 -iname 'Tar*.tmp')" ] &&
+  DiagLine demo-uninstall 'uninstaller scheduled for restart: .*\\Demo\\Tar[^\\]*\.tmp$'
+DiagLine demo-uninstall 'uninstalled$'
+DiagLine demo-uninstall 'exit code 0$'
 
 [ "$PendingBefore" = 0 ] && "$TARN_WINE" reg delete "$SessionKey" /v PendingFileRenameOperations /f >/dev/null 2>&1
 E2eFinish
