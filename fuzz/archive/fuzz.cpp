@@ -26,10 +26,7 @@ ArcFile MemOpen(const char* Path, int Kind)
     return (ArcFile)(intptr_t)ArchiveHandle;
 }
 
-bool MemClose(ArcFile)
-{
-    return true;
-}
+bool MemClose(ArcFile) { return true; }
 
 int MemRead(ArcFile File, void* Buffer, int Count)
 {
@@ -41,17 +38,17 @@ int MemRead(ArcFile File, void* Buffer, int Count)
     return (int)Take;
 }
 
-int MemWrite(ArcFile, const void*, int Count)
-{
-    return Count;
-}
+int MemWrite(ArcFile, const void*, int Count) { return Count; }
 
 void MemSeek(ArcFile File, int32_t Offset, int Origin)
 {
     if ((intptr_t)File != ArchiveHandle) return;
-    if (Origin == ArcSeekStart) Position = Offset;
-    else if (Origin == ArcSeekCurrent) Position += Offset;
-    else Position = (int64_t)InputSize + Offset;
+    if (Origin == ArcSeekStart)
+        Position = Offset;
+    else if (Origin == ArcSeekCurrent)
+        Position += Offset;
+    else
+        Position = (int64_t)InputSize + Offset;
 }
 
 int32_t MemTell(ArcFile File)
@@ -60,39 +57,21 @@ int32_t MemTell(ArcFile File)
     return (int32_t)Position;
 }
 
-int MemDelete(const char*)
-{
-    return 0;
-}
+int MemDelete(const char*) { return 0; }
 
-int MemMakeDir(const char*)
-{
-    return 0;
-}
+int MemMakeDir(const char*) { return 0; }
 
-bool MemSetAttributes(const char*, uint32_t)
-{
-    return true;
-}
+bool MemSetAttributes(const char*, uint32_t) { return true; }
 
-bool MemSetTime(ArcFile, uint32_t)
-{
-    return true;
-}
+bool MemSetTime(ArcFile, uint32_t) { return true; }
 
-void* MemAlloc(size_t Size)
-{
-    return malloc(Size);
-}
+void* MemAlloc(size_t Size) { return malloc(Size); }
 
-void MemFree(void* Block)
-{
-    free(Block);
-}
+void MemFree(void* Block) { free(Block); }
 
 const ArcFileOps MemoryOps = {
-    MemOpen, MemClose, MemRead, MemWrite, MemSeek, MemTell, MemDelete,
-    MemMakeDir, MemSetAttributes, MemSetTime, MemAlloc, MemFree,
+    MemOpen,   MemClose,   MemRead,          MemWrite,   MemSeek,  MemTell,
+    MemDelete, MemMakeDir, MemSetAttributes, MemSetTime, MemAlloc, MemFree,
 };
 
 } // namespace

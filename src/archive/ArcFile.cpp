@@ -5,12 +5,6 @@
 // needs no writable data section of its own in the stub.
 static const ArcFileOps* CurrentOps = 0;
 
-const ArcFileOps* ArcGetFileOps()
-{
-    return CurrentOps ? CurrentOps : &ArcPlatformFileOps;
-}
+const ArcFileOps* ArcGetFileOps() { return CurrentOps ? CurrentOps : &ArcPlatformFileOps; }
 
-void ArcSetFileOps(const ArcFileOps* Ops)
-{
-    CurrentOps = Ops;
-}
+void ArcSetFileOps(const ArcFileOps* Ops) { CurrentOps = Ops; }

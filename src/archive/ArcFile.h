@@ -10,8 +10,8 @@
 typedef void* ArcFile; // an open file; none is 0
 
 enum ArcOpenKind {
-    ArcOpenRead = 0,   // existing file, shared read access
-    ArcOpenWrite = 1,  // created or truncated, no sharing
+    ArcOpenRead = 0,  // existing file, shared read access
+    ArcOpenWrite = 1, // created or truncated, no sharing
 };
 
 enum ArcSeekOrigin {
@@ -22,17 +22,17 @@ enum ArcSeekOrigin {
 
 // Paths use "\" between components; the POSIX backend turns it into "/".
 struct ArcFileOps {
-    ArcFile (*Open)(const char* Path, int Kind);        // 0 on failure
+    ArcFile (*Open)(const char* Path, int Kind); // 0 on failure
     bool (*Close)(ArcFile File);
-    int (*Read)(ArcFile File, void* Buffer, int Count);  // bytes read, 0 on failure
+    int (*Read)(ArcFile File, void* Buffer, int Count);        // bytes read, 0 on failure
     int (*Write)(ArcFile File, const void* Buffer, int Count); // bytes written, 0 on failure
     void (*Seek)(ArcFile File, int32_t Offset, int Origin);
     int32_t (*Tell)(ArcFile File);
-    int (*Delete)(const char* Path);                     // 0, or -1 on failure
-    int (*MakeDir)(const char* Path);                    // 0, or -1 on failure
+    int (*Delete)(const char* Path);                              // 0, or -1 on failure
+    int (*MakeDir)(const char* Path);                             // 0, or -1 on failure
     bool (*SetAttributes)(const char* Path, uint32_t Attributes); // Win32 attribute bits
-    bool (*SetTime)(ArcFile File, uint32_t DosTime);     // last-write time, local DOS time
-    void* (*Alloc)(size_t Size);                         // 0 when memory is short
+    bool (*SetTime)(ArcFile File, uint32_t DosTime);              // last-write time, local DOS time
+    void* (*Alloc)(size_t Size);                                  // 0 when memory is short
     void (*Free)(void* Block);
 };
 

@@ -44,13 +44,10 @@ static bool ToPosixPath(const char* Path, char* Out)
 // ---- writes confined below a root ----
 
 static bool Confined = false;
-static char ConfinedRoot[PosixPathSize];   // as the caller's paths begin
+static char ConfinedRoot[PosixPathSize]; // as the caller's paths begin
 static char ConfinedRootNative[PosixPathSize];
 
-static bool IsPathSeparator(char C)
-{
-    return C == '\\' || C == '/';
-}
+static bool IsPathSeparator(char C) { return C == '\\' || C == '/'; }
 
 void ArcConfineWrites(const char* Root)
 {
@@ -68,9 +65,9 @@ static const char* BelowRoot(const char* Path)
     size_t RootLength = strlen(ConfinedRoot);
     if (strncmp(Path, ConfinedRoot, RootLength) != 0) return 0;
     const char* Rest = Path + RootLength;
-    if (RootLength == 0 && IsPathSeparator(*Rest)) return 0;  // rooted, not below "."
+    if (RootLength == 0 && IsPathSeparator(*Rest)) return 0; // rooted, not below "."
     if (RootLength > 0 && !IsPathSeparator(ConfinedRoot[RootLength - 1]) && !IsPathSeparator(*Rest))
-        return 0;  // "out2" is not below "out"
+        return 0; // "out2" is not below "out"
     while (IsPathSeparator(*Rest)) ++Rest;
     return *Rest ? Rest : 0;
 }
@@ -85,8 +82,7 @@ static bool EnterFolder(int* Folder, const char* Name)
     } else {
         Next = openat(*Folder, Name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         struct stat Info;
-        if (Next < 0 && fstatat(*Folder, Name, &Info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(Info.st_mode))
-            errno = ELOOP;
+        if (Next < 0 && fstatat(*Folder, Name, &Info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(Info.st_mode)) errno = ELOOP;
     }
     int Error = errno;
     close(*Folder);
@@ -148,10 +144,7 @@ static int CreateBelowRoot(const char* Relative)
 
 // ---- the operations ----
 
-static PosixFile* Of(ArcFile File)
-{
-    return (PosixFile*)File;
-}
+static PosixFile* Of(ArcFile File) { return (PosixFile*)File; }
 
 static ArcFile PosixOpen(const char* Path, int Kind)
 {
@@ -331,8 +324,8 @@ static bool PosixSetTime(ArcFile File, uint32_t DosTime)
     Local.tm_min = (int)((DosTime >> 5) & 63);
     Local.tm_sec = (int)(DosTime & 31) * 2;
     Local.tm_isdst = -1;
-    if (Local.tm_mon < 0 || Local.tm_mon > 11 || Local.tm_mday < 1 || Local.tm_hour > 23 ||
-        Local.tm_min > 59 || Local.tm_sec > 59)
+    if (Local.tm_mon < 0 || Local.tm_mon > 11 || Local.tm_mday < 1 || Local.tm_hour > 23 || Local.tm_min > 59 ||
+        Local.tm_sec > 59)
         return false;
     time_t Seconds = mktime(&Local);
     if (Seconds == (time_t)-1) return false;
@@ -344,17 +337,11 @@ static bool PosixSetTime(ArcFile File, uint32_t DosTime)
     return futimens(Of(File)->Fd, Times) == 0;
 }
 
-static void* PosixAlloc(size_t Size)
-{
-    return malloc(Size);
-}
+static void* PosixAlloc(size_t Size) { return malloc(Size); }
 
-static void PosixFree(void* Block)
-{
-    free(Block);
-}
+static void PosixFree(void* Block) { free(Block); }
 
 const ArcFileOps ArcPlatformFileOps = {
-    PosixOpen, PosixClose, PosixRead, PosixWrite, PosixSeek, PosixTell, PosixDelete,
-    PosixMakeDir, PosixSetAttributes, PosixSetTime, PosixAlloc, PosixFree,
+    PosixOpen,   PosixClose,   PosixRead,          PosixWrite,   PosixSeek,  PosixTell,
+    PosixDelete, PosixMakeDir, PosixSetAttributes, PosixSetTime, PosixAlloc, PosixFree,
 };

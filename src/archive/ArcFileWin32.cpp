@@ -5,10 +5,7 @@
 #include <stdlib.h>
 #include <windows.h>
 
-static HANDLE HandleOf(ArcFile File)
-{
-    return (HANDLE)File;
-}
+static HANDLE HandleOf(ArcFile File) { return (HANDLE)File; }
 
 // Whether the output file being written lies on a network drive (see
 // Win32SetTime), and the drive letter last asked about.
@@ -19,11 +16,11 @@ static bool LastDriveIsRemote = false;
 static bool IsRemotePath(const char* Path)
 {
     bool Slash0 = Path[0] == '\\' || Path[0] == '/', Slash1 = Path[1] == '\\' || Path[1] == '/';
-    if (Slash0 && Slash1) return true; // \\Server\Share
+    if (Slash0 && Slash1) return true;                                          // \\Server\Share
     if (!Path[0] || Path[1] != ':') return GetDriveTypeA(NULL) == DRIVE_REMOTE; // the current drive
     // One question per drive, not per file.
     if (Path[0] != LastDrive) {
-        char Root[4] = { Path[0], ':', '\\', 0 };
+        char Root[4] = {Path[0], ':', '\\', 0};
         LastDriveIsRemote = GetDriveTypeA(Root) == DRIVE_REMOTE;
         LastDrive = Path[0];
     }
@@ -37,18 +34,14 @@ static ArcFile Win32Open(const char* Path, int Kind)
         Handle = CreateFileA(Path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
         OutputIsRemote = Handle != INVALID_HANDLE_VALUE && IsRemotePath(Path);
     } else {
-        Handle = CreateFileA(Path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, NULL);
+        Handle = CreateFileA(Path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     }
     // 0 is the layer's "none"; no valid file handle has that value.
     if (Handle == INVALID_HANDLE_VALUE || Handle == NULL) return 0;
     return (ArcFile)Handle;
 }
 
-static bool Win32Close(ArcFile File)
-{
-    return CloseHandle(HandleOf(File)) != 0;
-}
+static bool Win32Close(ArcFile File) { return CloseHandle(HandleOf(File)) != 0; }
 
 static int Win32Read(ArcFile File, void* Buffer, int Count)
 {
@@ -82,10 +75,7 @@ static int Win32Delete(const char* Path)
     return DeleteFileA(Path) ? 0 : -1;
 }
 
-static int Win32MakeDir(const char* Path)
-{
-    return CreateDirectoryA(Path, NULL) ? 0 : -1;
-}
+static int Win32MakeDir(const char* Path) { return CreateDirectoryA(Path, NULL) ? 0 : -1; }
 
 static bool Win32SetAttributes(const char* Path, uint32_t Attributes)
 {
@@ -108,17 +98,11 @@ static bool Win32SetTime(ArcFile File, uint32_t DosTime)
     return SetFileTime(HandleOf(File), NULL, NULL, &Universal) != 0;
 }
 
-static void* Win32Alloc(size_t Size)
-{
-    return malloc(Size);
-}
+static void* Win32Alloc(size_t Size) { return malloc(Size); }
 
-static void Win32Free(void* Block)
-{
-    free(Block);
-}
+static void Win32Free(void* Block) { free(Block); }
 
 const ArcFileOps ArcPlatformFileOps = {
-    Win32Open, Win32Close, Win32Read, Win32Write, Win32Seek, Win32Tell, Win32Delete,
-    Win32MakeDir, Win32SetAttributes, Win32SetTime, Win32Alloc, Win32Free,
+    Win32Open,   Win32Close,   Win32Read,          Win32Write,   Win32Seek,  Win32Tell,
+    Win32Delete, Win32MakeDir, Win32SetAttributes, Win32SetTime, Win32Alloc, Win32Free,
 };

@@ -7,38 +7,38 @@
 
 // ---- marker and block headers ----
 enum {
-    ArcMarkerSize = 7,           // "Rar!" 0x1A 0x07 0x00
-    ArcOldMarkerSize = 4,        // "RE~^", the refused old format
-    ArcMainHeaderSize = 13,      // fixed part of the main header
-    ArcCommonHeaderSize = 7,     // CRC, type, flags, header size
-    ArcDataSizeEnd = 11,         // common header plus the 32-bit data size
-    ArcFileHeaderSize = 32,      // fixed part of a file header, before the name
-    ArcMarkerSearchSize = 0x3FFF0,   // bytes after offset 7 searched for the marker
-    ArcSearchBufferSize = 0x40000,   // the search buffer (a little more than read)
-    ArcMainTypeOffset = 9,       // the main header's type byte, counted from the "R"
-    ArcOldSfxTagOffset = 28,     // "RSFX" at file offset 28 marks an old self-extractor
+    ArcMarkerSize = 7,             // "Rar!" 0x1A 0x07 0x00
+    ArcOldMarkerSize = 4,          // "RE~^", the refused old format
+    ArcMainHeaderSize = 13,        // fixed part of the main header
+    ArcCommonHeaderSize = 7,       // CRC, type, flags, header size
+    ArcDataSizeEnd = 11,           // common header plus the 32-bit data size
+    ArcFileHeaderSize = 32,        // fixed part of a file header, before the name
+    ArcMarkerSearchSize = 0x3FFF0, // bytes after offset 7 searched for the marker
+    ArcSearchBufferSize = 0x40000, // the search buffer (a little more than read)
+    ArcMainTypeOffset = 9,         // the main header's type byte, counted from the "R"
+    ArcOldSfxTagOffset = 28,       // "RSFX" at file offset 28 marks an old self-extractor
 };
 
-inline constexpr uint8_t ArcMarker[ArcMarkerSize] = { 0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00 };
+inline constexpr uint8_t ArcMarker[ArcMarkerSize] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
 
 // Block types (byte 2 of the common header).
 enum {
     ArcBlockMain = 0x73,
     ArcBlockFile = 0x74,
     ArcBlockSub = 0x77,
-    ArcBlockEnd = 0x7B,          // the end of the archive (7 bytes, no data)
+    ArcBlockEnd = 0x7B, // the end of the archive (7 bytes, no data)
 };
 
 // Common header flags.
 enum {
-    ArcFlagHasData = 0x8000,     // a data area of the size at offset 7 follows the header
+    ArcFlagHasData = 0x8000,       // a data area of the size at offset 7 follows the header
     ArcFlagSkipIfUnknown = 0x4000, // readers that do not know the block pass over it
 };
 
 // Main header flags.
 enum {
     ArcMainVolume = 0x0001,
-    ArcMainLocked = 0x0004,      // written by tarnpack, no effect on reading
+    ArcMainLocked = 0x0004, // written by tarnpack, no effect on reading
     ArcMainSolid = 0x0008,
 };
 
@@ -48,10 +48,10 @@ enum {
     ArcFileSplitAfter = 0x0002,  // continued in the next volume
     ArcFileEncrypted = 0x0004,
     ArcFileComment = 0x0008,
-    ArcFileSolid = 0x0010,       // continues the stream of the entries before
-    ArcFileDictMask = 0x00E0,    // dictionary size code ...
-    ArcFileDirectory = 0x00E0,   // ... whose all-ones value marks a directory
-    ArcFileDict1M = 0x0080,      // ... code 4: the 1 MiB window
+    ArcFileSolid = 0x0010,     // continues the stream of the entries before
+    ArcFileDictMask = 0x00E0,  // dictionary size code ...
+    ArcFileDirectory = 0x00E0, // ... whose all-ones value marks a directory
+    ArcFileDict1M = 0x0080,    // ... code 4: the 1 MiB window
 };
 
 // Offsets inside the fixed part of a file header.
@@ -60,7 +60,7 @@ enum {
     ArcHdrTypeOffset = 2,
     ArcHdrFlagsOffset = 3,
     ArcHdrSizeOffset = 5,
-    ArcHdrPackedOffset = 7,      // also the data size of any block with ArcFlagHasData
+    ArcHdrPackedOffset = 7, // also the data size of any block with ArcFlagHasData
     ArcHdrUnpackedOffset = 11,
     ArcHdrHostOffset = 15,
     ArcHdrDataCrcOffset = 16,
@@ -82,8 +82,8 @@ enum {
 
 enum {
     ArcMethodStored = 0x30,
-    ArcMethodBest = 0x35,        // what tarnpack writes for packed entries
-    ArcVersion20 = 20,           // version needed: the 2.0 method
+    ArcMethodBest = 0x35, // what tarnpack writes for packed entries
+    ArcVersion20 = 20,    // version needed: the 2.0 method
 };
 
 // Win32 attribute bits the reader sets or derives.
@@ -97,7 +97,7 @@ enum { ArcUnixOwnerWrite = 0200 }; // Unix mode bit: the owner may write
 
 // ---- buffers ----
 enum {
-    ArcWindowSize = 0x100000,    // the 1 MiB sliding window
+    ArcWindowSize = 0x100000, // the 1 MiB sliding window
     ArcWindowMask = ArcWindowSize - 1,
     ArcStoredBufferSize = 32768, // stored entries are copied through this
     ArcPathSize = 260,           // at most 259 path bytes and a terminating zero

@@ -10,11 +10,11 @@ namespace Rar20 {
 
 // ---- code tables ----
 enum {
-    LiteralCount = 298,       // 256 bytes, 14 special symbols, 28 length slots
+    LiteralCount = 298, // 256 bytes, 14 special symbols, 28 length slots
     DistCount = 48,
     RepLenCount = 28,
-    LevelCount = 19,          // the code that codes the code lengths
-    AudioCount = 257,         // 256 byte differences and the table switch
+    LevelCount = 19,  // the code that codes the code lengths
+    AudioCount = 257, // 256 byte differences and the table switch
     MaxChannels = 4,
     LzTableSize = LiteralCount + DistCount + RepLenCount, // one table read in LZ mode: 374
     MaxTableSize = AudioCount * MaxChannels,              // four audio tables: 1,028
@@ -23,22 +23,25 @@ enum {
 
 // Literal-table symbols above the bytes.
 enum {
-    SymRepeatLast = 256,      // the last length at the last distance again
-    SymRecentFirst = 257,     // 257-260: a recent distance, 1 to 4 matches back
-    SymShortFirst = 261,      // 261-268: a 2-byte match at a distance up to 256
-    SymTableSwitch = 269,     // new code tables follow
-    SymMatchFirst = 270,      // 270-297: a new match, by length slot
+    SymRepeatLast = 256,  // the last length at the last distance again
+    SymRecentFirst = 257, // 257-260: a recent distance, 1 to 4 matches back
+    SymShortFirst = 261,  // 261-268: a 2-byte match at a distance up to 256
+    SymTableSwitch = 269, // new code tables follow
+    SymMatchFirst = 270,  // 270-297: a new match, by length slot
     AudioSymTableSwitch = 256,
 };
 
 // Level-table symbols: 0-15 add to the previous length (mod 16), then runs.
 enum {
-    LevelRepeat = 16,         // the length before, 3-6 times
-    LevelZeros = 17,          // 3-10 zero lengths
-    LevelLongZeros = 18,      // 11-138 zero lengths
-    LevelRepeatBits = 2, LevelRepeatMin = 3,
-    LevelZerosBits = 3, LevelZerosMin = 3,
-    LevelLongZerosBits = 7, LevelLongZerosMin = 11,
+    LevelRepeat = 16,    // the length before, 3-6 times
+    LevelZeros = 17,     // 3-10 zero lengths
+    LevelLongZeros = 18, // 11-138 zero lengths
+    LevelRepeatBits = 2,
+    LevelRepeatMin = 3,
+    LevelZerosBits = 3,
+    LevelZerosMin = 3,
+    LevelLongZerosBits = 7,
+    LevelLongZerosMin = 11,
 };
 
 // A table read opens with two mode bits (audio, keep the previous lengths
@@ -56,8 +59,8 @@ enum {
 // bonus distance it reaches: new matches from the second, recent-distance
 // matches from the first.
 enum {
-    MinNewMatch = 3,          // before the bonus
-    MinRecentMatch = 2,       // before the bonus
+    MinNewMatch = 3,    // before the bonus
+    MinRecentMatch = 2, // before the bonus
     ShortMatchLength = 2,
     MaxShortDistance = 256,
     LengthBonusDist1 = 0x101,
@@ -65,20 +68,21 @@ enum {
     LengthBonusDist3 = 0x40000,
 };
 
-inline constexpr uint8_t LengthBase[RepLenCount] = { 0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 12, 14, 16, 20,
-                                                     24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224 };
-inline constexpr uint8_t LengthBits[RepLenCount] = { 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
-                                                     2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5 };
+inline constexpr uint8_t LengthBase[RepLenCount] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10,  12,  14,  16,  20,
+                                                    24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
+inline constexpr uint8_t LengthBits[RepLenCount] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
+                                                    2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
 inline constexpr uint32_t DistBase[DistCount] = {
-    0, 1, 2, 3, 4, 6, 8, 12, 16, 24, 32, 48, 64, 96, 128, 192, 256, 384, 512, 768, 1024, 1536, 2048, 3072,
-    4096, 6144, 8192, 12288, 16384, 24576, 32768, 49152, 65536, 98304, 131072, 196608, 262144, 327680,
-    393216, 458752, 524288, 589824, 655360, 720896, 786432, 851968, 917504, 983040 };
-inline constexpr uint8_t DistBits[DistCount] = { 0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10,
-                                                 11, 11, 12, 12, 13, 13, 14, 14, 15, 15, 16, 16, 16, 16, 16, 16, 16, 16,
-                                                 16, 16, 16, 16, 16, 16 };
+    0,      1,      2,      3,      4,      6,      8,      12,     16,     24,     32,     48,
+    64,     96,     128,    192,    256,    384,    512,    768,    1024,   1536,   2048,   3072,
+    4096,   6144,   8192,   12288,  16384,  24576,  32768,  49152,  65536,  98304,  131072, 196608,
+    262144, 327680, 393216, 458752, 524288, 589824, 655360, 720896, 786432, 851968, 917504, 983040};
+inline constexpr uint8_t DistBits[DistCount] = {0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,  5,  5,  6,  6,
+                                                7,  7,  8,  8,  9,  9,  10, 10, 11, 11, 12, 12, 13, 13, 14, 14,
+                                                15, 15, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16};
 enum { ShortSlotCount = SymTableSwitch - SymShortFirst };
-inline constexpr uint8_t ShortDistBase[ShortSlotCount] = { 0, 4, 8, 16, 32, 64, 128, 192 };
-inline constexpr uint8_t ShortDistBits[ShortSlotCount] = { 2, 2, 3, 4, 5, 6, 6, 6 };
+inline constexpr uint8_t ShortDistBase[ShortSlotCount] = {0, 4, 8, 16, 32, 64, 128, 192};
+inline constexpr uint8_t ShortDistBits[ShortSlotCount] = {2, 2, 3, 4, 5, 6, 6, 6};
 
 static_assert(sizeof LengthBase == RepLenCount && sizeof LengthBits == RepLenCount, "length slots");
 static_assert(sizeof DistBase / sizeof DistBase[0] == DistCount && sizeof DistBits == DistCount, "distance slots");
@@ -104,38 +108,38 @@ inline uint32_t RecentMatchBonus(uint32_t Distance)
 // the same steps, so they stay in step byte for byte.
 
 enum {
-    AudioDifCount = 11,       // candidate weight changes: none, then -/+ for K1..K5
-    AudioDifLanes = 12,       // a multiple of 4, so compilers can sum four lanes at once
-    AudioWeightMin = -17,     // weights stay within -17..16
+    AudioDifCount = 11,   // candidate weight changes: none, then -/+ for K1..K5
+    AudioDifLanes = 12,   // a multiple of 4, so compilers can sum four lanes at once
+    AudioWeightMin = -17, // weights stay within -17..16
     AudioWeightMax = 16,
-    AudioAdaptInterval = 32,  // bytes of a channel between weight changes
+    AudioAdaptInterval = 32, // bytes of a channel between weight changes
 };
 
 // The history is kept in the order of the error sums, with both signs: the
 // sums are then one loop over two arrays, which compilers turn into vector
 // code, and the stub's scalar code does no more than before.
 enum {
-    AudioD1 = 1,              // History[AudioD1] = D1, History[AudioD1 + 1] = -D1
+    AudioD1 = 1, // History[AudioD1] = D1, History[AudioD1 + 1] = -D1
     AudioD2 = 3,
     AudioD3 = 5,
     AudioD4 = 7,
-    AudioChannelDelta = 9,    // the channel delta as the byte was made
+    AudioChannelDelta = 9, // the channel delta as the byte was made
 };
 
 struct AudioChannel {
-    int32_t K1, K2, K3, K4, K5;      // weights
+    int32_t K1, K2, K3, K4, K5; // weights
     // 0, D1, -D1, D2, -D2, D3, -D3, D4, -D4, the channel delta with both
     // signs, 0: D1 the last delta, D2 its change, D3 and D4 earlier D2s.
     int32_t History[AudioDifLanes];
-    int32_t LastDelta;               // last output difference, as a signed byte
-    uint32_t Dif[AudioDifLanes];     // error sums of the candidate weight changes (lane 11 unused)
+    int32_t LastDelta;           // last output difference, as a signed byte
+    uint32_t Dif[AudioDifLanes]; // error sums of the candidate weight changes (lane 11 unused)
     uint32_t ByteCount;
     int32_t LastChar;
 };
 
 struct AudioState {
     AudioChannel Channels[MaxChannels];
-    int32_t ChannelDelta;            // LastDelta of the byte made last, in any channel
+    int32_t ChannelDelta; // LastDelta of the byte made last, in any channel
 };
 
 inline void AudioSetPair(int32_t* History, int Index, int32_t Value)
@@ -154,8 +158,8 @@ inline uint8_t AudioPredict(AudioChannel* V, int32_t ChannelDelta)
     AudioSetPair(H, AudioD2, V->LastDelta - H[AudioD1]);
     AudioSetPair(H, AudioD1, V->LastDelta);
     AudioSetPair(H, AudioChannelDelta, ChannelDelta);
-    int32_t Sum = 8 * V->LastChar + V->K1 * H[AudioD1] + V->K2 * H[AudioD2] + V->K3 * H[AudioD3] +
-                  V->K4 * H[AudioD4] + V->K5 * ChannelDelta;
+    int32_t Sum = 8 * V->LastChar + V->K1 * H[AudioD1] + V->K2 * H[AudioD2] + V->K3 * H[AudioD3] + V->K4 * H[AudioD4] +
+                  V->K5 * ChannelDelta;
     return (uint8_t)(Sum >> 3);
 }
 

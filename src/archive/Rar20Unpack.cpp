@@ -13,11 +13,11 @@
 using namespace Rar20;
 
 enum {
-    QuickBits = 10,           // codes up to this long decode in one lookup
+    QuickBits = 10, // codes up to this long decode in one lookup
     InputBufferSize = 8192,
-    InputPadding = 64,        // zeros after the data: reads run past its end unharmed
-    RefillMargin = 32,        // more than one main-loop step or table symbol consumes
-    FlushDistance = 270,      // longer than the longest match (260)
+    InputPadding = 64,   // zeros after the data: reads run past its end unharmed
+    RefillMargin = 32,   // more than one main-loop step or table symbol consumes
+    FlushDistance = 270, // longer than the longest match (260)
 };
 
 // A canonical Huffman code. Quick[] holds, for every QuickBits-bit prefix,
@@ -28,8 +28,8 @@ enum {
 struct DecodeTable {
     uint32_t Limit[MaxCodeLength + 1];
     uint32_t FirstIndex[MaxCodeLength + 1];
-    uint32_t SymbolCount;                 // symbols with a code
-    uint16_t Symbols[LiteralCount];       // by code length, then by value
+    uint32_t SymbolCount;           // symbols with a code
+    uint16_t Symbols[LiteralCount]; // by code length, then by value
     uint16_t Quick[1 << QuickBits];
 };
 
@@ -42,8 +42,8 @@ struct MatchState {
 };
 
 struct BitInput {
-    uint32_t Addr;   // byte position in Input
-    uint32_t Bit;    // 0-7 bits of that byte consumed
+    uint32_t Addr; // byte position in Input
+    uint32_t Bit;  // 0-7 bits of that byte consumed
 };
 
 static struct Rar20State {
@@ -52,9 +52,9 @@ static struct Rar20State {
     uint32_t FlushedPos;
     uint8_t Input[InputBufferSize + InputPadding];
     BitInput In;
-    uint32_t InputTop;      // valid bytes in Input
-    bool InputEnded;        // the packed data is all in Input
-    bool StreamBroken;      // a solid entry cannot follow the last one
+    uint32_t InputTop; // valid bytes in Input
+    bool InputEnded;   // the packed data is all in Input
+    bool StreamBroken; // a solid entry cannot follow the last one
     int64_t RemainingSize;
     MatchState Matches;
     uint8_t PrevLengths[MaxTableSize];
@@ -110,8 +110,10 @@ static void FillInput()
     S.In.Addr = 0;
     while (S.InputTop < InputBufferSize && !S.InputEnded) {
         int Got = ReadPacked(S.Input + S.InputTop, (int)(InputBufferSize - S.InputTop));
-        if (Got <= 0) S.InputEnded = true;
-        else S.InputTop += (uint32_t)Got;
+        if (Got <= 0)
+            S.InputEnded = true;
+        else
+            S.InputTop += (uint32_t)Got;
     }
     memset(S.Input + S.InputTop, 0, InputPadding);
 }
@@ -132,7 +134,7 @@ static bool CheckInput()
 // False for over-subscribed code lengths (no prefix code has them).
 static bool BuildDecodeTable(const uint8_t* Lengths, DecodeTable* Table, uint32_t Count)
 {
-    uint32_t LengthCount[MaxCodeLength + 1] = { 0 };
+    uint32_t LengthCount[MaxCodeLength + 1] = {0};
     for (uint32_t I = 0; I < Count; ++I) ++LengthCount[Lengths[I] & 15];
     LengthCount[0] = 0;
 
@@ -245,8 +247,7 @@ static bool ReadCodeTables()
 
     if (Audio) {
         for (uint32_t C = 0; C < Channels; ++C)
-            if (!BuildDecodeTable(Lengths + AudioCount * C, &S.AudioTables[C], AudioCount))
-                return false;
+            if (!BuildDecodeTable(Lengths + AudioCount * C, &S.AudioTables[C], AudioCount)) return false;
         S.ChannelCount = Channels;
         if (S.CurrentChannel >= Channels) S.CurrentChannel = 0;
     } else {
@@ -327,7 +328,7 @@ void Rar20::AudioAdaptWeights(AudioChannel* V)
     for (int I = 0; I < AudioDifLanes; ++I) V->Dif[I] = 0;
     if (Best == 0) return;
     // Odd indexes lower a weight, even ones raise it: 1,2 -> K1 ... 9,10 -> K5.
-    int32_t* Weights[5] = { &V->K1, &V->K2, &V->K3, &V->K4, &V->K5 };
+    int32_t* Weights[5] = {&V->K1, &V->K2, &V->K3, &V->K4, &V->K5};
     int32_t* K = Weights[(Best - 1) / 2];
     if (Best & 1) {
         if (*K > AudioWeightMin) --*K;
@@ -483,8 +484,8 @@ static bool DecodeLoop()
             FlushWindow();
         }
         uint32_t Limit = RunLimit(WritePos);
-        RunEnd End = S.AudioMode ? DecodeAudioRun(In, Window, WritePos, Limit)
-                                 : DecodeLzRun(In, Window, WritePos, Limit);
+        RunEnd End =
+            S.AudioMode ? DecodeAudioRun(In, Window, WritePos, Limit) : DecodeLzRun(In, Window, WritePos, Limit);
         if (End == RunBad) {
             Good = false;
             break;

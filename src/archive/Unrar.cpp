@@ -14,25 +14,25 @@ enum FindResult { FoundArchive, NotArchive, OldFormat };
 
 enum { ArcNameLimit = ArcNameSize - 1 };
 
-static const uint8_t OldMarker[ArcOldMarkerSize] = { 0x52, 0x45, 0x7E, 0x5E };
-static const uint8_t OldSfxTag[4] = { 'R', 'S', 'F', 'X' };
+static const uint8_t OldMarker[ArcOldMarkerSize] = {0x52, 0x45, 0x7E, 0x5E};
+static const uint8_t OldSfxTag[4] = {'R', 'S', 'F', 'X'};
 
 static struct ArchiveReader {
     ArcFile File;
-    int64_t FileSize;       // a short read before this offset is a read failure
+    int64_t FileSize; // a short read before this offset is a read failure
     char ArchiveName[ArcPathSize];
     int Mode;
     bool Solid;
-    int32_t BlockStart;     // header of the current entry, or the next block to read
-    int32_t DataStart;      // packed data of the current entry
-    int32_t NextBlock;      // the block after the current entry
-    bool HaveEntry;         // an entry was read and not yet processed
-    int WalkResult;         // why the walk ended: ArcOk or ArcDataError
+    int32_t BlockStart; // header of the current entry, or the next block to read
+    int32_t DataStart;  // packed data of the current entry
+    int32_t NextBlock;  // the block after the current entry
+    bool HaveEntry;     // an entry was read and not yet processed
+    int WalkResult;     // why the walk ended: ArcOk or ArcDataError
     // Folders of the files created since ArcOpen (see FolderIsKnown).
-    char** KnownFolders;    // KnownFolderSlots slots, 0 for an empty one
+    char** KnownFolders; // KnownFolderSlots slots, 0 for an empty one
     uint32_t KnownFolderSlots;
     uint32_t KnownFolderCount;
-    ArcEntryInfo Entry;     // the current file header, normalised
+    ArcEntryInfo Entry; // the current file header, normalised
     uint8_t* Window;
 
     // Per-entry extraction state.
@@ -47,15 +47,9 @@ static struct ArchiveReader {
 static ArcProgressCallback Progress = 0;
 static int OpenFailure = ArcOpenNoFailure;
 
-static const ArcFileOps* Ops()
-{
-    return ArcGetFileOps();
-}
+static const ArcFileOps* Ops() { return ArcGetFileOps(); }
 
-static uint32_t GetLe16(const uint8_t* P)
-{
-    return (uint32_t)P[0] | ((uint32_t)P[1] << 8);
-}
+static uint32_t GetLe16(const uint8_t* P) { return (uint32_t)P[0] | ((uint32_t)P[1] << 8); }
 
 static uint32_t GetLe32(const uint8_t* P)
 {
@@ -232,10 +226,7 @@ ArcHandle ArcOpen(const char* FileName, int Mode)
     return (ArcHandle)&Reader;
 }
 
-int ArcLastOpenFailure()
-{
-    return OpenFailure;
-}
+int ArcLastOpenFailure() { return OpenFailure; }
 
 void ArcClose(ArcHandle)
 {
@@ -247,10 +238,7 @@ void ArcClose(ArcHandle)
 
 // ---- walking the blocks ----
 
-static bool IsSeparator(char C)
-{
-    return C == '\\' || C == '/';
-}
+static bool IsSeparator(char C) { return C == '\\' || C == '/'; }
 
 // Reads the block at Reader.BlockStart and those after it up to the next file
 // header. False at the end of the archive (WalkResult tells whether it ended
@@ -366,10 +354,7 @@ bool ArcReadEntry(ArcHandle Handle, ArcEntryInfo* Info)
     return true;
 }
 
-int ArcWalkResult(ArcHandle)
-{
-    return Reader.WalkResult;
-}
+int ArcWalkResult(ArcHandle) { return Reader.WalkResult; }
 
 static void MoveToNextBlock()
 {
@@ -465,8 +450,10 @@ static bool IsUnsafeName(const char* Name)
         bool OnlyDots = true;
         const char* P = Part;
         for (; *P && !IsSeparator(*P); ++P) {
-            if (*P == '.') ++Dots;
-            else if (*P != ' ') OnlyDots = false;
+            if (*P == '.')
+                ++Dots;
+            else if (*P != ' ')
+                OnlyDots = false;
         }
         if (OnlyDots && Dots >= 2) return true;
         if (!*P) return false;
@@ -474,10 +461,7 @@ static bool IsUnsafeName(const char* Name)
     }
 }
 
-bool ArcIsSafeEntryName(const char* Name)
-{
-    return Name && !IsUnsafeName(Name);
-}
+bool ArcIsSafeEntryName(const char* Name) { return Name && !IsUnsafeName(Name); }
 
 static bool BuildDestination(const char* DestDir, const char* DestName, char* Path)
 {
@@ -593,9 +577,12 @@ int ArcProcessEntryCode(ArcHandle Handle, bool Extract, const char* DestDir, con
     // undecodable entry makes no file and is passed over.
     bool KeepPosition = false;
     if (Extract) {
-        if (!BuildDestination(DestDir, DestName, Path)) Result = ArcCreateError;
-        else if (IsUndecodable(E)) Result = ArcDataError;
-        else if (!(Reader.Output = CreateOutput(Path))) Result = ArcCreateError;
+        if (!BuildDestination(DestDir, DestName, Path))
+            Result = ArcCreateError;
+        else if (IsUndecodable(E))
+            Result = ArcDataError;
+        else if (!(Reader.Output = CreateOutput(Path)))
+            Result = ArcCreateError;
         KeepPosition = Result == ArcCreateError;
     }
     if (Result == ArcOk) Result = DecodeEntry(StoredBuffer);
@@ -632,7 +619,4 @@ int ArcTestEntryCode(ArcHandle Handle)
     return Result;
 }
 
-void ArcSetProgressCallback(ArcProgressCallback Callback)
-{
-    Progress = Callback;
-}
+void ArcSetProgressCallback(ArcProgressCallback Callback) { Progress = Callback; }

@@ -7,7 +7,7 @@
 #include <stdint.h>
 
 enum ArcOpenMode {
-    ArcModeList = 0,    // ArcProcessEntry only moves to the next block
+    ArcModeList = 0, // ArcProcessEntry only moves to the next block
     ArcModeExtract = 1,
 };
 
@@ -29,7 +29,7 @@ struct ArcEntryInfo {
     uint32_t UnpackedSize;
     uint32_t HostSystem;
     uint32_t DataCrc;
-    uint32_t DosTime;       // DOS date in the high 16 bits, time in the low
+    uint32_t DosTime; // DOS date in the high 16 bits, time in the low
     uint32_t VersionNeeded;
     uint32_t Method;
     uint32_t Attributes;
@@ -40,10 +40,10 @@ typedef void* ArcHandle; // none is 0
 // Why the last ArcOpen returned none.
 enum ArcOpenFailure {
     ArcOpenNoFailure = 0,
-    ArcOpenCannotOpen = 1,  // the file cannot be opened (or its name is too long)
-    ArcOpenNoArchive = 2,   // no archive found in the file
-    ArcOpenOldFormat = 3,   // an archive in the old format, which is refused
-    ArcOpenNoMemory = 4,    // the window cannot be allocated
+    ArcOpenCannotOpen = 1, // the file cannot be opened (or its name is too long)
+    ArcOpenNoArchive = 2,  // no archive found in the file
+    ArcOpenOldFormat = 3,  // an archive in the old format, which is refused
+    ArcOpenNoMemory = 4,   // the window cannot be allocated
 };
 
 // Opens FileName and finds the archive in it. 0 when the file cannot be

@@ -56,7 +56,7 @@ enum { FileLineIntervalMs = 50 };
 
 // Written before the worker starts, only read afterwards.
 static unsigned long long TotalBytes = 0;
-static Str ProgressLineFormat;  // text 100
+static Str ProgressLineFormat; // text 100
 // Set by the dialog before it resumes the worker.
 static HWND ProgressDialog = 0;
 static volatile bool CancelRequested = false;
@@ -296,15 +296,13 @@ static void OnProgressInit(HWND Dialog)
 static INT_PTR CALLBACK ProgressDialogProc(HWND Dialog, UINT Message, WPARAM WParam, LPARAM)
 {
     switch (Message) {
-    case WM_INITDIALOG:
-        OnProgressInit(Dialog);
-        break;
-    case WM_PAINT:
-        PaintDialogTitle(Dialog);
-        break;
+    case WM_INITDIALOG: OnProgressInit(Dialog); break;
+    case WM_PAINT: PaintDialogTitle(Dialog); break;
     case WM_COMMAND:
-        if (LOWORD(WParam) == WorkerDoneCommand) EndDialog(Dialog, WorkerDoneCommand);
-        else if (LOWORD(WParam) == IDC_CANCEL) CancelRequested = true; // the worker asks the question
+        if (LOWORD(WParam) == WorkerDoneCommand)
+            EndDialog(Dialog, WorkerDoneCommand);
+        else if (LOWORD(WParam) == IDC_CANCEL)
+            CancelRequested = true; // the worker asks the question
         break;
     }
     return 0;
@@ -314,8 +312,10 @@ static INT_PTR CALLBACK ProgressDialogProc(HWND Dialog, UINT Message, WPARAM WPa
 // the entry it would have started with, as a failed walk does.
 static void ReportNoWorker()
 {
-    if (CopyList.Count() == 0) ReportError(0, ArchiveOpenError, ExitFailed);
-    else ReportError(0, (Str(CannotExtractFile) + "Data\\" + CopyList.NameAt(0)).c_str(), ExitFailed);
+    if (CopyList.Count() == 0)
+        ReportError(0, ArchiveOpenError, ExitFailed);
+    else
+        ReportError(0, (Str(CannotExtractFile) + "Data\\" + CopyList.NameAt(0)).c_str(), ExitFailed);
 }
 
 // Shows the progress dialog while the worker extracts; the worker's result.

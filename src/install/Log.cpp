@@ -12,11 +12,11 @@ bool LogEnabled = false;
 Str LogFileName;
 
 static LogText Text;
-static Str LoadedPath;       // the file Text belongs to; empty before the first entry
-static bool Unusable = false; // the existing file could not be read: never overwrite it
+static Str LoadedPath;         // the file Text belongs to; empty before the first entry
+static bool Unusable = false;  // the existing file could not be read: never overwrite it
 static bool Unwritten = false; // Text holds entries the file does not
 static DWORD LastFlushTick = 0;
-static DWORD LastFlushCost = 0;  // ms the last write of the file took
+static DWORD LastFlushCost = 0; // ms the last write of the file took
 
 Str LogPathOf(const Str& Name)
 {

@@ -26,10 +26,10 @@ enum LogSection {
 };
 
 struct LogText {
-    StrList Lines;                     // without their line ends
-    int Header[LogSectionCount];       // line of "[Name]"; -1 while missing
-    int KeysEnd[LogSectionCount];      // the line after the section's last key
-    StrList CopyFileKeys{true};        // whole names: the keys of [CopyFile]
+    StrList Lines;                // without their line ends
+    int Header[LogSectionCount];  // line of "[Name]"; -1 while missing
+    int KeysEnd[LogSectionCount]; // the line after the section's last key
+    StrList CopyFileKeys{true};   // whole names: the keys of [CopyFile]
 };
 
 // Replaces Log with the lines of Text (CR LF, LF or CR line ends).
@@ -49,9 +49,9 @@ Str LogLineKey(const Str& Line, int Section);
 
 // What an uninstall reads back from a log, in the order of the file.
 struct UninstallRecord {
-    StrList Files;       // [CopyFile]: full paths
-    StrList Values;      // [AddReg]: full value paths (the data is not needed)
-    StrList Folders;     // [MakeDir]: full paths, outermost first
+    StrList Files;           // [CopyFile]: full paths
+    StrList Values;          // [AddReg]: full value paths (the data is not needed)
+    StrList Folders;         // [MakeDir]: full paths, outermost first
     Str Key, Root, Language; // [Uninstall]
 };
 // Reads the log's text. False when it is no usable record: no [Uninstall]

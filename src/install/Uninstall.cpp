@@ -85,8 +85,10 @@ void RecordUninstaller()
 static void PutText(const char* Name, const Str& Value)
 {
     Str Path = EntryPath + Name;
-    if (Value.Empty()) RegDeleteValuePath(Path.c_str());
-    else RegWriteString(Path.c_str(), Value.c_str());
+    if (Value.Empty())
+        RegDeleteValuePath(Path.c_str());
+    else
+        RegWriteString(Path.c_str(), Value.c_str());
 }
 
 static void PutNumber(const char* Name, int Value) { RegWriteInteger((EntryPath + Name).c_str(), Value); }
@@ -126,8 +128,10 @@ static HWND ProgressDialog = 0;
 
 static INT_PTR CALLBACK ProgressDialogProc(HWND Dialog, UINT Message, WPARAM, LPARAM)
 {
-    if (Message == WM_INITDIALOG) ApplyDialogTexts(Dialog);
-    else if (Message == WM_PAINT) PaintDialogTitle(Dialog);
+    if (Message == WM_INITDIALOG)
+        ApplyDialogTexts(Dialog);
+    else if (Message == WM_PAINT)
+        PaintDialogTitle(Dialog);
     return 0;
 }
 
@@ -167,8 +171,10 @@ static void RemoveFile(const Str& Path)
         return;
     }
     if (!PathExists(Path.c_str())) return; // already gone
-    if (DeleteAtRestart(Path.c_str())) DiagLogLine("scheduled for restart: ", Path.c_str());
-    else DiagLogError((Str("cannot delete ") + Path).c_str(), GetLastError());
+    if (DeleteAtRestart(Path.c_str()))
+        DiagLogLine("scheduled for restart: ", Path.c_str());
+    else
+        DiagLogError((Str("cannot delete ") + Path).c_str(), GetLastError());
     RebootNeeded = true;
     FilesAwaitRestart = true;
 }
@@ -181,8 +187,10 @@ static void RemoveEverything(const UninstallRecord& Record, const Str& RecordPat
     // The installation wrote the files first, then the values: back in reverse.
     for (int Index = Record.Values.Count() - 1; Index >= 0; --Index) {
         const char* Value = Record.Values.Get(Index).c_str();
-        if (RegDeleteValuePath(Value)) DiagLogLine("removed value: ", Value);
-        else DiagLogError((Str("cannot delete registry value ") + Value).c_str(), GetLastError());
+        if (RegDeleteValuePath(Value))
+            DiagLogLine("removed value: ", Value);
+        else
+            DiagLogError((Str("cannot delete registry value ") + Value).c_str(), GetLastError());
         ShowStep(++Done, Total, Str());
     }
     for (int Index = Record.Files.Count() - 1; Index >= 0; --Index) {
@@ -200,8 +208,10 @@ static void RemoveEverything(const UninstallRecord& Record, const Str& RecordPat
     // restart does not take away.
     Str Parked = MakeTempFileBeside(Self.c_str());
     if (!Parked.Empty()) {
-        if (MoveFileExA(Self.c_str(), Parked.c_str(), MOVEFILE_REPLACE_EXISTING)) Self = Parked;
-        else DeleteFileA(Parked.c_str());
+        if (MoveFileExA(Self.c_str(), Parked.c_str(), MOVEFILE_REPLACE_EXISTING))
+            Self = Parked;
+        else
+            DeleteFileA(Parked.c_str());
     }
     if (!DeleteFileA(Self.c_str()) && PathExists(Self.c_str()) && DeleteAtRestart(Self.c_str())) {
         DiagLogLine("uninstaller scheduled for restart: ", Self.c_str());
@@ -211,7 +221,8 @@ static void RemoveEverything(const UninstallRecord& Record, const Str& RecordPat
     // goes after it, if nothing else is left in it by then.
     for (int Index = Record.Folders.Count() - 1; Index >= 0; --Index) {
         const Str& Folder = Record.Folders.Get(Index);
-        if (RemoveDirectoryA(Folder.c_str())) DiagLogLine("removed folder: ", Folder.c_str());
+        if (RemoveDirectoryA(Folder.c_str()))
+            DiagLogLine("removed folder: ", Folder.c_str());
         else if (Waiting && PathExists(Folder.c_str()) && DeleteAtRestart(Folder.c_str()))
             DiagLogLine("folder scheduled for restart: ", Folder.c_str());
         ShowStep(++Done, Total, Str());

@@ -119,8 +119,8 @@ static bool ReportWalkEnd(ArcHandle Handle, const char* FileName)
 
 static void FormatDosTime(uint32_t DosTime, char* Text, size_t Size)
 {
-    snprintf(Text, Size, "%04u-%02u-%02u %02u:%02u", (DosTime >> 25) + 1980, (DosTime >> 21) & 15,
-             (DosTime >> 16) & 31, (DosTime >> 11) & 31, (DosTime >> 5) & 63);
+    snprintf(Text, Size, "%04u-%02u-%02u %02u:%02u", (DosTime >> 25) + 1980, (DosTime >> 21) & 15, (DosTime >> 16) & 31,
+             (DosTime >> 11) & 31, (DosTime >> 5) & 63);
 }
 
 static bool Usage(const char* Command, int ArgCount, int Wanted, const char* Form)
@@ -146,9 +146,8 @@ int RunListCommand(int ArgCount, char** Args)
     while (ArcReadEntry(Handle, &Info)) {
         char Date[32];
         FormatDosTime(Info.DosTime, Date, sizeof Date);
-        printf("%10u %10u %08X 0x%02X   %-5s %-16s %s\n", Info.UnpackedSize, Info.PackedSize, Info.DataCrc,
-               Info.Method, (Info.HeadFlags & ArcFileSolid) ? "yes" : "no", Date,
-               PrintableName(Info.Name).c_str());
+        printf("%10u %10u %08X 0x%02X   %-5s %-16s %s\n", Info.UnpackedSize, Info.PackedSize, Info.DataCrc, Info.Method,
+               (Info.HeadFlags & ArcFileSolid) ? "yes" : "no", Date, PrintableName(Info.Name).c_str());
         TotalSize += Info.UnpackedSize;
         TotalPacked += Info.PackedSize;
         ++Count;
@@ -223,20 +222,21 @@ int RunExtractCommand(int ArgCount, char** Args)
     const char* DestDir = Args[1];
     // DIR may hold links someone else made: nothing below it is written through one.
     ArcConfineWrites(DestDir);
-    int Status = ProcessEveryEntry(FileName, "extracted", "not extracted", [&](ArcHandle Handle, const ArcEntryInfo& Info) {
-        errno = 0;
-        int Result = ArcProcessEntryCode(Handle, true, DestDir, 0);
-        int Error = errno;
-        if (Result == ArcCreateError) {
-            Failure("%s: %s: %s", FileName, PrintableName(Info.Name).c_str(),
-                    CreateFailureReason(DestDir, Info, Error));
-            // The entry is still current: move past it (a solid archive decodes it).
-            ArcProcessEntryCode(Handle, false, 0, 0);
-        } else if (Result != ArcOk) {
-            Failure("%s: %s: %s", FileName, PrintableName(Info.Name).c_str(), DamageReason(Info, Result));
-        }
-        return Result;
-    });
+    int Status =
+        ProcessEveryEntry(FileName, "extracted", "not extracted", [&](ArcHandle Handle, const ArcEntryInfo& Info) {
+            errno = 0;
+            int Result = ArcProcessEntryCode(Handle, true, DestDir, 0);
+            int Error = errno;
+            if (Result == ArcCreateError) {
+                Failure("%s: %s: %s", FileName, PrintableName(Info.Name).c_str(),
+                        CreateFailureReason(DestDir, Info, Error));
+                // The entry is still current: move past it (a solid archive decodes it).
+                ArcProcessEntryCode(Handle, false, 0, 0);
+            } else if (Result != ArcOk) {
+                Failure("%s: %s: %s", FileName, PrintableName(Info.Name).c_str(), DamageReason(Info, Result));
+            }
+            return Result;
+        });
     ArcConfineWrites(0);
     return Status;
 }

@@ -25,33 +25,47 @@ enum TextNumber {
     TextRestartStillReplaces = 7, // DLG_NOTFINISH after a replacement was scheduled
     TextProgressLine = 100,       // format, %s = file name
     TextNewerCaption = 110,
-    TextNewerQuestion = 111,      // format, %s = file name
+    TextNewerQuestion = 111, // format, %s = file name
     TextBrowsePrompt = 150,
-    TextNoFullPath = 151,         // DLG_DIR: the folder is no full path
-    TextRecordUnusable = 160,     // uninstall: the log cannot be used; format, %s = its path
-    TextRemovedAtRestart = 161,   // DLG_UNINSTALLED: files in use go at restart
-    TextRemovingLine = 162,       // DLG_UNINSTALLING: format, %s = file name
+    TextNoFullPath = 151,       // DLG_DIR: the folder is no full path
+    TextRecordUnusable = 160,   // uninstall: the log cannot be used; format, %s = its path
+    TextRemovedAtRestart = 161, // DLG_UNINSTALLED: files in use go at restart
+    TextRemovingLine = 162,     // DLG_UNINSTALLING: format, %s = file name
 };
 // The texts that are formats with one "%s" for a file name (FormatWithName).
-inline constexpr int FormatTextNumbers[] = {TextProgressLine, TextNewerQuestion, TextRecordUnusable,
-                                            TextRemovingLine};
+inline constexpr int FormatTextNumbers[] = {TextProgressLine, TextNewerQuestion, TextRecordUnusable, TextRemovingLine};
 
 // ---- built-in variables, in the order the setup defines them ----
 enum BuiltinVariable {
     VariableInstallPath = 0,
     VariableWindowsPath = 1,
     VariableSystemPath = 2,
-    FirstSpecialFolderVariable = 3,  // the ten of GetSpecialFolder, in its order
+    FirstSpecialFolderVariable = 3,   // the ten of GetSpecialFolder, in its order
     FirstRegistryFolderVariable = 13, // the six folders all users share
     RegistryFolderVariableCount = 6,
     VariableDelphiPath = 19,
     BuiltinVariableCount = 20,
 };
 inline constexpr const char* BuiltinVariableNames[BuiltinVariableCount] = {
-    "InstallPath", "WindowsPath", "SystemPath",
-    "Desktop", "Fonts", "NetHood", "Personal", "ProgramsMenu", "Recent", "SendTo", "StartMenu", "StartupMenu",
+    "InstallPath",
+    "WindowsPath",
+    "SystemPath",
+    "Desktop",
+    "Fonts",
+    "NetHood",
+    "Personal",
+    "ProgramsMenu",
+    "Recent",
+    "SendTo",
+    "StartMenu",
+    "StartupMenu",
     "Templates",
-    "ProgramFiles", "CommonFiles", "CommonDesktop", "CommonProgramsMenu", "CommonStartMenu", "CommonStartupMenu",
+    "ProgramFiles",
+    "CommonFiles",
+    "CommonDesktop",
+    "CommonProgramsMenu",
+    "CommonStartMenu",
+    "CommonStartupMenu",
     "DelphiPath",
 };
 
@@ -65,12 +79,22 @@ struct DialogTemplateName {
     bool CanEnd;
 };
 inline constexpr DialogTemplateName DialogTemplateNames[] = {
-    {"DLG_LANGUAGE", true, true}, {"DLG_WELCOME", true, true},   {"DLG_LICENSE", true, true},
-    {"DLG_README", true, true},   {"DLG_DIR", true, true},       {"DLG_START", true, true},
-    {"DLG_REBOOT", true, true},   {"DLG_FINISH", true, true},    {"DLG_NOTFINISH", true, true},
-    {"DLG_PROGRESS", false, true}, {"DLG_MESSAGE", false, false}, {"DLG_PRESETUP", false, false},
+    {"DLG_LANGUAGE", true, true},
+    {"DLG_WELCOME", true, true},
+    {"DLG_LICENSE", true, true},
+    {"DLG_README", true, true},
+    {"DLG_DIR", true, true},
+    {"DLG_START", true, true},
+    {"DLG_REBOOT", true, true},
+    {"DLG_FINISH", true, true},
+    {"DLG_NOTFINISH", true, true},
+    {"DLG_PROGRESS", false, true},
+    {"DLG_MESSAGE", false, false},
+    {"DLG_PRESETUP", false, false},
     // The uninstaller's pages: shown by it alone, never from a sequence.
-    {"DLG_UNINSTALL", false, true}, {"DLG_UNINSTALLED", false, true}, {"DLG_UNINSTALLING", false, false},
+    {"DLG_UNINSTALL", false, true},
+    {"DLG_UNINSTALLED", false, true},
+    {"DLG_UNINSTALLING", false, false},
 };
 
 // ---- the uninstaller ----

@@ -6,10 +6,7 @@
 
 #include <string.h>
 
-bool EntryInGroup(const Str& Name, const char* Mask)
-{
-    return WildMatch(Name, Str(Mask), true);
-}
+bool EntryInGroup(const Str& Name, const char* Mask) { return WildMatch(Name, Str(Mask), true); }
 
 Str DialogNameOf(const Str& Word)
 {
@@ -74,10 +71,7 @@ Str FileNamePart(const Str& Path)
 
 bool RegDataIsInteger(const Str& Data) { return Data.At(0) == '#'; }
 
-int RegDataInteger(const Str& Data)
-{
-    return TextToIntDef(Data.Sub(1, Data.Length() - 1).c_str(), 0);
-}
+int RegDataInteger(const Str& Data) { return TextToIntDef(Data.Sub(1, Data.Length() - 1).c_str(), 0); }
 
 int ProgressPercent(unsigned long long Done, unsigned long long Total)
 {

@@ -54,8 +54,10 @@ static Str ReadWord(const char** P)
     bool Quoted = false;
     const char* Q = *P;
     for (; *Q && (Quoted || !IsBlank(*Q)); ++Q) {
-        if (*Q == '"') Quoted = !Quoted;
-        else Word.Append(*Q);
+        if (*Q == '"')
+            Quoted = !Quoted;
+        else
+            Word.Append(*Q);
     }
     *P = Q;
     return Word;
@@ -95,15 +97,23 @@ bool ParseSetupOptions(const char* Arguments, SetupOptions* Options)
         Str Word = ReadWord(&P);
         P = SkipBlanks(P);
         const char* Name = Word.c_str() + 1;
-        if (!IsLead(Word.At(0))) Refuse(Options, Word.c_str());
-        else if (Is(Name, "S")) Options->Silent = true;
-        else if (Is(Name, "?")) Options->ShowHelp = true;
-        else if (Is(Name, "RESTART")) Options->AllowRestart = true;
-        else if ((Value = After(Name, "LANG=")) && *Value) Options->Language = Value;
-        else if ((Value = After(Name, "LOG=")) && *Value) Options->LogFile = Value;
+        if (!IsLead(Word.At(0)))
+            Refuse(Options, Word.c_str());
+        else if (Is(Name, "S"))
+            Options->Silent = true;
+        else if (Is(Name, "?"))
+            Options->ShowHelp = true;
+        else if (Is(Name, "RESTART"))
+            Options->AllowRestart = true;
+        else if ((Value = After(Name, "LANG=")) && *Value)
+            Options->Language = Value;
+        else if ((Value = After(Name, "LOG=")) && *Value)
+            Options->LogFile = Value;
         // A quoted "/D=path" arrives here as one word.
-        else if ((Value = After(Name, "D=")) && *Value) Options->Dir = Value;
-        else Refuse(Options, Word.c_str());
+        else if ((Value = After(Name, "D=")) && *Value)
+            Options->Dir = Value;
+        else
+            Refuse(Options, Word.c_str());
     }
     Options->HasDir = !Options->Dir.Empty();
     return Options->Error.Empty();

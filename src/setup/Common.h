@@ -8,14 +8,14 @@
 #include "TarnStr.h"
 
 // ---- the run state ----
-extern HINSTANCE ModuleInstance;    // dialog templates, icon and window class come from it
+extern HINSTANCE ModuleInstance; // dialog templates, icon and window class come from it
 
-extern Str TempDir;                 // always ends in "\"
-extern Str IniPath;                 // TempDir + "Tarn.ini"
-extern Str StrPath;                 // TempDir + "Tarn.str"
-extern Str DlgPath;                 // TempDir + "Tarn.dlg"
-extern Str InstallDir;              // may hold variable references
-extern Str ProgramName;             // "Setup" until the first dialog applies its texts
+extern Str TempDir;     // always ends in "\"
+extern Str IniPath;     // TempDir + "Tarn.ini"
+extern Str StrPath;     // TempDir + "Tarn.str"
+extern Str DlgPath;     // TempDir + "Tarn.dlg"
+extern Str InstallDir;  // may hold variable references
+extern Str ProgramName; // "Setup" until the first dialog applies its texts
 
 extern HWND MainWindow;
 extern HFONT MainTitleFont;
@@ -26,14 +26,14 @@ extern bool MainTitleShadow;
 extern bool DialogTitleShadow;
 extern COLORREF MainTitleShadowColor;
 extern COLORREF DialogTitleShadowColor;
-extern HBITMAP TitlePicture;        // 0 when Tarn.bmp is missing
+extern HBITMAP TitlePicture; // 0 when Tarn.bmp is missing
 
-extern StrList LanguageList;        // code=language name, kept sorted
-extern Str LanguageCode;            // three letters, selects the language sections
-extern StrList VariableList;        // name=value, in expansion order
-extern StrList DialogSequence;      // upper-cased template names
-extern StrList CopyList;            // source=target[,version]
-extern StrList RegList;             // full value path=data
+extern StrList LanguageList;   // code=language name, kept sorted
+extern Str LanguageCode;       // three letters, selects the language sections
+extern StrList VariableList;   // name=value, in expansion order
+extern StrList DialogSequence; // upper-cased template names
+extern StrList CopyList;       // source=target[,version]
+extern StrList RegList;        // full value path=data
 
 // Single bytes: shared with the installation worker without locks.
 extern volatile bool RebootNeeded;
@@ -42,6 +42,6 @@ extern volatile bool RebootNeeded;
 extern volatile bool FilesAwaitRestart;
 extern bool CancelNeedsConfirmation;
 
-extern Str DialogTitle;             // title of the dialog shown last
-extern Str CurrentDialogName;       // template name of the dialog being shown
+extern Str DialogTitle;       // title of the dialog shown last
+extern Str CurrentDialogName; // template name of the dialog being shown
 extern int CurrentDialogIndex;

@@ -33,8 +33,8 @@ static void WriteLine(const char* What, const char* Detail, unsigned long System
     SYSTEMTIME Now;
     GetLocalTime(&Now);
     char* Line = (char*)CheckedAlloc(StampSize + lstrlenA(What) + lstrlenA(Detail) + ErrorCodeSize);
-    wsprintfA(Line, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", Now.wYear, Now.wMonth, Now.wDay, Now.wHour,
-              Now.wMinute, Now.wSecond, Now.wMilliseconds);
+    wsprintfA(Line, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", Now.wYear, Now.wMonth, Now.wDay, Now.wHour, Now.wMinute,
+              Now.wSecond, Now.wMilliseconds);
     lstrcatA(lstrcatA(Line, What), Detail);
     if (SystemError != 0) wsprintfA(Line + lstrlenA(Line), " (system error %lu)", SystemError);
     lstrcatA(Line, "\r\n");

@@ -20,14 +20,14 @@ extern "C" GlobalConstructor __CTOR_LIST__[];
 // Destructors of global objects are registered through atexit. Nothing is
 // destroyed at exit: the process ends with ExitProcess, and the globals own
 // nothing but memory, which goes with the process.
-extern "C" int __cdecl atexit(void (__cdecl*)(void)) { return 0; }
+extern "C" int __cdecl atexit(void(__cdecl*)(void)) { return 0; }
 
 extern "C" void WinMainCRTStartup(void)
 #if defined(__i386__)
     // Windows enters with the stack aligned to 4 bytes only.
     __attribute__((force_align_arg_pointer))
 #endif
-;
+    ;
 
 extern "C" void WinMainCRTStartup(void)
 {

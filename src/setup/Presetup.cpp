@@ -125,8 +125,10 @@ bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
         if (Code != ArcOk) {
             // Damaged data is the archive's fault; a file that cannot be
             // written (or no memory) is named.
-            if (Code == ArcDataError) ReportError(0, DamagedSetupMessage, ExitArchiveDamaged);
-            else ReportError(0, (Str(CannotExtractFile) + Info.Name).c_str(), ExitFailed);
+            if (Code == ArcDataError)
+                ReportError(0, DamagedSetupMessage, ExitArchiveDamaged);
+            else
+                ReportError(0, (Str(CannotExtractFile) + Info.Name).c_str(), ExitFailed);
             Result = false;
             break;
         }
@@ -138,7 +140,4 @@ bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
     return Result;
 }
 
-bool ExtractPresetup(const char* Directory)
-{
-    return ExtractPresetupFrom(OwnFileName().c_str(), Directory);
-}
+bool ExtractPresetup(const char* Directory) { return ExtractPresetupFrom(OwnFileName().c_str(), Directory); }

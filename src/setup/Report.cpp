@@ -13,18 +13,17 @@ void NoteFailure(SetupExitCode Code)
     if (FirstFailure == ExitInstalled) FirstFailure = Code;
 }
 
-SetupExitCode FailureExitCode()
-{
-    return FirstFailure == ExitInstalled ? ExitFailed : FirstFailure;
-}
+SetupExitCode FailureExitCode() { return FirstFailure == ExitInstalled ? ExitFailed : FirstFailure; }
 
 void ReportError(HWND Owner, const char* Text, SetupExitCode Code)
 {
     DiagLogError(Text, GetLastError());
     NoteFailure(Code);
     if (SilentRun) return;
-    if (Owner) CenteredMessageBox(Owner, ErrorCaption, Text, MB_ICONERROR);
-    else ShowError(Text);
+    if (Owner)
+        CenteredMessageBox(Owner, ErrorCaption, Text, MB_ICONERROR);
+    else
+        ShowError(Text);
 }
 
 int AskUser(HWND Owner, const char* Caption, const char* Text, UINT Flags, int SilentAnswer)

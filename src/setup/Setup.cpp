@@ -32,12 +32,12 @@
 static const char DefaultMainTitleFont[] = "Times New Roman,30,$FF0000,B";
 static const char DefaultDialogTitleFont[] = "Times New Roman,20,$FF5C5C,B";
 enum {
-    DefaultMainTitleColor = 0xFF0000,    // the colour of DefaultMainTitleFont
-    DefaultDialogTitleColor = 0xFF5C5C,  // the colour of DefaultDialogTitleFont
-    DefaultShadowColor = 0xC0C0C0,       // silver
-    LanguageCodeSize = 4,                // three letters and the terminator
+    DefaultMainTitleColor = 0xFF0000,   // the colour of DefaultMainTitleFont
+    DefaultDialogTitleColor = 0xFF5C5C, // the colour of DefaultDialogTitleFont
+    DefaultShadowColor = 0xC0C0C0,      // silver
+    LanguageCodeSize = 4,               // three letters and the terminator
     LanguageNameSize = 100,
-    EmergencyReserveSize = 64 * 1024,    // freed so the closing steps can run
+    EmergencyReserveSize = 64 * 1024, // freed so the closing steps can run
 };
 
 // ---- languages ----
@@ -215,8 +215,10 @@ void EndRunAfterFailure(const char* Message)
     FlushLog(); // an uninstall must know what was installed
     // Before the main window exists, or once the closing steps have begun,
     // no page is shown: the run state is released.
-    if (ShowFinalPage) CloseRun(RunOutcome);
-    else ReleaseRunState();
+    if (ShowFinalPage)
+        CloseRun(RunOutcome);
+    else
+        ReleaseRunState();
     // Destroying the main window posted a quit message, which would close
     // the error box at once.
     MSG Quit;
@@ -226,10 +228,7 @@ void EndRunAfterFailure(const char* Message)
     ExitProcess(ExitFailed);
 }
 
-static void OnOutOfMemory()
-{
-    EndRunAfterFailure(NotEnoughMemoryMessage);
-}
+static void OnOutOfMemory() { EndRunAfterFailure(NotEnoughMemoryMessage); }
 
 static LONG WINAPI OnUnhandledFault(EXCEPTION_POINTERS*)
 {
@@ -301,7 +300,7 @@ static bool RefuseSetupOnlyOptions()
     return false;
 }
 
-typedef void (WINAPI *InitCommonControlsCall)();
+typedef void(WINAPI* InitCommonControlsCall)();
 
 // The start-up steps up to the wizard. False when the run cannot go on; the
 // step that failed has said why.
@@ -335,7 +334,8 @@ static bool StartRun()
         if (!MainWindow) return false;
         if (IniReadBool(Ini, "Display", "ShowMainWindow", false)) ShowWindow(MainWindow, SW_SHOWMAXIMIZED);
         MainTitleFont = MakeTitleFont("MainTitleFont", DefaultMainTitleFont, DefaultMainTitleColor, &MainTitleColor);
-        DialogTitleFont = MakeTitleFont("DialogTitleFont", DefaultDialogTitleFont, DefaultDialogTitleColor, &DialogTitleColor);
+        DialogTitleFont =
+            MakeTitleFont("DialogTitleFont", DefaultDialogTitleFont, DefaultDialogTitleColor, &DialogTitleColor);
         // The shown window was painted before its font existed.
         InvalidateRect(MainWindow, 0, FALSE);
         TitlePicture = (HBITMAP)LoadImageA(0, (TempDir + "Tarn.bmp").c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);

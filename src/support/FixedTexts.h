@@ -6,7 +6,7 @@
 
 inline constexpr char ArchiveOpenError[] = "Archive open error!";
 inline constexpr char FileExtractingError[] = "File extracting error!";
-inline constexpr char CannotExtractFile[] = "Cannot extract file ";            // + the entry's name
+inline constexpr char CannotExtractFile[] = "Cannot extract file ";                // + the entry's name
 inline constexpr char CannotWriteRegistryValue[] = "Cannot write registry value "; // + the value's path
 inline constexpr char NoInitWindowMessage[] = "Cannot create init window!";
 inline constexpr char NoMessageWindowMessage[] = "Cannot create message window!";
@@ -18,11 +18,11 @@ inline constexpr char NotEnoughMemoryMessage[] = "Not enough memory: Setup canno
 inline constexpr char InternalErrorMessage[] = "Setup stopped after an internal error.";
 // The command line (CommandLine.h). The options box is kept short: every
 // byte is in the stub.
-inline constexpr char WrongOptionMessage[] = "Wrong option (/? lists them): "; // + the word
-inline constexpr char UnknownLanguageMessage[] = "Unknown language: ";        // + the /LANG= code
+inline constexpr char WrongOptionMessage[] = "Wrong option (/? lists them): ";                 // + the word
+inline constexpr char UnknownLanguageMessage[] = "Unknown language: ";                         // + the /LANG= code
 inline constexpr char NoFullPathFolderMessage[] = "The installation folder is no full path: "; // + the folder
 inline constexpr char SetupOnlyOptionsMessage[] = "The uninstaller takes no /D= or /LANG=.";
-inline constexpr char CannotWriteLogFile[] = "Cannot write the log file ";    // + the /LOG= file
+inline constexpr char CannotWriteLogFile[] = "Cannot write the log file "; // + the /LOG= file
 inline constexpr char UsageCaption[] = "Setup";
 inline constexpr char UsageText[] = "/S\t\tsilent, licence accepted\r\n"
                                     "/LANG=code\tlanguage (ENU, ...)\r\n"

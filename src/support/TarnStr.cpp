@@ -139,8 +139,11 @@ Str& Str::operator=(Str&& Other)
 {
     if (this != &Other) {
         if (Cap) free(Data);
-        Data = Other.Data; Len = Other.Len; Cap = Other.Cap;
-        Other.Data = NoText; Other.Len = Other.Cap = 0;
+        Data = Other.Data;
+        Len = Other.Len;
+        Cap = Other.Cap;
+        Other.Data = NoText;
+        Other.Len = Other.Cap = 0;
     }
     return *this;
 }
@@ -149,7 +152,7 @@ Str& Str::operator=(const char* Text)
 {
     if (Text && Text >= Data && Text < Data + Cap) {
         Str Copy(Text); // the source lies inside our own buffer
-        return *this = (Str&&)Copy;
+        return *this = (Str &&) Copy;
     }
     Len = 0;
     if (Cap) Data[0] = 0;
@@ -181,7 +184,10 @@ void Str::SetLength(int Length)
 
 void Str::SyncLength()
 {
-    if (!Cap) { Len = 0; return; }
+    if (!Cap) {
+        Len = 0;
+        return;
+    }
     Data[Cap - 1] = 0;
     Len = (int)strlen(Data);
 }
@@ -218,7 +224,10 @@ void Str::Truncate(int NewLength)
 
 void Str::Delete(int Index, int Count)
 {
-    if (Index < 0) { Count += Index; Index = 0; }
+    if (Index < 0) {
+        Count += Index;
+        Index = 0;
+    }
     if (Index >= Len || Count <= 0) return;
     if (Count > Len - Index) Count = Len - Index;
     memmove(Data + Index, Data + Index + Count, (size_t)(Len - Index - Count));
@@ -227,7 +236,10 @@ void Str::Delete(int Index, int Count)
 
 Str Str::Sub(int Index, int Count) const
 {
-    if (Index < 0) { Count += Index; Index = 0; }
+    if (Index < 0) {
+        Count += Index;
+        Index = 0;
+    }
     if (Index >= Len || Count <= 0) return Str();
     if (Count > Len - Index) Count = Len - Index;
     return Str(Data + Index, Count);
@@ -263,10 +275,30 @@ bool Str::operator==(const Str& Other) const
 
 bool Str::operator==(const char* Text) const { return strcmp(c_str(), Text ? Text : "") == 0; }
 
-Str operator+(const Str& A, const Str& B) { Str R(A); R.Append(B); return R; }
-Str operator+(const Str& A, const char* B) { Str R(A); R.Append(B); return R; }
-Str operator+(const char* A, const Str& B) { Str R(A); R.Append(B); return R; }
-Str operator+(const Str& A, char B) { Str R(A); R.Append(B); return R; }
+Str operator+(const Str& A, const Str& B)
+{
+    Str R(A);
+    R.Append(B);
+    return R;
+}
+Str operator+(const Str& A, const char* B)
+{
+    Str R(A);
+    R.Append(B);
+    return R;
+}
+Str operator+(const char* A, const Str& B)
+{
+    Str R(A);
+    R.Append(B);
+    return R;
+}
+Str operator+(const Str& A, char B)
+{
+    Str R(A);
+    R.Append(B);
+    return R;
+}
 
 // ---- StrList ----
 
@@ -276,11 +308,11 @@ static const Str EmptyStr;
 // name index on their first lookup.
 enum { IndexFromCount = 8 };
 
-StrList::StrList()
-    : Items(0), Size(0), Cap(0), WholeNames(false), Buckets(0), NextInChain(0), BucketCount(0) {}
+StrList::StrList() : Items(0), Size(0), Cap(0), WholeNames(false), Buckets(0), NextInChain(0), BucketCount(0) {}
 
 StrList::StrList(bool WholeNames)
-    : Items(0), Size(0), Cap(0), WholeNames(WholeNames), Buckets(0), NextInChain(0), BucketCount(0) {}
+    : Items(0), Size(0), Cap(0), WholeNames(WholeNames), Buckets(0), NextInChain(0), BucketCount(0)
+{}
 
 StrList::StrList(const StrList& Other)
     : Items(0), Size(0), Cap(0), WholeNames(Other.WholeNames), Buckets(0), NextInChain(0), BucketCount(0)
@@ -316,10 +348,7 @@ void StrList::Grow(int Needed)
     Cap = NewCap;
 }
 
-int StrList::NameLength(const Str& Entry) const
-{
-    return WholeNames ? Entry.Length() : Entry.Find('=');
-}
+int StrList::NameLength(const Str& Entry) const { return WholeNames ? Entry.Length() : Entry.Find('='); }
 
 void StrList::DropIndex()
 {
@@ -355,10 +384,7 @@ void StrList::BuildIndex()
     for (int I = 0; I < Size; ++I) IndexEntry(I);
 }
 
-const Str& StrList::Get(int Index) const
-{
-    return (Index >= 0 && Index < Size) ? Items[Index] : EmptyStr;
-}
+const Str& StrList::Get(int Index) const { return (Index >= 0 && Index < Size) ? Items[Index] : EmptyStr; }
 
 void StrList::Set(int Index, const Str& Text)
 {
@@ -367,8 +393,8 @@ void StrList::Set(int Index, const Str& Text)
     int NewLength = NameLength(Text);
     // A new value under the same name (SetValue) keeps the entry in its
     // chain; another name would sit in the wrong one.
-    bool SameName = OldLength >= 0 && OldLength == NewLength &&
-                    CompareFolded(Items[Index].c_str(), Text.c_str(), OldLength) == 0;
+    bool SameName =
+        OldLength >= 0 && OldLength == NewLength && CompareFolded(Items[Index].c_str(), Text.c_str(), OldLength) == 0;
     Items[Index] = Text;
     if (!SameName) DropIndex();
 }
@@ -382,13 +408,15 @@ void StrList::Insert(int Index, const Str& Text)
     Str Copy(Text); // Text may be one of our own entries
     Grow(Size + 1);
     memmove((void*)(Items + Index + 1), (void*)(Items + Index), sizeof(Str) * (size_t)(Size - Index));
-    new (Items + Index) Str((Str&&)Copy);
+    new (Items + Index) Str((Str &&) Copy);
     ++Size;
     // An entry at the end changes no other index; it joins the index while
     // the chains are still short, else the next lookup rebuilds it.
     if (!BucketCount) return;
-    if (Index == Size - 1 && Size * 2 <= BucketCount) IndexEntry(Index);
-    else DropIndex();
+    if (Index == Size - 1 && Size * 2 <= BucketCount)
+        IndexEntry(Index);
+    else
+        DropIndex();
 }
 
 void StrList::Delete(int Index)
@@ -484,6 +512,8 @@ void StrList::SetValue(const char* Name, const char* Value)
     Str Entry(Name);
     Entry.Append('=');
     Entry.Append(Value);
-    if (Index >= 0) Set(Index, Entry);
-    else Add(Entry);
+    if (Index >= 0)
+        Set(Index, Entry);
+    else
+        Add(Entry);
 }

@@ -61,11 +61,11 @@ public:
     // Room for Length bytes (plus the terminator); the caller fills it and
     // calls SetLength. Returns the buffer. Above MaxTextLength: OutOfMemory.
     char* Reserve(int Length);
-    void SetLength(int Length);        // after writing into Reserve's buffer
+    void SetLength(int Length); // after writing into Reserve's buffer
     // Length from strlen of the buffer (after a platform call filled it).
     void SyncLength();
 
-    Str Sub(int Index, int Count) const; // 0-based substring, clipped
+    Str Sub(int Index, int Count) const;            // 0-based substring, clipped
     int Find(char Ch, int From = 0) const;          // 0-based, -1 when absent
     int Find(const char* Text, int From = 0) const; // 0-based, -1 when absent
     int FindLast(char Ch) const;
@@ -106,7 +106,7 @@ public:
     StrList& operator=(const StrList& Other);
 
     int Count() const { return Size; }
-    const Str& Get(int Index) const;   // out of range gives an empty text
+    const Str& Get(int Index) const; // out of range gives an empty text
     void Set(int Index, const Str& Text);
     void Add(const Str& Text);
     void Insert(int Index, const Str& Text);
@@ -118,10 +118,10 @@ public:
     void Sort();
 
     // name=value access.
-    int IndexOfName(const char* Name) const;       // -1 when absent
+    int IndexOfName(const char* Name) const; // -1 when absent
     Str NameAt(int Index) const;
     Str ValueAt(int Index) const;
-    Str Value(const char* Name) const;             // empty when absent
+    Str Value(const char* Name) const; // empty when absent
     // Replaces the entry of that name where it stands (taking Name as
     // written), appends when new; an empty value deletes the entry.
     void SetValue(const char* Name, const char* Value);

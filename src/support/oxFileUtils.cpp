@@ -26,13 +26,13 @@ static const char AdminOnlySecurity[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)
 // the root directory); Win32 headers no longer name it.
 static const DWORD VolumeLabelAttribute = 0x08;
 
-typedef DWORD (WINAPI *PathQuery)(DWORD Size, char* Buffer);
+typedef DWORD(WINAPI* PathQuery)(DWORD Size, char* Buffer);
 
 static DWORD WINAPI QueryTempPath(DWORD Size, char* Buffer) { return GetTempPathA(Size, Buffer); }
 static DWORD WINAPI QueryWindowsDir(DWORD Size, char* Buffer) { return GetWindowsDirectoryA(Buffer, Size); }
 static DWORD WINAPI QuerySystemDir(DWORD Size, char* Buffer) { return GetSystemDirectoryA(Buffer, Size); }
 
-typedef UINT (WINAPI *SystemWindowsDirCall)(char* Buffer, UINT Size);
+typedef UINT(WINAPI* SystemWindowsDirCall)(char* Buffer, UINT Size);
 
 // The Windows folder shared by all users: on a terminal server the plain
 // call gives a program that is not marked as aware of it a folder of the
@@ -66,10 +66,7 @@ Str GetTempDir() { return ReadPath(QueryTempPath); }
 Str GetWindowsDir() { return ReadPath(QueryWindowsDir); }
 Str GetSystemDir() { return ReadPath(QuerySystemDir); }
 
-static bool PathExists(const char* Path)
-{
-    return GetFileAttributesA(Path) != INVALID_FILE_ATTRIBUTES;
-}
+static bool PathExists(const char* Path) { return GetFileAttributesA(Path) != INVALID_FILE_ATTRIBUTES; }
 
 bool FileExists(const char* Path)
 {
@@ -83,8 +80,8 @@ Str MakeTempName(const char* Dir)
     for (;;) {
         SYSTEMTIME Now;
         GetLocalTime(&Now);
-        Str Name = TempNameFromTime(Now.wYear, Now.wMonth, Now.wDay, Now.wHour, Now.wMinute,
-                                    Now.wSecond, Now.wMilliseconds);
+        Str Name =
+            TempNameFromTime(Now.wYear, Now.wMonth, Now.wDay, Now.wHour, Now.wMinute, Now.wSecond, Now.wMilliseconds);
         // A directory of that name counts as taken too: the run creates its
         // temporary directory under this name and deletes it at the end, so
         // it must never be someone else's.
@@ -99,8 +96,8 @@ Str GetSystemTempDir()
     return Windows.Empty() ? Str() : AddBackslash(Windows) + "Temp\\";
 }
 
-typedef BOOL (WINAPI *StringToSecurityCall)(const char* Text, DWORD Revision, PSECURITY_DESCRIPTOR* Descriptor,
-                                            ULONG* Size);
+typedef BOOL(WINAPI* StringToSecurityCall)(const char* Text, DWORD Revision, PSECURITY_DESCRIPTOR* Descriptor,
+                                           ULONG* Size);
 
 bool MakeAdminOnlySecurity(SECURITY_ATTRIBUTES* Attributes)
 {
@@ -140,8 +137,7 @@ bool DirExists(const char* Path)
 
 static bool IsBareDrive(const Str& Path)
 {
-    return (Path.Length() == 2 && Path.At(1) == ':') ||
-           (Path.Length() == 3 && Path.At(1) == ':' && Path.At(2) == '\\');
+    return (Path.Length() == 2 && Path.At(1) == ':') || (Path.Length() == 3 && Path.At(1) == ':' && Path.At(2) == '\\');
 }
 
 bool DeleteDirectory(const char* Path, bool RemoveSelf)
@@ -239,13 +235,10 @@ static Str RootOf(const Str& Path)
     return Path;
 }
 
-static unsigned SaturatedKiB(unsigned long long KiB)
-{
-    return KiB > 0xFFFFFFFFull ? 0xFFFFFFFFu : (unsigned)KiB;
-}
+static unsigned SaturatedKiB(unsigned long long KiB) { return KiB > 0xFFFFFFFFull ? 0xFFFFFFFFu : (unsigned)KiB; }
 
-typedef BOOL (WINAPI *DiskFreeExCall)(const char* Path, ULARGE_INTEGER* FreeToCaller,
-                                      ULARGE_INTEGER* Total, ULARGE_INTEGER* TotalFree);
+typedef BOOL(WINAPI* DiskFreeExCall)(const char* Path, ULARGE_INTEGER* FreeToCaller, ULARGE_INTEGER* Total,
+                                     ULARGE_INTEGER* TotalFree);
 
 unsigned DiskFreeKB(const char* Path)
 {
@@ -253,8 +246,8 @@ unsigned DiskFreeKB(const char* Path)
     bool OldWindows95 = (OSInfo.Kind == OSWin32s || OSInfo.Kind == OSWin95) && OSInfo.Build < FirstBuildWithDiskFreeEx;
     if (OldWindows95) {
         DWORD SectorsPerCluster, BytesPerSector, FreeClusters, TotalClusters;
-        if (!GetDiskFreeSpaceA(RootOf(Path).c_str(), &SectorsPerCluster, &BytesPerSector,
-                               &FreeClusters, &TotalClusters))
+        if (!GetDiskFreeSpaceA(RootOf(Path).c_str(), &SectorsPerCluster, &BytesPerSector, &FreeClusters,
+                               &TotalClusters))
             return 0;
         DWORD ClusterBytes = SectorsPerCluster * BytesPerSector;
         return SaturatedKiB(RoundedKiB((unsigned long long)ClusterBytes * FreeClusters));
@@ -265,14 +258,14 @@ unsigned DiskFreeKB(const char* Path)
     DiskFreeExCall DiskFreeEx = (DiskFreeExCall)(void*)GetProcAddress(Kernel, "GetDiskFreeSpaceExA");
     ULARGE_INTEGER FreeToCaller, Total, TotalFree;
     if (DiskFreeEx && DiskFreeEx(Path, &FreeToCaller, &Total, &TotalFree))
-        Result = SaturatedKiB(FreeToCaller.QuadPart >> 10);   // more than 4 TiB free is "plenty"
+        Result = SaturatedKiB(FreeToCaller.QuadPart >> 10); // more than 4 TiB free is "plenty"
     FreeLibrary(Kernel);
     return Result;
 }
 
-typedef DWORD (WINAPI *VersionInfoSizeCall)(const char* FileName, DWORD* Handle);
-typedef BOOL (WINAPI *VersionInfoCall)(const char* FileName, DWORD Handle, DWORD Size, void* Info);
-typedef BOOL (WINAPI *VersionQueryCall)(const void* Info, const char* Block, void** Value, UINT* Size);
+typedef DWORD(WINAPI* VersionInfoSizeCall)(const char* FileName, DWORD* Handle);
+typedef BOOL(WINAPI* VersionInfoCall)(const char* FileName, DWORD Handle, DWORD Size, void* Info);
+typedef BOOL(WINAPI* VersionQueryCall)(const void* Info, const char* Block, void** Value, UINT* Size);
 
 bool GetFileVersion(const char* FileName, unsigned* MS, unsigned* LS)
 {
@@ -308,8 +301,7 @@ static bool FileDateTime(const char* FileName, double* DateTime)
     FindClose(Search);
     FILETIME Local;
     WORD DosDate, DosTime;
-    if (!FileTimeToLocalFileTime(&Found.ftLastWriteTime, &Local) ||
-        !FileTimeToDosDateTime(&Local, &DosDate, &DosTime))
+    if (!FileTimeToLocalFileTime(&Found.ftLastWriteTime, &Local) || !FileTimeToDosDateTime(&Local, &DosDate, &DosTime))
         return false;
     *DateTime = DosTimeToDateTime(((unsigned)DosDate << 16) | DosTime);
     return true;

@@ -11,9 +11,9 @@
 // True when Path exists and is a file (not a directory).
 bool FileExists(const char* Path);
 
-Str GetTempDir();      // with trailing backslash; empty on failure
-Str GetWindowsDir();   // without trailing backslash; empty on failure
-Str GetSystemDir();    // without trailing backslash; empty on failure
+Str GetTempDir();    // with trailing backslash; empty on failure
+Str GetWindowsDir(); // without trailing backslash; empty on failure
+Str GetSystemDir();  // without trailing backslash; empty on failure
 // An 8-character name (from the local time) that names nothing existing in Dir.
 Str MakeTempName(const char* Dir);
 // The Temp folder of the Windows folder, with trailing backslash; empty on

@@ -30,19 +30,13 @@ unsigned long long RoundedQuotient(unsigned long long Dividend, unsigned long lo
     return Quotient;
 }
 
-unsigned long long RoundedKiB(unsigned long long Bytes)
-{
-    return RoundedQuotient(Bytes, KiB);
-}
+unsigned long long RoundedKiB(unsigned long long Bytes) { return RoundedQuotient(Bytes, KiB); }
 
-static bool IsLeapYear(int Year)
-{
-    return (Year % 4 == 0 && Year % 100 != 0) || Year % 400 == 0;
-}
+static bool IsLeapYear(int Year) { return (Year % 4 == 0 && Year % 100 != 0) || Year % 400 == 0; }
 
 static int DaysInMonth(int Year, int Month)
 {
-    static const int Days[12] = { 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
+    static const int Days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     return (Month == 2 && IsLeapYear(Year)) ? 29 : Days[Month - 1];
 }
 
@@ -72,8 +66,7 @@ Str TempNameFromTime(int Year, int Month, int Day, int Hour, int Minute, int Sec
 void ParseVersionText(const char* Version, unsigned* MS, unsigned* LS)
 {
     unsigned Words[4];
-    for (int I = 0; I < 4; ++I)
-        Words[I] = (unsigned)TextToIntDef(GetWord(I + 1, Version, DotSet).c_str(), 0);
+    for (int I = 0; I < 4; ++I) Words[I] = (unsigned)TextToIntDef(GetWord(I + 1, Version, DotSet).c_str(), 0);
     *MS = (Words[0] << 16) + Words[1];
     *LS = (Words[2] << 16) + Words[3];
 }

@@ -23,10 +23,7 @@ COLORREF ResolveColor(int Color)
 int RectWidth(const RECT& R) { return R.right - R.left; }
 int RectHeight(const RECT& R) { return R.bottom - R.top; }
 
-int ScaleToDpi(HDC DC, int Pixels)
-{
-    return MulDiv(Pixels, GetDeviceCaps(DC, LOGPIXELSY), DefaultPixelsPerInch);
-}
+int ScaleToDpi(HDC DC, int Pixels) { return MulDiv(Pixels, GetDeviceCaps(DC, LOGPIXELSY), DefaultPixelsPerInch); }
 
 HFONT CreateSpecFont(HWND Window, const char* Face, int Size, FontStyles Styles)
 {
@@ -37,8 +34,7 @@ HFONT CreateSpecFont(HWND Window, const char* Face, int Size, FontStyles Styles)
     int Height = -MulDiv(Size, PixelsPerInch, PointsPerInch);
     return CreateFontA(Height, 0, 0, 0, (Styles & FontBold) ? BoldWeight : NormalWeight,
                        (Styles & FontItalic) ? TRUE : FALSE, (Styles & FontUnderline) ? TRUE : FALSE,
-                       (Styles & FontStrikeOut) ? TRUE : FALSE, DEFAULT_CHARSET, 0, 0, 0, 0,
-                       Face ? Face : "");
+                       (Styles & FontStrikeOut) ? TRUE : FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, Face ? Face : "");
 }
 
 // Origin + Numerator / Bands, to the nearest pixel with halves to even. A
@@ -83,8 +79,8 @@ void FillGradient(HDC DC, const RECT& R, int Color1, int Color2, int Direction, 
     bool Across = Direction == 2 || Direction == 3;
     COLORREF Start = ResolveColor(Reversed ? Color2 : Color1);
     COLORREF End = ResolveColor(Reversed ? Color1 : Color2);
-    int StartRgb[3] = { GetRValue(Start), GetGValue(Start), GetBValue(Start) };
-    int DiffRgb[3] = { GetRValue(End) - StartRgb[0], GetGValue(End) - StartRgb[1], GetBValue(End) - StartRgb[2] };
+    int StartRgb[3] = {GetRValue(Start), GetGValue(Start), GetBValue(Start)};
+    int DiffRgb[3] = {GetRValue(End) - StartRgb[0], GetGValue(End) - StartRgb[1], GetBValue(End) - StartRgb[2]};
 
     int Extent = Across ? RectWidth(R) : RectHeight(R);
     int Bands = Steps < Extent ? Steps : Extent;
@@ -110,7 +106,7 @@ void FillGradient(HDC DC, const RECT& R, int Color1, int Color2, int Direction, 
 
 SIZE TextExtent(HDC DC, const char* S)
 {
-    SIZE Size = { 0, 0 };
+    SIZE Size = {0, 0};
     Str Text(S);
     if (!GetTextExtentPoint32A(DC, Text.c_str(), Text.Length(), &Size)) {
         Size.cx = Size.cy = 0;
@@ -154,13 +150,13 @@ Str WrapToWidth(HDC DC, const char* S, int MaxWidth)
 
 void DrawTextBlock(HDC DC, const char* S, RECT R, HFONT Font, int HAlign, int VAlign, bool Transparent)
 {
-    static const UINT AlignFormats[3] = { DT_LEFT, DT_RIGHT, DT_CENTER };
+    static const UINT AlignFormats[3] = {DT_LEFT, DT_RIGHT, DT_CENTER};
     HGDIOBJ OldFont = SelectObject(DC, Font);
     Str Wrapped = WrapToWidth(DC, S, RectWidth(R));
     int LineHeight = TextExtent(DC, Wrapped.c_str()).cy;
     int Lines = CountWords(Wrapped, CrSet);
     int Free = (RectHeight(R) - LineHeight * Lines) / 2;
-    if (Free < 0) Free = 0;  // too tall: draw from the top
+    if (Free < 0) Free = 0; // too tall: draw from the top
     if (VAlign == 1) {
         R.top += Free;
         R.bottom -= Free;

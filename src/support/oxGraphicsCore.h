@@ -5,12 +5,7 @@
 #include "TarnStr.h"
 
 // FontStyles flags.
-enum {
-    FontBold = 1,
-    FontItalic = 2,
-    FontUnderline = 4,
-    FontStrikeOut = 8
-};
+enum { FontBold = 1, FontItalic = 2, FontUnderline = 4, FontStrikeOut = 8 };
 typedef unsigned FontStyles;
 
 // Splits "Face,Size,Color,Styles" (comma words). Size is 8 when missing or

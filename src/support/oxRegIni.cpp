@@ -21,14 +21,13 @@ static const DWORD RegStringBufferSize = 1024;
 static const DWORD RegKeyNameBufferSize = 1024;
 // Length of the root prefixes "HKCR\", "HKCU\", "HKLM\".
 
-static const char* const BoolTexts[2] = { "0", "1" };
+static const char* const BoolTexts[2] = {"0", "1"};
 
 Str IniReadString(const char* File, const char* Section, const char* Key, const char* Default)
 {
     Str Value;
     char* Buffer = Value.Reserve((int)IniValueBufferSize);
-    DWORD Length = GetPrivateProfileStringA(Section, Key, Default ? Default : "", Buffer,
-                                            IniValueBufferSize, File);
+    DWORD Length = GetPrivateProfileStringA(Section, Key, Default ? Default : "", Buffer, IniValueBufferSize, File);
     if (Length >= IniValueBufferSize) Length = IniValueBufferSize - 1;
     Value.SetLength((int)Length);
     return Value;
@@ -99,16 +98,18 @@ void IniReadSection(const char* File, const char* Section, StrList* List)
         Str Name(Line + NameStart, NameEnd - NameStart);
         Str Value = ProfileValue(Line + ValueStart, ValueEnd - ValueStart);
         int First = FirstValues.IndexOfName(Name.c_str());
-        if (First < 0) FirstValues.Add(Name + "=" + Value);
-        else Value = FirstValues.ValueAt(First);
+        if (First < 0)
+            FirstValues.Add(Name + "=" + Value);
+        else
+            Value = FirstValues.ValueAt(First);
 
         int Index = List->IndexOfName(Name.c_str());
         if (Index < 0)
-            List->Add(Name + "=" + Value);      // also with an empty value
+            List->Add(Name + "=" + Value); // also with an empty value
         else if (!Value.Empty())
             List->Set(Index, Name + "=" + Value);
         else
-            List->Delete(Index);                // a language section can remove an entry
+            List->Delete(Index); // a language section can remove an entry
     }
     free(Buffer);
 }
@@ -206,7 +207,7 @@ bool RegWriteString(const char* Path, const char* Value)
 bool RegWriteInteger(const char* Path, int Value)
 {
     unsigned Bits = (unsigned)Value;
-    BYTE Data[4] = { (BYTE)Bits, (BYTE)(Bits >> 8), (BYTE)(Bits >> 16), (BYTE)(Bits >> 24) };
+    BYTE Data[4] = {(BYTE)Bits, (BYTE)(Bits >> 8), (BYTE)(Bits >> 16), (BYTE)(Bits >> 24)};
     return RegWriteValue(Path, REG_DWORD, Data, sizeof(Data));
 }
 

@@ -38,8 +38,8 @@ Str RegReadString(const char* Path, const char* Default);
 void RegReadSubKeys(const char* Path, StrList* List);
 // Creates missing keys on the way. False on any failure.
 bool RegWriteValue(const char* Path, DWORD ValueType, const void* Data, DWORD Size);
-bool RegWriteString(const char* Path, const char* Value);   // REG_SZ; false on failure
-bool RegWriteInteger(const char* Path, int Value);          // REG_DWORD; false on failure
+bool RegWriteString(const char* Path, const char* Value); // REG_SZ; false on failure
+bool RegWriteInteger(const char* Path, int Value);        // REG_DWORD; false on failure
 // True when the value can be read.
 bool RegValueExists(const char* Path);
 // Deletes the value; true when it is gone (also when it was never there),

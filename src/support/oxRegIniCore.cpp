@@ -1,8 +1,7 @@
 // The portable half of oxRegIni: which root a registry path names.
 #include "oxRegIniCore.h"
 
-static_assert(sizeof(RegistryRootNames) / sizeof(RegistryRootNames[0]) == RegistryRootCount,
-              "one name per root");
+static_assert(sizeof(RegistryRootNames) / sizeof(RegistryRootNames[0]) == RegistryRootCount, "one name per root");
 
 int RegistryRootIndex(const Str& KeyPart)
 {

@@ -37,7 +37,7 @@ void GetOSInfo(OSInfoRecord* Info)
 // at a time, but the installation worker and the interface thread both may,
 // so each thread finds its own hook here instead of sharing one handle.
 struct MessageHookSlot {
-    volatile LONG ThreadId;   // 0 when free
+    volatile LONG ThreadId; // 0 when free
     HHOOK Hook;
 };
 enum { MessageHookSlots = 4 };
@@ -71,8 +71,7 @@ int CenteredMessageBox(HWND Owner, const char* Caption, const char* Text, UINT F
     DWORD ThreadId = GetCurrentThreadId();
     MessageHookSlot* Slot = 0;
     for (int I = 0; I < MessageHookSlots && !Slot; ++I)
-        if (InterlockedCompareExchange(&MessageHooks[I].ThreadId, (LONG)ThreadId, 0) == 0)
-            Slot = &MessageHooks[I];
+        if (InterlockedCompareExchange(&MessageHooks[I].ThreadId, (LONG)ThreadId, 0) == 0) Slot = &MessageHooks[I];
     // Without a free slot the box still appears, only not centred.
     if (Slot) Slot->Hook = SetWindowsHookExA(WH_CBT, CenterOnActivate, 0, ThreadId);
     int Result = MessageBoxA(Owner, Text ? Text : "", Caption ? Caption : "", Flags | MB_TASKMODAL);
@@ -86,8 +85,7 @@ int CenteredMessageBox(HWND Owner, const char* Caption, const char* Text, UINT F
 
 void ShowError(const char* Text)
 {
-    CenteredMessageBox(0, MessageCaption.Empty() ? ErrorCaption : MessageCaption.c_str(), Text,
-                       MB_OK | MB_ICONERROR);
+    CenteredMessageBox(0, MessageCaption.Empty() ? ErrorCaption : MessageCaption.c_str(), Text, MB_OK | MB_ICONERROR);
 }
 
 int AskQuestion(const char* Text)
@@ -111,14 +109,14 @@ void CenterWindow(HWND Wnd)
 
 SIZE GetScreenSize()
 {
-    SIZE Size = { GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
+    SIZE Size = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     return Size;
 }
 
 // ---- elevation ----
 
-typedef BOOL (WINAPI *TokenInformationCall)(HANDLE Token, TOKEN_INFORMATION_CLASS Class, void* Information,
-                                            DWORD Size, DWORD* Returned);
+typedef BOOL(WINAPI* TokenInformationCall)(HANDLE Token, TOKEN_INFORMATION_CLASS Class, void* Information, DWORD Size,
+                                           DWORD* Returned);
 
 bool ProcessIsElevated()
 {
@@ -129,8 +127,8 @@ bool ProcessIsElevated()
     TOKEN_ELEVATION Elevation;
     DWORD Returned = 0;
     // Before Vista the class is unknown and the call fails.
-    bool Elevated = GetInformation(Token, TokenElevation, &Elevation, sizeof(Elevation), &Returned) &&
-                    Elevation.TokenIsElevated;
+    bool Elevated =
+        GetInformation(Token, TokenElevation, &Elevation, sizeof(Elevation), &Returned) && Elevation.TokenIsElevated;
     CloseHandle(Token);
     return Elevated;
 }
@@ -167,7 +165,7 @@ bool ExitWindowsPrivileged(UINT Flags)
 
 bool RestartWindows(bool Force)
 {
-    static const UINT RestartModes[2] = { EWX_REBOOT, EWX_REBOOT | EWX_FORCE };
+    static const UINT RestartModes[2] = {EWX_REBOOT, EWX_REBOOT | EWX_FORCE};
     return ExitWindowsPrivileged(RestartModes[Force ? 1 : 0]);
 }
 
@@ -178,8 +176,7 @@ static Str BrowseInitialPath;
 
 static int CALLBACK BrowseCallback(HWND Wnd, UINT Message, LPARAM, LPARAM)
 {
-    if (Message == BFFM_INITIALIZED)
-        SendMessageA(Wnd, BFFM_SETSELECTIONA, TRUE, (LPARAM)BrowseInitialPath.c_str());
+    if (Message == BFFM_INITIALIZED) SendMessageA(Wnd, BFFM_SETSELECTIONA, TRUE, (LPARAM)BrowseInitialPath.c_str());
     return 0;
 }
 
@@ -223,8 +220,7 @@ bool BrowseForFolder(HWND Owner, const char* Title, int Root, Str* Path, UINT Fl
 
 bool BrowseForDirectory(HWND Owner, const char* Title, Str* Path)
 {
-    if (!BrowseForFolder(Owner, Title, CSIDL_DRIVES, Path, BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS))
-        return false;
+    if (!BrowseForFolder(Owner, Title, CSIDL_DRIVES, Path, BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS)) return false;
     *Path = RemoveBackslash(*Path);
     return true;
 }
@@ -232,8 +228,8 @@ bool BrowseForDirectory(HWND Owner, const char* Title, Str* Path)
 Str GetSpecialFolder(int Index)
 {
     static const int SpecialFolders[SpecialFolderCount] = {
-        CSIDL_DESKTOPDIRECTORY, CSIDL_FONTS, CSIDL_NETHOOD, CSIDL_PERSONAL, CSIDL_PROGRAMS,
-        CSIDL_RECENT, CSIDL_SENDTO, CSIDL_STARTMENU, CSIDL_STARTUP, CSIDL_TEMPLATES,
+        CSIDL_DESKTOPDIRECTORY, CSIDL_FONTS,  CSIDL_NETHOOD,   CSIDL_PERSONAL, CSIDL_PROGRAMS,
+        CSIDL_RECENT,           CSIDL_SENDTO, CSIDL_STARTMENU, CSIDL_STARTUP,  CSIDL_TEMPLATES,
     };
     if (Index < 0 || Index >= SpecialFolderCount) return Str();
     LPITEMIDLIST Item = 0;

@@ -21,7 +21,7 @@ void GetOSInfo(OSInfoRecord* Info);
 // (IDOK, IDYES, ...), 0 when the box could not be shown. One at a time.
 int CenteredMessageBox(HWND Owner, const char* Caption, const char* Text, UINT Flags);
 void ShowError(const char* Text);
-int AskQuestion(const char* Text);   // IDYES or IDNO (0 when no box could be shown)
+int AskQuestion(const char* Text); // IDYES or IDNO (0 when no box could be shown)
 // Centres Wnd on the screen, its top-left corner kept on the screen.
 void CenterWindow(HWND Wnd);
 SIZE GetScreenSize();
@@ -33,7 +33,7 @@ bool ProcessIsElevated();
 // privilege first on the NT family. False when the privilege could not be
 // enabled or the system refused.
 bool ExitWindowsPrivileged(UINT Flags);
-bool RestartWindows(bool Force);     // as ExitWindowsPrivileged
+bool RestartWindows(bool Force); // as ExitWindowsPrivileged
 // The shell's folder browser rooted at the CSIDL Root, opened at *Path.
 // True with *Path set when the user chose a folder; false (Path unchanged)
 // on cancel or when the folder cannot be had.

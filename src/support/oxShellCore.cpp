@@ -4,7 +4,7 @@
 
 #include "oxStrUtils.h"
 
-static const char* const KindNames[] = { "32s", "95", "98", "NT", "2000" };
+static const char* const KindNames[] = {"32s", "95", "98", "NT", "2000"};
 
 // The 95 family keeps major and minor version in the high word of its
 // build number; only the low word is the build.
@@ -18,8 +18,7 @@ static Str TrimControl(const Str& S)
     return S.Sub(Start, End - Start);
 }
 
-void MakeOSInfo(int PlatformId, int Major, int Minor, unsigned BuildNumber,
-                const char* ServicePack, OSInfoRecord* Info)
+void MakeOSInfo(int PlatformId, int Major, int Minor, unsigned BuildNumber, const char* ServicePack, OSInfoRecord* Info)
 {
     Info->Major = Major;
     Info->Minor = Minor;
@@ -28,18 +27,15 @@ void MakeOSInfo(int PlatformId, int Major, int Minor, unsigned BuildNumber,
     Info->ServicePack = ServicePack ? ServicePack : "";
 
     switch (PlatformId) {
-    case PlatformWindows:
-        Info->Kind = (Major > 4 || (Major == 4 && Minor >= 10)) ? OSWin98 : OSWin95;
-        break;
-    case PlatformNT:
-        Info->Kind = Major > 4 ? OSWin2000 : OSWinNT;
-        break;
+    case PlatformWindows: Info->Kind = (Major > 4 || (Major == 4 && Minor >= 10)) ? OSWin98 : OSWin95; break;
+    case PlatformNT: Info->Kind = Major > 4 ? OSWin2000 : OSWinNT; break;
     default: // Win32s, and ids no system of ours reports
         Info->Kind = OSWin32s;
         break;
     }
 
     Str BuildText = Info->Build < 0 ? IntToText(Info->Build) : PadLeft('0', IntToText(Info->Build), 4);
-    Str Description = Str("Windows ") + KindNames[Info->Kind] + " " + Info->VersionText + "." + BuildText + " " + Info->ServicePack;
+    Str Description =
+        Str("Windows ") + KindNames[Info->Kind] + " " + Info->VersionText + "." + BuildText + " " + Info->ServicePack;
     Info->Description = TrimControl(Description);
 }

@@ -7,10 +7,7 @@
 
 // ---- character sets ----
 
-bool InCharSet(const CharSet& Set, unsigned char Ch)
-{
-    return (Set.Bits[Ch >> 3] >> (Ch & 7)) & 1;
-}
+bool InCharSet(const CharSet& Set, unsigned char Ch) { return (Set.Bits[Ch >> 3] >> (Ch & 7)) & 1; }
 
 static bool IsSeparator(const Str& S, int Index, const CharSet& Separators)
 {
@@ -96,10 +93,7 @@ Str PadLeft(char Fill, const Str& S, int Width)
     return Result;
 }
 
-Str LeftChars(const Str& S, int N)
-{
-    return N <= 0 ? Str() : S.Sub(0, N);
-}
+Str LeftChars(const Str& S, int N) { return N <= 0 ? Str() : S.Sub(0, N); }
 
 Str RightChars(const Str& S, int N)
 {

@@ -10,25 +10,23 @@
 enum SystemDll { DllKernel32, DllAdvapi32, DllComctl32, DllVersion, SystemDllCount };
 
 static const char* const SystemDllNames[SystemDllCount] = {
-    "kernel32.dll", "advapi32.dll", "comctl32.dll", "version.dll",
+    "kernel32.dll",
+    "advapi32.dll",
+    "comctl32.dll",
+    "version.dll",
 };
 
 struct SystemApiEntry {
-    unsigned char Dll;   // SystemDll
+    unsigned char Dll; // SystemDll
     const char* Name;
 };
 
 static const SystemApiEntry SystemApis[] = {
-    { DllKernel32, "SetDefaultDllDirectories" },
-    { DllKernel32, "SetDllDirectoryA" },
-    { DllKernel32, "GetSystemWindowsDirectoryA" },
-    { DllKernel32, "FindActCtxSectionStringA" },
-    { DllAdvapi32, "GetTokenInformation" },
-    { DllAdvapi32, "ConvertStringSecurityDescriptorToSecurityDescriptorA" },
-    { DllComctl32, "InitCommonControls" },
-    { DllVersion, "GetFileVersionInfoSizeA" },
-    { DllVersion, "GetFileVersionInfoA" },
-    { DllVersion, "VerQueryValueA" },
+    {DllKernel32, "SetDefaultDllDirectories"},   {DllKernel32, "SetDllDirectoryA"},
+    {DllKernel32, "GetSystemWindowsDirectoryA"}, {DllKernel32, "FindActCtxSectionStringA"},
+    {DllAdvapi32, "GetTokenInformation"},        {DllAdvapi32, "ConvertStringSecurityDescriptorToSecurityDescriptorA"},
+    {DllComctl32, "InitCommonControls"},         {DllVersion, "GetFileVersionInfoSizeA"},
+    {DllVersion, "GetFileVersionInfoA"},         {DllVersion, "VerQueryValueA"},
 };
 static_assert(sizeof(SystemApis) / sizeof(SystemApis[0]) == SystemApiCount, "one entry per SystemApi");
 
@@ -37,8 +35,8 @@ static bool SystemDllTried[SystemDllCount];
 // Set once the system searches only its own folder for every load.
 static bool SearchRestricted = false;
 
-typedef BOOL (WINAPI *FindActCtxSectionStringCall)(DWORD Flags, const GUID* Extension, ULONG Section,
-                                                    const char* Name, ACTCTX_SECTION_KEYED_DATA* Data);
+typedef BOOL(WINAPI* FindActCtxSectionStringCall)(DWORD Flags, const GUID* Extension, ULONG Section, const char* Name,
+                                                  ACTCTX_SECTION_KEYED_DATA* Data);
 
 // Whether the process's activation context (the manifest) redirects the DLL
 // to an assembly of the system's store. The loader then resolves a load by
@@ -75,8 +73,8 @@ FARPROC FindSystemApi(SystemApi Api)
     return Module ? GetProcAddress(Module, SystemApis[Api].Name) : 0;
 }
 
-typedef BOOL (WINAPI *SetDefaultDllDirectoriesCall)(DWORD Flags);
-typedef BOOL (WINAPI *SetDllDirectoryCall)(const char* Folder);
+typedef BOOL(WINAPI* SetDefaultDllDirectoriesCall)(DWORD Flags);
+typedef BOOL(WINAPI* SetDllDirectoryCall)(const char* Folder);
 
 void RestrictDllSearch()
 {

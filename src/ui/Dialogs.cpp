@@ -63,10 +63,8 @@ bool WalkDialogSequence(ShowPageFunction ShowPage)
             if (CurrentDialogIndex >= Count - 1) return true;
             ++CurrentDialogIndex;
             break;
-        case ResultCancel:
-            return false;
-        default:
-            break; // the same page again
+        case ResultCancel: return false;
+        default: break; // the same page again
         }
     }
 }
@@ -124,8 +122,8 @@ void PaintDialogTitle(HWND Dialog)
         // set; systems without the mode stretch as before.
         SetStretchBltMode(DC, HALFTONE);
         SetBrushOrgEx(DC, 0, 0, 0);
-        StretchBlt(DC, 0, 0, RectWidth(Client) - 1, RectHeight(Client) - 1,
-                   PictureDC, 0, 0, Picture.bmWidth, Picture.bmHeight, SRCCOPY);
+        StretchBlt(DC, 0, 0, RectWidth(Client) - 1, RectHeight(Client) - 1, PictureDC, 0, 0, Picture.bmWidth,
+                   Picture.bmHeight, SRCCOPY);
         SelectObject(PictureDC, OldBitmap);
         DeleteDC(PictureDC);
     } else {
@@ -135,8 +133,8 @@ void PaintDialogTitle(HWND Dialog)
     HGDIOBJ OldFont = DialogTitleFont ? SelectObject(DC, DialogTitleFont) : 0;
     int TextX = ScaleToDpi(DC, TitleTextX), TextY = ScaleToDpi(DC, TitleTextY);
     int Shadow = ScaleToDpi(DC, TitleShadowOffset);
-    DrawTitleText(DC, TextX, TextY, DialogTitle, (int)DialogTitleColor,
-                  DialogTitleShadow ? Shadow : 0, (int)DialogTitleShadowColor);
+    DrawTitleText(DC, TextX, TextY, DialogTitle, (int)DialogTitleColor, DialogTitleShadow ? Shadow : 0,
+                  (int)DialogTitleShadowColor);
     TestSeamNoteTitle(CurrentDialogName.c_str(), DC, Client, TextX, TextY, DialogTitle.c_str());
     if (OldFont) SelectObject(DC, OldFont);
     EndPaint(TitleArea, &Paint);
@@ -232,8 +230,7 @@ static void LanguagePage(HWND Dialog, UINT Message, int Id)
         FocusControl(Dialog, IDC_LANGUAGE_LIST);
     } else if (Message == WM_COMMAND && (Id == IDC_BACK || Id == IDC_NEXT)) {
         LRESULT Selected = SendDlgItemMessageA(Dialog, IDC_LANGUAGE_LIST, LB_GETCURSEL, 0, 0);
-        if (Selected >= 0 && Selected < LanguageList.Count())
-            LanguageCode = LanguageList.NameAt((int)Selected);
+        if (Selected >= 0 && Selected < LanguageList.Count()) LanguageCode = LanguageList.NameAt((int)Selected);
     }
 }
 
@@ -252,7 +249,8 @@ static void LicensePage(HWND Dialog, UINT Message, int Id)
         FocusControl(Dialog, IDC_LICENSE_YES);
         SetDlgItemTextA(Dialog, IDC_LICENSE_EDIT, LoadLanguageFile("License").c_str());
     } else if (Message == WM_COMMAND) {
-        if (Id == IDC_LICENSE_YES) EndDialog(Dialog, ResultNext);
+        if (Id == IDC_LICENSE_YES)
+            EndDialog(Dialog, ResultNext);
         else if (Id == IDC_LICENSE_NO) {
             NoteFailure(ExitCancelled);
             EndDialog(Dialog, ResultCancel);
@@ -263,15 +261,13 @@ static void LicensePage(HWND Dialog, UINT Message, int Id)
 // DLG_README: 106 the text.
 static void ReadmePage(HWND Dialog, UINT Message, int)
 {
-    if (Message == WM_INITDIALOG)
-        SetDlgItemTextA(Dialog, IDC_README_EDIT, LoadLanguageFile("Readme").c_str());
+    if (Message == WM_INITDIALOG) SetDlgItemTextA(Dialog, IDC_README_EDIT, LoadLanguageFile("Readme").c_str());
 }
 
 static void OnInitDialog(HWND Dialog)
 {
     if (!HasPageBefore()) ShowWindow(GetDlgItem(Dialog, IDC_BACK), SW_HIDE);
-    if (MainWindow)
-        SetClassLongPtrA(Dialog, GCLP_HICON, GetClassLongPtrA(MainWindow, GCLP_HICON));
+    if (MainWindow) SetClassLongPtrA(Dialog, GCLP_HICON, GetClassLongPtrA(MainWindow, GCLP_HICON));
     ApplyDialogTexts(Dialog);
     TestSeamNoteControls(Dialog);
     if (TestSeamFails("page")) OutOfMemory();
@@ -280,9 +276,12 @@ static void OnInitDialog(HWND Dialog)
 static void OnCommand(HWND Dialog, int Id)
 {
     // Escape sends id 2 (IDCANCEL), which is deliberately not handled here.
-    if (Id == IDC_BACK) EndDialog(Dialog, ResultBack);
-    else if (Id == IDC_NEXT) EndDialog(Dialog, ResultNext);
-    else if (Id == IDC_CANCEL) AskCancel(Dialog);
+    if (Id == IDC_BACK)
+        EndDialog(Dialog, ResultBack);
+    else if (Id == IDC_NEXT)
+        EndDialog(Dialog, ResultNext);
+    else if (Id == IDC_CANCEL)
+        AskCancel(Dialog);
 }
 
 // Controls: 100 title area, 101 Back, 102 Next, 103 Cancel, 104 separator;
@@ -303,15 +302,9 @@ INT_PTR CALLBACK WizardDialogProc(HWND Dialog, UINT Message, WPARAM WParam, LPAR
     if (Name == "DLG_README") ReadmePage(Dialog, Message, Id);
 
     switch (Message) {
-    case WM_PAINT:
-        PaintDialogTitle(Dialog);
-        break;
-    case WM_CLOSE:
-        AskCancel(Dialog);
-        break;
-    case WM_INITDIALOG:
-        OnInitDialog(Dialog);
-        break;
+    case WM_PAINT: PaintDialogTitle(Dialog); break;
+    case WM_CLOSE: AskCancel(Dialog); break;
+    case WM_INITDIALOG: OnInitDialog(Dialog); break;
     case WM_COMMAND:
         if (!Stay) OnCommand(Dialog, Id);
         break;

@@ -15,10 +15,10 @@
 static const char MainWindowClass[] = "TarnMainWindow";
 
 enum {
-    DefaultGradientTop = 0,              // black
-    DefaultGradientBottom = 0xFF8000,    // blue 255, green 128, red 0
-    GradientBandHeight = 3,              // pixels per colour band
-    MainTitleX = 20,                     // pixels from the client's corner at 96 DPI
+    DefaultGradientTop = 0,           // black
+    DefaultGradientBottom = 0xFF8000, // blue 255, green 128, red 0
+    GradientBandHeight = 3,           // pixels per colour band
+    MainTitleX = 20,                  // pixels from the client's corner at 96 DPI
     MainTitleY = 20,
     MainTitleShadowOffset = 3,
 };
@@ -37,8 +37,8 @@ void PaintMainWindow(HWND Window)
     HGDIOBJ OldFont = MainTitleFont ? SelectObject(DC, MainTitleFont) : 0;
     int TextX = ScaleToDpi(DC, MainTitleX), TextY = ScaleToDpi(DC, MainTitleY);
     int Shadow = ScaleToDpi(DC, MainTitleShadowOffset);
-    DrawTitleText(DC, TextX, TextY, ProgramName, (int)MainTitleColor,
-                  MainTitleShadow ? Shadow : 0, (int)MainTitleShadowColor);
+    DrawTitleText(DC, TextX, TextY, ProgramName, (int)MainTitleColor, MainTitleShadow ? Shadow : 0,
+                  (int)MainTitleShadowColor);
     TestSeamNoteTitle("main-window", DC, Client, TextX, TextY, ProgramName.c_str());
     if (OldFont) SelectObject(DC, OldFont);
     EndPaint(Window, &Paint);
@@ -47,14 +47,9 @@ void PaintMainWindow(HWND Window)
 LRESULT CALLBACK MainWindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam)
 {
     switch (Message) {
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    case WM_PAINT:
-        PaintMainWindow(Window);
-        break; // the default processing runs as well
-    case MainWindowEndRun:
-        EndRunAfterFailure((const char*)LParam); // does not return
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    case WM_PAINT: PaintMainWindow(Window); break;                  // the default processing runs as well
+    case MainWindowEndRun: EndRunAfterFailure((const char*)LParam); // does not return
     }
     return DefWindowProcA(Window, Message, WParam, LParam);
 }
@@ -83,7 +78,6 @@ HWND CreateMainWindow()
     if (TestSeamFails("main-window")) return 0;
     // A popup made with default sizes has no size at all, and some systems
     // keep it that way when it is maximised: it starts as large as the screen.
-    return CreateWindowExA(0, MainWindowClass, ProgramName.c_str(), WS_POPUP | WS_CLIPCHILDREN,
-                           0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                           0, 0, ModuleInstance, 0);
+    return CreateWindowExA(0, MainWindowClass, ProgramName.c_str(), WS_POPUP | WS_CLIPCHILDREN, 0, 0,
+                           GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 0, 0, ModuleInstance, 0);
 }

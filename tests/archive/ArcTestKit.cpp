@@ -26,10 +26,7 @@ uint32_t Crc32Of(const Bytes& Data)
     return ~Crc32Update(0xFFFFFFFFu, Data.data(), Data.size());
 }
 
-Bytes ToBytes(const std::string& Text)
-{
-    return Bytes(Text.begin(), Text.end());
-}
+Bytes ToBytes(const std::string& Text) { return Bytes(Text.begin(), Text.end()); }
 
 Bytes ReadFileBytes(const std::string& Path)
 {
@@ -178,14 +175,14 @@ TestEntry DirectoryEntry(const std::string& Name)
 
 ArchiveBuilder::ArchiveBuilder(uint32_t MainFlags, uint32_t MainExtra)
 {
-    Archive = { 0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00 };
-    PutLe(Archive, 0, 2);                               // header CRC (not checked)
+    Archive = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
+    PutLe(Archive, 0, 2); // header CRC (not checked)
     Archive.push_back(ArcBlockMain);
     PutLe(Archive, MainFlags, 2);
     PutLe(Archive, ArcMainHeaderSize + MainExtra, 2);
-    PutLe(Archive, 0, 2);                               // reserved
+    PutLe(Archive, 0, 2); // reserved
     PutLe(Archive, 0, 4);
-    Archive.insert(Archive.end(), MainExtra, 0xEE);      // extra main-header data
+    Archive.insert(Archive.end(), MainExtra, 0xEE); // extra main-header data
 }
 
 ArchiveBuilder& ArchiveBuilder::Add(const TestEntry& Entry)
@@ -262,7 +259,7 @@ void PutTables(BitWriter& Out, bool Audio, int Channels, bool KeepPrevious, cons
     Out.Put(Audio ? 1 : 0, 1);
     Out.Put(KeepPrevious ? 1 : 0, 1);
     if (Audio) Out.Put((uint32_t)Channels - 1, 2);
-    for (int I = 0; I < 19; ++I) Out.Put(5, 4);       // every level symbol: 5 bits
+    for (int I = 0; I < 19; ++I) Out.Put(5, 4); // every level symbol: 5 bits
     CanonicalCode Level(std::vector<uint8_t>(19, 5));
     for (size_t I = 0; I < Lengths.size(); ++I) {
         Level.Put(Out, (Lengths[I] - Previous[I]) & 15);
@@ -347,10 +344,7 @@ static void RemoveTree(const std::string& Path)
 
 #endif
 
-TempDir::~TempDir()
-{
-    RemoveTree(Dir);
-}
+TempDir::~TempDir() { RemoveTree(Dir); }
 
 // ---- the failing backend ----
 
@@ -391,10 +385,7 @@ static int FaultWriteFile(ArcFile File, const void* Buffer, int Count)
     return ShouldFail(FaultWrite) ? 0 : ArcPlatformFileOps.Write(File, Buffer, Count);
 }
 
-static int FaultDeleteFile(const char* Path)
-{
-    return ShouldFail(FaultDelete) ? -1 : ArcPlatformFileOps.Delete(Path);
-}
+static int FaultDeleteFile(const char* Path) { return ShouldFail(FaultDelete) ? -1 : ArcPlatformFileOps.Delete(Path); }
 
 static int FaultMakeDirectory(const char* Path)
 {
@@ -426,9 +417,9 @@ static void FaultFreeBlock(void* Block)
 }
 
 static const ArcFileOps FaultOps = {
-    FaultOpenFile, FaultCloseFile, FaultReadFile, FaultWriteFile, ArcPlatformFileOps.Seek,
-    ArcPlatformFileOps.Tell, FaultDeleteFile, FaultMakeDirectory, FaultSetFileAttributes, FaultSetFileTime,
-    FaultAllocBlock, FaultFreeBlock,
+    FaultOpenFile,           FaultCloseFile,          FaultReadFile,   FaultWriteFile,
+    ArcPlatformFileOps.Seek, ArcPlatformFileOps.Tell, FaultDeleteFile, FaultMakeDirectory,
+    FaultSetFileAttributes,  FaultSetFileTime,        FaultAllocBlock, FaultFreeBlock,
 };
 
 void InstallFaultBackend(FaultPlan* NewPlan)

@@ -22,11 +22,11 @@ bool FileExists(const std::string& Path);
 
 // The shared real archives, as their table of expectations lists them.
 struct VectorEntry {
-    std::string Name;      // as listed: 8-bit names shown as Latin-1 in UTF-8
+    std::string Name; // as listed: 8-bit names shown as Latin-1 in UTF-8
     uint32_t Size = 0;
     uint32_t Crc = 0;
     uint32_t Method = 0;
-    bool Good = false;     // tests good (else: a data error)
+    bool Good = false; // tests good (else: a data error)
 };
 struct VectorArchive {
     std::string Path;                 // full path
@@ -45,17 +45,17 @@ std::string VectorNameBytes(const std::string& Listed);
 // One file header and its packed data.
 struct TestEntry {
     std::string Name;
-    Bytes Packed;                    // the data area
+    Bytes Packed; // the data area
     uint32_t UnpackedSize = 0;
     uint32_t DataCrc = 0;
-    uint32_t Flags = 0x8000;         // data area present
+    uint32_t Flags = 0x8000; // data area present
     uint32_t Method = 0x30;
     uint32_t Host = 2;
     uint32_t Attributes = 0x20;
-    uint32_t DosTime = 0x5A8C6000;   // 2025-04-12 12:00:00
+    uint32_t DosTime = 0x5A8C6000; // 2025-04-12 12:00:00
     uint32_t Version = 20;
-    uint32_t ExtraHeaderBytes = 0;   // bytes after the name inside the header
-    int NameSizeOverride = -1;       // the stored name size, when not Name's length
+    uint32_t ExtraHeaderBytes = 0; // bytes after the name inside the header
+    int NameSizeOverride = -1;     // the stored name size, when not Name's length
 };
 
 // A stored entry holding Text.
@@ -73,6 +73,7 @@ public:
     ArchiveBuilder& AddBlock(uint8_t Type, uint32_t Flags, uint32_t HeaderSize, uint32_t DataSize);
     ArchiveBuilder& AddRaw(const Bytes& Raw);
     const Bytes& Data() const { return Archive; }
+
 private:
     Bytes Archive;
 };
@@ -81,8 +82,9 @@ private:
 class BitWriter {
 public:
     void Put(uint32_t Value, int Count);
-    Bytes Finish() const;  // pads the last byte with zeros
+    Bytes Finish() const; // pads the last byte with zeros
     size_t BitCount() const { return Bits.size(); }
+
 private:
     std::vector<bool> Bits;
 };
@@ -125,18 +127,25 @@ private:
 // The platform backend with a counter: the operation numbered FailAt (from 1;
 // 0 for none) of the kinds in FailKinds fails. Tracks open handles.
 enum FaultKind {
-    FaultOpen = 1, FaultRead = 2, FaultWrite = 4, FaultSetTime = 8, FaultSetAttributes = 16,
-    FaultDelete = 32, FaultAlloc = 64, FaultClose = 128, FaultMakeDir = 256,
+    FaultOpen = 1,
+    FaultRead = 2,
+    FaultWrite = 4,
+    FaultSetTime = 8,
+    FaultSetAttributes = 16,
+    FaultDelete = 32,
+    FaultAlloc = 64,
+    FaultClose = 128,
+    FaultMakeDir = 256,
     FaultAll = 511,
 };
 struct FaultPlan {
     int FailAt = 0;
     int FailKinds = FaultAll;
-    int Operations = 0;      // operations of the kinds counted so far
+    int Operations = 0; // operations of the kinds counted so far
     int OpenHandles = 0;
     int LiveBlocks = 0;
-    bool Failed = false;     // the planned failure happened
-    int FailedKind = 0;      // its FaultKind
+    bool Failed = false; // the planned failure happened
+    int FailedKind = 0;  // its FaultKind
 };
 // Installs the counting backend (Plan must outlive it); Remove restores the
 // platform backend.

@@ -12,8 +12,8 @@ std::string VectorsDir();
 // missing and how to provide it: the reason a test gives for skipping.
 std::string VectorsMissing();
 // Skips the rest of a test (or of SetUp) when the real archives are not there.
-#define SKIP_WITHOUT_VECTORS()                                               \
-    do {                                                                     \
-        std::string VectorsMissingLine = VectorsMissing();                   \
-        if (!VectorsMissingLine.empty()) GTEST_SKIP() << VectorsMissingLine; \
+#define SKIP_WITHOUT_VECTORS()                                                                                         \
+    do {                                                                                                               \
+        std::string VectorsMissingLine = VectorsMissing();                                                             \
+        if (!VectorsMissingLine.empty()) GTEST_SKIP() << VectorsMissingLine;                                           \
     } while (0)

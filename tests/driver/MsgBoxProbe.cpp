@@ -12,22 +12,22 @@
 
 namespace {
 
-void Report(const char* Step, int Result) {
+void Report(const char* Step, int Result)
+{
     printf("%s %d\n", Step, Result);
     fflush(stdout);
 }
 
 // The installation worker asks its questions from its own thread: the
 // centring hook must follow the calling thread.
-DWORD WINAPI AskFromWorker(LPVOID) {
-    return (DWORD)AskQuestion("Asked from a worker thread?");
-}
+DWORD WINAPI AskFromWorker(LPVOID) { return (DWORD)AskQuestion("Asked from a worker thread?"); }
 
 // A top-level window put in the corner, centred by CenterWindow and shown
 // until the driver closes it.
-void ShowCentredWindow(const char* Caption, int Width, int Height) {
-    HWND Wnd = CreateWindowExA(0, "TarnProbeWindow", Caption, WS_OVERLAPPEDWINDOW, 0, 0, Width, Height,
-                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+void ShowCentredWindow(const char* Caption, int Width, int Height)
+{
+    HWND Wnd = CreateWindowExA(0, "TarnProbeWindow", Caption, WS_OVERLAPPEDWINDOW, 0, 0, Width, Height, nullptr,
+                               nullptr, GetModuleHandleA(nullptr), nullptr);
     CenterWindow(Wnd);
     ShowWindow(Wnd, SW_SHOWNORMAL);
     MSG Message;
@@ -37,9 +37,10 @@ void ShowCentredWindow(const char* Caption, int Width, int Height) {
     }
 }
 
-}  // namespace
+} // namespace
 
-int main() {
+int main()
+{
     _setmode(_fileno(stdout), _O_BINARY);
     WNDCLASSA Class = {};
     Class.lpfnWndProc = DefWindowProcA;
@@ -66,8 +67,8 @@ int main() {
     Report("large-window", 0);
 
     // Centred on the screen, not on an owner that sits in a corner.
-    HWND Owner = CreateWindowExA(0, "STATIC", "Probe owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 240, 120,
-                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND Owner = CreateWindowExA(0, "STATIC", "Probe owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 240, 120, nullptr,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
     Report("owned", CenteredMessageBox(Owner, "Owned box", "Centred on the screen.", MB_OKCANCEL | MB_ICONWARNING));
     DestroyWindow(Owner);
 

@@ -92,12 +92,13 @@
 
 namespace {
 
-const int SettleMs = 2000;     // how long expectations on controls are polled
-int PollMs = 50; // --poll
+const int SettleMs = 2000; // how long expectations on controls are polled
+int PollMs = 50;           // --poll
 const UINT MessageTimeoutMs = 5000;
 const int MessageBoxTextId = 0xFFFF;
 
-std::string Utf8(const std::wstring& Text) {
+std::string Utf8(const std::wstring& Text)
+{
     if (Text.empty()) return std::string();
     int Size = WideCharToMultiByte(CP_UTF8, 0, Text.c_str(), (int)Text.size(), nullptr, 0, nullptr, nullptr);
     std::string Out(Size, '\0');
@@ -105,7 +106,8 @@ std::string Utf8(const std::wstring& Text) {
     return Out;
 }
 
-std::wstring Wide(const std::string& Text) {
+std::wstring Wide(const std::string& Text)
+{
     if (Text.empty()) return std::wstring();
     int Size = MultiByteToWideChar(CP_UTF8, 0, Text.c_str(), (int)Text.size(), nullptr, 0);
     std::wstring Out(Size, L'\0');
@@ -114,19 +116,27 @@ std::wstring Wide(const std::string& Text) {
 }
 
 // Texts in the log are quoted with their line breaks made visible.
-std::string Quote(const std::wstring& Text) {
+std::string Quote(const std::wstring& Text)
+{
     std::string Out = "\"";
     for (char Ch : Utf8(Text)) {
-        if (Ch == '\r') Out += "\\r";
-        else if (Ch == '\n') Out += "\\n";
-        else if (Ch == '\t') Out += "\\t";
-        else if (Ch == '"' || Ch == '\\') { Out += '\\'; Out += Ch; }
-        else Out += Ch;
+        if (Ch == '\r')
+            Out += "\\r";
+        else if (Ch == '\n')
+            Out += "\\n";
+        else if (Ch == '\t')
+            Out += "\\t";
+        else if (Ch == '"' || Ch == '\\') {
+            Out += '\\';
+            Out += Ch;
+        } else
+            Out += Ch;
     }
     return Out + "\"";
 }
 
-void Log(const char* Format, ...) {
+void Log(const char* Format, ...)
+{
     va_list Args;
     va_start(Args, Format);
     vprintf(Format, Args);
@@ -137,14 +147,16 @@ void Log(const char* Format, ...) {
 
 // ---- windows of the program under test ----
 
-std::wstring ClassOf(HWND Wnd) {
+std::wstring ClassOf(HWND Wnd)
+{
     wchar_t Name[256] = L"";
     GetClassNameW(Wnd, Name, 256);
     return Name;
 }
 
 // A top-level caption is kept by the system; reading it never blocks.
-std::wstring CaptionOf(HWND Wnd) {
+std::wstring CaptionOf(HWND Wnd)
+{
     wchar_t Buffer[1024] = L"";
     GetWindowTextW(Wnd, Buffer, 1024);
     return Buffer;
@@ -152,24 +164,27 @@ std::wstring CaptionOf(HWND Wnd) {
 
 // A control's text comes from its owner process: WM_GETTEXT, with a timeout
 // so that a hung program fails the step instead of hanging the test.
-std::wstring TextOf(HWND Wnd) {
+std::wstring TextOf(HWND Wnd)
+{
     DWORD_PTR Length = 0;
     if (!SendMessageTimeoutW(Wnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, MessageTimeoutMs, &Length))
         return std::wstring();
     std::vector<wchar_t> Buffer(Length + 1, L'\0');
     DWORD_PTR Copied = 0;
-    SendMessageTimeoutW(Wnd, WM_GETTEXT, Length + 1, (LPARAM)Buffer.data(), SMTO_ABORTIFHUNG,
-                        MessageTimeoutMs, &Copied);
+    SendMessageTimeoutW(Wnd, WM_GETTEXT, Length + 1, (LPARAM)Buffer.data(), SMTO_ABORTIFHUNG, MessageTimeoutMs,
+                        &Copied);
     return std::wstring(Buffer.data());
 }
 
-LRESULT SendTimeout(HWND Wnd, UINT Message, WPARAM WParam, LPARAM LParam) {
+LRESULT SendTimeout(HWND Wnd, UINT Message, WPARAM WParam, LPARAM LParam)
+{
     DWORD_PTR Result = 0;
     SendMessageTimeoutW(Wnd, Message, WParam, LParam, SMTO_ABORTIFHUNG, MessageTimeoutMs, &Result);
     return (LRESULT)Result;
 }
 
-bool IsForeign(HWND Wnd) {
+bool IsForeign(HWND Wnd)
+{
     DWORD Process = 0;
     GetWindowThreadProcessId(Wnd, &Process);
     return Process != GetCurrentProcessId();
@@ -181,18 +196,18 @@ struct WindowQuery {
     HWND Found;
 };
 
-bool IsMessageBox(HWND Wnd) {
-    return ClassOf(Wnd) == L"#32770" && GetDlgItem(Wnd, MessageBoxTextId) != nullptr;
-}
+bool IsMessageBox(HWND Wnd) { return ClassOf(Wnd) == L"#32770" && GetDlgItem(Wnd, MessageBoxTextId) != nullptr; }
 
-bool Matches(HWND Wnd, const std::wstring& Target) {
+bool Matches(HWND Wnd, const std::wstring& Target)
+{
     if (Target == L"*") return true;
     if (Target.compare(0, 6, L"class:") == 0) return ClassOf(Wnd) == Target.substr(6);
     if (!Target.empty() && Target[0] == L'~') return CaptionOf(Wnd).find(Target.substr(1)) != std::wstring::npos;
     return CaptionOf(Wnd) == Target;
 }
 
-BOOL CALLBACK FindWindowProc(HWND Wnd, LPARAM Param) {
+BOOL CALLBACK FindWindowProc(HWND Wnd, LPARAM Param)
+{
     WindowQuery* Query = (WindowQuery*)Param;
     if (!IsWindowVisible(Wnd) || !IsForeign(Wnd)) return TRUE;
     if (Query->MessageBoxOnly && !IsMessageBox(Wnd)) return TRUE;
@@ -203,7 +218,8 @@ BOOL CALLBACK FindWindowProc(HWND Wnd, LPARAM Param) {
 
 // The topmost visible window of another process that matches (EnumWindows
 // walks the Z order from the top).
-HWND FindTopWindow(const std::wstring& Target, bool MessageBoxOnly) {
+HWND FindTopWindow(const std::wstring& Target, bool MessageBoxOnly)
+{
     WindowQuery Query = {Target, MessageBoxOnly, nullptr};
     EnumWindows(FindWindowProc, (LPARAM)&Query);
     return Query.Found;
@@ -214,7 +230,8 @@ struct ControlQuery {
     HWND Found;
 };
 
-BOOL CALLBACK FindControlProc(HWND Wnd, LPARAM Param) {
+BOOL CALLBACK FindControlProc(HWND Wnd, LPARAM Param)
+{
     ControlQuery* Query = (ControlQuery*)Param;
     if (GetDlgCtrlID(Wnd) == Query->Id) {
         Query->Found = Wnd;
@@ -224,7 +241,8 @@ BOOL CALLBACK FindControlProc(HWND Wnd, LPARAM Param) {
 }
 
 // A direct child first, else any descendant (controls inside group panes).
-HWND FindControl(HWND Parent, int Id) {
+HWND FindControl(HWND Parent, int Id)
+{
     HWND Control = GetDlgItem(Parent, Id);
     if (Control) return Control;
     ControlQuery Query = {Id, nullptr};
@@ -232,7 +250,8 @@ HWND FindControl(HWND Parent, int Id) {
     return Query.Found;
 }
 
-std::string RectText(HWND Wnd, bool* Centred) {
+std::string RectText(HWND Wnd, bool* Centred)
+{
     RECT Rect;
     GetWindowRect(Wnd, &Rect);
     int Width = Rect.right - Rect.left, Height = Rect.bottom - Rect.top;
@@ -244,26 +263,28 @@ std::string RectText(HWND Wnd, bool* Centred) {
     if (Top < 0) Top = 0;
     *Centred = abs(Rect.left - Left) <= 1 && abs(Rect.top - Top) <= 1;
     char Buffer[200];
-    snprintf(Buffer, sizeof Buffer, "rect %ld,%ld %dx%d screen %dx%d centred %s", Rect.left, Rect.top,
-             Width, Height, ScreenWidth, ScreenHeight, *Centred ? "yes" : "no");
+    snprintf(Buffer, sizeof Buffer, "rect %ld,%ld %dx%d screen %dx%d centred %s", Rect.left, Rect.top, Width, Height,
+             ScreenWidth, ScreenHeight, *Centred ? "yes" : "no");
     return Buffer;
 }
 
-BOOL CALLBACK DumpChildProc(HWND Wnd, LPARAM) {
+BOOL CALLBACK DumpChildProc(HWND Wnd, LPARAM)
+{
     Log("info   control %d class %s text %s%s%s", GetDlgCtrlID(Wnd), Utf8(ClassOf(Wnd)).c_str(),
-        Quote(TextOf(Wnd)).c_str(), IsWindowVisible(Wnd) ? "" : " hidden",
-        IsWindowEnabled(Wnd) ? "" : " disabled");
+        Quote(TextOf(Wnd)).c_str(), IsWindowVisible(Wnd) ? "" : " hidden", IsWindowEnabled(Wnd) ? "" : " disabled");
     return TRUE;
 }
 
-void DumpWindow(HWND Wnd) {
+void DumpWindow(HWND Wnd)
+{
     bool Centred;
     Log("info window %s class %s %s", Quote(CaptionOf(Wnd)).c_str(), Utf8(ClassOf(Wnd)).c_str(),
         RectText(Wnd, &Centred).c_str());
     EnumChildWindows(Wnd, DumpChildProc, 0);
 }
 
-BOOL CALLBACK ListWindowProc(HWND Wnd, LPARAM) {
+BOOL CALLBACK ListWindowProc(HWND Wnd, LPARAM)
+{
     if (IsWindowVisible(Wnd) && IsForeign(Wnd)) {
         bool Centred;
         Log("info window %s class %s %s", Quote(CaptionOf(Wnd)).c_str(), Utf8(ClassOf(Wnd)).c_str(),
@@ -278,10 +299,13 @@ struct ListMessages {
     UINT GetCount, GetTextLen, GetText, SetCurSel, GetCurSel;
     WORD SelChange;
 };
-const ListMessages ListBoxMessages = {LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT, LB_SETCURSEL, LB_GETCURSEL, LBN_SELCHANGE};
-const ListMessages ComboBoxMessages = {CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT, CB_SETCURSEL, CB_GETCURSEL, CBN_SELCHANGE};
+const ListMessages ListBoxMessages = {LB_GETCOUNT,  LB_GETTEXTLEN, LB_GETTEXT,
+                                      LB_SETCURSEL, LB_GETCURSEL,  LBN_SELCHANGE};
+const ListMessages ComboBoxMessages = {CB_GETCOUNT,  CB_GETLBTEXTLEN, CB_GETLBTEXT,
+                                       CB_SETCURSEL, CB_GETCURSEL,    CBN_SELCHANGE};
 
-const ListMessages* ListKind(HWND Control) {
+const ListMessages* ListKind(HWND Control)
+{
     std::wstring Class = ClassOf(Control);
     if (_wcsicmp(Class.c_str(), L"ListBox") == 0) return &ListBoxMessages;
     if (_wcsicmp(Class.c_str(), L"ComboBox") == 0) return &ComboBoxMessages;
@@ -290,7 +314,8 @@ const ListMessages* ListKind(HWND Control) {
 
 // Items are read with the W messages: the A ones return only the first
 // character across processes.
-std::vector<std::wstring> ListItems(HWND Control, const ListMessages* Kind) {
+std::vector<std::wstring> ListItems(HWND Control, const ListMessages* Kind)
+{
     std::vector<std::wstring> Items;
     LRESULT Count = SendTimeout(Control, Kind->GetCount, 0, 0);
     for (LRESULT Index = 0; Index < Count; Index++) {
@@ -307,18 +332,20 @@ std::vector<std::wstring> ListItems(HWND Control, const ListMessages* Kind) {
 
 struct LayoutCheck {
     HWND Window;
-    RECT Client;   // the window's client area, screen coordinates
-    HDC DC;        // with the template's font selected
+    RECT Client; // the window's client area, screen coordinates
+    HDC DC;      // with the template's font selected
     int Dpi;
     std::vector<std::string> Faults;
     int Checked;
 };
 
-std::string ControlName(HWND Control) {
+std::string ControlName(HWND Control)
+{
     return "control " + std::to_string(GetDlgCtrlID(Control)) + " " + Quote(TextOf(Control));
 }
 
-BOOL CALLBACK InsideProc(HWND Control, LPARAM Param) {
+BOOL CALLBACK InsideProc(HWND Control, LPARAM Param)
+{
     LayoutCheck* Check = (LayoutCheck*)Param;
     if (GetParent(Control) != Check->Window || !IsWindowVisible(Control)) return TRUE;
     RECT Rect;
@@ -339,7 +366,8 @@ BOOL CALLBACK InsideProc(HWND Control, LPARAM Param) {
 // static text wraps at its width; a button's text is one line beside its
 // check mark or inside its frame. Other controls (pictures, frames, edits,
 // lists) are not measured.
-BOOL CALLBACK TextFitProc(HWND Control, LPARAM Param) {
+BOOL CALLBACK TextFitProc(HWND Control, LPARAM Param)
+{
     LayoutCheck* Check = (LayoutCheck*)Param;
     if (GetParent(Control) != Check->Window || !IsWindowVisible(Control)) return TRUE;
     std::wstring Text = TextOf(Control), Class = ClassOf(Control);
@@ -387,7 +415,8 @@ BOOL CALLBACK TextFitProc(HWND Control, LPARAM Param) {
     return TRUE;
 }
 
-std::string JoinFaults(const std::vector<std::string>& Faults) {
+std::string JoinFaults(const std::vector<std::string>& Faults)
+{
     std::string All;
     for (const std::string& Fault : Faults) All += (All.empty() ? "" : "; ") + Fault;
     return All;
@@ -396,9 +425,12 @@ std::string JoinFaults(const std::vector<std::string>& Faults) {
 // ---- the script ----
 
 // Control ids by name, for the standard buttons and a message box's text.
-bool ParseId(const std::wstring& Text, int* Id) {
-    struct { const wchar_t* Name; int Id; } Names[] = {
-        {L"ok", IDOK}, {L"cancel", IDCANCEL}, {L"yes", IDYES}, {L"no", IDNO}, {L"msgtext", MessageBoxTextId}};
+bool ParseId(const std::wstring& Text, int* Id)
+{
+    struct {
+        const wchar_t* Name;
+        int Id;
+    } Names[] = {{L"ok", IDOK}, {L"cancel", IDCANCEL}, {L"yes", IDYES}, {L"no", IDNO}, {L"msgtext", MessageBoxTextId}};
     for (auto& Entry : Names) {
         if (Text == Entry.Name) {
             *Id = Entry.Id;
@@ -410,13 +442,15 @@ bool ParseId(const std::wstring& Text, int* Id) {
     return !Text.empty() && *End == 0;
 }
 
-bool ParseNumber(const std::wstring& Text, int* Value) {
+bool ParseNumber(const std::wstring& Text, int* Value)
+{
     wchar_t* End = nullptr;
     *Value = (int)wcstol(Text.c_str(), &End, 10);
     return !Text.empty() && *End == 0;
 }
 
-int AnswerButton(const std::wstring& Text) {
+int AnswerButton(const std::wstring& Text)
+{
     return Text == L"ok" ? IDOK : Text == L"yes" ? IDYES : Text == L"no" ? IDNO : Text == L"cancel" ? IDCANCEL : 0;
 }
 
@@ -428,18 +462,40 @@ struct CommandSyntax {
     const wchar_t* Name;
     const char* Args;
 };
-const CommandSyntax Commands[] = {
-    {L"wait-window", "tN"}, {L"expect-caption", "t"}, {L"read-text", "i"}, {L"expect-text", "it"},
-    {L"expect-text-contains", "it"}, {L"type", "it"}, {L"select-list", "it"}, {L"read-list", "i"},
-    {L"expect-selected", "it"}, {L"check", "i"}, {L"uncheck", "i"}, {L"expect-checked", "i"},
-    {L"expect-unchecked", "i"}, {L"press", "i"}, {L"answer", "bT"}, {L"rect", ""}, {L"expect-centred", ""},
-    {L"visible", "i"}, {L"hidden", "i"}, {L"enabled", "i"}, {L"disabled", "i"}, {L"dump", ""},
-    {L"expect-inside", ""}, {L"expect-texts-fit", "tn"},
-    {L"list-windows", ""}, {L"close", ""}, {L"wait-gone", "N"}, {L"sleep", "n"}, {L"screenshot", "t"},
-    {L"run-windowless", "nt"}};
+const CommandSyntax Commands[] = {{L"wait-window", "tN"},
+                                  {L"expect-caption", "t"},
+                                  {L"read-text", "i"},
+                                  {L"expect-text", "it"},
+                                  {L"expect-text-contains", "it"},
+                                  {L"type", "it"},
+                                  {L"select-list", "it"},
+                                  {L"read-list", "i"},
+                                  {L"expect-selected", "it"},
+                                  {L"check", "i"},
+                                  {L"uncheck", "i"},
+                                  {L"expect-checked", "i"},
+                                  {L"expect-unchecked", "i"},
+                                  {L"press", "i"},
+                                  {L"answer", "bT"},
+                                  {L"rect", ""},
+                                  {L"expect-centred", ""},
+                                  {L"visible", "i"},
+                                  {L"hidden", "i"},
+                                  {L"enabled", "i"},
+                                  {L"disabled", "i"},
+                                  {L"dump", ""},
+                                  {L"expect-inside", ""},
+                                  {L"expect-texts-fit", "tn"},
+                                  {L"list-windows", ""},
+                                  {L"close", ""},
+                                  {L"wait-gone", "N"},
+                                  {L"sleep", "n"},
+                                  {L"screenshot", "t"},
+                                  {L"run-windowless", "nt"}};
 
 // Empty when the words make a valid command, else what is wrong.
-std::string CheckCommand(const std::vector<std::wstring>& Words) {
+std::string CheckCommand(const std::vector<std::wstring>& Words)
+{
     const CommandSyntax* Syntax = nullptr;
     for (const CommandSyntax& Entry : Commands)
         if (Words[0] == Entry.Name) Syntax = &Entry;
@@ -478,14 +534,16 @@ private:
     int TimeoutMs;
     std::wstring SyncDir;
     HWND Current = nullptr;
-    std::string Step;   // the command being run, for the log
+    std::string Step; // the command being run, for the log
     std::vector<std::wstring> Args;
 
-    bool Ok(const std::string& Detail) {
+    bool Ok(const std::string& Detail)
+    {
         Log("ok   %s: %s", Step.c_str(), Detail.c_str());
         return true;
     }
-    bool Fail(const std::string& Detail) {
+    bool Fail(const std::string& Detail)
+    {
         Log("FAIL %s: %s", Step.c_str(), Detail.c_str());
         return false;
     }
@@ -496,7 +554,8 @@ private:
     int NumberArg(size_t Index, int Default);
     bool NeedCurrent();
     HWND Control(int Id);
-    template <class Condition> bool Poll(int Ms, Condition Test);
+    template <class Condition>
+    bool Poll(int Ms, Condition Test);
     bool WaitWindow(const std::wstring& Target, bool MessageBoxOnly, int Ms, HWND* Found);
 
     bool WaitWindowCommand();
@@ -523,7 +582,8 @@ struct ProcessWindow {
     HWND Found;
 };
 
-BOOL CALLBACK FindProcessWindowProc(HWND Wnd, LPARAM Param) {
+BOOL CALLBACK FindProcessWindowProc(HWND Wnd, LPARAM Param)
+{
     ProcessWindow* Search = (ProcessWindow*)Param;
     DWORD Owner = 0;
     GetWindowThreadProcessId(Wnd, &Owner);
@@ -533,34 +593,34 @@ BOOL CALLBACK FindProcessWindowProc(HWND Wnd, LPARAM Param) {
 }
 
 // The arguments were checked by CheckCommand before the script ran.
-std::wstring Driver::Arg(size_t Index) {
-    return Index < Args.size() ? Args[Index] : std::wstring();
-}
+std::wstring Driver::Arg(size_t Index) { return Index < Args.size() ? Args[Index] : std::wstring(); }
 
-int Driver::IdArg(size_t Index) {
+int Driver::IdArg(size_t Index)
+{
     int Id = 0;
     ParseId(Arg(Index), &Id);
     return Id;
 }
 
-int Driver::NumberArg(size_t Index, int Default) {
+int Driver::NumberArg(size_t Index, int Default)
+{
     int Value = Default;
     if (Index < Args.size()) ParseNumber(Args[Index], &Value);
     return Value;
 }
 
-bool Driver::NeedCurrent() {
+bool Driver::NeedCurrent()
+{
     if (Current && IsWindow(Current)) return true;
     return Fail("no current window (wait-window first, or it has gone)");
 }
 
-HWND Driver::Control(int Id) {
-    return NeedCurrent() ? FindControl(Current, Id) : nullptr;
-}
+HWND Driver::Control(int Id) { return NeedCurrent() ? FindControl(Current, Id) : nullptr; }
 
 // TARN_TIME_SCALE (a whole number, default 1) stretches every wait, for
 // machines where the program under test runs emulated and starts slowly.
-static int TimeScale() {
+static int TimeScale()
+{
     static int Scale = 0;
     if (Scale == 0) {
         const char* Text = getenv("TARN_TIME_SCALE");
@@ -570,7 +630,9 @@ static int TimeScale() {
     return Scale;
 }
 
-template <class Condition> bool Driver::Poll(int Ms, Condition Test) {
+template <class Condition>
+bool Driver::Poll(int Ms, Condition Test)
+{
     Ms *= TimeScale();
     DWORD Start = GetTickCount();
     for (;;) {
@@ -580,17 +642,17 @@ template <class Condition> bool Driver::Poll(int Ms, Condition Test) {
     }
 }
 
-bool Driver::WaitWindow(const std::wstring& Target, bool MessageBoxOnly, int Ms, HWND* Found) {
+bool Driver::WaitWindow(const std::wstring& Target, bool MessageBoxOnly, int Ms, HWND* Found)
+{
     for (int Attempt = 0; Attempt < 2; Attempt++) {
-        if (Poll(Ms, [&] { return (*Found = FindTopWindow(Target, MessageBoxOnly)) != nullptr; }))
-            return true;
-        if (Attempt == 0)
-            Log("info no window %s after %d ms; waiting once more", Quote(Target).c_str(), Ms);
+        if (Poll(Ms, [&] { return (*Found = FindTopWindow(Target, MessageBoxOnly)) != nullptr; })) return true;
+        if (Attempt == 0) Log("info no window %s after %d ms; waiting once more", Quote(Target).c_str(), Ms);
     }
     return false;
 }
 
-bool Driver::WaitWindowCommand() {
+bool Driver::WaitWindowCommand()
+{
     std::wstring Target = Arg(0);
     DWORD Start = GetTickCount();
     HWND Found = nullptr;
@@ -604,7 +666,8 @@ bool Driver::WaitWindowCommand() {
     return Ok("found " + Quote(CaptionOf(Found)) + " class " + Utf8(ClassOf(Found)) + Detail);
 }
 
-bool Driver::ExpectText(bool Contains) {
+bool Driver::ExpectText(bool Contains)
+{
     HWND Item = Control(IdArg(0));
     if (!Item) return Current ? Fail("no such control") : false;
     std::wstring Expected = Arg(1), Text;
@@ -615,7 +678,8 @@ bool Driver::ExpectText(bool Contains) {
     return Good ? Ok(Quote(Text)) : Fail("text is " + Quote(Text));
 }
 
-bool Driver::Type() {
+bool Driver::Type()
+{
     int Id = IdArg(0);
     HWND Item = Control(Id);
     if (!Item) return Current ? Fail("no such control") : false;
@@ -628,7 +692,8 @@ bool Driver::Type() {
     return Now == Text ? Ok(Quote(Now)) : Fail("text is now " + Quote(Now));
 }
 
-bool Driver::SelectList() {
+bool Driver::SelectList()
+{
     int Id = IdArg(0);
     HWND Item = Control(Id);
     if (!Item) return Current ? Fail("no such control") : false;
@@ -641,7 +706,10 @@ bool Driver::SelectList() {
     if (Wanted.empty() || *End != 0) {
         Index = -1;
         for (size_t I = 0; I < Items.size(); I++)
-            if (Items[I] == Wanted) { Index = (long)I; break; }
+            if (Items[I] == Wanted) {
+                Index = (long)I;
+                break;
+            }
         if (Index < 0) return Fail("no item " + Quote(Wanted) + " among " + std::to_string(Items.size()));
     }
     if (Index < 0 || Index >= (long)Items.size())
@@ -652,7 +720,8 @@ bool Driver::SelectList() {
     return Ok("item " + std::to_string(Index) + " " + Quote(Items[Index]));
 }
 
-bool Driver::ReadList() {
+bool Driver::ReadList()
+{
     HWND Item = Control(IdArg(0));
     if (!Item) return Current ? Fail("no such control") : false;
     const ListMessages* Kind = ListKind(Item);
@@ -664,7 +733,8 @@ bool Driver::ReadList() {
     return Ok(std::to_string(Items.size()) + " items");
 }
 
-bool Driver::ExpectSelected() {
+bool Driver::ExpectSelected()
+{
     HWND Item = Control(IdArg(0));
     if (!Item) return Current ? Fail("no such control") : false;
     const ListMessages* Kind = ListKind(Item);
@@ -679,7 +749,8 @@ bool Driver::ExpectSelected() {
     return Good ? Ok(Quote(Text)) : Fail("selected is " + Quote(Text));
 }
 
-bool Driver::Check(bool Checked) {
+bool Driver::Check(bool Checked)
+{
     HWND Item = Control(IdArg(0));
     if (!Item) return Current ? Fail("no such control") : false;
     auto InState = [&] { return (SendTimeout(Item, BM_GETCHECK, 0, 0) == BST_CHECKED) == Checked; };
@@ -690,14 +761,16 @@ bool Driver::Check(bool Checked) {
     return Poll(SettleMs, InState) ? Ok("clicked") : Fail("the state did not change");
 }
 
-bool Driver::ExpectChecked(bool Checked) {
+bool Driver::ExpectChecked(bool Checked)
+{
     HWND Item = Control(IdArg(0));
     if (!Item) return Current ? Fail("no such control") : false;
     bool Good = Poll(SettleMs, [&] { return (SendTimeout(Item, BM_GETCHECK, 0, 0) == BST_CHECKED) == Checked; });
     return Good ? Ok(Checked ? "checked" : "unchecked") : Fail(Checked ? "unchecked" : "checked");
 }
 
-bool Driver::Press() {
+bool Driver::Press()
+{
     int Id = IdArg(0);
     HWND Item = Control(Id);
     if (!Item) return Current ? Fail("no such control") : false;
@@ -708,7 +781,8 @@ bool Driver::Press() {
     return Ok("pressed " + Quote(TextOf(Item)));
 }
 
-bool Driver::Answer() {
+bool Driver::Answer()
+{
     int Id = AnswerButton(Arg(0));
     std::wstring Caption = Args.size() > 1 ? Args[1] : L"";
     HWND Box = nullptr;
@@ -727,7 +801,8 @@ bool Driver::Answer() {
     return Ok(Detail);
 }
 
-bool Driver::ExpectState(const char* State) {
+bool Driver::ExpectState(const char* State)
+{
     HWND Item = Control(IdArg(0));
     if (!Item) return Current ? Fail("no such control") : false;
     auto Test = [&] {
@@ -739,7 +814,8 @@ bool Driver::ExpectState(const char* State) {
     return Poll(SettleMs, Test) ? Ok(State) : Fail(std::string("not ") + State);
 }
 
-bool Driver::WaitGone() {
+bool Driver::WaitGone()
+{
     if (!Current) return Fail("no current window");
     HWND Wnd = Current;
     if (!Poll(NumberArg(0, TimeoutMs), [&] { return !IsWindow(Wnd) || !IsWindowVisible(Wnd); }))
@@ -748,7 +824,8 @@ bool Driver::WaitGone() {
     return Ok("gone");
 }
 
-bool Driver::RunWindowless() {
+bool Driver::RunWindowless()
+{
     int Ms = NumberArg(0, 0);
     std::wstring Line = Arg(1);
     STARTUPINFOW Startup = {};
@@ -763,8 +840,10 @@ bool Driver::RunWindowless() {
         bool Ended = WaitForSingleObject(Process.hProcess, (DWORD)PollMs) == WAIT_OBJECT_0;
         ProcessWindow Search = {Process.dwProcessId, nullptr};
         EnumWindows(FindProcessWindowProc, (LPARAM)&Search);
-        if (Search.Found) Problem = "it showed the window " + Quote(CaptionOf(Search.Found));
-        else if (!Ended && (int)(GetTickCount() - Start) > Ms) Problem = "still running after " + std::to_string(Ms) + " ms";
+        if (Search.Found)
+            Problem = "it showed the window " + Quote(CaptionOf(Search.Found));
+        else if (!Ended && (int)(GetTickCount() - Start) > Ms)
+            Problem = "still running after " + std::to_string(Ms) + " ms";
         if (Ended || !Problem.empty()) break;
     }
     if (!Problem.empty()) {
@@ -781,7 +860,8 @@ bool Driver::RunWindowless() {
     return Ok("exit code " + std::to_string(ExitCode) + ", no window");
 }
 
-bool Driver::ExpectInside() {
+bool Driver::ExpectInside()
+{
     if (!NeedCurrent()) return false;
     LayoutCheck Layout = {Current, {}, nullptr, 96, {}, 0};
     GetClientRect(Current, &Layout.Client);
@@ -791,7 +871,8 @@ bool Driver::ExpectInside() {
     return Ok(std::to_string(Layout.Checked) + " controls inside");
 }
 
-bool Driver::ExpectTextsFit() {
+bool Driver::ExpectTextsFit()
+{
     if (!NeedCurrent()) return false;
     HDC DC = GetDC(nullptr);
     int Dpi = GetDeviceCaps(DC, LOGPIXELSY);
@@ -807,7 +888,8 @@ bool Driver::ExpectTextsFit() {
     return Ok(std::to_string(Layout.Checked) + " texts fit at " + std::to_string(Dpi) + " DPI");
 }
 
-bool Driver::Screenshot() {
+bool Driver::Screenshot()
+{
     std::wstring Name = Arg(0);
     // The program has handled what came before; the shell side then takes
     // pictures until the screen stops changing, so no fixed wait is needed.
@@ -821,7 +903,8 @@ bool Driver::Screenshot() {
 
 // Splits a line into words: blanks separate, double quotes group, with the
 // escapes \" \\ \n \r \t inside quotes. False for an unterminated quote.
-bool SplitWords(const std::wstring& Line, std::vector<std::wstring>* Words) {
+bool SplitWords(const std::wstring& Line, std::vector<std::wstring>* Words)
+{
     Words->clear();
     size_t I = 0;
     while (I < Line.size()) {
@@ -847,12 +930,14 @@ bool SplitWords(const std::wstring& Line, std::vector<std::wstring>* Words) {
     return true;
 }
 
-bool IsStep(const std::vector<std::wstring>& Words) {
+bool IsStep(const std::vector<std::wstring>& Words)
+{
     return !Words.empty() && !(!Words[0].empty() && Words[0][0] == L'#');
 }
 
 // Checks every line before anything runs; logs the first fault.
-bool CheckScript(const std::vector<std::string>& Lines) {
+bool CheckScript(const std::vector<std::string>& Lines)
+{
     for (size_t Number = 0; Number < Lines.size(); Number++) {
         std::vector<std::wstring> Words;
         std::string Error = SplitWords(Wide(Lines[Number]), &Words) ? std::string() : "unterminated quote";
@@ -865,7 +950,8 @@ bool CheckScript(const std::vector<std::string>& Lines) {
     return true;
 }
 
-bool Driver::Execute(const std::string& Line) {
+bool Driver::Execute(const std::string& Line)
+{
     Step = Line;
     std::vector<std::wstring> Words;
     SplitWords(Wide(Line), &Words);
@@ -931,7 +1017,8 @@ bool Driver::Execute(const std::string& Line) {
     return Screenshot();
 }
 
-bool Driver::Run(const std::vector<std::string>& Lines) {
+bool Driver::Run(const std::vector<std::string>& Lines)
+{
     for (const std::string& Line : Lines) {
         if (!Execute(Line)) {
             // What was on the screen when it failed.
@@ -944,7 +1031,8 @@ bool Driver::Run(const std::vector<std::string>& Lines) {
     return true;
 }
 
-bool ReadScript(const char* Path, std::vector<std::string>* Lines) {
+bool ReadScript(const char* Path, std::vector<std::string>* Lines)
+{
     FILE* File = fopen(Path, "rb");
     if (!File) return false;
     std::string Text;
@@ -971,19 +1059,21 @@ bool ReadScript(const char* Path, std::vector<std::string>* Lines) {
 // process holds the output pipe of the program that started it until it
 // ends. The test session starts this once, with its output on /dev/null, so
 // that one desktop process serves every program of the session.
-int HoldDesktop() {
+int HoldDesktop()
+{
     GetDesktopWindow();
-    HWND Idle = CreateWindowExW(0, L"STATIC", L"tarn-driver holds the desktop", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                nullptr, nullptr, nullptr);
+    HWND Idle = CreateWindowExW(0, L"STATIC", L"tarn-driver holds the desktop", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                nullptr, nullptr);
     MSG Message;
     while (GetMessageW(&Message, nullptr, 0, 0) > 0) DispatchMessageW(&Message);
     if (Idle) DestroyWindow(Idle);
     return 0;
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc == 2 && strcmp(argv[1], "--hold-desktop") == 0) return HoldDesktop();
     // The log is read on Linux: plain "\n" line ends.
     _setmode(_fileno(stdout), _O_BINARY);

@@ -61,16 +61,16 @@ TEST(ArchiveOpen, PlainArchiveAndArchiveAfterStubOpenAlike)
     WithStub.insert(WithStub.end(), Plain.begin(), Plain.end());
     ArchiveFile A(Plain), B(WithStub);
     ASSERT_TRUE(A.Handle);
-    EXPECT_EQ(ListNames(A.Handle), (std::vector<std::string>{ "a.txt", "b.txt" }));
+    EXPECT_EQ(ListNames(A.Handle), (std::vector<std::string>{"a.txt", "b.txt"}));
     ArchiveFile C(WithStub);
     ASSERT_TRUE(C.Handle);
-    EXPECT_EQ(ListNames(C.Handle), (std::vector<std::string>{ "a.txt", "b.txt" }));
+    EXPECT_EQ(ListNames(C.Handle), (std::vector<std::string>{"a.txt", "b.txt"}));
 }
 
 TEST(ArchiveOpen, FalseMarkerWithoutMainHeaderIsPassedOver)
 {
     Bytes Data(300, 'x');
-    const uint8_t Fake[] = { 0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00, 0x00, 0x00, 0x74 };
+    const uint8_t Fake[] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00, 0x00, 0x00, 0x74};
     Data.insert(Data.begin() + 50, Fake, Fake + sizeof Fake);
     Bytes Plain = TwoFileArchive();
     Data.insert(Data.end(), Plain.begin(), Plain.end());
@@ -84,7 +84,7 @@ TEST(ArchiveOpen, SearchStopsAtTheEndOfTheSearchRegion)
     // The main header's type byte must lie within the 0x3FFF0 bytes read
     // after offset 7, so the last marker found starts at 7 + 0x3FFF0 - 10.
     const size_t LastFound = 7 + 0x3FFF0 - 10;
-    for (size_t StubSize : { LastFound, LastFound + 1 }) {
+    for (size_t StubSize : {LastFound, LastFound + 1}) {
         Bytes Data(StubSize, 0);
         Bytes Plain = TwoFileArchive();
         Data.insert(Data.end(), Plain.begin(), Plain.end());
@@ -104,13 +104,16 @@ TEST(ArchiveOpen, RefusesWhatIsNoUsableArchive)
     EXPECT_EQ(ArcOpen(std::string(300, 'n').c_str(), ArcModeList), nullptr);
     EXPECT_EQ(ArcLastOpenFailure(), ArcOpenCannotOpen);
 
-    struct Case { Bytes Data; int Failure; };
-    Bytes OldFormat = { 'R', 'E', '~', '^', 0, 0, 0, 0, 0, 0 };
-    Bytes Short = { 'R', 'a', 'r' };
-    Bytes NoMain = { 0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00, 0x00, 0x00, 0x73 }; // main header cut short
-    Bytes NewerFormat = { 0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x01, 0x00, 0x33, 0x92, 0xB5, 0xE5, 0x0A, 0x01 };
-    for (const Case& C : { Case{ OldFormat, ArcOpenOldFormat }, Case{ Short, ArcOpenNoArchive },
-                           Case{ NoMain, ArcOpenNoArchive }, Case{ NewerFormat, ArcOpenNoArchive } }) {
+    struct Case {
+        Bytes Data;
+        int Failure;
+    };
+    Bytes OldFormat = {'R', 'E', '~', '^', 0, 0, 0, 0, 0, 0};
+    Bytes Short = {'R', 'a', 'r'};
+    Bytes NoMain = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00, 0x00, 0x00, 0x73}; // main header cut short
+    Bytes NewerFormat = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x01, 0x00, 0x33, 0x92, 0xB5, 0xE5, 0x0A, 0x01};
+    for (const Case& C : {Case{OldFormat, ArcOpenOldFormat}, Case{Short, ArcOpenNoArchive},
+                          Case{NoMain, ArcOpenNoArchive}, Case{NewerFormat, ArcOpenNoArchive}}) {
         ArchiveFile A(C.Data);
         EXPECT_EQ(A.Handle, nullptr);
         EXPECT_EQ(ArcLastOpenFailure(), C.Failure);
@@ -143,15 +146,16 @@ TEST(ArchiveWalk, EmptyArchiveHasNoEntries)
 
 TEST(ArchiveWalk, MainHeaderExtraDataAndOtherBlocksArePassedOver)
 {
-    ArchiveBuilder Builder(0x0002, 40);               // a main header with a comment area
-    Builder.AddBlock(0x77, 0, 14, 84)                 // old sub-block with data
+    ArchiveBuilder Builder(0x0002, 40); // a main header with a comment area
+    Builder
+        .AddBlock(0x77, 0, 14, 84) // old sub-block with data
         .Add(DirectoryEntry("dir"))
-        .AddBlock(0x7A, 0, 20, 0)                     // an unknown block without data
+        .AddBlock(0x7A, 0, 20, 0) // an unknown block without data
         .Add(StoredEntry("dir\\file.txt", "text"))
-        .AddBlock(0x78, 0x4000, 12, 514);             // recovery record at the end
+        .AddBlock(0x78, 0x4000, 12, 514); // recovery record at the end
     ArchiveFile A(Builder.Data());
     ASSERT_TRUE(A.Handle);
-    EXPECT_EQ(ListNames(A.Handle), (std::vector<std::string>{ "dir\\file.txt" }));
+    EXPECT_EQ(ListNames(A.Handle), (std::vector<std::string>{"dir\\file.txt"}));
     EXPECT_EQ(ArcWalkResult(A.Handle), ArcOk);
 }
 
@@ -210,11 +214,11 @@ TEST(ArchiveWalk, OtherHostSystemsBecomeDosWithPlainAttributes)
 TEST(ArchiveWalk, EntryNamesAreCleaned)
 {
     ArchiveBuilder Builder;
-    for (const char* Name : { "C:\\Dir\\File", ".\\File1", "..\\File2", "/Dir/File3", "\\Root", "..\\..\\Twice" })
+    for (const char* Name : {"C:\\Dir\\File", ".\\File1", "..\\File2", "/Dir/File3", "\\Root", "..\\..\\Twice"})
         Builder.Add(StoredEntry(Name, "x"));
     ArchiveFile A(Builder.Data());
-    EXPECT_EQ(ListNames(A.Handle), (std::vector<std::string>{ "Dir\\File", "File1", "File2", "Dir\\File3", "Root",
-                                                              "..\\Twice" }));
+    EXPECT_EQ(ListNames(A.Handle),
+              (std::vector<std::string>{"Dir\\File", "File1", "File2", "Dir\\File3", "Root", "..\\Twice"}));
 }
 
 TEST(ArchiveWalk, NameLimits)
@@ -222,40 +226,44 @@ TEST(ArchiveWalk, NameLimits)
     std::string Longest(259, 'n');
     TestEntry Encoded = StoredEntry(std::string("short.txt") + '\0' + std::string(300, 'u'), "e");
     ArchiveFile A(ArchiveBuilder().Add(StoredEntry(Longest, "l")).Add(Encoded).Data());
-    EXPECT_EQ(ListNames(A.Handle), (std::vector<std::string>{ Longest, "short.txt" }));
+    EXPECT_EQ(ListNames(A.Handle), (std::vector<std::string>{Longest, "short.txt"}));
     EXPECT_EQ(ArcWalkResult(A.Handle), ArcOk);
 
     // A longer name never reaches the buffer: the walk stops on it.
     ArchiveFile B(ArchiveBuilder().Add(StoredEntry("first", "f")).Add(StoredEntry(std::string(260, 'n'), "x")).Data());
-    EXPECT_EQ(ListNames(B.Handle), (std::vector<std::string>{ "first" }));
+    EXPECT_EQ(ListNames(B.Handle), (std::vector<std::string>{"first"}));
     EXPECT_EQ(ArcWalkResult(B.Handle), ArcDataError);
 }
 
 TEST(ArchiveWalk, DamagedHeadersEndTheWalk)
 {
     Bytes Good = TwoFileArchive();
-    struct Case { const char* What; Bytes Tail; int Walk; };
+    struct Case {
+        const char* What;
+        Bytes Tail;
+        int Walk;
+    };
     // The bytes of one more file header (after marker and main header).
     Bytes Third = ArchiveBuilder().Add(StoredEntry("a-long-name.txt", "c")).Data();
     Third.erase(Third.begin(), Third.begin() + 20);
-    Bytes Fixed(Third.begin(), Third.begin() + 20);      // 20 of the 32 fixed bytes
-    Bytes Name(Third.begin(), Third.begin() + 32 + 6);   // 6 of the 15 name bytes
+    Bytes Fixed(Third.begin(), Third.begin() + 20);    // 20 of the 32 fixed bytes
+    Bytes Name(Third.begin(), Third.begin() + 32 + 6); // 6 of the 15 name bytes
     TestEntry Overlong = StoredEntry("n.txt", "x");
     Overlong.NameSizeOverride = 40; // more name than the header holds
     Bytes OverTail = ArchiveBuilder().Add(Overlong).Data();
     OverTail.erase(OverTail.begin(), OverTail.begin() + 20);
-    Bytes ShortBlock = { 0x00, 0x00, 0x7A, 0x00 };          // 4 bytes of a block at the very end
-    Bytes TinyHeader = { 0, 0, 0x7A, 0, 0, 6, 0, 1, 2, 3 }; // header size below 7
-    Bytes HugeData = { 0, 0, 0x7A, 0x00, 0x80, 11, 0, 0xFF, 0xFF, 0xFF, 0xFF };
-    for (const Case& C : { Case{ "fixed part cut", Fixed, ArcDataError }, Case{ "name cut", Name, ArcDataError },
-                           Case{ "name beyond header", OverTail, ArcDataError },
-                           Case{ "short block", ShortBlock, ArcDataError }, Case{ "header size < 7", TinyHeader, ArcOk },
-                           Case{ "next block beyond 2 GiB", HugeData, ArcOk } }) {
+    Bytes ShortBlock = {0x00, 0x00, 0x7A, 0x00};          // 4 bytes of a block at the very end
+    Bytes TinyHeader = {0, 0, 0x7A, 0, 0, 6, 0, 1, 2, 3}; // header size below 7
+    Bytes HugeData = {0, 0, 0x7A, 0x00, 0x80, 11, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+    for (const Case& C :
+         {Case{"fixed part cut", Fixed, ArcDataError}, Case{"name cut", Name, ArcDataError},
+          Case{"name beyond header", OverTail, ArcDataError}, Case{"short block", ShortBlock, ArcDataError},
+          Case{"header size < 7", TinyHeader, ArcOk}, Case{"next block beyond 2 GiB", HugeData, ArcOk}}) {
         SCOPED_TRACE(C.What);
         Bytes Data = Good;
         Data.insert(Data.end(), C.Tail.begin(), C.Tail.end());
         ArchiveFile A(Data);
-        EXPECT_EQ(ListNames(A.Handle), (std::vector<std::string>{ "a.txt", "b.txt" }));
+        EXPECT_EQ(ListNames(A.Handle), (std::vector<std::string>{"a.txt", "b.txt"}));
         EXPECT_EQ(ArcWalkResult(A.Handle), C.Walk);
     }
 }
@@ -264,16 +272,16 @@ TEST(ArchiveWalk, DamagedHeadersEndTheWalk)
 // that look like a file header (a signature appended to a setup, say).
 TEST(ArchiveWalk, EndBlockEndsTheArchive)
 {
-    Bytes EndBlock = { 0, 0, 0x7B, 0x00, 0x40, 7, 0 };
+    Bytes EndBlock = {0, 0, 0x7B, 0x00, 0x40, 7, 0};
     Bytes After = ArchiveBuilder().Add(StoredEntry("after.txt", "never read")).Data();
     Bytes Certificate(3000, 0xA5);
     Certificate[2] = 0x74; // a file header's type byte
-    for (const Bytes& Tail : { Bytes(), Bytes(After.begin() + 20, After.end()), Certificate }) {
+    for (const Bytes& Tail : {Bytes(), Bytes(After.begin() + 20, After.end()), Certificate}) {
         Bytes Data = TwoFileArchive();
         Data.insert(Data.end(), EndBlock.begin(), EndBlock.end());
         Data.insert(Data.end(), Tail.begin(), Tail.end());
         ArchiveFile A(Data);
-        EXPECT_EQ(ListNames(A.Handle), (std::vector<std::string>{ "a.txt", "b.txt" })) << Tail.size();
+        EXPECT_EQ(ListNames(A.Handle), (std::vector<std::string>{"a.txt", "b.txt"})) << Tail.size();
         EXPECT_EQ(ArcWalkResult(A.Handle), ArcOk) << Tail.size();
     }
 }
@@ -313,7 +321,7 @@ TEST(ArchiveWalk, ArchiveCutShortIsDamage)
 TEST(ArchiveExtract, DestinationNameOrDirectory)
 {
     ArchiveBuilder Builder;
-    for (const char* Name : { "Presetup\\Tarn.ini", "Sub\\Dir\\a.txt", "b.txt", "c.txt" })
+    for (const char* Name : {"Presetup\\Tarn.ini", "Sub\\Dir\\a.txt", "b.txt", "c.txt"})
         Builder.Add(StoredEntry(Name, std::string("data of ") + Name));
     ArchiveFile A(Builder.Data());
     ArcEntryInfo Info;
@@ -338,8 +346,8 @@ TEST(ArchiveExtract, DestinationNameOrDirectory)
 TEST(ArchiveExtract, NamesLeavingTheDirectoryAreRefused)
 {
     ArchiveBuilder Builder;
-    for (const char* Name : { "..\\..\\evil.txt", "a\\..\\..\\evil.txt", "a\\...\\evil.txt", "\\\\server\\evil.txt",
-                              "C:C:evil.txt", "C:" })
+    for (const char* Name :
+         {"..\\..\\evil.txt", "a\\..\\..\\evil.txt", "a\\...\\evil.txt", "\\\\server\\evil.txt", "C:C:evil.txt", "C:"})
         Builder.Add(StoredEntry(Name, "evil"));
     Builder.Add(StoredEntry("good.txt", "good"));
     ArchiveFile A(Builder.Data());
@@ -484,9 +492,10 @@ TEST(ArchiveExtract, DamagedEntriesAreDeletedAndTheWalkGoesOn)
     Split.Flags |= 0x0002;
     TestEntry Encrypted = StoredEntry("secret.txt", "scrambled");
     Encrypted.Flags |= 0x0004;
-    ArchiveFile A(ArchiveBuilder().Add(BadCrc).Add(Short).Add(Split).Add(Encrypted).Add(StoredEntry("ok.txt", "ok")).Data());
+    ArchiveFile A(
+        ArchiveBuilder().Add(BadCrc).Add(Short).Add(Split).Add(Encrypted).Add(StoredEntry("ok.txt", "ok")).Data());
     ArcEntryInfo Info;
-    for (const char* Name : { "badcrc.txt", "short.txt", "split.txt", "secret.txt" }) {
+    for (const char* Name : {"badcrc.txt", "short.txt", "split.txt", "secret.txt"}) {
         ASSERT_TRUE(ArcReadEntry(A.Handle, &Info));
         EXPECT_STREQ(Info.Name, Name);
         EXPECT_EQ(ArcProcessEntryCode(A.Handle, true, A.Out().c_str(), nullptr), ArcDataError);

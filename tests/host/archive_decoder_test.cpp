@@ -13,9 +13,9 @@
 
 namespace {
 
-const uint32_t LengthBase[28] = { 0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 12, 14, 16, 20,
-                                  24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224 };
-const uint32_t LengthBits[28] = { 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5 };
+const uint32_t LengthBase[28] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10,  12,  14,  16,  20,
+                                 24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
+const uint32_t LengthBits[28] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
 
 uint32_t DistBaseOf(int Slot, uint32_t* Bits)
 {
@@ -118,10 +118,10 @@ TEST(Rar20Lz, LiteralsAndMatches)
     LzStream S;
     S.Tables();
     S.Literals("abcdefgh");
-    S.Match(5, 3);        // overlapping copy
-    S.Match(20, 1);       // run of one byte
+    S.Match(5, 3);  // overlapping copy
+    S.Match(20, 1); // run of one byte
     S.Match(100, 9);
-    S.Symbol(256);        // the last match again
+    S.Symbol(256); // the last match again
     S.CopyExpected(100, 9);
     S.Literal('z');
     int Result;
@@ -142,9 +142,9 @@ TEST(Rar20Lz, RecentDistancesAndShortMatches)
     // 257 takes the distance used last, 260 the one four matches back; the
     // repeat length is LengthBase + 2 (+1 from distance 257 on).
     S.Symbol(257);
-    S.Out.Put(3, 5);     // repeat-length slot 3: length 5
+    S.Out.Put(3, 5); // repeat-length slot 3: length 5
     S.CopyExpected(5, 5);
-    S.Symbol(260);       // four back from the counter: distance 20
+    S.Symbol(260); // four back from the counter: distance 20
     S.Out.Put(0, 5);
     S.CopyExpected(2, 20);
     // Short match 263: distance ShortDistBase[2] (8) + 1 + 3 extra bits.
@@ -161,13 +161,13 @@ TEST(Rar20Lz, FirstSymbolRepeatingNothingAndDistancesBeforeTheStart)
 {
     LzStream S;
     S.Tables();
-    S.Symbol(256);       // last length 0 at distance 0: nothing
+    S.Symbol(256); // last length 0 at distance 0: nothing
     S.Literal('q');
-    S.Match(6, 100);     // the window starts zeroed
+    S.Match(6, 100); // the window starts zeroed
     int Result;
     Bytes Out = ExtractToDir(PackedEntry("z.bin", S.Packed(), S.Expected, false), &Result);
     EXPECT_EQ(Result, ArcOk);
-    EXPECT_EQ(Out, (Bytes{ 'q', 0, 0, 0, 0, 0, 0 }));
+    EXPECT_EQ(Out, (Bytes{'q', 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(Rar20Lz, LongOutputWrapsTheWindow)
@@ -200,11 +200,11 @@ TEST(Rar20Lz, TableReadEdgeCases)
     for (int I = 0; I < 19; ++I) Out.Put(5, 4);
     CanonicalCode Level(std::vector<uint8_t>(19, 5));
     Level.Put(Out, 16);
-    Out.Put(0, 2);                       // 3 lengths of "the previous"
+    Out.Put(0, 2); // 3 lengths of "the previous"
     for (int I = 3; I < 298; ++I) Level.Put(Out, 9);
     for (int I = 0; I < 48; ++I) Level.Put(Out, 6);
     Level.Put(Out, 18);
-    Out.Put(127, 7);                     // 138 zeros where 28 remain
+    Out.Put(127, 7); // 138 zeros where 28 remain
     // Literal table: symbols 3..297 have 9-bit codes 0..294.
     Out.Put('A' - 3, 9);
     Out.Put('B' - 3, 9);
@@ -234,7 +234,7 @@ TEST(Rar20Solid, StateCarriesOverAndTrailingTablesApply)
     Bytes Output1 = First.Expected;
     TestEntry E1 = PackedEntry("1", First.Packed(), Output1, false);
     TestEntry E2 = PackedEntry("2", Second.Finish(), Output2, true);
-    EXPECT_EQ(TestEntries({ E1, E2 }), (std::vector<int>{ ArcOk, ArcOk }));
+    EXPECT_EQ(TestEntries({E1, E2}), (std::vector<int>{ArcOk, ArcOk}));
 
     // The empty entry still reads the tables the next one uses.
     LzStream Empty;
@@ -243,7 +243,7 @@ TEST(Rar20Solid, StateCarriesOverAndTrailingTablesApply)
     Next.Literals("xy");
     TestEntry E0 = PackedEntry("0", Empty.Packed(), Bytes(), false);
     TestEntry E3 = PackedEntry("3", Next.Packed(), Next.Expected, true);
-    EXPECT_EQ(TestEntries({ E0, E3 }), (std::vector<int>{ ArcOk, ArcOk }));
+    EXPECT_EQ(TestEntries({E0, E3}), (std::vector<int>{ArcOk, ArcOk}));
 }
 
 TEST(Rar20Solid, MatchesReachIntoTheEntryBefore)
@@ -253,16 +253,16 @@ TEST(Rar20Solid, MatchesReachIntoTheEntryBefore)
     S.Literals("the first entry's text");
     Bytes Output1 = S.Expected;
     Bytes Packed1 = S.Packed();
-    LzStream T;                    // same tables, continued
+    LzStream T; // same tables, continued
     T.Expected = Output1;
     T.Match(9, 22);
     Bytes Output2(T.Expected.begin() + (long)Output1.size(), T.Expected.end());
     EXPECT_EQ(Output2, ToBytes("the first"));
     TestEntry E1 = PackedEntry("1", Packed1, Output1, false);
     TestEntry E2 = PackedEntry("2", T.Packed(), Output2, true);
-    EXPECT_EQ(TestEntries({ E1, E2 }), (std::vector<int>{ ArcOk, ArcOk }));
+    EXPECT_EQ(TestEntries({E1, E2}), (std::vector<int>{ArcOk, ArcOk}));
     // Decoded on its own, the solid entry has no tables: a data error.
-    EXPECT_EQ(TestEntries({ E2 }), (std::vector<int>{ ArcDataError }));
+    EXPECT_EQ(TestEntries({E2}), (std::vector<int>{ArcDataError}));
 }
 
 // ---- the audio mode ----
@@ -281,8 +281,7 @@ struct AudioStream {
     {
         Count = ChannelCount;
         if (Current >= Count) Current = 0;
-        PutTables(Out, true, ChannelCount, KeepPrevious, std::vector<uint8_t>(257 * (size_t)ChannelCount, 9),
-                  Previous);
+        PutTables(Out, true, ChannelCount, KeepPrevious, std::vector<uint8_t>(257 * (size_t)ChannelCount, 9), Previous);
     }
     void Delta(uint32_t Value)
     {
@@ -297,11 +296,11 @@ TEST(Rar20Audio, ChannelsInterleaveAndSurviveTableReads)
     AudioStream S;
     S.Tables(2);
     for (uint32_t I = 0; I < 300; ++I) S.Delta((I * 37) & 0xFF);
-    S.Out.Put(256, 9);            // new tables, now four channels
-    S.Tables(4, true);            // 1,028 code lengths
+    S.Out.Put(256, 9); // new tables, now four channels
+    S.Tables(4, true); // 1,028 code lengths
     for (uint32_t I = 0; I < 301; ++I) S.Delta((I * 11 + 3) & 0xFF);
     S.Out.Put(256, 9);
-    S.Tables(3, true);            // fewer channels: the current one restarts only if beyond
+    S.Tables(3, true); // fewer channels: the current one restarts only if beyond
     for (uint32_t I = 0; I < 100; ++I) S.Delta(I & 0xFF);
     int Result;
     Bytes Out = ExtractToDir(PackedEntry("a.raw", S.Out.Finish(), S.Expected, false), &Result);
@@ -355,10 +354,13 @@ TEST(Rar20Audio, PredictorBasics)
 TEST(Rar20Audio, WeightsStayWithinTheirLimits)
 {
     using namespace Rar20;
-    struct Case { int32_t Start; int Index; int32_t After; };
+    struct Case {
+        int32_t Start;
+        int Index;
+        int32_t After;
+    };
     // Odd indexes lower K1, even ones raise it; -17 and 16 are the limits.
-    for (const Case& C : { Case{ -17, 1, -17 }, Case{ -16, 1, -17 }, Case{ 16, 2, 16 }, Case{ 15, 2, 16 },
-                           Case{ 3, 0, 3 } }) {
+    for (const Case& C : {Case{-17, 1, -17}, Case{-16, 1, -17}, Case{16, 2, 16}, Case{15, 2, 16}, Case{3, 0, 3}}) {
         AudioState A = {};
         AudioChannel& V = A.Channels[0];
         V.K1 = C.Start;
@@ -376,7 +378,7 @@ TEST(Rar20Audio, WeightsStayWithinTheirLimits)
         Seed = Seed * 1103515245 + 12345;
         AudioDecodeByte(&A.Channels[0], &A.ChannelDelta, (Seed >> 16) & 0xFF);
         const AudioChannel& V = A.Channels[0];
-        for (int32_t K : { V.K1, V.K2, V.K3, V.K4, V.K5 }) ASSERT_TRUE(K >= -17 && K <= 16) << K;
+        for (int32_t K : {V.K1, V.K2, V.K3, V.K4, V.K5}) ASSERT_TRUE(K >= -17 && K <= 16) << K;
     }
 }
 
@@ -394,7 +396,8 @@ TEST(Rar20Audio, EncodeByteIsUndoneByDecodeByte)
             // Alternate smooth stretches with wild ones to push the weights around.
             uint8_t Byte = (I / 3000) % 2 ? (uint8_t)(Seed >> 16) : (uint8_t)(128 + 100 * sin(I * 0.05) + C * 7);
             uint8_t Delta = AudioEncodeByte(&Enc.Channels[C], &Enc.ChannelDelta, Byte);
-            ASSERT_EQ(AudioDecodeByte(&Dec.Channels[C], &Dec.ChannelDelta, Delta), Byte) << "channels " << Channels << " byte " << I;
+            ASSERT_EQ(AudioDecodeByte(&Dec.Channels[C], &Dec.ChannelDelta, Delta), Byte)
+                << "channels " << Channels << " byte " << I;
         }
         EXPECT_EQ(memcmp(&Enc, &Dec, sizeof Enc), 0) << "channels " << Channels;
     }
@@ -407,11 +410,10 @@ TEST(Rar20Damaged, OverSubscribedCodesAreRejected)
     BitWriter Out;
     std::vector<uint8_t> Previous;
     std::vector<uint8_t> Lengths(374, 0);
-    Lengths['a'] = Lengths['b'] = Lengths['c'] = 1;   // three 1-bit codes
+    Lengths['a'] = Lengths['b'] = Lengths['c'] = 1; // three 1-bit codes
     PutTables(Out, false, 0, false, Lengths, Previous);
     Out.Put(0, 8);
-    EXPECT_EQ(TestEntries({ PackedEntry("o", Out.Finish(), ToBytes("a"), false) }),
-              (std::vector<int>{ ArcDataError }));
+    EXPECT_EQ(TestEntries({PackedEntry("o", Out.Finish(), ToBytes("a"), false)}), (std::vector<int>{ArcDataError}));
 }
 
 TEST(Rar20Damaged, BitsNoCodeStandsForAreRejected)
@@ -419,12 +421,11 @@ TEST(Rar20Damaged, BitsNoCodeStandsForAreRejected)
     BitWriter Out;
     std::vector<uint8_t> Previous;
     std::vector<uint8_t> Lengths(374, 0);
-    Lengths['a'] = 2;                                  // only code 00 exists
+    Lengths['a'] = 2; // only code 00 exists
     PutTables(Out, false, 0, false, Lengths, Previous);
     Out.Put(3, 2);
     Out.Put(0xFFFF, 16);
-    EXPECT_EQ(TestEntries({ PackedEntry("i", Out.Finish(), ToBytes("a"), false) }),
-              (std::vector<int>{ ArcDataError }));
+    EXPECT_EQ(TestEntries({PackedEntry("i", Out.Finish(), ToBytes("a"), false)}), (std::vector<int>{ArcDataError}));
 }
 
 TEST(Rar20Damaged, OutputExpectedPastTheDataIsADataError)
@@ -444,21 +445,22 @@ TEST(Rar20Damaged, OutputExpectedPastTheDataIsADataError)
     T.Literals("abcdefgh");
     Bytes Cut = T.Packed();
     Cut.pop_back();
-    EXPECT_EQ(TestEntries({ PackedEntry("cut", Cut, T.Expected, false) }), (std::vector<int>{ ArcDataError }));
+    EXPECT_EQ(TestEntries({PackedEntry("cut", Cut, T.Expected, false)}), (std::vector<int>{ArcDataError}));
     // Zero bits past the end decode as literals here: decoding must stop at
     // the end of the data, not run on through the announced 100 MB.
     static uint64_t Produced;
     Produced = 0;
     ArcSetProgressCallback([](uint32_t Bytes) { Produced += Bytes; });
-    EXPECT_EQ(TestEntries({ PackedEntry("huge", S.Packed(), Bytes(100 << 20, 0), false) }),
-              (std::vector<int>{ ArcDataError }));
+    EXPECT_EQ(TestEntries({PackedEntry("huge", S.Packed(), Bytes(100 << 20, 0), false)}),
+              (std::vector<int>{ArcDataError}));
     ArcSetProgressCallback(nullptr);
     EXPECT_LT(Produced, 1000u);
     // A solid entry after a damaged one cannot be decoded either.
     LzStream Next;
     Next.Literals("x");
-    EXPECT_EQ(TestEntries({ PackedEntry("cut", Cut, T.Expected, false), PackedEntry("n", Next.Packed(), ToBytes("x"), true) }),
-              (std::vector<int>{ ArcDataError, ArcDataError }));
+    EXPECT_EQ(
+        TestEntries({PackedEntry("cut", Cut, T.Expected, false), PackedEntry("n", Next.Packed(), ToBytes("x"), true)}),
+        (std::vector<int>{ArcDataError, ArcDataError}));
 }
 
 TEST(Rar20Damaged, EndlessTableSwitchesEnd)
@@ -470,8 +472,8 @@ TEST(Rar20Damaged, EndlessTableSwitchesEnd)
         S.Tables(I > 0);
         S.Symbol(269);
     }
-    EXPECT_EQ(TestEntries({ PackedEntry("loop", S.Packed(), ToBytes("never"), false) }),
-              (std::vector<int>{ ArcDataError }));
+    EXPECT_EQ(TestEntries({PackedEntry("loop", S.Packed(), ToBytes("never"), false)}),
+              (std::vector<int>{ArcDataError}));
 }
 
 TEST(Rar20Damaged, NoiseNeverCrashesOrHangs)
@@ -484,8 +486,8 @@ TEST(Rar20Damaged, NoiseNeverCrashesOrHangs)
             B = (uint8_t)(Seed >> 24);
         }
         // Audio and LZ, solid and not, with big announced sizes.
-        std::vector<int> Results = TestEntries({ PackedEntry("n1", Noise, Bytes(5000, 1), false),
-                                                 PackedEntry("n2", Noise, Bytes(70000, 2), true) });
+        std::vector<int> Results = TestEntries(
+            {PackedEntry("n1", Noise, Bytes(5000, 1), false), PackedEntry("n2", Noise, Bytes(70000, 2), true)});
         ASSERT_EQ(Results.size(), 2u) << "seed round " << Round;
         EXPECT_EQ(Results[1], ArcDataError) << "seed round " << Round;
     }

@@ -15,10 +15,10 @@ namespace {
 
 struct Outcome {
     bool Opened = false;
-    std::vector<std::string> Good;     // names reported ArcOk
+    std::vector<std::string> Good; // names reported ArcOk
     std::vector<std::string> Bad;
     bool WalkDamaged = false;
-    bool Stopped = false;              // ArcNoMemory ended the run
+    bool Stopped = false; // ArcNoMemory ended the run
 };
 
 Outcome ExtractAll(const std::string& Archive, const std::string& Dest)
@@ -92,10 +92,10 @@ TEST(ArchiveFaults, StoredEntriesInDirectories)
         .Add(StoredEntry("Sub\\big.bin", std::string(Big.begin(), Big.end())))
         .Add(StoredEntry("empty.txt", ""));
     WriteFileBytes(Dir.File("s.rar"), Builder.Data());
-    RunWithEveryFault(Dir.File("s.rar"), { { "top.txt", Crc32Of(ToBytes("top level")) },
-                                           { "Sub\\Deeper\\inner.txt", Crc32Of(ToBytes("inside")) },
-                                           { "Sub\\big.bin", Crc32Of(Big) },
-                                           { "empty.txt", Crc32Of(Bytes()) } });
+    RunWithEveryFault(Dir.File("s.rar"), {{"top.txt", Crc32Of(ToBytes("top level"))},
+                                          {"Sub\\Deeper\\inner.txt", Crc32Of(ToBytes("inside"))},
+                                          {"Sub\\big.bin", Crc32Of(Big)},
+                                          {"empty.txt", Crc32Of(Bytes())}});
 }
 
 // The real archive with the fewest entries (to keep the loop short) among
@@ -141,7 +141,8 @@ TEST(ArchiveFaults, CompressedNonSolidEntries)
 TEST(ArchiveFaults, NoMemoryThenClose)
 {
     TempDir Dir;
-    WriteFileBytes(Dir.File("m.rar"), ArchiveBuilder().Add(StoredEntry("a.txt", "a")).Add(StoredEntry("b.txt", "b")).Data());
+    WriteFileBytes(Dir.File("m.rar"),
+                   ArchiveBuilder().Add(StoredEntry("a.txt", "a")).Add(StoredEntry("b.txt", "b")).Data());
     FaultPlan Plan;
     Plan.FailKinds = FaultAlloc;
     Plan.FailAt = 2; // the window is the first allocation, the copy buffer the second

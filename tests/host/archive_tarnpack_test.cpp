@@ -78,9 +78,10 @@ TEST(TarnpackRead, ListShowsEveryFileEntryAndATotal)
     SKIP_WITHOUT_VECTORS();
     const VectorArchive* Solid = nullptr;
     for (const VectorArchive& Archive : Vectors())
-        if (!Solid && Archive.AllGood() && Archive.Entries.size() >= 2 && HasSolidEntries(Archive.Path)) Solid = &Archive;
+        if (!Solid && Archive.AllGood() && Archive.Entries.size() >= 2 && HasSolidEntries(Archive.Path))
+            Solid = &Archive;
     ASSERT_TRUE(Solid);
-    ToolRun R = Tarnpack({ "list", Solid->Path });
+    ToolRun R = Tarnpack({"list", Solid->Path});
     EXPECT_EQ(R.Status, 0);
     EXPECT_EQ(R.Err, "");
     uint64_t Total = 0;
@@ -103,12 +104,13 @@ TEST(TarnpackRead, TestReportsEachBadEntry)
     SKIP_WITHOUT_VECTORS();
     for (const VectorArchive& Archive : Vectors()) {
         SCOPED_TRACE(Archive.Path);
-        ToolRun R = Tarnpack({ "test", Archive.Path });
+        ToolRun R = Tarnpack({"test", Archive.Path});
         if (!Archive.OpenFailure.empty()) {
             EXPECT_EQ(R.Status, 2);
             EXPECT_EQ(CountLines(R.Err), 1);
             EXPECT_NE(R.Err.find(Archive.OpenFailure == "old-format" ? "old format" : "no archive found"),
-                      std::string::npos) << R.Err;
+                      std::string::npos)
+                << R.Err;
             continue;
         }
         int Bad = 0;
@@ -132,7 +134,7 @@ TEST(TarnpackRead, ExtractWritesUnderTheDirectory)
             if (!Nested && Archive.AllGood() && Entry.Name.find('\\') != std::string::npos) Nested = &Archive;
     ASSERT_TRUE(Nested);
     TempDir Dir;
-    ToolRun R = Tarnpack({ "extract", Nested->Path, Dir.File("out") });
+    ToolRun R = Tarnpack({"extract", Nested->Path, Dir.File("out")});
     EXPECT_EQ(R.Status, 0) << R.Err;
     for (const VectorEntry& Entry : Nested->Entries) {
         std::string Relative = VectorNameBytes(Entry.Name);
@@ -147,7 +149,7 @@ TEST(TarnpackRead, ExtractRefusesEscapingNamesAndGoesOn)
     TempDir Dir;
     WriteFileBytes(Dir.File("a.rar"),
                    ArchiveBuilder().Add(StoredEntry("..\\..\\up.txt", "u")).Add(StoredEntry("ok.txt", "ok")).Data());
-    ToolRun R = Tarnpack({ "extract", Dir.File("a.rar"), Dir.File("out") });
+    ToolRun R = Tarnpack({"extract", Dir.File("a.rar"), Dir.File("out")});
     EXPECT_EQ(R.Status, 1);
     EXPECT_EQ(CountLines(R.Err), 1);
     EXPECT_NE(R.Err.find("..\\up.txt: refused"), std::string::npos) << R.Err;
@@ -168,15 +170,16 @@ TEST(TarnpackRead, NamesAreShownEscaped)
     WriteFileBytes(Dir.File("a.rar"), ArchiveBuilder().Add(Damaged).Data());
     WriteFileBytes(Dir.File("b.rar"), ArchiveBuilder().Add(StoredEntry("..\\..\\" + Hostile, "up")).Data());
 
-    ToolRun List = Tarnpack({ "list", Dir.File("a.rar") });
-    ToolRun Test = Tarnpack({ "test", Dir.File("a.rar") });
-    ToolRun Extract = Tarnpack({ "extract", Dir.File("b.rar"), Dir.File("out") });
+    ToolRun List = Tarnpack({"list", Dir.File("a.rar")});
+    ToolRun Test = Tarnpack({"test", Dir.File("a.rar")});
+    ToolRun Extract = Tarnpack({"extract", Dir.File("b.rar"), Dir.File("out")});
     EXPECT_NE(List.Out.find(" " + Expected + "\n"), std::string::npos) << List.Out;
     EXPECT_NE(Test.Err.find(": " + Expected + ": data error"), std::string::npos) << Test.Err;
     EXPECT_NE(Extract.Err.find(": ..\\" + Expected + ": refused"), std::string::npos) << Extract.Err;
-    for (const std::string* Output : { &List.Out, &List.Err, &Test.Out, &Test.Err, &Extract.Out, &Extract.Err })
-        for (char C : *Output) EXPECT_TRUE(C == '\n' || ((unsigned char)C >= 0x20 && (unsigned char)C < 0x7F)) << (int)C;
-    EXPECT_EQ(CountLines(List.Out), 3);  // heading, the entry, total
+    for (const std::string* Output : {&List.Out, &List.Err, &Test.Out, &Test.Err, &Extract.Out, &Extract.Err})
+        for (char C : *Output)
+            EXPECT_TRUE(C == '\n' || ((unsigned char)C >= 0x20 && (unsigned char)C < 0x7F)) << (int)C;
+    EXPECT_EQ(CountLines(List.Out), 3); // heading, the entry, total
 }
 
 // Links that someone put into the destination before: a folder link, a file
@@ -200,23 +203,24 @@ TEST(TarnpackRead, ExtractNeverWritesThroughALink)
                                           .Add(StoredEntry("dangling.txt", "created"))
                                           .Add(StoredEntry("sub\\ok.txt", "ok"))
                                           .Data());
-    ToolRun R = Tarnpack({ "extract", Dir.File("a.rar"), Out });
+    ToolRun R = Tarnpack({"extract", Dir.File("a.rar"), Out});
     EXPECT_EQ(R.Status, 1);
     EXPECT_EQ(CountLines(R.Err), 4) << R.Err;
-    for (const char* Name : { "dir\\inner.txt", "dir\\deeper\\inner.txt", "file.txt", "dangling.txt" })
+    for (const char* Name : {"dir\\inner.txt", "dir\\deeper\\inner.txt", "file.txt", "dangling.txt"})
         EXPECT_NE(R.Err.find(std::string(": ") + Name + ": refused: a symbolic link is in the way"), std::string::npos)
-            << Name << "\n" << R.Err;
+            << Name << "\n"
+            << R.Err;
     EXPECT_NE(R.Out.find("4 of 5 entries not extracted"), std::string::npos) << R.Out;
     EXPECT_EQ(ReadFileBytes(Outside + "/victim.txt"), ToBytes("victim"));
     struct stat Info;
     ASSERT_EQ(0, stat((Outside + "/victim.txt").c_str(), &Info));
-    EXPECT_EQ(0444u, Info.st_mode & 0777);  // not made writable through the link either
+    EXPECT_EQ(0444u, Info.st_mode & 0777); // not made writable through the link either
     EXPECT_FALSE(FileExists(Outside + "/inner.txt"));
     EXPECT_FALSE(FileExists(Outside + "/deeper"));
     EXPECT_FALSE(FileExists(Outside + "/new.txt"));
     EXPECT_EQ(ReadFileBytes(Out + "/sub/ok.txt"), ToBytes("ok"));
     ASSERT_EQ(0, lstat((Out + "/file.txt").c_str(), &Info));
-    EXPECT_TRUE(S_ISLNK(Info.st_mode));  // the link itself stays as it was
+    EXPECT_TRUE(S_ISLNK(Info.st_mode)); // the link itself stays as it was
 }
 
 // A pipe where a file goes would block the open for writing until someone
@@ -229,7 +233,7 @@ TEST(TarnpackRead, ExtractRefusesAPipeWithoutWaiting)
     ASSERT_EQ(0, mkfifo((Out + "/pipe.txt").c_str(), 0666));
     WriteFileBytes(Dir.File("a.rar"),
                    ArchiveBuilder().Add(StoredEntry("pipe.txt", "pipe")).Add(StoredEntry("ok.txt", "ok")).Data());
-    ToolRun R = Tarnpack({ "extract", Dir.File("a.rar"), Out });
+    ToolRun R = Tarnpack({"extract", Dir.File("a.rar"), Out});
     EXPECT_EQ(R.Status, 1);
     EXPECT_NE(R.Err.find(": pipe.txt: refused: something other than a file has that name"), std::string::npos) << R.Err;
     EXPECT_EQ(ReadFileBytes(Out + "/ok.txt"), ToBytes("ok"));
@@ -247,8 +251,8 @@ TEST(TarnpackRead, ExtractIntoALinkedDirectoryAndOverExistingFiles)
     ASSERT_EQ(0, chmod((Real + "/old.txt").c_str(), 0444));
     WriteFileBytes(Dir.File("a.rar"),
                    ArchiveBuilder().Add(StoredEntry("old.txt", "new")).Add(StoredEntry("a\\b.txt", "b")).Data());
-    for (const std::string& Dest : { Linked, Linked + "/" }) {
-        ToolRun R = Tarnpack({ "extract", Dir.File("a.rar"), Dest });
+    for (const std::string& Dest : {Linked, Linked + "/"}) {
+        ToolRun R = Tarnpack({"extract", Dir.File("a.rar"), Dest});
         EXPECT_EQ(R.Status, 0) << Dest << "\n" << R.Err;
         EXPECT_EQ(ReadFileBytes(Real + "/old.txt"), ToBytes("new"));
         EXPECT_EQ(ReadFileBytes(Real + "/a/b.txt"), ToBytes("b"));
@@ -264,7 +268,7 @@ TEST(TarnpackRead, SetupProgramWithAppendedArchive)
     Bytes Archive = ArchiveBuilder(0x000C).Add(StoredEntry("Presetup\\Tarn.ini", "[Config]\r\n")).Data();
     Setup.insert(Setup.end(), Archive.begin(), Archive.end());
     WriteFileBytes(Dir.File("setup.exe"), Setup);
-    ToolRun R = Tarnpack({ "list", Dir.File("setup.exe") });
+    ToolRun R = Tarnpack({"list", Dir.File("setup.exe")});
     EXPECT_EQ(R.Status, 0);
     EXPECT_NE(R.Out.find("Presetup\\Tarn.ini"), std::string::npos);
 }
@@ -273,11 +277,14 @@ TEST(TarnpackRead, FilesThatHoldNoUsableArchive)
 {
     TempDir Dir;
     WriteFileBytes(Dir.File("plain.txt"), ToBytes("just text, no archive"));
-    struct Case { std::string File; const char* Reason; };
-    for (const Case& C : { Case{ Dir.File("missing.rar"), "cannot open the file" },
-                           Case{ Dir.File("plain.txt"), "no archive found" } }) {
-        for (const char* Command : { "list", "test" }) {
-            ToolRun R = Tarnpack({ Command, C.File });
+    struct Case {
+        std::string File;
+        const char* Reason;
+    };
+    for (const Case& C :
+         {Case{Dir.File("missing.rar"), "cannot open the file"}, Case{Dir.File("plain.txt"), "no archive found"}}) {
+        for (const char* Command : {"list", "test"}) {
+            ToolRun R = Tarnpack({Command, C.File});
             EXPECT_EQ(R.Status, 2) << Command << " " << C.File;
             EXPECT_EQ(CountLines(R.Err), 1);
             EXPECT_NE(R.Err.find(C.Reason), std::string::npos) << R.Err;
@@ -293,8 +300,8 @@ TEST(TarnpackRead, DamagedArchiveEndIsReported)
     Bytes Cut = ArchiveBuilder().Add(StoredEntry("b.txt", "b")).Data();
     Data.insert(Data.end(), Cut.begin() + 20, Cut.begin() + 40); // a header cut short
     WriteFileBytes(Dir.File("d.rar"), Data);
-    for (const char* Command : { "list", "test" }) {
-        ToolRun R = Tarnpack({ Command, Dir.File("d.rar") });
+    for (const char* Command : {"list", "test"}) {
+        ToolRun R = Tarnpack({Command, Dir.File("d.rar")});
         EXPECT_EQ(R.Status, 1) << Command;
         EXPECT_NE(R.Err.find("damaged or cut short"), std::string::npos) << R.Err;
     }
@@ -324,7 +331,7 @@ BuiltSetup BuildSetup(const TempDir& Dir)
     Stub[0] = 'M';
     Stub[1] = 'Z';
     WriteFileBytes(Dir.File("stub.exe"), Stub);
-    ToolRun R = Tarnpack({ "build", Project, "-o", Dir.File("setup.exe"), "--stub", Dir.File("stub.exe") });
+    ToolRun R = Tarnpack({"build", Project, "-o", Dir.File("setup.exe"), "--stub", Dir.File("stub.exe")});
     EXPECT_EQ(R.Status, 0) << R.Err;
     BuiltSetup Setup;
     Setup.Image = ReadFileBytes(Dir.File("setup.exe"));
@@ -332,7 +339,7 @@ BuiltSetup BuildSetup(const TempDir& Dir)
     for (size_t At = Stub.size() + 7 + 13; At + 7 <= A.size();) {
         size_t Size = A[At + 5] | A[At + 6] << 8;
         if (A[At + 4] & 0x80) Size += A[At + 7] | A[At + 8] << 8 | A[At + 9] << 16 | (size_t)A[At + 10] << 24;
-        Setup.Blocks.push_back({ At, Size });
+        Setup.Blocks.push_back({At, Size});
         At += Size;
     }
     return Setup;
@@ -342,7 +349,7 @@ BuiltSetup BuildSetup(const TempDir& Dir)
 void ExpectJudged(const TempDir& Dir, const Bytes& Image, int Status, int Walk)
 {
     WriteFileBytes(Dir.File("judged.exe"), Image);
-    ToolRun R = Tarnpack({ "test", Dir.File("judged.exe") });
+    ToolRun R = Tarnpack({"test", Dir.File("judged.exe")});
     EXPECT_EQ(R.Status, Status) << R.Err;
     ArcHandle Handle = ArcOpen(Dir.File("judged.exe").c_str(), ArcModeExtract);
     ASSERT_TRUE(Handle);
@@ -369,7 +376,7 @@ TEST(TarnpackEnd, DataAppendedAfterTheArchiveIsNotRead)
     Bytes Appended = Setup.Image;
     Appended.insert(Appended.end(), Entry.begin() + 20, Entry.end());
     ExpectJudged(Dir, Appended, 0, ArcOk);
-    ToolRun Listed = Tarnpack({ "list", Dir.File("judged.exe") });
+    ToolRun Listed = Tarnpack({"list", Dir.File("judged.exe")});
     EXPECT_EQ(Listed.Out.find("extra.txt"), std::string::npos) << Listed.Out;
 }
 
@@ -378,9 +385,9 @@ TEST(TarnpackEnd, ArchiveCutShortIsDamage)
     TempDir Dir;
     BuiltSetup Setup = BuildSetup(Dir);
     ASSERT_EQ(Setup.Blocks.size(), 4u);
-    for (size_t Block : { 1, 2 }) { // a middle entry and the last one
+    for (size_t Block : {1, 2}) { // a middle entry and the last one
         size_t Start = Setup.Blocks[Block].first, Size = Setup.Blocks[Block].second;
-        for (size_t Cut : { (size_t)3, (size_t)20, (size_t)34, Size / 2 + 20, Size - 1 }) {
+        for (size_t Cut : {(size_t)3, (size_t)20, (size_t)34, Size / 2 + 20, Size - 1}) {
             SCOPED_TRACE("block " + std::to_string(Block) + " cut after " + std::to_string(Cut));
             ExpectJudged(Dir, Bytes(Setup.Image.begin(), Setup.Image.begin() + (long)(Start + Cut)), 1, ArcDataError);
         }
@@ -390,7 +397,7 @@ TEST(TarnpackEnd, ArchiveCutShortIsDamage)
 TEST(TarnpackRead, WrongCommandLines)
 {
     for (const std::vector<std::string>& Args : std::vector<std::vector<std::string>>{
-             {}, { "frobnicate" }, { "list" }, { "test", "a", "b" }, { "extract", "a.rar" } }) {
+             {}, {"frobnicate"}, {"list"}, {"test", "a", "b"}, {"extract", "a.rar"}}) {
         ToolRun R = Tarnpack(Args);
         EXPECT_EQ(R.Status, 2);
         EXPECT_NE(R.Err.find("usage"), std::string::npos) << R.Err;

@@ -149,15 +149,15 @@ TEST(InstallUninstallRecord, DamagedRecordsAreRefused)
     UninstallRecord Record;
     EXPECT_TRUE(ReadRecord(Good, &Record));
     const char* const Damaged[] = {
-        "",                                                        // empty (or missing) file
-        "[CopyFile]\r\nC:\\App\\A.txt=\r\n",                       // an older log: no [Uninstall]
-        "[Uninstall]\r\nKey=\r\nRoot=HKLM\r\n",                    // no key name
-        "[Uninstall]\r\nKey=A\\B\r\nRoot=HKLM\r\n",                // a path of keys
-        "[Uninstall]\r\nKey=Demo\r\nRoot=HKCR\r\n",                // a root the entry never has
-        "[Uninstall]\r\nKey=Demo\r\nRoot=HKLM\r\n[CopyFile]\r\nApp\\A.txt=\r\n",   // relative file
-        "[Uninstall]\r\nKey=Demo\r\nRoot=HKLM\r\n[MakeDir]\r\n\\App=\r\n",          // rootless folder
+        "",                                                                            // empty (or missing) file
+        "[CopyFile]\r\nC:\\App\\A.txt=\r\n",                                           // an older log: no [Uninstall]
+        "[Uninstall]\r\nKey=\r\nRoot=HKLM\r\n",                                        // no key name
+        "[Uninstall]\r\nKey=A\\B\r\nRoot=HKLM\r\n",                                    // a path of keys
+        "[Uninstall]\r\nKey=Demo\r\nRoot=HKCR\r\n",                                    // a root the entry never has
+        "[Uninstall]\r\nKey=Demo\r\nRoot=HKLM\r\n[CopyFile]\r\nApp\\A.txt=\r\n",       // relative file
+        "[Uninstall]\r\nKey=Demo\r\nRoot=HKLM\r\n[MakeDir]\r\n\\App=\r\n",             // rootless folder
         "[Uninstall]\r\nKey=Demo\r\nRoot=HKLM\r\n[AddReg]\r\nHKXX\\Software\\V=1\r\n", // unknown root
-        "[Uninstall]\r\nKey=Demo\r\nRoot=HKLM\r\n[AddReg]\r\nHKLM\\=1\r\n",        // no key at all
+        "[Uninstall]\r\nKey=Demo\r\nRoot=HKLM\r\n[AddReg]\r\nHKLM\\=1\r\n",            // no key at all
     };
     for (const char* Text : Damaged) EXPECT_FALSE(ReadRecord(Text, &Record)) << Text;
     std::string WithZero = Good;

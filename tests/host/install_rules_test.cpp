@@ -81,20 +81,20 @@ TEST(InstallRulesRegistry, HashMarksADwordAndAnythingElseIsText)
 // One rule for the presetup stage's bar and the installation's.
 TEST(InstallRulesProgress, WholePercentWithHalvesToEven)
 {
-    EXPECT_EQ(0, ProgressPercent(1, 200));     // 0.5 -> 0
-    EXPECT_EQ(2, ProgressPercent(3, 200));     // 1.5 -> 2
+    EXPECT_EQ(0, ProgressPercent(1, 200)); // 0.5 -> 0
+    EXPECT_EQ(2, ProgressPercent(3, 200)); // 1.5 -> 2
     EXPECT_EQ(0, ProgressPercent(0, 10));
     EXPECT_EQ(100, ProgressPercent(10, 10));
     EXPECT_EQ(75, ProgressPercent(3000000000ULL, 4000000000ULL));
     EXPECT_EQ(0, ProgressPercent(0, 1000));
     EXPECT_EQ(50, ProgressPercent(500, 1000));
     EXPECT_EQ(100, ProgressPercent(1000, 1000));
-    EXPECT_EQ(0, ProgressPercent(5, 1000));    // 0.5 -> 0
-    EXPECT_EQ(2, ProgressPercent(25, 1000));   // 2.5 -> 2
-    EXPECT_EQ(4, ProgressPercent(35, 1000));   // 3.5 -> 4
+    EXPECT_EQ(0, ProgressPercent(5, 1000));  // 0.5 -> 0
+    EXPECT_EQ(2, ProgressPercent(25, 1000)); // 2.5 -> 2
+    EXPECT_EQ(4, ProgressPercent(35, 1000)); // 3.5 -> 4
     EXPECT_EQ(33, ProgressPercent(1, 3));
     EXPECT_EQ(67, ProgressPercent(2, 3));
-    EXPECT_EQ(98, ProgressPercent(985, 1000)); // 98.5 -> 98
+    EXPECT_EQ(98, ProgressPercent(985, 1000));  // 98.5 -> 98
     EXPECT_EQ(100, ProgressPercent(995, 1000)); // 99.5 -> 100
     EXPECT_EQ(99, ProgressPercent(994, 1000));
     // Sizes beyond 32 bits do not wrap.

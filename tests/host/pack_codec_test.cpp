@@ -20,8 +20,7 @@ struct DecoderModel {
     explicit DecoderModel(const std::vector<uint8_t>& Lengths)
     {
         uint32_t Count[16] = {};
-        for (uint8_t L : Lengths)
-            Count[L & 15]++;
+        for (uint8_t L : Lengths) Count[L & 15]++;
         Count[0] = 0;
         uint32_t N = 0;
         for (int L = 1; L < 16; L++) {
@@ -31,11 +30,9 @@ struct DecoderModel {
         }
         Symbols.resize(Lengths.size());
         uint32_t Next[16];
-        for (int L = 0; L < 16; L++)
-            Next[L] = FirstIndex[L];
+        for (int L = 0; L < 16; L++) Next[L] = FirstIndex[L];
         for (size_t S = 0; S < Lengths.size(); S++)
-            if (Lengths[S])
-                Symbols[Next[Lengths[S]]++] = int(S);
+            if (Lengths[S]) Symbols[Next[Lengths[S]]++] = int(S);
     }
 
     // Symbol and length consumed for a 16-bit window.
@@ -43,8 +40,7 @@ struct DecoderModel {
     {
         uint32_t Value = Window & 0xFFFE;
         int L = 1;
-        while (L < 15 && Value >= Limit[L])
-            L++;
+        while (L < 15 && Value >= Limit[L]) L++;
         *Length = L;
         uint32_t Index = FirstIndex[L] + ((Value - Limit[L - 1]) >> (16 - L));
         return Index < Symbols.size() ? Symbols[Index] : Symbols[0];
@@ -59,8 +55,7 @@ void ExpectDecodable(const std::vector<uint8_t>& Lengths, uint32_t Seed)
     DecoderModel Model(Lengths);
     std::mt19937 Rng(Seed);
     for (size_t S = 0; S < Lengths.size(); S++) {
-        if (!Lengths[S])
-            continue;
+        if (!Lengths[S]) continue;
         int L = Lengths[S];
         uint32_t Window = uint32_t(Codes[S]) << (16 - L) | (Rng() & ((1u << (16 - L)) - 1));
         int Got = 0;
@@ -73,8 +68,7 @@ double KraftSum(const std::vector<uint8_t>& Lengths)
 {
     double Sum = 0;
     for (uint8_t L : Lengths)
-        if (L)
-            Sum += 1.0 / (1u << L);
+        if (L) Sum += 1.0 / (1u << L);
     return Sum;
 }
 
@@ -99,20 +93,16 @@ TEST(PackHuffman, CodesDecodeUnderTheDecoderRule)
     for (int Round = 0; Round < 200; Round++) {
         int Count = 2 + int(Rng() % 400);
         std::vector<uint32_t> Freqs(Count);
-        for (uint32_t& F : Freqs)
-            F = (Rng() % 3 == 0) ? 0 : 1 + (Rng() % (1u << (Rng() % 20)));
+        for (uint32_t& F : Freqs) F = (Rng() % 3 == 0) ? 0 : 1 + (Rng() % (1u << (Rng() % 20)));
         std::vector<uint8_t> Lengths(Count);
         BuildCodeLengths(Freqs.data(), Count, 15, Lengths.data());
         int Used = 0;
-        for (uint32_t F : Freqs)
-            Used += F != 0;
+        for (uint32_t F : Freqs) Used += F != 0;
         for (int S = 0; S < Count; S++) {
             EXPECT_LE(Lengths[S], 15);
-            if (Used >= 2)
-                EXPECT_EQ(Lengths[S] != 0, Freqs[S] != 0) << "round " << Round;
+            if (Used >= 2) EXPECT_EQ(Lengths[S] != 0, Freqs[S] != 0) << "round " << Round;
         }
-        if (Used >= 1)
-            EXPECT_DOUBLE_EQ(KraftSum(Lengths), 1.0) << "round " << Round;
+        if (Used >= 1) EXPECT_DOUBLE_EQ(KraftSum(Lengths), 1.0) << "round " << Round;
         ExpectDecodable(Lengths, uint32_t(Round));
     }
 }
@@ -150,8 +140,7 @@ TEST(PackHuffman, LoneAndMissingSymbols)
     EXPECT_EQ(Lengths[0], 1); // the partner that keeps the code complete
     uint32_t None[5] = {};
     BuildCodeLengths(None, 5, 15, Lengths);
-    for (uint8_t L : Lengths)
-        EXPECT_EQ(L, 0);
+    for (uint8_t L : Lengths) EXPECT_EQ(L, 0);
     uint32_t Last[3] = {0, 0, 9};
     BuildCodeLengths(Last, 3, 15, Lengths);
     EXPECT_EQ(Lengths[0] + Lengths[2], 2);

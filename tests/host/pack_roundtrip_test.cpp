@@ -59,8 +59,7 @@ void ExpectLayoutRules(const Bytes& Archive, const std::string& What)
     for (const HeaderFields& H : FileHeaders(Archive)) {
         EXPECT_TRUE(H.Method == 0x30 || H.Method == 0x35) << What;
         EXPECT_LE(H.Packed, H.Unpacked) << What;
-        if (H.Method == 0x30)
-            EXPECT_EQ(H.Packed, H.Unpacked) << What;
+        if (H.Method == 0x30) EXPECT_EQ(H.Packed, H.Unpacked) << What;
         bool FirstPacked = H.Method == 0x35 && !SeenPacked;
         EXPECT_EQ(H.Flags, First || FirstPacked ? 0x8080u : 0x8090u) << What;
         SeenPacked = SeenPacked || H.Method == 0x35;
@@ -87,8 +86,8 @@ PackEntry Entry(const std::string& Name, Bytes Data)
 
 Bytes Text(uint32_t Seed, size_t Size)
 {
-    static const char* Words[] = {"the ", "setup ", "program ", "installs ", "files ", "into ", "a ",
-                                  "directory ", "of ", "your ", "choice", ".\r\n", "Windows ", "registry "};
+    static const char* Words[] = {"the ",       "setup ", "program ", "installs ", "files ", "into ",    "a ",
+                                  "directory ", "of ",    "your ",    "choice",    ".\r\n",  "Windows ", "registry "};
     std::mt19937 Rng(Seed);
     Bytes Out;
     while (Out.size() < Size) {
@@ -103,8 +102,7 @@ Bytes Random(uint32_t Seed, size_t Size)
 {
     std::mt19937 Rng(Seed);
     Bytes Out(Size);
-    for (uint8_t& B : Out)
-        B = uint8_t(Rng());
+    for (uint8_t& B : Out) B = uint8_t(Rng());
     return Out;
 }
 
@@ -126,8 +124,7 @@ Bytes Pcm16(uint32_t Seed, size_t Frames, int Channels)
 Bytes Concat(std::initializer_list<Bytes> Parts)
 {
     Bytes Out;
-    for (const Bytes& P : Parts)
-        Out.insert(Out.end(), P.begin(), P.end());
+    for (const Bytes& P : Parts) Out.insert(Out.end(), P.begin(), P.end());
     return Out;
 }
 
@@ -139,8 +136,9 @@ Bytes Records(uint32_t Seed, size_t Size)
     Bytes Out;
     uint32_t Counter = 0;
     while (Out.size() < Size) {
-        uint8_t Rec[12] = {0x8B, 0x45, uint8_t(Counter), uint8_t(Counter >> 8), 0, 0, 0xE8,
-                           uint8_t(Rng() % 7), uint8_t(Rng() % 3), 0xFF, 0xFF, uint8_t(Rng())};
+        uint8_t Rec[12] = {0x8B, 0x45,          uint8_t(Counter),   uint8_t(Counter >> 8), 0,
+                           0,    0xE8,          uint8_t(Rng() % 7), uint8_t(Rng() % 3),    0xFF,
+                           0xFF, uint8_t(Rng())};
         Out.insert(Out.end(), Rec, Rec + 4 + Rng() % 9);
         Counter += 1 + Rng() % 3;
     }
@@ -153,8 +151,7 @@ Bytes Records(uint32_t Seed, size_t Size)
 Bytes Modified(const Bytes& Data, size_t Step)
 {
     Bytes Out = Data;
-    for (size_t I = Step / 2; I < Out.size(); I += Step)
-        Out[I] ^= 0x5A;
+    for (size_t I = Step / 2; I < Out.size(); I += Step) Out[I] ^= 0x5A;
     return Out;
 }
 
@@ -167,8 +164,7 @@ Bytes FixedRecords(uint32_t Seed, size_t Count)
     for (size_t I = 0; I < Count; I++) {
         const char* Head = "RECORD:\x01\x02";
         Out.insert(Out.end(), Head, Head + 10);
-        for (int K = 0; K < 6; K++)
-            Out.push_back(uint8_t('a' + Rng() % 26));
+        for (int K = 0; K < 6; K++) Out.push_back(uint8_t('a' + Rng() % 26));
     }
     return Out;
 }
@@ -183,10 +179,8 @@ Bytes CopiedPieces(uint32_t Seed)
     for (uint32_t Len = 2; Len <= 90; Len++)
         for (int Round = 0; Round < 8; Round++) {
             size_t From = Out.size() - (Len == 2 ? 1 + Rng() % 250 : 300 + Rng() % 5000);
-            for (uint32_t K = 0; K < Len; K++)
-                Out.push_back(Out[From + K]);
-            for (int K = 0; K < 6; K++)
-                Out.push_back(uint8_t(Rng()));
+            for (uint32_t K = 0; K < Len; K++) Out.push_back(Out[From + K]);
+            for (int K = 0; K < 6; K++) Out.push_back(uint8_t(Rng()));
         }
     return Out;
 }
@@ -199,8 +193,7 @@ TEST(PackRoundTrip, EverySymbolClassIsWrittenAndDecodes)
     Bytes Far = Records(92, 300000);
     Bytes Samples8; // three channels of noisy 8-bit samples, like 24-bit pixels
     std::mt19937 Noise(100);
-    for (int I = 0; I < 90000; I++)
-        Samples8.push_back(uint8_t(128 + 50 * sin(I / 3 * 0.02 + I % 3) + Noise() % 9));
+    for (int I = 0; I < 90000; I++) Samples8.push_back(uint8_t(128 + 50 * sin(I / 3 * 0.02 + I % 3) + Noise() % 9));
     std::vector<PackEntry> Entries = {
         Entry("near.txt", Concat({Near, Modified(Near, 61)})),
         Entry("mid.bin", Concat({Mid, Text(93, 3000), Modified(Mid, 83)})),
@@ -224,27 +217,26 @@ TEST(PackRoundTrip, EverySymbolClassIsWrittenAndDecodes)
             if (Stats.Stream.SymbolUse[Sym] == 0 && (Level == 5 || Sym != SymShortLast))
                 Missing += " symbol " + std::to_string(Sym);
         for (int Bonus = 0; Bonus < 3; Bonus++)
-            if (Stats.Stream.NewMatchBonusUse[Bonus] == 0)
-                Missing += " new-match bonus " + std::to_string(Bonus);
+            if (Stats.Stream.NewMatchBonusUse[Bonus] == 0) Missing += " new-match bonus " + std::to_string(Bonus);
         for (int Bonus = 0; Bonus < 4; Bonus++)
-            if (Stats.Stream.RecentBonusUse[Bonus] == 0)
-                Missing += " recent bonus " + std::to_string(Bonus);
+            if (Stats.Stream.RecentBonusUse[Bonus] == 0) Missing += " recent bonus " + std::to_string(Bonus);
         for (int Channels : {2, 3, 4})
-            if (Stats.Stream.AudioTableReads[Channels] == 0)
-                Missing += " audio " + std::to_string(Channels);
+            if (Stats.Stream.AudioTableReads[Channels] == 0) Missing += " audio " + std::to_string(Channels);
         EXPECT_EQ(Missing, "") << "level " << Level;
     }
 }
 
 TEST(PackRoundTrip, SmallMixedEntriesAtEveryLevel)
 {
-    std::vector<PackEntry> Entries = {Entry("Presetup\\Tarn.ini", Text(1, 3000)), Entry("Data\\empty.txt", {}),
-                                      Entry("Data\\one.bin", {0x41}), Entry("Data\\text.txt", Text(2, 20000)),
+    std::vector<PackEntry> Entries = {Entry("Presetup\\Tarn.ini", Text(1, 3000)),
+                                      Entry("Data\\empty.txt", {}),
+                                      Entry("Data\\one.bin", {0x41}),
+                                      Entry("Data\\text.txt", Text(2, 20000)),
                                       Entry("Data\\random.bin", Random(3, 5000)),
-                                      Entry("Data\\again.txt", Text(2, 20000)), Entry("Data\\rec.bin", Records(9, 30000)),
+                                      Entry("Data\\again.txt", Text(2, 20000)),
+                                      Entry("Data\\rec.bin", Records(9, 30000)),
                                       Entry("Data\\zeros.bin", Bytes(70000, 0))};
-    for (int Level = PackLevelStore; Level <= PackLevelBest; Level++)
-        ExpectRoundTrip(Entries, Level, "mixed");
+    for (int Level = PackLevelStore; Level <= PackLevelBest; Level++) ExpectRoundTrip(Entries, Level, "mixed");
 }
 
 TEST(PackRoundTrip, EmptyAndTinyEntries)
@@ -254,8 +246,7 @@ TEST(PackRoundTrip, EmptyAndTinyEntries)
     ExpectRoundTrip({Entry("a", {}), Entry("b", Text(7, 5000)), Entry("c", {})}, 3, "empty first");
     ExpectRoundTrip({Entry("x", {7})}, 3, "one byte");
     std::vector<PackEntry> Tiny;
-    for (int I = 0; I < 40; I++)
-        Tiny.push_back(Entry("t" + std::to_string(I), Random(100 + I, I % 6)));
+    for (int I = 0; I < 40; I++) Tiny.push_back(Entry("t" + std::to_string(I), Random(100 + I, I % 6)));
     ExpectRoundTrip(Tiny, 3, "tiny random entries");
 }
 
@@ -263,8 +254,8 @@ TEST(PackRoundTrip, IncompressibleEntriesAreStoredAndTheStreamGoesOn)
 {
     // Random data first: stored, and the compressed stream starts with t1.
     Bytes Text1 = Text(20, 40000);
-    std::vector<PackEntry> Entries = {Entry("r1", Random(21, 30000)), Entry("t1", Text1), Entry("r2", Random(22, 70000)),
-                                      Entry("t2", Concat({Text1, Text(23, 1000)}))};
+    std::vector<PackEntry> Entries = {Entry("r1", Random(21, 30000)), Entry("t1", Text1),
+                                      Entry("r2", Random(22, 70000)), Entry("t2", Concat({Text1, Text(23, 1000)}))};
     PackStats Stats;
     Bytes Archive = Pack(Entries, PackLevelDefault, &Stats);
     ASSERT_EQ(Stats.Entries.size(), 4u);
@@ -286,7 +277,8 @@ TEST(PackStore, SmallFirstEntryIsStoredAndTheStreamStartsAfterIt)
 {
     std::string Ini = "[Config]\r\nProgramName=Demo\r\nDefaultInstallPath=%ProgramFiles%\\Demo\r\nLanguages=ENU\r\n";
     std::vector<PackEntry> Entries = {Entry("Presetup\\Tarn.ini", Bytes(Ini.begin(), Ini.end())),
-                                      Entry("Presetup\\Tarn.str", Text(110, 3000)), Entry("Data\\a.txt", Text(111, 3000))};
+                                      Entry("Presetup\\Tarn.str", Text(110, 3000)),
+                                      Entry("Data\\a.txt", Text(111, 3000))};
     for (int Level = PackLevelFastest; Level <= PackLevelBest; Level++) {
         Bytes Archive = Pack(Entries, Level);
         std::vector<HeaderFields> Headers = FileHeaders(Archive);
@@ -317,7 +309,9 @@ TEST(PackStore, NoEntryPacksLargerThanStored)
             case 3: Entries.push_back(Entry(Name, Pcm16(Seed * 100 + I, 2000 + Rng() % 20000, 1 + Rng() % 2))); break;
             case 4: Entries.push_back(Entry(Name, Records(Seed * 100 + I, Rng() % 9000))); break;
             case 5: Entries.push_back(Entry(Name, Text(Seed * 100 + I, 1000 + Rng() % 30000))); break;
-            default: if (!Entries.empty()) Entries.push_back(Entry(Name, Entries[Rng() % Entries.size()].Data)); break;
+            default:
+                if (!Entries.empty()) Entries.push_back(Entry(Name, Entries[Rng() % Entries.size()].Data));
+                break;
             }
         }
         for (int Level = PackLevelFastest; Level <= PackLevelBest; Level++)
@@ -332,11 +326,10 @@ TEST(PackStore, EntryFoundLargerIsStoredInASecondPass)
 {
     std::mt19937 Rng(3);
     Bytes Mixed;
-    for (int I = 0; I < 256 * 1024; I++)
-        Mixed.push_back(uint8_t(Rng() % 229)); // 7.84 bits a byte: a small gain
-    for (int I = 0; I < 9 << 20; I++)
-        Mixed.push_back(uint8_t(Rng()));
-    std::vector<PackEntry> Entries = {Entry("t", Text(120, 20000)), Entry("mixed", Mixed), Entry("u", Text(121, 20000))};
+    for (int I = 0; I < 256 * 1024; I++) Mixed.push_back(uint8_t(Rng() % 229)); // 7.84 bits a byte: a small gain
+    for (int I = 0; I < 9 << 20; I++) Mixed.push_back(uint8_t(Rng()));
+    std::vector<PackEntry> Entries = {Entry("t", Text(120, 20000)), Entry("mixed", Mixed),
+                                      Entry("u", Text(121, 20000))};
     PackStats Stats;
     Bytes Archive = Pack(Entries, PackLevelFastest, &Stats);
     EXPECT_EQ(Stats.Passes, 2u);
@@ -356,9 +349,9 @@ TEST(PackStore, EntryFoundLargerIsStoredInASecondPass)
 TEST(PackThreads, OutputIsTheSameForEveryThreadCount)
 {
     // Longer than the chunks that can be parsed at once (4 of 128 KiB).
-    std::vector<PackEntry> Entries = {Entry("a.txt", Text(130, 200000)), Entry("b.wav", Pcm16(131, 50000, 2)),
+    std::vector<PackEntry> Entries = {Entry("a.txt", Text(130, 200000)),    Entry("b.wav", Pcm16(131, 50000, 2)),
                                       Entry("c.bin", Records(132, 250000)), Entry("d.bin", Random(133, 50000)),
-                                      Entry("e.txt", Text(134, 200)), Entry("f.txt", Text(130, 100000))};
+                                      Entry("e.txt", Text(134, 200)),       Entry("f.txt", Text(130, 100000))};
     for (int Level : {1, 3, 5}) {
         Bytes One;
         for (int Threads : {1, 2, 3, 5}) {
@@ -413,8 +406,7 @@ TEST(PackRoundTrip, LongSolidStreamDropsOldHistory)
     Bytes Previous;
     for (int I = 0; I < 12; I++) {
         Bytes Data = Records(200 + I, 700 * 1024);
-        if (!Previous.empty())
-            Data.insert(Data.end(), Previous.end() - 300 * 1024, Previous.end());
+        if (!Previous.empty()) Data.insert(Data.end(), Previous.end() - 300 * 1024, Previous.end());
         Data.resize(1 << 20, uint8_t(I));
         Entries.push_back(Entry("e" + std::to_string(I), Data));
         Previous = Data;
@@ -430,7 +422,8 @@ TEST(PackRoundTrip, LongInputsWrapTheWindow)
     Bytes Far = Text(31, 300000);
     Bytes Data = Concat({Far, Base, Bytes(300000, 0x20), Random(32, 100000), Far,
                          Bytes(Base.begin(), Base.begin() + 400000), Text(33, 200000), Far});
-    std::vector<PackEntry> Entries = {Entry("big.bin", Data), Entry("tail.bin", Bytes(Far.begin(), Far.begin() + 50000))};
+    std::vector<PackEntry> Entries = {Entry("big.bin", Data),
+                                      Entry("tail.bin", Bytes(Far.begin(), Far.begin() + 50000))};
     ExpectRoundTrip(Entries, 3, "2.5 MiB");
     ExpectRoundTrip(Entries, 1, "2.5 MiB");
 }
@@ -439,7 +432,8 @@ TEST(PackRoundTrip, ManySmallFilesInOneSolidStream)
 {
     std::vector<PackEntry> Entries;
     for (int I = 0; I < 300; I++) {
-        std::string Head = "[Strings]\r\nCode=" + std::to_string(I) + "\r\nName=Language " + std::to_string(I * 7) + "\r\n";
+        std::string Head =
+            "[Strings]\r\nCode=" + std::to_string(I) + "\r\nName=Language " + std::to_string(I * 7) + "\r\n";
         Bytes Data(Head.begin(), Head.end());
         Bytes More = Text(400 + I, 50 + I % 200);
         Data.insert(Data.end(), More.begin(), More.end());
@@ -456,7 +450,8 @@ TEST(PackRoundTrip, AudioWithOneToFourChannelsAndModeSwitches)
         // samples out of line with the channel the decoder is at.
         Bytes Wav = Concat({Text(40, 45), Pcm16(Channels, 60000, Channels)});
         std::vector<PackEntry> Entries = {Entry("a.txt", Text(41, 3000)), Entry("b.wav", Wav),
-                                          Entry("c.txt", Text(42, 3000)), Entry("d.wav", Pcm16(50 + Channels, 30000, Channels))};
+                                          Entry("c.txt", Text(42, 3000)),
+                                          Entry("d.wav", Pcm16(50 + Channels, 30000, Channels))};
         PackStats Stats;
         Bytes Archive = Pack(Entries, PackLevelDefault, &Stats);
         EXPECT_GT(Stats.Entries[1].AudioBytes, Wav.size() / 2) << "channels " << Channels;
@@ -472,7 +467,8 @@ TEST(PackRoundTrip, AudioWithOneToFourChannelsAndModeSwitches)
             Samples.push_back(uint8_t(128 + 60 * sin(I / Channels * (0.01 + 0.003 * (I % Channels))) + Rng() % 9));
         Bytes Mixed = Concat({Bytes(Samples.begin(), Samples.begin() + 140000), Text(61, 300000),
                               Bytes(Samples.begin() + 140000, Samples.end())});
-        ExpectRoundTrip({Entry("s.raw", Samples), Entry("m.raw", Mixed)}, 3, "8-bit channels " + std::to_string(Channels));
+        ExpectRoundTrip({Entry("s.raw", Samples), Entry("m.raw", Mixed)}, 3,
+                        "8-bit channels " + std::to_string(Channels));
     }
 }
 
@@ -480,14 +476,13 @@ TEST(PackRoundTrip, OutputIsDeterministic)
 {
     std::vector<PackEntry> Entries = {Entry("a", Text(70, 50000)), Entry("b", Pcm16(71, 20000, 2)),
                                       Entry("c", Records(72, 40000))};
-    for (int Level : {1, 3, 5})
-        EXPECT_EQ(Pack(Entries, Level), Pack(Entries, Level)) << "level " << Level;
+    for (int Level : {1, 3, 5}) EXPECT_EQ(Pack(Entries, Level), Pack(Entries, Level)) << "level " << Level;
 }
 
 TEST(PackArchive, HeadersAsTheStubExpects)
 {
-    std::vector<PackEntry> Entries = {Entry("Presetup\\Tarn.ini", Text(80, 3000)), Entry("Data\\r.bin", Random(81, 500)),
-                                      Entry("Data\\t.txt", Text(82, 3000))};
+    std::vector<PackEntry> Entries = {Entry("Presetup\\Tarn.ini", Text(80, 3000)),
+                                      Entry("Data\\r.bin", Random(81, 500)), Entry("Data\\t.txt", Text(82, 3000))};
     Bytes A = Pack(Entries, PackLevelDefault);
     const uint8_t Marker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
     ASSERT_GT(A.size(), 20u);

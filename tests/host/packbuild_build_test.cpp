@@ -76,10 +76,7 @@ protected:
         return All;
     }
     fs::path Setup() const { return Work.Path("setup.exe"); }
-    bool LeftoverFiles() const
-    {
-        return fs::exists(Setup()) || fs::exists(Work.Path("setup.exe.partial"));
-    }
+    bool LeftoverFiles() const { return fs::exists(Setup()) || fs::exists(Work.Path("setup.exe.partial")); }
 
     TempProject Project;
     TempProject Work;
@@ -120,10 +117,10 @@ TEST_F(PackBuildRun, SetupIsStubThenArchiveAndReadsBackExactly)
         std::vector<ReadBack> Entries = ReadSetup(Setup(), Work.Dir());
         std::vector<std::string> Names;
         for (const ReadBack& Entry : Entries) Names.push_back(Entry.Name);
-        EXPECT_EQ(Names, (std::vector<std::string>{
-                             "Presetup\\Tarn.bmp", "Presetup\\Tarn.dlg", "Presetup\\Tarn.ini", "Presetup\\Demo.ins", "Presetup\\Tarn.str",
-                             "Data\\Bin\\noise.dat", "Data\\Bin\\run.dat", "Data\\Demo.exe", "Data\\Empty.txt",
-                             "Data\\Doc\\Other.txt", "Data\\Doc\\Readme.txt"}));
+        EXPECT_EQ(Names, (std::vector<std::string>{"Presetup\\Tarn.bmp", "Presetup\\Tarn.dlg", "Presetup\\Tarn.ini",
+                                                   "Presetup\\Demo.ins", "Presetup\\Tarn.str", "Data\\Bin\\noise.dat",
+                                                   "Data\\Bin\\run.dat", "Data\\Demo.exe", "Data\\Empty.txt",
+                                                   "Data\\Doc\\Other.txt", "Data\\Doc\\Readme.txt"}));
         // Every entry is solid but the first and the first packed one.
         bool SeenPacked = false;
         for (size_t I = 0; I < Entries.size(); ++I) {
@@ -213,8 +210,10 @@ TEST_F(PackBuildRun, SourceDateEpochMakesTheSetupReproducible)
     EXPECT_NE(Bad.Errors.find("SOURCE_DATE_EPOCH"), std::string::npos) << Bad.Errors;
     EXPECT_FALSE(LeftoverFiles());
     unsetenv("SOURCE_DATE_EPOCH");
-    if (Zone) setenv("TZ", SavedZone.c_str(), 1);
-    else unsetenv("TZ");
+    if (Zone)
+        setenv("TZ", SavedZone.c_str(), 1);
+    else
+        unsetenv("TZ");
     tzset();
 }
 
@@ -224,7 +223,8 @@ TEST_F(PackBuildRun, ErrorsStopBeforeAnythingIsWritten)
     BuildRun Run = RunBuild(Args());
     EXPECT_EQ(Run.Status, 1);
     EXPECT_NE(Run.Errors.find("Presetup/Demo.ins:4: error: CopyFile source \"Missing.dll\" is not in Data/"),
-              std::string::npos) << Run.Errors;
+              std::string::npos)
+        << Run.Errors;
     EXPECT_NE(Run.Errors.find("nothing written"), std::string::npos) << Run.Errors;
     EXPECT_FALSE(LeftoverFiles());
 }

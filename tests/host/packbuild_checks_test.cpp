@@ -31,10 +31,11 @@ std::string AllText(const DiagnosticList& List)
     return Text;
 }
 
-#define EXPECT_ERROR(List, Fragment) \
+#define EXPECT_ERROR(List, Fragment)                                                                                   \
     EXPECT_TRUE((List).Contains(Severity::Error, Fragment)) << "missing error: " << (Fragment) << "\n" << AllText(List)
-#define EXPECT_WARNING(List, Fragment) \
-    EXPECT_TRUE((List).Contains(Severity::Warning, Fragment)) << "missing warning: " << (Fragment) << "\n" << AllText(List)
+#define EXPECT_WARNING(List, Fragment)                                                                                 \
+    EXPECT_TRUE((List).Contains(Severity::Warning, Fragment)) << "missing warning: " << (Fragment) << "\n"             \
+                                                              << AllText(List)
 
 } // namespace
 
@@ -95,7 +96,7 @@ TEST(PackBuildValues, TheStubsRulesOverWholeTexts)
 
 TEST(PackBuildOrder, GroupsByExtensionThenNameWhateverTheInputOrder)
 {
-    std::vector<std::string> Names = {"Data\\b.txt", "Data\\Sub\\a.TXT", "Data\\z.dll", "Data\\a.dll",
+    std::vector<std::string> Names = {"Data\\b.txt",  "Data\\Sub\\a.TXT", "Data\\z.dll", "Data\\a.dll",
                                       "Data\\README", "Data\\Sub\\b.txt", "Data\\A.dll"};
     std::vector<std::string> First;
     for (int Round = 0; Round < 5; ++Round) {
@@ -125,11 +126,12 @@ TEST(PackBuildChecks, SoundProjectPassesWithoutMessages)
 TEST(PackBuildChecks, FolderThatOnlyThePageCouldSetWarnsForSilentRuns)
 {
     struct Case {
-        const char* Lines;     // [Config] DefaultInstallPath and [Variables]
-        const char* Warning;   // empty: none expected
+        const char* Lines;   // [Config] DefaultInstallPath and [Variables]
+        const char* Warning; // empty: none expected
     };
     const Case Cases[] = {
-        {"[Config]\nDefaultInstallPath=Demo\n", "Presetup/Tarn.ini:2: warning: DefaultInstallPath \"Demo\" is no full path"},
+        {"[Config]\nDefaultInstallPath=Demo\n",
+         "Presetup/Tarn.ini:2: warning: DefaultInstallPath \"Demo\" is no full path"},
         {"[Config]\nInsFiles=Demo.ins\n", "Presetup/Tarn.ini: warning: DefaultInstallPath \"Test\" is no full path"},
         {"[Config]\nDefaultInstallPath=%Base%\\Demo\n[Variables]\nBase=Apps\n", "\"%Base%\\Demo\" is no full path"},
         {"[Config]\nDefaultInstallPath=%Base%\\Demo\n[Variables]\nBase=D:\\Apps\n", ""},
@@ -140,8 +142,10 @@ TEST(PackBuildChecks, FolderThatOnlyThePageCouldSetWarnsForSilentRuns)
         WriteValidProject(Project);
         Project.Write("Presetup/Tarn.ini", std::string(Each.Lines) + "InsFiles=Demo.ins\n");
         DiagnosticList Out = CheckOf(Project);
-        if (*Each.Warning) EXPECT_WARNING(Out, Each.Warning);
-        else EXPECT_FALSE(Out.Contains(Severity::Warning, "silent install")) << Each.Lines << AllText(Out);
+        if (*Each.Warning)
+            EXPECT_WARNING(Out, Each.Warning);
+        else
+            EXPECT_FALSE(Out.Contains(Severity::Warning, "silent install")) << Each.Lines << AllText(Out);
     }
 }
 
@@ -161,13 +165,13 @@ TEST(PackBuildChecks, ScriptReferencesThatCannotWork)
 {
     TempProject Project;
     WriteValidProject(Project);
-    Project.Write("Presetup/Tarn.ini",
-                  "[Config]\n"
-                  "PreInstallDialogSequence=DLG_WELCOME,DLG_WELCOM\n"
-                  "PostInstallDialogSequence=dlg_progress, DLG_FINISH\n"
-                  "InsFiles=Demo.txt,Missing.ins\n");
+    Project.Write("Presetup/Tarn.ini", "[Config]\n"
+                                       "PreInstallDialogSequence=DLG_WELCOME,DLG_WELCOM\n"
+                                       "PostInstallDialogSequence=dlg_progress, DLG_FINISH\n"
+                                       "InsFiles=Demo.txt,Missing.ins\n");
     DiagnosticList Out = CheckOf(Project);
-    EXPECT_ERROR(Out, "Presetup/Tarn.ini:2: error: PreInstallDialogSequence: the setup has no dialog template \"DLG_WELCOM\"");
+    EXPECT_ERROR(
+        Out, "Presetup/Tarn.ini:2: error: PreInstallDialogSequence: the setup has no dialog template \"DLG_WELCOM\"");
     EXPECT_ERROR(Out, "Presetup/Tarn.ini:3: error: PostInstallDialogSequence: DLG_PROGRESS is not a wizard page");
     EXPECT_ERROR(Out, "\" DLG_FINISH\" (blanks around a word");
     EXPECT_ERROR(Out, "Presetup/Tarn.ini:4: error: InsFiles names \"Missing.ins\"");
@@ -179,14 +183,14 @@ TEST(PackBuildChecks, InstructionsThatInstallNothing)
     TempProject Project;
     WriteValidProject(Project);
     Project.Write("Data/LICENSE", "no dot");
-    Project.Write("Presetup/Demo.ins",
-                  "[CopyFile]\nMain=%InstallPath%\nGone=%InstallPath%\n"
-                  "[Main]\nDemo.exe=\nDOC\\README.TXT=\nDoc/Readme.txt=\nMissing.dll=\nLICENSE=\n"
-                  "[AddReg]\nLower=hklm\\Software\\Demo\nBare=HKCU\\\nGood=HKLM\\Software\\Demo\n"
-                  "[Lower]\nA=1\n[Bare]\nB=2\n"
-                  "[Good]\nN1=#12\nN2=#abc\nN3=#\nS=12\n");
+    Project.Write("Presetup/Demo.ins", "[CopyFile]\nMain=%InstallPath%\nGone=%InstallPath%\n"
+                                       "[Main]\nDemo.exe=\nDOC\\README.TXT=\nDoc/Readme.txt=\nMissing.dll=\nLICENSE=\n"
+                                       "[AddReg]\nLower=hklm\\Software\\Demo\nBare=HKCU\\\nGood=HKLM\\Software\\Demo\n"
+                                       "[Lower]\nA=1\n[Bare]\nB=2\n"
+                                       "[Good]\nN1=#12\nN2=#abc\nN3=#\nS=12\n");
     DiagnosticList Out = CheckOf(Project);
-    EXPECT_ERROR(Out, "Presetup/Demo.ins:7: error: CopyFile source \"Doc/Readme.txt\" is not in Data/ (archive names use");
+    EXPECT_ERROR(Out,
+                 "Presetup/Demo.ins:7: error: CopyFile source \"Doc/Readme.txt\" is not in Data/ (archive names use");
     EXPECT_ERROR(Out, "Presetup/Demo.ins:8: error: CopyFile source \"Missing.dll\" is not in Data/");
     EXPECT_ERROR(Out, "Presetup/Demo.ins:9: error: CopyFile source \"LICENSE\" has no \".\"");
     EXPECT_ERROR(Out, "Presetup/Demo.ins:11: error: registry path \"hklm\\Software\\Demo\" does not start");
@@ -204,8 +208,7 @@ TEST(PackBuildChecks, InstructionChecksFollowVariablesAndLanguages)
 {
     TempProject Project;
     WriteValidProject(Project);
-    Project.Write("Presetup/Tarn.ini",
-                  "[Config]\nLanguages=ENU\nInsFiles=Demo\n[Variables]\nRoot=HKLM\nSrc=Doc\n");
+    Project.Write("Presetup/Tarn.ini", "[Config]\nLanguages=ENU\nInsFiles=Demo\n[Variables]\nRoot=HKLM\nSrc=Doc\n");
     Project.Write("Presetup/Demo.ins",
                   "[CopyFile.ENU]\nMain=%InstallPath%\n[CopyFile.DEU]\nMain=%InstallPath%\n"
                   "[Main]\n%Src%\\Readme.txt=\n%Unknown%\\Demo.exe=\n"
@@ -231,7 +234,8 @@ TEST(PackBuildChecks, DisplayAndTextMistakesWarn)
     Project.Write("Presetup/License.ENU", "terms");
     Project.Write("Presetup/Tarn.dlg", "[Dialogs]\nTitle=Setup\n[DLG_DIR]\n100=Dir\n[DLG_DIR.RUS]\nTitle=ok\n");
     Project.Write("Presetup/Extra.ins", "[CopyFile]\n");
-    Project.Write("Presetup/Demo.ins", "\xEF\xBB\xBF[CopyFile]\nMain=%InstallPath%\n[Main]\nDemo.exe=\nDoc\\Readme.txt=\n");
+    Project.Write("Presetup/Demo.ins",
+                  "\xEF\xBB\xBF[CopyFile]\nMain=%InstallPath%\n[Main]\nDemo.exe=\nDoc\\Readme.txt=\n");
     Project.Write("Presetup/Tarn.str", "[Strings.RUS]\n100=%s: %d%%\n111=Replace %s?\n[Strings]\n111=%s or %s\n");
     std::filesystem::remove(Project.Path("Presetup/Tarn.bmp"));
     DiagnosticList Out = CheckOf(Project);
@@ -259,7 +263,8 @@ TEST(PackBuildChecks, NamesAndSizesWindowsCannotTake)
 {
     TempProject Project;
     WriteValidProject(Project);
-    std::string Deep = "Data/" + std::string(120, 'd') + "/" + std::string(120, 'e') + "/" + std::string(20, 'f') + ".txt";
+    std::string Deep =
+        "Data/" + std::string(120, 'd') + "/" + std::string(120, 'e') + "/" + std::string(20, 'f') + ".txt";
     Project.Write(Deep, "x");
     Project.Write("Data/Doc/README.TXT", "case twin");
     Project.Write("Data/what?.txt", "x");

@@ -36,25 +36,23 @@ void TempProject::WriteBytes(const std::string& RelativePath, const std::vector<
 
 void WriteValidProject(TempProject& Project)
 {
-    Project.Write("Presetup/Tarn.ini",
-                  "[Config]\n"
-                  "DefaultInstallPath=%ProgramFiles%\\Demo\n"
-                  "Languages=ENU,RUS\n"
-                  "PreInstallDialogSequence=dlg_welcome,DLG_DIR,DLG_START\n"
-                  "InsFiles=Demo.ins\n"
-                  "[Display]\n"
-                  "GradientBottomColor=$80FF80\n"
-                  "DialogTitleFont=Arial,20,$FF5C5C,B\n"
-                  "[Variables]\n"
-                  "ProgramName=Demo\n");
+    Project.Write("Presetup/Tarn.ini", "[Config]\n"
+                                       "DefaultInstallPath=%ProgramFiles%\\Demo\n"
+                                       "Languages=ENU,RUS\n"
+                                       "PreInstallDialogSequence=dlg_welcome,DLG_DIR,DLG_START\n"
+                                       "InsFiles=Demo.ins\n"
+                                       "[Display]\n"
+                                       "GradientBottomColor=$80FF80\n"
+                                       "DialogTitleFont=Arial,20,$FF5C5C,B\n"
+                                       "[Variables]\n"
+                                       "ProgramName=Demo\n");
     Project.Write("Presetup/Tarn.str", "[Strings]\n1=Cancel the installation?\n100=Copying %s to %InstallPath%\n");
     Project.Write("Presetup/Tarn.bmp", "BM picture");
     Project.Write("Presetup/Tarn.dlg", "[DLG_DIR]\n100=Where to?\n[DLG_DIR.RUS]\nTitle=Kuda?\n");
-    Project.Write("Presetup/Demo.ins",
-                  "[CopyFile]\nMain=%InstallPath%\n"
-                  "[Main]\nDemo.exe=,1.0.0.1\nDoc\\Readme.txt=\n"
-                  "[AddReg]\nKeys=HKCU\\Software\\Demo\n"
-                  "[Keys]\nPath=%InstallPath%\nRuns=#$FF\n");
+    Project.Write("Presetup/Demo.ins", "[CopyFile]\nMain=%InstallPath%\n"
+                                       "[Main]\nDemo.exe=,1.0.0.1\nDoc\\Readme.txt=\n"
+                                       "[AddReg]\nKeys=HKCU\\Software\\Demo\n"
+                                       "[Keys]\nPath=%InstallPath%\nRuns=#$FF\n");
     Project.Write("Data/Demo.exe", std::string("MZ program ") + std::string(3000, 'x'));
     Project.Write("Data/Doc/Readme.txt", "Read me.\r\n");
 }

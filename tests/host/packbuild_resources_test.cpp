@@ -41,10 +41,7 @@ std::string RunTool(const std::string& Command)
     return Output;
 }
 
-bool HaveTool(const std::string& Name)
-{
-    return !RunTool("command -v " + Name).empty();
-}
+bool HaveTool(const std::string& Name) { return !RunTool("command -v " + Name).empty(); }
 
 std::vector<uint8_t> Bytes(const std::string& Text) { return std::vector<uint8_t>(Text.begin(), Text.end()); }
 
@@ -149,7 +146,8 @@ protected:
         EXPECT_EQ(Rsrc->RawSize % After.FileAlignment, 0u);
         EXPECT_EQ(Relocs->Rva % After.SectionAlignment, 0u);
         uint32_t End = Relocs->Rva + std::max(Relocs->VirtualSize, Relocs->RawSize);
-        EXPECT_EQ(After.ImageSize, (End + After.SectionAlignment - 1) / After.SectionAlignment * After.SectionAlignment);
+        EXPECT_EQ(After.ImageSize,
+                  (End + After.SectionAlignment - 1) / After.SectionAlignment * After.SectionAlignment);
         EXPECT_EQ(Image.size(), (size_t)Relocs->RawOffset + Relocs->RawSize);
         // Everything before the resources is untouched but for the header.
         const TestPe::Section* Text = Find(After, ".text");
@@ -212,8 +210,9 @@ TEST_P(StubResources, LargerResourcesMoveTheRelocationsBehind)
     // And back: the section shrinks again.
     std::vector<ResourceEntry> Read;
     ASSERT_TRUE(ReadResources(Image, Read, Problem)) << Problem;
-    Read.erase(std::remove_if(Read.begin(), Read.end(), [](const ResourceEntry& E) { return E.Type == ResourceId::Of(10); }),
-               Read.end());
+    Read.erase(
+        std::remove_if(Read.begin(), Read.end(), [](const ResourceEntry& E) { return E.Type == ResourceId::Of(10); }),
+        Read.end());
     ASSERT_TRUE(ReplaceResources(Image, Read, Problem)) << Problem;
     TestPe Shrunk;
     ExpectSoundImage(Image, Shrunk);
@@ -287,8 +286,8 @@ TEST(PeResourcesRefusal, LayoutsThatCannotBeRewritten)
         Put32(Foreign, Directories + 8 * 5 + 4, 0);
         Cases.push_back({"other section after", Foreign, "follows the resources"});
     }
-    Cases.push_back({"not a program", Bytes("plain text, no header at all........................................."),
-                     "MZ"});
+    Cases.push_back(
+        {"not a program", Bytes("plain text, no header at all........................................."), "MZ"});
     for (const Case& Each : Cases) {
         SCOPED_TRACE(Each.What);
         std::vector<uint8_t> Image = Each.Image;
@@ -384,8 +383,10 @@ TEST(IconFile, MalformedFilesAreRefused)
     std::vector<uint8_t> Good = IcoFile({{32, IconBitmap(32, 1)}});
     auto Changed = [&](size_t At, uint32_t Value, int Width) {
         std::vector<uint8_t> File = Good;
-        if (Width == 2) Put16(File, At, Value);
-        else Put32(File, At, Value);
+        if (Width == 2)
+            Put16(File, At, Value);
+        else
+            Put32(File, At, Value);
         return File;
     };
     struct Case {
@@ -467,7 +468,7 @@ protected:
     };
     Run Build()
     {
-        std::vector<std::string> Args = {Project.Dir().string(), "-o", Setup().string(), "--stub",
+        std::vector<std::string> Args = {Project.Dir().string(),         "-o",     Setup().string(), "--stub",
                                          Work.Path("stub.exe").string(), "--store"};
         std::vector<char*> Argv;
         for (std::string& Arg : Args) Argv.push_back(Arg.data());
@@ -541,12 +542,12 @@ TEST_F(ResourceBuild, TheKeysGiveTheSetupItsOwnResources)
     ASSERT_TRUE(TestVersionTexts(Version, Texts, Numbers));
     EXPECT_EQ(std::vector<uint16_t>(Numbers, Numbers + 4), (std::vector<uint16_t>{2, 5, 1, 0}));
     EXPECT_EQ(Texts, (std::map<std::string, std::string>{{"CompanyName", "Demo Makers"},
-                                                          {"FileDescription", "Installs Demo"},
-                                                          {"FileVersion", "2.5.1 beta"},
-                                                          {"LegalCopyright", "(c) Demo Makers"},
-                                                          {"OriginalFilename", "product-setup.exe"},
-                                                          {"ProductName", "Demo Suite"},
-                                                          {"ProductVersion", "2.5.1 beta"}}));
+                                                         {"FileDescription", "Installs Demo"},
+                                                         {"FileVersion", "2.5.1 beta"},
+                                                         {"LegalCopyright", "(c) Demo Makers"},
+                                                         {"OriginalFilename", "product-setup.exe"},
+                                                         {"ProductName", "Demo Suite"},
+                                                         {"ProductVersion", "2.5.1 beta"}}));
 
     // The group names each image of the .ico by an RT_ICON id that holds it.
     std::vector<uint8_t> Group;
@@ -672,11 +673,10 @@ TEST_F(ResourceBuild, UserLevelWarnsOfMachineWideWrites)
     for (const char* Level : {"user", "highest", ""}) {
         SCOPED_TRACE(Level);
         WriteValidProject(Project);
-        Project.Write("Presetup/Demo.ins",
-                      "[CopyFile]\nMain=%InstallPath%\nShared=%CommonFiles%\\Demo\n"
-                      "[Main]\nDemo.exe=\n[Shared]\nDoc\\Readme.txt=\n"
-                      "[AddReg]\nKeys=HKCU\\Software\\Demo\nMachine=HKLM\\Software\\Demo\n"
-                      "[Keys]\nPath=%InstallPath%\n[Machine]\nPath=%InstallPath%\n");
+        Project.Write("Presetup/Demo.ins", "[CopyFile]\nMain=%InstallPath%\nShared=%CommonFiles%\\Demo\n"
+                                           "[Main]\nDemo.exe=\n[Shared]\nDoc\\Readme.txt=\n"
+                                           "[AddReg]\nKeys=HKCU\\Software\\Demo\nMachine=HKLM\\Software\\Demo\n"
+                                           "[Keys]\nPath=%InstallPath%\n[Machine]\nPath=%InstallPath%\n");
         if (*Level) AddConfig(std::string("ExecutionLevel=") + Level + "\n");
         DiagnosticList Out;
         ProjectTree Tree = ScanProject(Project.Dir(), Out);

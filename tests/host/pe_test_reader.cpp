@@ -6,7 +6,10 @@
 namespace {
 
 uint32_t U16(const std::vector<uint8_t>& B, size_t At) { return At + 2 <= B.size() ? B[At] | B[At + 1] << 8 : 0; }
-uint32_t U32(const std::vector<uint8_t>& B, size_t At) { return At + 4 <= B.size() ? U16(B, At) | U16(B, At + 2) << 16 : 0; }
+uint32_t U32(const std::vector<uint8_t>& B, size_t At)
+{
+    return At + 4 <= B.size() ? U16(B, At) | U16(B, At + 2) << 16 : 0;
+}
 
 bool IsNumber(const std::string& Text)
 {

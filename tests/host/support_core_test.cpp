@@ -19,12 +19,12 @@ TEST(SupportFileCore, RoundedKiBHalvesToEven)
 {
     EXPECT_EQ(0u, RoundedKiB(0));
     EXPECT_EQ(0u, RoundedKiB(511));
-    EXPECT_EQ(0u, RoundedKiB(512));   // half of 0 stays 0
+    EXPECT_EQ(0u, RoundedKiB(512)); // half of 0 stays 0
     EXPECT_EQ(1u, RoundedKiB(513));
     EXPECT_EQ(1u, RoundedKiB(1535));
-    EXPECT_EQ(2u, RoundedKiB(1536));  // 1.5 -> 2
-    EXPECT_EQ(2u, RoundedKiB(2560));  // 2.5 -> 2
-    EXPECT_EQ(4u, RoundedKiB(3584));  // 3.5 -> 4
+    EXPECT_EQ(2u, RoundedKiB(1536));                  // 1.5 -> 2
+    EXPECT_EQ(2u, RoundedKiB(2560));                  // 2.5 -> 2
+    EXPECT_EQ(4u, RoundedKiB(3584));                  // 3.5 -> 4
     EXPECT_EQ(4194304ull, RoundedKiB(4294967296ull)); // beyond 32 bits of bytes
 }
 
@@ -35,9 +35,9 @@ TEST(SupportFileCore, RoundedQuotientOverTheWholeRange)
     const unsigned long long Max = ~0ull;
     EXPECT_EQ(Max, RoundedQuotient(Max, 1));
     EXPECT_EQ(1u, RoundedQuotient(Max, Max));
-    EXPECT_EQ(1u, RoundedQuotient(1ull << 63, Max));      // just over a half
-    EXPECT_EQ(0u, RoundedQuotient((1ull << 63) - 1, Max)); // just under
-    EXPECT_EQ(2u, RoundedQuotient(5, 2));                  // halves to even
+    EXPECT_EQ(1u, RoundedQuotient(1ull << 63, Max));        // just over a half
+    EXPECT_EQ(0u, RoundedQuotient((1ull << 63) - 1, Max));  // just under
+    EXPECT_EQ(2u, RoundedQuotient(5, 2));                   // halves to even
     EXPECT_EQ(2u, RoundedQuotient(3ull << 62, 1ull << 63)); // 1.5 -> 2
     unsigned long long Seed = 12345;
     for (int Round = 0; Round < 20000; ++Round) {
@@ -58,8 +58,8 @@ TEST(SupportFileCore, DayOfYearKnowsLeapYears)
 {
     EXPECT_EQ(61, DayOfYear(2024, 3, 1));
     EXPECT_EQ(60, DayOfYear(2023, 3, 1));
-    EXPECT_EQ(60, DayOfYear(1900, 3, 1));  // divisible by 100: no leap year
-    EXPECT_EQ(61, DayOfYear(2000, 3, 1));  // divisible by 400: leap year
+    EXPECT_EQ(60, DayOfYear(1900, 3, 1)); // divisible by 100: no leap year
+    EXPECT_EQ(61, DayOfYear(2000, 3, 1)); // divisible by 400: leap year
     EXPECT_EQ(366, DayOfYear(2024, 12, 31));
     EXPECT_EQ(0, DayOfYear(2023, 2, 29));
     EXPECT_EQ(0, DayOfYear(2024, 13, 1));
@@ -84,12 +84,12 @@ TEST(SupportFileCore, VersionWordsCompareNumerically)
     ParseVersionText("1.2.0.0", &MS, &LS);
     EXPECT_EQ(0x00010002u, MS);
     EXPECT_EQ(0u, LS);
-    EXPECT_TRUE(VersionIsNewer(0x00010002, 1, MS, LS));        // 1.2.0.1
-    EXPECT_FALSE(VersionIsNewer(0x00010002, 0, MS, LS));       // 1.2.0.0
-    EXPECT_TRUE(VersionIsNewer(0x0001000A, 0, MS, LS));        // 1.10.0.0
-    EXPECT_FALSE(VersionIsNewer(0x00010001, 0xFFFF, MS, LS));  // 1.1.0.65535
+    EXPECT_TRUE(VersionIsNewer(0x00010002, 1, MS, LS));       // 1.2.0.1
+    EXPECT_FALSE(VersionIsNewer(0x00010002, 0, MS, LS));      // 1.2.0.0
+    EXPECT_TRUE(VersionIsNewer(0x0001000A, 0, MS, LS));       // 1.10.0.0
+    EXPECT_FALSE(VersionIsNewer(0x00010001, 0xFFFF, MS, LS)); // 1.1.0.65535
 
-    ParseVersionText("2.x.3", &MS, &LS);  // malformed and missing words count as 0
+    ParseVersionText("2.x.3", &MS, &LS); // malformed and missing words count as 0
     EXPECT_EQ(0x00020000u, MS);
     EXPECT_EQ(0x00030000u, LS);
     ParseVersionText("", &MS, &LS);
@@ -103,13 +103,13 @@ TEST(SupportFileCore, VersionWordsCompareNumerically)
 
 TEST(SupportFileCore, DosTimeToDateTime)
 {
-    EXPECT_DOUBLE_EQ(29221.0, DosTimeToDateTime(0x00210000));  // 1 Jan 1980 00:00
+    EXPECT_DOUBLE_EQ(29221.0, DosTimeToDateTime(0x00210000)); // 1 Jan 1980 00:00
     // 1 March 2024 10:00:00: year 44, month 3, day 1; hour 10.
     unsigned DosTime = (44u << 25) | (3u << 21) | (1u << 16) | (10u << 11);
     EXPECT_DOUBLE_EQ(45352.0 + 10.0 / 24, DosTimeToDateTime(DosTime));
     // Seconds are kept in steps of two.
     EXPECT_DOUBLE_EQ(45352.0 + (10 * 3600 + 58) / 86400.0, DosTimeToDateTime(DosTime | 29));
-    EXPECT_EQ(0.0, DosTimeToDateTime(0));                      // month 0
+    EXPECT_EQ(0.0, DosTimeToDateTime(0)); // month 0
     EXPECT_EQ(0.0, DosTimeToDateTime((44u << 25) | (2u << 21) | (30u << 16)));
 }
 
@@ -140,7 +140,7 @@ TEST(SupportShellCore, OSInfoOfKnownSystems)
     MakeOSInfo(PlatformNT, 5, 1, 2600, "Service Pack 3", &Info);
     EXPECT_EQ(OSWin2000, Info.Kind);
     EXPECT_EQ("5.01", S(Info.VersionText));
-    EXPECT_EQ(2600, Info.Build);  // NT builds are kept whole
+    EXPECT_EQ(2600, Info.Build); // NT builds are kept whole
 
     MakeOSInfo(PlatformNT, 6, 1, 7601, "", &Info);
     EXPECT_EQ(OSWin2000, Info.Kind);
@@ -148,7 +148,7 @@ TEST(SupportShellCore, OSInfoOfKnownSystems)
 
     MakeOSInfo(PlatformWin32s, 3, 10, 0x1F, nullptr, &Info);
     EXPECT_EQ(OSWin32s, Info.Kind);
-    EXPECT_EQ("Windows 32s 3.10.0031", S(Info.Description));  // build to four digits
+    EXPECT_EQ("Windows 32s 3.10.0031", S(Info.Description)); // build to four digits
 }
 
 TEST(SupportFontSpec, DefaultsAndFailures)
@@ -166,7 +166,7 @@ TEST(SupportFontSpec, DefaultsAndFailures)
     EXPECT_FALSE(ParseFontSpec("Arial,,,", &Face, &Size, &Color, &Styles));
     EXPECT_EQ("Arial", S(Face));
     EXPECT_EQ(8, Size);
-    EXPECT_EQ(12345, Color);  // untouched: the caller keeps its default colour
+    EXPECT_EQ(12345, Color); // untouched: the caller keeps its default colour
 
     EXPECT_TRUE(ParseFontSpec("Arial,abc,255,bi", &Face, &Size, &Color, &Styles));
     EXPECT_EQ(8, Size);
@@ -200,13 +200,13 @@ TEST(StrEmpty, TextsWithoutABufferReadEmptyAndGrowApart)
     EXPECT_STREQ("", C.c_str());
     EXPECT_TRUE(C == Str());
 
-    Str Moved((Str&&)A);
+    Str Moved((Str &&) A);
     EXPECT_EQ("one", S(Moved));
     EXPECT_STREQ("", A.c_str());
     EXPECT_EQ(0, A.Length());
     A += 'x';
     EXPECT_EQ("x", S(A));
-    B = (Str&&)C; // B's buffer freed, C left empty
+    B = (Str &&) C; // B's buffer freed, C left empty
     EXPECT_STREQ("", B.c_str());
     C = "three";
     EXPECT_EQ("three", S(C));
@@ -219,7 +219,8 @@ TEST(StrEmpty, TextsWithoutABufferReadEmptyAndGrowApart)
     D.Clear();
     EXPECT_STREQ("", D.c_str());
     char* Buffer = D.Reserve(4);
-    Buffer[0] = 'a'; Buffer[1] = 'b';
+    Buffer[0] = 'a';
+    Buffer[1] = 'b';
     D.SetLength(2);
     EXPECT_EQ("ab", S(D));
     D = D.c_str() + 1; // from inside its own buffer
@@ -251,10 +252,10 @@ TEST(StrListPairs, SetValueReplacesInPlaceAndDeletesOnEmpty)
     List.Add("path=second");
     List.SetValue("PATH", "Y");
     ASSERT_EQ(4, List.Count());
-    EXPECT_EQ("PATH=Y", S(List.Get(1)));   // first match, same place, new spelling
+    EXPECT_EQ("PATH=Y", S(List.Get(1))); // first match, same place, new spelling
     EXPECT_EQ("path=second", S(List.Get(3)));
     EXPECT_EQ("Y", S(List.Value("path")));
-    EXPECT_EQ(-1, List.IndexOfName("Plain"));  // entries without "=" are passed over
+    EXPECT_EQ(-1, List.IndexOfName("Plain")); // entries without "=" are passed over
     List.SetValue("path", "");
     EXPECT_EQ(3, List.Count());
     EXPECT_EQ("second", S(List.Value("Path")));
@@ -376,7 +377,7 @@ TEST(StrListIndex, FirstOfSeveralEqualNamesWinsAlsoAfterSorting)
     List.Insert(0, "KEY7=first");
     EXPECT_EQ(0, List.IndexOfName("Key7"));
     EXPECT_EQ("first", S(List.Value("key7")));
-    List.Sort();  // stable: "KEY7=first" stays before "key7=second"
+    List.Sort(); // stable: "KEY7=first" stays before "key7=second"
     EXPECT_EQ("first", S(List.Value("KEY7")));
     EXPECT_EQ("KEY7=first", S(List.Get(List.IndexOfName("Key7"))));
 }
@@ -429,10 +430,10 @@ TEST(SupportFileCore, FullPathsNeedADriveOrAServerAndShare)
     EXPECT_FALSE(IsFullPath(""));
     EXPECT_FALSE(IsFullPath("Demo"));
     EXPECT_FALSE(IsFullPath("Demo\\Sub"));
-    EXPECT_FALSE(IsFullPath("\\Demo"));          // rooted, no drive
-    EXPECT_FALSE(IsFullPath("C:Demo"));          // relative to the drive's folder
+    EXPECT_FALSE(IsFullPath("\\Demo")); // rooted, no drive
+    EXPECT_FALSE(IsFullPath("C:Demo")); // relative to the drive's folder
     EXPECT_FALSE(IsFullPath("C:"));
-    EXPECT_FALSE(IsFullPath(" C:\\Demo"));       // a blank is no drive
+    EXPECT_FALSE(IsFullPath(" C:\\Demo")); // a blank is no drive
     EXPECT_FALSE(IsFullPath("1:\\Demo"));
     EXPECT_FALSE(IsFullPath("\\\\Server"));
     EXPECT_FALSE(IsFullPath("\\\\Server\\"));

@@ -84,7 +84,10 @@ TEST(StrUtilsCut, PadLeftLeftRightBeforeAfter)
     EXPECT_EQ("", S(PairName("=x")));
 }
 
-static bool ShiftJisLead(unsigned char Byte) { return (Byte >= 0x81 && Byte <= 0x9F) || (Byte >= 0xE0 && Byte <= 0xFC); }
+static bool ShiftJisLead(unsigned char Byte)
+{
+    return (Byte >= 0x81 && Byte <= 0x9F) || (Byte >= 0xE0 && Byte <= 0xFC);
+}
 
 TEST(StrUtilsBackslash, AddAndRemove)
 {
@@ -98,8 +101,8 @@ TEST(StrUtilsBackslash, AddAndRemove)
     EXPECT_EQ("C:\\Temp", S(RemoveBackslash("C:\\Temp\\")));
     EXPECT_EQ("C:\\Temp", S(RemoveBackslash("C:\\Temp")));
     EXPECT_EQ("\\\\Server\\Share", S(RemoveBackslash("\\\\Server\\Share\\")));
-    EXPECT_EQ("1:", S(RemoveBackslash("1:\\"))); // not a drive letter
-    EXPECT_EQ("C:\\Temp\\", S(RemoveBackslash("C:\\Temp\\\\")));  // one only
+    EXPECT_EQ("1:", S(RemoveBackslash("1:\\")));                 // not a drive letter
+    EXPECT_EQ("C:\\Temp\\", S(RemoveBackslash("C:\\Temp\\\\"))); // one only
 }
 
 TEST(StrUtilsBackslash, TrailByteWithBackslashCodeIsNoBackslash)
@@ -150,24 +153,36 @@ TEST(StrUtilsNumbers, IntToText)
 TEST(StrUtilsNumbers, TextToIntAcceptsDecimalAndDollarHex)
 {
     int V = 0;
-    EXPECT_TRUE(TextToInt("12632256", &V)); EXPECT_EQ(12632256, V);
-    EXPECT_TRUE(TextToInt("$FF8000", &V)); EXPECT_EQ(16744448, V);
-    EXPECT_TRUE(TextToInt("$ff8000", &V)); EXPECT_EQ(16744448, V);
-    EXPECT_TRUE(TextToInt("$80000005", &V)); EXPECT_EQ(-2147483643, V);
-    EXPECT_TRUE(TextToInt("$FFFFFFFF", &V)); EXPECT_EQ(-1, V);
-    EXPECT_TRUE(TextToInt("$000000000010", &V)); EXPECT_EQ(16, V);
-    EXPECT_TRUE(TextToInt("-5", &V)); EXPECT_EQ(-5, V);
-    EXPECT_TRUE(TextToInt("+7", &V)); EXPECT_EQ(7, V);
-    EXPECT_TRUE(TextToInt("   42", &V)); EXPECT_EQ(42, V);
-    EXPECT_TRUE(TextToInt("2147483647", &V)); EXPECT_EQ(2147483647, V);
-    EXPECT_TRUE(TextToInt("-2147483647", &V)); EXPECT_EQ(-2147483647, V);
+    EXPECT_TRUE(TextToInt("12632256", &V));
+    EXPECT_EQ(12632256, V);
+    EXPECT_TRUE(TextToInt("$FF8000", &V));
+    EXPECT_EQ(16744448, V);
+    EXPECT_TRUE(TextToInt("$ff8000", &V));
+    EXPECT_EQ(16744448, V);
+    EXPECT_TRUE(TextToInt("$80000005", &V));
+    EXPECT_EQ(-2147483643, V);
+    EXPECT_TRUE(TextToInt("$FFFFFFFF", &V));
+    EXPECT_EQ(-1, V);
+    EXPECT_TRUE(TextToInt("$000000000010", &V));
+    EXPECT_EQ(16, V);
+    EXPECT_TRUE(TextToInt("-5", &V));
+    EXPECT_EQ(-5, V);
+    EXPECT_TRUE(TextToInt("+7", &V));
+    EXPECT_EQ(7, V);
+    EXPECT_TRUE(TextToInt("   42", &V));
+    EXPECT_EQ(42, V);
+    EXPECT_TRUE(TextToInt("2147483647", &V));
+    EXPECT_EQ(2147483647, V);
+    EXPECT_TRUE(TextToInt("-2147483647", &V));
+    EXPECT_EQ(-2147483647, V);
 }
 
 TEST(StrUtilsNumbers, TextToIntRejectsEverythingElse)
 {
-    const char* Bad[] = { "", " ", "$", "12a", "0x10", "42 ", "\t1", "-$5", "+", "-", "1-",
-                          "2147483648", "$100000000", "$123456789", "99999999999999999999", "1.5", "$G",
-                          "green" };
+    const char* Bad[] = {"",    " ",          "$",          "12a",        "0x10",
+                         "42 ", "\t1",        "-$5",        "+",          "-",
+                         "1-",  "2147483648", "$100000000", "$123456789", "99999999999999999999",
+                         "1.5", "$G",         "green"};
     for (const char* Text : Bad) {
         int V = 77;
         EXPECT_FALSE(TextToInt(Text, &V)) << Text;

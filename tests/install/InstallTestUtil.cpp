@@ -77,4 +77,3 @@ std::vector<std::string> ProfileSectionLines(const std::string& File, const char
     }
     return Lines;
 }
-

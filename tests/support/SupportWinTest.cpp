@@ -92,8 +92,7 @@ static BOOL CALLBACK MatchDialog(HWND Wnd, LPARAM Param)
     GetWindowThreadProcessId(Wnd, &ProcessId);
     char ClassName[16] = "";
     GetClassNameA(Wnd, ClassName, sizeof(ClassName));
-    if (ProcessId != GetCurrentProcessId() || lstrcmpA(ClassName, "#32770") != 0 || !IsWindowVisible(Wnd))
-        return TRUE;
+    if (ProcessId != GetCurrentProcessId() || lstrcmpA(ClassName, "#32770") != 0 || !IsWindowVisible(Wnd)) return TRUE;
     char Text[512] = "";
     GetWindowTextA(Wnd, Text, sizeof(Text));
     if (!Search->Caption->empty() && *Search->Caption != Text) return TRUE;
@@ -107,7 +106,7 @@ static BOOL CALLBACK MatchDialog(HWND Wnd, LPARAM Param)
 static void WaitUntilSettled(HWND Box)
 {
     DWORD Thread = GetWindowThreadProcessId(Box, nullptr);
-    RECT Before = { 0, 0, 0, 0 }, Now;
+    RECT Before = {0, 0, 0, 0}, Now;
     for (DWORD Start = GetTickCount(); GetTickCount() - Start < 2000; Sleep(10)) {
         GUITHREADINFO Info = {};
         Info.cbSize = sizeof(Info);
@@ -123,7 +122,7 @@ DWORD WINAPI DialogAnswerer::Run(LPVOID SelfPointer)
     DialogAnswerer* Self = (DialogAnswerer*)SelfPointer;
     DWORD Start = GetTickCount();
     while (GetTickCount() - Start < Self->TimeoutMs) {
-        DialogSearch Search = { &Self->Caption, nullptr };
+        DialogSearch Search = {&Self->Caption, nullptr};
         EnumWindows(MatchDialog, (LPARAM)&Search);
         HWND Box = Search.Found;
         if (Box) {

@@ -14,8 +14,9 @@ class ScratchDir {
 public:
     ScratchDir();
     ~ScratchDir();
-    const std::string& Path() const { return Dir; }  // no trailing backslash
+    const std::string& Path() const { return Dir; } // no trailing backslash
     std::string operator/(const std::string& Name) const { return Dir + "\\" + Name; }
+
 private:
     std::string Dir;
 };
@@ -30,7 +31,7 @@ struct SeenWindow {
     bool Found = false;
     std::string Caption;
     std::string Text; // a message box's text (control 0xFFFF)
-    RECT Rect = { 0, 0, 0, 0 };
+    RECT Rect = {0, 0, 0, 0};
 };
 
 // Waits (on its own thread) for a visible "#32770" window of this process whose caption is
@@ -41,6 +42,7 @@ public:
     DialogAnswerer(const std::string& Caption, int Button, DWORD TimeoutMs = 20000);
     ~DialogAnswerer();
     SeenWindow Wait();
+
 private:
     static DWORD WINAPI Run(LPVOID Self);
     std::string Caption;

@@ -49,7 +49,8 @@ TEST(ArchiveWin32, TimeAndAttributesOfTheEntry)
 
     std::string Path = A.Dir.File("Sub\\dated.txt");
     EXPECT_EQ(GetFileAttributesA(Path.c_str()), (DWORD)(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
-    EXPECT_EQ(GetFileAttributesA(A.Dir.File("unix.txt").c_str()), (DWORD)(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_EQ(GetFileAttributesA(A.Dir.File("unix.txt").c_str()),
+              (DWORD)(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
     FILETIME Local, Expected, Actual;
     ASSERT_TRUE(DosDateTimeToFileTime((WORD)(Entry.DosTime >> 16), (WORD)Entry.DosTime, &Local));
     ASSERT_TRUE(LocalFileTimeToFileTime(&Local, &Expected));
@@ -107,7 +108,8 @@ TEST(ArchiveWin32, LockedDestinationIsACreateError)
 
 TEST(ArchiveWin32, DestinationNameAndTrailingSeparator)
 {
-    OpenArchive A(ArchiveBuilder().Add(StoredEntry("Presetup\\Tarn.ini", "ini")).Add(StoredEntry("Data\\x.txt", "x")).Data());
+    OpenArchive A(
+        ArchiveBuilder().Add(StoredEntry("Presetup\\Tarn.ini", "ini")).Add(StoredEntry("Data\\x.txt", "x")).Data());
     ArcEntryInfo Info;
     ASSERT_TRUE(ArcReadEntry(A.Handle, &Info));
     std::string Named = A.Dir.File("Tmp\\Tarn.ini");

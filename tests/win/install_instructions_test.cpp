@@ -43,10 +43,11 @@ TEST_F(InstructionReading, GroupEntryFormsGiveTargetsAndValuePaths)
          "[MainFiles]\r\nDoc\\Readme.txt=\r\nProg.exe=,1.2.0.7\r\nHelp.txt=Doc\\Help.txt\r\n"
          "[AddReg]\r\nAppKeys=HKLM\\SOFTWARE\\Example\\App\r\n"
          "[AppKeys]\r\nPath=%InstallPath%\r\nRuns=#0\r\n");
-    EXPECT_EQ((std::vector<std::string>{"Doc\\Readme.txt=C:\\App\\Doc\\Readme.txt", "Prog.exe=C:\\App\\Prog.exe,1.2.0.7",
-                                        "Help.txt=C:\\App\\Doc\\Help.txt"}),
+    EXPECT_EQ((std::vector<std::string>{"Doc\\Readme.txt=C:\\App\\Doc\\Readme.txt",
+                                        "Prog.exe=C:\\App\\Prog.exe,1.2.0.7", "Help.txt=C:\\App\\Doc\\Help.txt"}),
               Lines(CopyList));
-    EXPECT_EQ((std::vector<std::string>{"HKLM\\SOFTWARE\\Example\\App\\Path=C:\\App", "HKLM\\SOFTWARE\\Example\\App\\Runs=#0"}),
+    EXPECT_EQ((std::vector<std::string>{"HKLM\\SOFTWARE\\Example\\App\\Path=C:\\App",
+                                        "HKLM\\SOFTWARE\\Example\\App\\Runs=#0"}),
               Lines(RegList));
 }
 
@@ -73,16 +74,19 @@ TEST_F(InstructionReading, LanguageSectionsComeAfterTheNeutralOnesAndWinInPlace)
                        "[AddReg.ENU]\r\nKE=HKCU\\Software\\T\r\n[KE]\r\nLanguage=English\r\n";
     Read(Text);
     // B.txt keeps the place of its first entry; the Russian group is not read.
-    EXPECT_EQ((std::vector<std::string>{"A.txt=C:\\Neutral\\A.txt", "B.txt=C:\\English\\B.txt", "E.txt=C:\\English\\E.txt"}),
-              Lines(CopyList));
-    EXPECT_EQ((std::vector<std::string>{"HKCU\\Software\\T\\Language=English", "HKCU\\Software\\T\\Keep=1"}), Lines(RegList));
+    EXPECT_EQ(
+        (std::vector<std::string>{"A.txt=C:\\Neutral\\A.txt", "B.txt=C:\\English\\B.txt", "E.txt=C:\\English\\E.txt"}),
+        Lines(CopyList));
+    EXPECT_EQ((std::vector<std::string>{"HKCU\\Software\\T\\Language=English", "HKCU\\Software\\T\\Keep=1"}),
+              Lines(RegList));
 
     CopyList.Clear();
     RegList.Clear();
     LanguageCode = "RUS";
     Read(Text);
-    EXPECT_EQ((std::vector<std::string>{"A.txt=C:\\Russian\\A.txt", "B.txt=C:\\Neutral\\B.txt", "R.txt=C:\\Russian\\R.txt"}),
-              Lines(CopyList));
+    EXPECT_EQ(
+        (std::vector<std::string>{"A.txt=C:\\Russian\\A.txt", "B.txt=C:\\Neutral\\B.txt", "R.txt=C:\\Russian\\R.txt"}),
+        Lines(CopyList));
 }
 
 TEST_F(InstructionReading, EmptyRegistryDataCancelsAnEarlierValue)

@@ -31,7 +31,8 @@ TEST_F(InstallLog, FilesAndValuesGoToTheirSectionsInCallOrder)
     LogCopiedFile("C:\\App\\Doc\\Guide.txt");
     LogRegistryValue("HKCU\\Software\\Demo\\Runs", "#0");
     FlushLog();
-    EXPECT_EQ((std::vector<std::string>{"C:\\App\\Demo.txt=", "C:\\App\\Doc\\Guide.txt="}), ProfileSectionLines(Path, "CopyFile"));
+    EXPECT_EQ((std::vector<std::string>{"C:\\App\\Demo.txt=", "C:\\App\\Doc\\Guide.txt="}),
+              ProfileSectionLines(Path, "CopyFile"));
     EXPECT_EQ((std::vector<std::string>{"HKCU\\Software\\Demo\\Path=C:\\App", "HKCU\\Software\\Demo\\Runs=#0"}),
               ProfileSectionLines(Path, "AddReg"));
 }
@@ -42,7 +43,8 @@ TEST_F(InstallLog, SameFileTwiceIsOneLine)
     LogCopiedFile("C:\\App\\Other.txt");
     LogCopiedFile("c:\\app\\demo.txt");
     FlushLog();
-    EXPECT_EQ((std::vector<std::string>{"C:\\App\\Demo.txt=", "C:\\App\\Other.txt="}), ProfileSectionLines(Path, "CopyFile"));
+    EXPECT_EQ((std::vector<std::string>{"C:\\App\\Demo.txt=", "C:\\App\\Other.txt="}),
+              ProfileSectionLines(Path, "CopyFile"));
 }
 
 TEST_F(InstallLog, ExistingLogKeepsItsLines)
@@ -50,7 +52,8 @@ TEST_F(InstallLog, ExistingLogKeepsItsLines)
     WriteWholeFile(Path, "[CopyFile]\r\nC:\\Old\\A.txt=\r\n[Other]\r\nKeep=1\r\n");
     LogCopiedFile("C:\\App\\Demo.txt");
     FlushLog();
-    EXPECT_EQ((std::vector<std::string>{"C:\\Old\\A.txt=", "C:\\App\\Demo.txt="}), ProfileSectionLines(Path, "CopyFile"));
+    EXPECT_EQ((std::vector<std::string>{"C:\\Old\\A.txt=", "C:\\App\\Demo.txt="}),
+              ProfileSectionLines(Path, "CopyFile"));
     EXPECT_EQ((std::vector<std::string>{"Keep=1"}), ProfileSectionLines(Path, "Other"));
 }
 

@@ -20,7 +20,8 @@ struct Found {
 BOOL CALLBACK FindVisibleDialog(HWND Window, LPARAM Param)
 {
     char ClassName[32];
-    if (IsWindowVisible(Window) && GetClassNameA(Window, ClassName, sizeof ClassName) && lstrcmpA(ClassName, "#32770") == 0) {
+    if (IsWindowVisible(Window) && GetClassNameA(Window, ClassName, sizeof ClassName) &&
+        lstrcmpA(ClassName, "#32770") == 0) {
         ((Found*)Param)->Window = Window;
         return FALSE;
     }
@@ -39,15 +40,36 @@ HWND VisibleMessageWindow()
 struct Ink {
     int Width = 0, Height = 0;
     std::vector<bool> Rows, Columns;
-    int FirstRow() const { for (int Y = 0; Y < Height; ++Y) if (Rows[Y]) return Y; return -1; }
-    int LastRow() const { for (int Y = Height - 1; Y >= 0; --Y) if (Rows[Y]) return Y; return -1; }
-    int FirstColumn() const { for (int X = 0; X < Width; ++X) if (Columns[X]) return X; return -1; }
-    int LastColumn() const { for (int X = Width - 1; X >= 0; --X) if (Columns[X]) return X; return -1; }
+    int FirstRow() const
+    {
+        for (int Y = 0; Y < Height; ++Y)
+            if (Rows[Y]) return Y;
+        return -1;
+    }
+    int LastRow() const
+    {
+        for (int Y = Height - 1; Y >= 0; --Y)
+            if (Rows[Y]) return Y;
+        return -1;
+    }
+    int FirstColumn() const
+    {
+        for (int X = 0; X < Width; ++X)
+            if (Columns[X]) return X;
+        return -1;
+    }
+    int LastColumn() const
+    {
+        for (int X = Width - 1; X >= 0; --X)
+            if (Columns[X]) return X;
+        return -1;
+    }
     // Runs of inked rows separated by blank rows: the painted lines.
     int LineCount() const
     {
         int Count = 0;
-        for (int Y = 0; Y < Height; ++Y) if (Rows[Y] && (Y == 0 || !Rows[Y - 1])) ++Count;
+        for (int Y = 0; Y < Height; ++Y)
+            if (Rows[Y] && (Y == 0 || !Rows[Y - 1])) ++Count;
         return Count;
     }
 };
@@ -108,7 +130,7 @@ const char* const LongText =
     "Please wait while the setup works out how much room the selected components need on your disk; "
     "this can take a moment for a large product.";
 
-}  // namespace
+} // namespace
 
 TEST_F(MessageWindow, HideBeforeAnyShowDoesNothing)
 {

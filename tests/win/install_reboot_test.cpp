@@ -18,9 +18,10 @@ TEST(WininitRename, DeleteThenRenameLinesAreAppendedForEveryFile)
     EXPECT_TRUE(AddWininitRename(Wininit.c_str(), "C:\\App\\TARN1.tmp", "C:\\App\\A.dll"));
     EXPECT_TRUE(AddWininitRename(Wininit.c_str(), "C:\\App\\TARN2.tmp", "C:\\App\\B.dll"));
     // Several NUL= lines: each file's deletion survives the next one's.
-    EXPECT_EQ((std::vector<std::string>{"NUL=C:\\Earlier.dll", "NUL=C:\\App\\A.dll", "C:\\App\\A.dll=C:\\App\\TARN1.tmp",
-                                        "NUL=C:\\App\\B.dll", "C:\\App\\B.dll=C:\\App\\TARN2.tmp"}),
-              ProfileSectionLines(Wininit, "Rename"));
+    EXPECT_EQ(
+        (std::vector<std::string>{"NUL=C:\\Earlier.dll", "NUL=C:\\App\\A.dll", "C:\\App\\A.dll=C:\\App\\TARN1.tmp",
+                                  "NUL=C:\\App\\B.dll", "C:\\App\\B.dll=C:\\App\\TARN2.tmp"}),
+        ProfileSectionLines(Wininit, "Rename"));
     EXPECT_EQ((std::vector<std::string>{"Keep=1"}), ProfileSectionLines(Wininit, "Other"));
 }
 
@@ -61,8 +62,10 @@ static void WritePending(const std::vector<char>* Raw)
 {
     HKEY Key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SessionManagerKey, 0, KEY_WRITE, &Key) != ERROR_SUCCESS) return;
-    if (Raw) RegSetValueExA(Key, PendingValue, 0, REG_MULTI_SZ, (const BYTE*)Raw->data(), (DWORD)Raw->size());
-    else RegDeleteValueA(Key, PendingValue);
+    if (Raw)
+        RegSetValueExA(Key, PendingValue, 0, REG_MULTI_SZ, (const BYTE*)Raw->data(), (DWORD)Raw->size());
+    else
+        RegDeleteValueA(Key, PendingValue);
     RegCloseKey(Key);
 }
 

@@ -89,7 +89,8 @@ TEST_F(Page, NotFinishedTellsOfAPendingRestartOnlyWhenOneIsScheduled)
     EXPECT_TRUE(Visible(IDC_NOTFINISH_RESTART));
     char Text[256] = "";
     GetDlgItemTextA(Dialog, IDC_NOTFINISH_RESTART, Text, sizeof(Text));
-    EXPECT_NE(std::string(Text).find("replaced with their new versions when Windows restarts"), std::string::npos) << Text;
+    EXPECT_NE(std::string(Text).find("replaced with their new versions when Windows restarts"), std::string::npos)
+        << Text;
     RebootNeeded = false;
 }
 

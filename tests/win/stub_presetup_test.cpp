@@ -66,7 +66,7 @@ std::string CutInSecondHeader(const std::string& Name, size_t Keep)
     std::string Data((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
     auto Le16 = [&](size_t At) { return (size_t)(unsigned char)Data[At] | (size_t)(unsigned char)Data[At + 1] << 8; };
     auto Le32 = [&](size_t At) { return Le16(At) | Le16(At + 2) << 16; };
-    size_t First = 7 + Le16(7 + 5);               // after the marker and the main header
+    size_t First = 7 + Le16(7 + 5);                            // after the marker and the main header
     size_t Second = First + Le16(First + 5) + Le32(First + 7); // header size + packed size
     std::string Path = std::string(getenv("TEMP") ? getenv("TEMP") : ".") + "\\" + Name;
     std::ofstream(Path, std::ios::binary).write(Data.data(), (std::streamsize)(Second + Keep));

@@ -117,8 +117,8 @@ TEST(DialogSequenceValue, WordsAreUpperCasedAndEmptyWordsDropped)
 TEST(WizardPages, TemplatesOfTheModuleArePages)
 {
     ModuleInstance = GetModuleHandleA(nullptr);
-    const char* Pages[] = {"DLG_LANGUAGE", "DLG_WELCOME", "DLG_LICENSE", "DLG_README", "DLG_DIR",
-                           "DLG_START", "DLG_REBOOT", "DLG_FINISH", "DLG_NOTFINISH", "DLG_PROGRESS"};
+    const char* Pages[] = {"DLG_LANGUAGE", "DLG_WELCOME", "DLG_LICENSE", "DLG_README",    "DLG_DIR",
+                           "DLG_START",    "DLG_REBOOT",  "DLG_FINISH",  "DLG_NOTFINISH", "DLG_PROGRESS"};
     for (const char* Page : Pages) EXPECT_TRUE(IsWizardPage(Page)) << Page;
     EXPECT_FALSE(IsWizardPage("DLG_NOSUCH"));
     EXPECT_FALSE(IsWizardPage(" DLG_FINISH"));

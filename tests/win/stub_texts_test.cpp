@@ -40,8 +40,7 @@ protected:
 
     void TearDown() override
     {
-        for (const char* File : {"Tarn.ini", "Tarn.str", "Tarn.dlg", "License.txt"})
-            DeleteFileA((Dir + File).c_str());
+        for (const char* File : {"Tarn.ini", "Tarn.str", "Tarn.dlg", "License.txt"}) DeleteFileA((Dir + File).c_str());
         RemoveDirectoryA(Dir.c_str());
     }
 
@@ -60,10 +59,11 @@ TEST_F(SetupFiles, BuiltinsComeFirstInTheirOrderThenTheScript)
 {
     Write("Tarn.ini", "[Variables]\nProgramName=Demo\nAppDir=%InstallPath%\\Bin\n");
     LoadVariables();
-    const char* Builtins[] = {"InstallPath", "WindowsPath", "SystemPath", "Desktop", "Fonts", "NetHood",
-                              "Personal", "ProgramsMenu", "Recent", "SendTo", "StartMenu", "StartupMenu",
-                              "Templates", "ProgramFiles", "CommonFiles", "CommonDesktop",
-                              "CommonProgramsMenu", "CommonStartMenu", "CommonStartupMenu"};
+    const char* Builtins[] = {
+        "InstallPath",   "WindowsPath",        "SystemPath",      "Desktop",          "Fonts",
+        "NetHood",       "Personal",           "ProgramsMenu",    "Recent",           "SendTo",
+        "StartMenu",     "StartupMenu",        "Templates",       "ProgramFiles",     "CommonFiles",
+        "CommonDesktop", "CommonProgramsMenu", "CommonStartMenu", "CommonStartupMenu"};
     for (int I = 0; I < (int)(sizeof(Builtins) / sizeof(Builtins[0])); ++I)
         EXPECT_EQ(VariableList.NameAt(I), Builtins[I]) << I;
     // Stored without the trailing backslash.
@@ -167,11 +167,10 @@ protected:
 TEST_F(DialogTexts, SectionsApplyInOrderOfPrecedence)
 {
     Write("Tarn.ini", "[Variables]\nProgramName=Demo\n");
-    Write("Tarn.dlg",
-          "[Dialogs]\n101=Back D\n102=Next D\n103=Cancel D\n107=Browse D\n"
-          "[DLG_DIR]\n102=Next own\n103=Cancel own\n107=Browse own\n105=\" Folder \"\n"
-          "[Dialogs.RUS]\n103=Cancel RU\n107=Browse RU\n"
-          "[DLG_DIR.RUS]\n107=Browse own RU\nCaption=%ProgramName% folder\n");
+    Write("Tarn.dlg", "[Dialogs]\n101=Back D\n102=Next D\n103=Cancel D\n107=Browse D\n"
+                      "[DLG_DIR]\n102=Next own\n103=Cancel own\n107=Browse own\n105=\" Folder \"\n"
+                      "[Dialogs.RUS]\n103=Cancel RU\n107=Browse RU\n"
+                      "[DLG_DIR.RUS]\n107=Browse own RU\nCaption=%ProgramName% folder\n");
     LanguageCode = "RUS";
     Open("DLG_DIR");
     ApplyDialogTexts(Dialog);

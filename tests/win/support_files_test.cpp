@@ -38,7 +38,7 @@ TEST(SupportSystemDirs, FormsOfTheThreeDirectories)
 TEST(SupportTempNames, EightBase32CharactersNamingNothingThatExists)
 {
     ScratchDir Dir;
-    for (const std::string& Folder : { Dir.Path(), Dir.Path() + "\\" }) {
+    for (const std::string& Folder : {Dir.Path(), Dir.Path() + "\\"}) {
         Str Name = MakeTempName(Folder.c_str());
         ASSERT_EQ(8, Name.Length());
         for (int I = 0; I < 8; ++I) {
@@ -71,13 +71,20 @@ static std::multiset<std::string> Admitted(PSECURITY_DESCRIPTOR Descriptor)
         ACE_HEADER* Ace = nullptr;
         if (!GetAce(List, I, (void**)&Ace) || Ace->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
         PSID Sid = &((ACCESS_ALLOWED_ACE*)Ace)->SidStart;
-        if (IsWellKnownSid(Sid, WinLocalSystemSid)) Names.insert("SYSTEM");
-        else if (IsWellKnownSid(Sid, WinBuiltinAdministratorsSid)) Names.insert("Administrators");
-        else if (IsWellKnownSid(Sid, WinWorldSid)) Names.insert("Everyone");
-        else if (IsWellKnownSid(Sid, WinBuiltinUsersSid)) Names.insert("Users");
-        else if (IsWellKnownSid(Sid, WinAuthenticatedUserSid)) Names.insert("Authenticated Users");
-        else if (IsWellKnownSid(Sid, WinInteractiveSid)) Names.insert("Interactive");
-        else Names.insert("other");
+        if (IsWellKnownSid(Sid, WinLocalSystemSid))
+            Names.insert("SYSTEM");
+        else if (IsWellKnownSid(Sid, WinBuiltinAdministratorsSid))
+            Names.insert("Administrators");
+        else if (IsWellKnownSid(Sid, WinWorldSid))
+            Names.insert("Everyone");
+        else if (IsWellKnownSid(Sid, WinBuiltinUsersSid))
+            Names.insert("Users");
+        else if (IsWellKnownSid(Sid, WinAuthenticatedUserSid))
+            Names.insert("Authenticated Users");
+        else if (IsWellKnownSid(Sid, WinInteractiveSid))
+            Names.insert("Interactive");
+        else
+            Names.insert("other");
     }
     return Names;
 }
@@ -99,7 +106,7 @@ TEST(SupportRunTempDir, AdminOnlySecurityAdmitsOnlyAdministratorsAndSystem)
     DWORD Revision = 0;
     ASSERT_TRUE(GetSecurityDescriptorControl(Descriptor, &Control, &Revision));
     EXPECT_TRUE(Control & SE_DACL_PROTECTED);
-    EXPECT_EQ((std::multiset<std::string>{ "Administrators", "SYSTEM" }), Admitted(Descriptor));
+    EXPECT_EQ((std::multiset<std::string>{"Administrators", "SYSTEM"}), Admitted(Descriptor));
     // Full access, passed on to every file and folder made inside.
     BOOL Present = FALSE;
     PACL List = nullptr;
@@ -121,9 +128,9 @@ TEST(SupportRunTempDir, ANewFolderEachTimeInTheUsersTemp)
     ASSERT_FALSE(First.Empty());
     ASSERT_FALSE(Second.Empty());
     EXPECT_NE(S(First), S(Second));
-    for (const Str& Folder : { First, Second }) {
+    for (const Str& Folder : {First, Second}) {
         EXPECT_EQ(S(Temp), S(Folder).substr(0, (size_t)Temp.Length()));
-        EXPECT_EQ(Temp.Length() + 9, Folder.Length());  // eight characters and a backslash
+        EXPECT_EQ(Temp.Length() + 9, Folder.Length()); // eight characters and a backslash
         EXPECT_TRUE(DirExists(Folder.c_str()));
         EXPECT_TRUE(DeleteDirectory(Folder.c_str(), true));
     }
@@ -145,7 +152,7 @@ TEST(SupportRunTempDir, AdminOnlyFolderLivesInTheSystemTempAndAdmitsNoUsers)
     DWORD Needed = 0;
     ASSERT_TRUE(GetFileSecurityA(Folder.c_str(), DACL_SECURITY_INFORMATION, Buffer, sizeof(Buffer), &Needed));
     std::multiset<std::string> Names = Admitted(Buffer);
-    for (const char* User : { "everyone (no list)", "Everyone", "Users", "Authenticated Users", "Interactive" })
+    for (const char* User : {"everyone (no list)", "Everyone", "Users", "Authenticated Users", "Interactive"})
         EXPECT_EQ(0u, Names.count(User)) << User;
     EXPECT_TRUE(DeleteDirectory(Folder.c_str(), true));
 }
@@ -205,7 +212,7 @@ TEST_F(SupportDeleteDirectoryTest, RemovesEverythingWithRemoveSelf)
     MakeTree();
     EXPECT_TRUE(DeleteDirectory(Root.c_str(), true));
     EXPECT_FALSE(PathExistsW32(Root));
-    EXPECT_TRUE(DirExists(Dir.Path().c_str()));  // the parent stays
+    EXPECT_TRUE(DirExists(Dir.Path().c_str())); // the parent stays
 }
 
 TEST_F(SupportDeleteDirectoryTest, KeepsTheFoldersWithoutRemoveSelf)
@@ -243,7 +250,7 @@ TEST(SupportMakeDirPathTest, CreatesEveryMissingParent)
     EXPECT_TRUE(DirExists((Dir / "A").c_str()));
     EXPECT_TRUE(DirExists((Dir / "A\\B").c_str()));
     EXPECT_TRUE(DirExists((Dir / "A\\B\\C").c_str()));
-    MakeDirPath(Path.c_str());  // again: nothing to do
+    MakeDirPath(Path.c_str()); // again: nothing to do
     EXPECT_TRUE(DirExists((Dir / "A\\B\\C").c_str()));
     MakeDirPath("");
     MakeDirPath("C:");
@@ -280,7 +287,7 @@ TEST(SupportDiskFree, FirstWindows95UsesClustersOfTheRoot)
     DWORD SectorsPerCluster = 0, BytesPerSector = 0, FreeClusters = 0, TotalClusters = 0;
     ASSERT_TRUE(GetDiskFreeSpaceA("C:\\", &SectorsPerCluster, &BytesPerSector, &FreeClusters, &TotalClusters));
     unsigned long long Expected = RoundedKiB((unsigned long long)(SectorsPerCluster * BytesPerSector) * FreeClusters);
-    unsigned Free = DiskFreeKB(Dir.Path().c_str());  // a folder, not the root
+    unsigned Free = DiskFreeKB(Dir.Path().c_str()); // a folder, not the root
     OSInfo = Saved;
     EXPECT_GT(Free, 0u);
     EXPECT_NEAR((double)Expected, (double)Free, 65536.0);
@@ -300,7 +307,7 @@ TEST(SupportFileVersion, ReadsTheFixedVersionWords)
 
 TEST(SupportNewerFile, VersionsCompareNumerically)
 {
-    std::string Program = OwnProgram();  // version 1.10.0.0
+    std::string Program = OwnProgram(); // version 1.10.0.0
     EXPECT_TRUE(ExistingFileIsNewer("1.2.0.0", Program.c_str(), 0));
     EXPECT_TRUE(ExistingFileIsNewer("1.9.65535.65535", Program.c_str(), 0));
     EXPECT_FALSE(ExistingFileIsNewer("1.10.0.0", Program.c_str(), 0));
@@ -317,7 +324,10 @@ TEST(SupportNewerFile, WithoutVersionTheDatesDecide)
     WriteTextFile(File, "text");
     // Last write: 1 March 2024 10:00:00 local time.
     SYSTEMTIME Local = {};
-    Local.wYear = 2024; Local.wMonth = 3; Local.wDay = 1; Local.wHour = 10;
+    Local.wYear = 2024;
+    Local.wMonth = 3;
+    Local.wDay = 1;
+    Local.wHour = 10;
     FILETIME LocalTime, Utc;
     SystemTimeToFileTime(&Local, &LocalTime);
     LocalFileTimeToFileTime(&LocalTime, &Utc);

@@ -32,7 +32,7 @@ public:
     }
     void Fill(COLORREF Color)
     {
-        RECT All = { 0, 0, Width, Height };
+        RECT All = {0, 0, Width, Height};
         HBRUSH Brush = CreateSolidBrush(Color);
         FillRect(DC, &All, Brush);
         DeleteObject(Brush);
@@ -41,7 +41,7 @@ public:
     COLORREF At(int X, int Y) const
     {
         GdiFlush();
-        unsigned Pixel = Bits[Y * Width + X];  // 0x00RRGGBB in a DIB
+        unsigned Pixel = Bits[Y * Width + X]; // 0x00RRGGBB in a DIB
         return RGB((Pixel >> 16) & 0xFF, (Pixel >> 8) & 0xFF, Pixel & 0xFF);
     }
     // Rows (first, last) holding any pixel other than Background; -1 when none.
@@ -55,10 +55,11 @@ public:
                     Last = Y;
                     break;
                 }
-        return { First, Last };
+        return {First, Last};
     }
     HDC DC;
     int Width, Height;
+
 private:
     HBITMAP Bitmap;
     HGDIOBJ Old;
@@ -69,11 +70,11 @@ static const COLORREF Untouched = RGB(1, 2, 3);
 
 TEST(SupportColors, SystemColoursResolveAndRgbStays)
 {
-    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), ResolveColor(-2147483633));  // $8000000F
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), ResolveColor(-2147483633)); // $8000000F
     EXPECT_EQ(GetSysColor(COLOR_WINDOW), ResolveColor((int)0x80000005));
     EXPECT_EQ(255u, ResolveColor(255));
     EXPECT_EQ(0x00C0C0C0u, ResolveColor(12632256));
-    RECT R = { 10, 20, 110, 70 };
+    RECT R = {10, 20, 110, 70};
     EXPECT_EQ(100, RectWidth(R));
     EXPECT_EQ(50, RectHeight(R));
 }
@@ -81,13 +82,13 @@ TEST(SupportColors, SystemColoursResolveAndRgbStays)
 TEST(SupportGradient, OneStepIsASolidFillOfTheFirstColour)
 {
     Canvas C(20, 20);
-    RECT R = { 2, 2, 18, 18 };
+    RECT R = {2, 2, 18, 18};
     FillGradient(C.DC, R, 255, 0xFF0000, 0, 1);
     EXPECT_EQ(RGB(255, 0, 0), C.At(2, 2));
     EXPECT_EQ(RGB(255, 0, 0), C.At(17, 17));
     EXPECT_EQ(Untouched, C.At(1, 1));
     EXPECT_EQ(Untouched, C.At(18, 18));
-    RECT Empty = { 5, 5, 5, 15 };
+    RECT Empty = {5, 5, 5, 15};
     C.Fill(Untouched);
     FillGradient(C.DC, Empty, 255, 0, 0, 10);
     EXPECT_EQ(Untouched, C.At(5, 5));
@@ -98,19 +99,19 @@ TEST(SupportGradient, BandColoursFromBlackToOrangeBlue)
     // 256 rows, 256 bands of one pixel: band i starts at row i, and the
     // next band overdraws its extra pixel.
     Canvas C(4, 260);
-    RECT R = { 0, 0, 4, 256 };
+    RECT R = {0, 0, 4, 256};
     FillGradient(C.DC, R, 0, 16744448, 0, 256);
     EXPECT_EQ(RGB(0, 0, 0), C.At(0, 0));
-    EXPECT_EQ(RGB(0, 64, 128), C.At(0, 128));  // MulDiv(128, 255, 256) rounds 127.5 up
+    EXPECT_EQ(RGB(0, 64, 128), C.At(0, 128)); // MulDiv(128, 255, 256) rounds 127.5 up
     // The last band stops one step short of the end colour.
     EXPECT_EQ(RGB(0, 128, 254), C.At(3, 255));
-    for (int Y = 0; Y < 256; ++Y) ASSERT_NE(Untouched, C.At(1, Y)) << Y;  // no gaps
+    for (int Y = 0; Y < 256; ++Y) ASSERT_NE(Untouched, C.At(1, Y)) << Y; // no gaps
 }
 
 TEST(SupportGradient, BandsAreLimitedToThePixelExtent)
 {
     Canvas C(4, 12);
-    RECT R = { 0, 0, 4, 10 };
+    RECT R = {0, 0, 4, 10};
     FillGradient(C.DC, R, RGB(0, 0, 0), RGB(100, 0, 0), 0, 100);
     // Ten bands of one pixel: red goes up by 10 per row.
     for (int Y = 0; Y < 10; ++Y) EXPECT_EQ(RGB(10 * Y, 0, 0), C.At(0, Y)) << Y;
@@ -119,12 +120,12 @@ TEST(SupportGradient, BandsAreLimitedToThePixelExtent)
 TEST(SupportGradient, DirectionsSwapColoursAndAxes)
 {
     Canvas C(64, 64);
-    RECT R = { 0, 0, 64, 64 };
+    RECT R = {0, 0, 64, 64};
     FillGradient(C.DC, R, RGB(200, 0, 0), RGB(0, 0, 200), 1, 64);
-    EXPECT_EQ(RGB(0, 0, 200), C.At(32, 0));     // direction 1 starts with Color2
+    EXPECT_EQ(RGB(0, 0, 200), C.At(32, 0)); // direction 1 starts with Color2
     EXPECT_EQ(RGB(0, 0, 200), C.At(0, 0));
     FillGradient(C.DC, R, RGB(200, 0, 0), RGB(0, 0, 200), 2, 64);
-    EXPECT_EQ(RGB(200, 0, 0), C.At(0, 40));     // left to right, rows alike
+    EXPECT_EQ(RGB(200, 0, 0), C.At(0, 40)); // left to right, rows alike
     EXPECT_EQ(C.At(63, 0), C.At(63, 63));
     EXPECT_NE(C.At(0, 0), C.At(63, 0));
     FillGradient(C.DC, R, RGB(200, 0, 0), RGB(0, 0, 200), 3, 64);
@@ -134,7 +135,7 @@ TEST(SupportGradient, DirectionsSwapColoursAndAxes)
 TEST(SupportGradient, SystemColoursAreResolved)
 {
     Canvas C(8, 8);
-    RECT R = { 0, 0, 8, 8 };
+    RECT R = {0, 0, 8, 8};
     FillGradient(C.DC, R, -2147483633, -2147483633, 0, 4);
     EXPECT_EQ(GetSysColor(COLOR_BTNFACE), C.At(4, 4));
 }
@@ -167,7 +168,7 @@ TEST(SupportFonts, SizeInPointsAndStyles)
 
 class SupportTextTest : public ::testing::Test {
 protected:
-    Canvas C{ 400, 200 };
+    Canvas C{400, 200};
     HFONT Font = CreateSpecFont(nullptr, "Arial", 12, 0);
     HGDIOBJ Old = SelectObject(C.DC, Font);
     ~SupportTextTest() override
@@ -192,18 +193,18 @@ TEST_F(SupportTextTest, WrapBreaksAtSpacesWithinTheWidth)
     EXPECT_EQ("", S(WrapToWidth(C.DC, "", 100)));
     EXPECT_EQ("", S(WrapToWidth(C.DC, "    ", 100)));
     std::string Long(60, 'W');
-    EXPECT_EQ(Long, S(WrapToWidth(C.DC, Long.c_str(), 10)));  // never broken inside a word
+    EXPECT_EQ(Long, S(WrapToWidth(C.DC, Long.c_str(), 10))); // never broken inside a word
     int Joined = Width("alpha beta");
-    EXPECT_EQ("alpha beta", S(WrapToWidth(C.DC, "alpha beta", Joined)));        // exactly fits
+    EXPECT_EQ("alpha beta", S(WrapToWidth(C.DC, "alpha beta", Joined))); // exactly fits
     EXPECT_EQ("alpha\r\nbeta", S(WrapToWidth(C.DC, "alpha beta", Joined - 1)));
-    EXPECT_EQ("alpha beta", S(WrapToWidth(C.DC, "  alpha    beta  ", Joined)));  // runs of spaces are one
+    EXPECT_EQ("alpha beta", S(WrapToWidth(C.DC, "  alpha    beta  ", Joined))); // runs of spaces are one
     EXPECT_EQ("a\r\n" + Long + "\r\nb", S(WrapToWidth(C.DC, ("a " + Long + " b").c_str(), Width("a b") + 2)));
 }
 
 TEST_F(SupportTextTest, TextBlockIsAlignedVerticallyAndRestoresTheFont)
 {
     HFONT Other = CreateSpecFont(nullptr, "Arial", 20, FontBold);
-    RECT R = { 0, 0, 400, 200 };
+    RECT R = {0, 0, 400, 200};
     int LineHeight = TextExtent(C.DC, "x").cy;
 
     DrawTextBlock(C.DC, "Centred line", R, Font, 2, 1, true);
@@ -217,7 +218,7 @@ TEST_F(SupportTextTest, TextBlockIsAlignedVerticallyAndRestoresTheFont)
     C.Fill(Untouched);
     SelectObject(C.DC, Other);
     DrawTextBlock(C.DC, "Bottom line", R, Font, 0, 2, true);
-    EXPECT_EQ(Other, (HFONT)GetCurrentObject(C.DC, OBJ_FONT));  // previous font back
+    EXPECT_EQ(Other, (HFONT)GetCurrentObject(C.DC, OBJ_FONT)); // previous font back
     SelectObject(C.DC, Font);
     Ink = C.InkRows(Untouched);
     EXPECT_GE(Ink.first, 200 - LineHeight);
@@ -233,7 +234,7 @@ TEST_F(SupportTextTest, TextTallerThanTheBlockStartsAtTheTop)
 {
     std::string Many;
     for (int I = 0; I < 40; ++I) Many += "word ";
-    RECT R = { 0, 0, 60, 40 };  // a few words per line, far more lines than fit
+    RECT R = {0, 0, 60, 40}; // a few words per line, far more lines than fit
     DrawTextBlock(C.DC, Many.c_str(), R, Font, 2, 1, true);
     std::pair<int, int> Ink = C.InkRows(Untouched);
     ASSERT_GE(Ink.first, 0);
@@ -252,10 +253,10 @@ static int RightmostInk(const Canvas& C)
 
 TEST_F(SupportTextTest, AmpersandsAreShownAsWritten)
 {
-    RECT R = { 0, 0, 400, 200 };
+    RECT R = {0, 0, 400, 200};
     DrawTextBlock(C.DC, "R&D", R, Font, 0, 0, true);
     Canvas Literal(400, 200), Prefixed(400, 200);
-    for (Canvas* Other : { &Literal, &Prefixed }) {
+    for (Canvas* Other : {&Literal, &Prefixed}) {
         HGDIOBJ Previous = SelectObject(Other->DC, Font);
         SetBkMode(Other->DC, TRANSPARENT);
         RECT Box = R;

@@ -25,15 +25,14 @@ protected:
 
 TEST_F(SupportIniFileTest, StringsLoseQuotesAndBlanksAndFallBackOnlyWhenAbsent)
 {
-    WriteTextFile(File,
-                  "[Config]\r\n"
-                  "Quoted=\"Tarn Demo\"\r\n"
-                  "Single='x y'\r\n"
-                  "  Spaced  =   value with inner  blanks   \r\n"
-                  "Empty=\r\n"
-                  "Pair=a=b=c\r\n"
-                  "Dup=first\r\n"
-                  "Dup=second\r\n");
+    WriteTextFile(File, "[Config]\r\n"
+                        "Quoted=\"Tarn Demo\"\r\n"
+                        "Single='x y'\r\n"
+                        "  Spaced  =   value with inner  blanks   \r\n"
+                        "Empty=\r\n"
+                        "Pair=a=b=c\r\n"
+                        "Dup=first\r\n"
+                        "Dup=second\r\n");
     EXPECT_EQ("Tarn Demo", S(IniReadString(F(), "Config", "Quoted", "d")));
     EXPECT_EQ("x y", S(IniReadString(F(), "Config", "Single", "d")));
     EXPECT_EQ("value with inner  blanks", S(IniReadString(F(), "config", "SPACED", "d")));
@@ -60,7 +59,7 @@ TEST_F(SupportIniFileTest, BooleansAreTrueOnlyForOne)
 {
     WriteTextFile(File, "[D]\r\nOne=1\r\nYes=yes\r\nTrue=true\r\nZeroOne=01\r\nTwo=2\r\nEmpty=\r\nZero=0\r\n");
     EXPECT_TRUE(IniReadBool(F(), "D", "One", false));
-    for (const char* Key : { "Yes", "True", "ZeroOne", "Two", "Empty", "Zero" }) {
+    for (const char* Key : {"Yes", "True", "ZeroOne", "Two", "Empty", "Zero"}) {
         EXPECT_FALSE(IniReadBool(F(), "D", Key, true)) << Key;
     }
     EXPECT_TRUE(IniReadBool(F(), "D", "Absent", true));
@@ -69,10 +68,9 @@ TEST_F(SupportIniFileTest, BooleansAreTrueOnlyForOne)
 
 TEST_F(SupportIniFileTest, IntegersAndColoursInDecimalOrDollarHex)
 {
-    WriteTextFile(File,
-                  "[Display]\r\n"
-                  "Hex=$FF8000\r\nDec=12632256\r\nBad=12a\r\nCHex=0x10\r\n"
-                  "Sys=$8000000F\r\nSys5=$80000005\r\nNeg=-5\r\nEmpty=\r\nBlanks=  7  \r\n");
+    WriteTextFile(File, "[Display]\r\n"
+                        "Hex=$FF8000\r\nDec=12632256\r\nBad=12a\r\nCHex=0x10\r\n"
+                        "Sys=$8000000F\r\nSys5=$80000005\r\nNeg=-5\r\nEmpty=\r\nBlanks=  7  \r\n");
     EXPECT_EQ(16744448, IniReadColor(F(), "Display", "Hex", 1));
     EXPECT_EQ(12632256, IniReadColor(F(), "Display", "Dec", 1));
     EXPECT_EQ(1, IniReadColor(F(), "Display", "Bad", 1));
@@ -81,7 +79,7 @@ TEST_F(SupportIniFileTest, IntegersAndColoursInDecimalOrDollarHex)
     EXPECT_EQ(-2147483643, IniReadColor(F(), "Display", "Sys5", 1));
     EXPECT_EQ(-5, IniReadInteger(F(), "Display", "Neg", 1));
     EXPECT_EQ(9, IniReadInteger(F(), "Display", "Empty", 9));
-    EXPECT_EQ(7, IniReadInteger(F(), "Display", "Blanks", 9));  // the profile reader trims
+    EXPECT_EQ(7, IniReadInteger(F(), "Display", "Blanks", 9)); // the profile reader trims
     EXPECT_EQ(-2147483633, IniReadColor(F(), "Display", "Absent", -2147483633));
     EXPECT_EQ(12632256, IniReadColor(F(), "Display", "Absent", 12632256));
 }
@@ -118,9 +116,11 @@ TEST_F(SupportIniFileTest, SectionReadWholeGivesWhatKeyByKeyReadingGives)
                         "Tabbed\t=\tvalue\t\r\n"
                         "Equals=a=b=c\r\n"
                         "one=second of its name\r\n"
-                        "Long=" + Long + "\r\n"
-                        "Last=end\r\n"
-                        "[Other]\r\nX=1\r\n");
+                        "Long=" +
+                            Long +
+                            "\r\n"
+                            "Last=end\r\n"
+                            "[Other]\r\nX=1\r\n");
     StrList List;
     IniReadSection(F(), "Group", &List);
     // The merge of the key-by-key lines: a known name is replaced in place
@@ -131,9 +131,12 @@ TEST_F(SupportIniFileTest, SectionReadWholeGivesWhatKeyByKeyReadingGives)
         auto Known = std::find_if(Expected.begin(), Expected.end(), [&](const std::string& Earlier) {
             return _stricmp(Earlier.substr(0, Earlier.find('=')).c_str(), Name.c_str()) == 0;
         });
-        if (Known == Expected.end()) Expected.push_back(Line);
-        else if (Line.size() > Name.size() + 1) *Known = Line;
-        else Expected.erase(Known);
+        if (Known == Expected.end())
+            Expected.push_back(Line);
+        else if (Line.size() > Name.size() + 1)
+            *Known = Line;
+        else
+            Expected.erase(Known);
     }
     EXPECT_EQ(Expected, Items(List));
     EXPECT_EQ("one=1", S(List.Get(0))); // the second "one" has the first one's value
@@ -160,16 +163,15 @@ TEST_F(SupportIniFileTest, LongSectionsLoseNoKeys)
 
 TEST_F(SupportIniFileTest, SectionMergeAddsReplacesInPlaceAndDeletes)
 {
-    WriteTextFile(File,
-                  "[Variables]\r\nPath=A\r\nOther=1\r\nKeep=k\r\n"
-                  "[Variables.RUS]\r\npath=B\r\nOther=\r\nX=\r\n");
+    WriteTextFile(File, "[Variables]\r\nPath=A\r\nOther=1\r\nKeep=k\r\n"
+                        "[Variables.RUS]\r\npath=B\r\nOther=\r\nX=\r\n");
     StrList List;
     IniReadSection(F(), "Variables", &List);
-    EXPECT_EQ((std::vector<std::string>{ "Path=A", "Other=1", "Keep=k" }), Items(List));
+    EXPECT_EQ((std::vector<std::string>{"Path=A", "Other=1", "Keep=k"}), Items(List));
     IniReadSection(F(), "Variables.RUS", &List);
     // path=B replaces at the same place with this section's spelling, the
     // empty Other deletes its entry, the new empty X is added at the end.
-    EXPECT_EQ((std::vector<std::string>{ "path=B", "Keep=k", "X=" }), Items(List));
+    EXPECT_EQ((std::vector<std::string>{"path=B", "Keep=k", "X="}), Items(List));
     IniReadSection(F(), "Missing", &List);
     EXPECT_EQ(3, List.Count());
 }
@@ -178,11 +180,11 @@ TEST_F(SupportIniFileTest, WritesReadBack)
 {
     EXPECT_TRUE(IniWriteString(F(), "CopyFile", "C:\\App\\a.txt", "1"));
     EXPECT_TRUE(IniWriteString(F(), "CopyFile", "Empty", ""));
-    EXPECT_TRUE(IniWriteString(F(), "CopyFile", "C:\\App\\a.txt", "2"));  // replaces
+    EXPECT_TRUE(IniWriteString(F(), "CopyFile", "C:\\App\\a.txt", "2")); // replaces
     EXPECT_EQ("2", S(IniReadString(F(), "CopyFile", "C:\\App\\a.txt", "")));
     StrList Keys;
     IniReadSection(F(), "CopyFile", &Keys);
-    EXPECT_EQ((std::vector<std::string>{ "C:\\App\\a.txt=2", "Empty=" }), Items(Keys));
+    EXPECT_EQ((std::vector<std::string>{"C:\\App\\a.txt=2", "Empty="}), Items(Keys));
     EXPECT_FALSE(IniWriteString((Dir / "no\\such\\dir\\x.ini").c_str(), "S", "K", "V"));
 }
 
@@ -218,13 +220,13 @@ TEST(SupportRegistryPaths, SplitIntoRootKeyAndValue)
     EXPECT_EQ(".txt", S(SubKey));
     EXPECT_EQ("", S(Value));
 
-    SplitRegPath("HKCU\\Software\\App:Name", &Root, &SubKey, &Value);  // a colon also starts the value name
+    SplitRegPath("HKCU\\Software\\App:Name", &Root, &SubKey, &Value); // a colon also starts the value name
     EXPECT_EQ(HKEY_CURRENT_USER, Root);
     EXPECT_EQ("Software\\App:", S(SubKey));
     EXPECT_EQ("Name", S(Value));
 
-    for (const char* NoRoot : { "hklm\\Software\\X", "HKLM\\Value", "HKEY_LOCAL_MACHINE\\Software\\X",
-                                "Software\\X", "", "HKLM" }) {
+    for (const char* NoRoot :
+         {"hklm\\Software\\X", "HKLM\\Value", "HKEY_LOCAL_MACHINE\\Software\\X", "Software\\X", "", "HKLM"}) {
         SplitRegPath(NoRoot, &Root, &SubKey, &Value);
         EXPECT_EQ((HKEY)0, Root) << NoRoot;
     }
@@ -257,7 +259,7 @@ TEST_F(SupportRegistryTest, StringsAndIntegersRoundTrip)
     DWORD RawSize = sizeof(Raw);
     EXPECT_TRUE(RegReadValue(P("Number").c_str(), REG_DWORD, Raw, &RawSize));
     EXPECT_EQ(4u, RawSize);
-    RawSize = 2;  // too small: no overrun, failure
+    RawSize = 2; // too small: no overrun, failure
     EXPECT_FALSE(RegReadValue(P("Sub\\Deeper\\Text").c_str(), REG_SZ, Raw, &RawSize));
 }
 
@@ -306,7 +308,7 @@ TEST_F(SupportRegistryTest, SubKeysOfTheKeyTheWholePathNames)
     StrList Keys;
     Keys.Add("stale");
     RegReadSubKeys(P("Delphi").c_str(), &Keys);
-    EXPECT_EQ((std::vector<std::string>{ "5.0", "7.0" }), Items(Keys));
+    EXPECT_EQ((std::vector<std::string>{"5.0", "7.0"}), Items(Keys));
     RegReadSubKeys(P("Delphi\\").c_str(), &Keys);
     EXPECT_EQ(2, Keys.Count());
     RegReadSubKeys(P("Nothing").c_str(), &Keys);

@@ -20,7 +20,7 @@ TEST(SupportOSVersion, RecordFollowsTheSystem)
     EXPECT_EQ((int)Version.dwMajorVersion, Info.Major);
     EXPECT_EQ((int)Version.dwMinorVersion, Info.Minor);
     EXPECT_EQ((int)Version.dwBuildNumber, Info.Build);
-    EXPECT_EQ(OSWin2000, Info.Kind);  // every NT version from 5 on
+    EXPECT_EQ(OSWin2000, Info.Kind); // every NT version from 5 on
     EXPECT_EQ(0, S(Info.Description).find("Windows 2000 "));
 }
 
@@ -70,8 +70,8 @@ TEST_F(SupportMessageBoxTest, ErrorAndQuestionCaptionsBeforeAndAfterTheProgramNa
 
 TEST_F(SupportMessageBoxTest, OwnedBoxIsCentredOnTheScreenAndUnhooked)
 {
-    HWND Owner = CreateWindowExA(0, "STATIC", "Owner", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr,
-                                 nullptr, nullptr, nullptr);
+    HWND Owner = CreateWindowExA(0, "STATIC", "Owner", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr, nullptr,
+                                 nullptr);
     DialogAnswerer Answer("Overwrite", IDNO);
     EXPECT_EQ(IDNO, CenteredMessageBox(Owner, "Overwrite", "Replace the file?", MB_YESNO | MB_ICONQUESTION));
     SeenWindow Seen = Answer.Wait();
@@ -124,10 +124,10 @@ TEST(SupportCenterWindowTest, CentresAndKeepsLargeWindowsOnScreen)
     RECT R;
     GetWindowRect(Small, &R);
     ExpectCentred(R);
-    EXPECT_EQ(301, R.right - R.left);  // the size stays
+    EXPECT_EQ(301, R.right - R.left); // the size stays
     SIZE Screen = GetScreenSize();
-    HWND Large = CreateWindowExA(0, "STATIC", "", WS_POPUP, 50, 50, Screen.cx + 400, Screen.cy + 300, nullptr,
-                                 nullptr, nullptr, nullptr);
+    HWND Large = CreateWindowExA(0, "STATIC", "", WS_POPUP, 50, 50, Screen.cx + 400, Screen.cy + 300, nullptr, nullptr,
+                                 nullptr, nullptr);
     CenterWindow(Large);
     GetWindowRect(Large, &R);
     EXPECT_EQ(0, R.left);
@@ -175,8 +175,8 @@ static void DisableShutdownPrivilege()
 static std::string ReadWholeFile(const std::string& Path)
 {
     std::string Content;
-    HANDLE File = CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
+    HANDLE File =
+        CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (File == INVALID_HANDLE_VALUE) return Content;
     char Buffer[4096];
     DWORD Read = 0;
@@ -231,8 +231,8 @@ TEST_F(SupportRestartTest, TheWindows95FamilyAsksWithoutPrivileges)
 TEST(SupportSpecialFolders, TableOfTenShellFolders)
 {
     static const int Expected[SpecialFolderCount] = {
-        CSIDL_DESKTOPDIRECTORY, CSIDL_FONTS, CSIDL_NETHOOD, CSIDL_PERSONAL, CSIDL_PROGRAMS,
-        CSIDL_RECENT, CSIDL_SENDTO, CSIDL_STARTMENU, CSIDL_STARTUP, CSIDL_TEMPLATES,
+        CSIDL_DESKTOPDIRECTORY, CSIDL_FONTS,  CSIDL_NETHOOD,   CSIDL_PERSONAL, CSIDL_PROGRAMS,
+        CSIDL_RECENT,           CSIDL_SENDTO, CSIDL_STARTMENU, CSIDL_STARTUP,  CSIDL_TEMPLATES,
     };
     for (int I = 0; I < SpecialFolderCount; ++I) {
         char Path[MAX_PATH] = "";

@@ -34,15 +34,16 @@ void PrintVersion(const wchar_t* File)
     VS_FIXEDFILEINFO* Fixed = nullptr;
     UINT Length = 0;
     if (VerQueryValueW(Block.data(), L"\\", (void**)&Fixed, &Length) && Fixed)
-        printf("version %u.%u.%u.%u\n", (unsigned)HIWORD(Fixed->dwFileVersionMS), (unsigned)LOWORD(Fixed->dwFileVersionMS),
-               (unsigned)HIWORD(Fixed->dwFileVersionLS), (unsigned)LOWORD(Fixed->dwFileVersionLS));
+        printf("version %u.%u.%u.%u\n", (unsigned)HIWORD(Fixed->dwFileVersionMS),
+               (unsigned)LOWORD(Fixed->dwFileVersionMS), (unsigned)HIWORD(Fixed->dwFileVersionLS),
+               (unsigned)LOWORD(Fixed->dwFileVersionLS));
     WORD* Translation = nullptr;
     if (!VerQueryValueW(Block.data(), L"\\VarFileInfo\\Translation", (void**)&Translation, &Length) || Length < 4) {
         printf("translation none\n");
         return;
     }
-    const wchar_t* Keys[] = {L"CompanyName", L"FileDescription", L"FileVersion", L"LegalCopyright",
-                             L"OriginalFilename", L"ProductName", L"ProductVersion"};
+    const wchar_t* Keys[] = {L"CompanyName",      L"FileDescription", L"FileVersion",   L"LegalCopyright",
+                             L"OriginalFilename", L"ProductName",     L"ProductVersion"};
     for (const wchar_t* Key : Keys) {
         wchar_t Path[128];
         swprintf(Path, 128, L"\\StringFileInfo\\%04x%04x\\%ls", Translation[0], Translation[1], Key);

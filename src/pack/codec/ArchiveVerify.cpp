@@ -23,8 +23,8 @@ struct MemoryArchive {
 // The output of the entry being extracted, compared with Expected.
 struct Comparison {
     const PackEntry* Expected = nullptr;
-    std::ifstream Source;           // Expected's source file, when it has one
-    uint64_t Offset = 0;            // bytes compared so far
+    std::ifstream Source; // Expected's source file, when it has one
+    uint64_t Offset = 0;  // bytes compared so far
     bool Differs = false;
     std::vector<uint8_t> Piece;
 };
@@ -48,11 +48,11 @@ void StartComparison()
 
 void CompareBytes(const uint8_t* Bytes, size_t Count)
 {
-    if (Compare.Differs || !Compare.Expected)
-        return;
+    if (Compare.Differs || !Compare.Expected) return;
     const PackEntry& E = *Compare.Expected;
     if (E.SourcePath.empty()) {
-        Compare.Differs = Compare.Offset + Count > E.Data.size() || memcmp(E.Data.data() + Compare.Offset, Bytes, Count) != 0;
+        Compare.Differs =
+            Compare.Offset + Count > E.Data.size() || memcmp(E.Data.data() + Compare.Offset, Bytes, Count) != 0;
     } else {
         Compare.Piece.resize(Count);
         Compare.Source.read(reinterpret_cast<char*>(Compare.Piece.data()), std::streamsize(Count));
@@ -90,15 +90,13 @@ ArcFile Open(const char* Path, int Kind)
 
 bool Close(ArcFile File)
 {
-    if (File == &OutputHandle)
-        return FinishComparison();
+    if (File == &OutputHandle) return FinishComparison();
     return File == &Memory ? true : ArcPlatformFileOps.Close(File);
 }
 
 int Read(ArcFile File, void* Buffer, int Count)
 {
-    if (File != &Memory)
-        return ArcPlatformFileOps.Read(File, Buffer, Count);
+    if (File != &Memory) return ArcPlatformFileOps.Read(File, Buffer, Count);
     int64_t Left = int64_t(Memory.Bytes->size()) - Memory.Position;
     int Got = Left <= 0 ? 0 : Left < Count ? int(Left) : Count;
     memcpy(Buffer, Memory.Bytes->data() + Memory.Position, size_t(Got));
@@ -114,52 +112,52 @@ int Write(ArcFile, const void* Buffer, int Count)
 
 void Seek(ArcFile File, int32_t Offset, int Origin)
 {
-    if (File != &Memory)
-        return ArcPlatformFileOps.Seek(File, Offset, Origin);
+    if (File != &Memory) return ArcPlatformFileOps.Seek(File, Offset, Origin);
     int64_t Base = Origin == ArcSeekStart ? 0 : Origin == ArcSeekEnd ? int64_t(Memory.Bytes->size()) : Memory.Position;
     Memory.Position = Base + Offset;
 }
 
-int32_t Tell(ArcFile File)
-{
-    return File == &Memory ? int32_t(Memory.Position) : ArcPlatformFileOps.Tell(File);
-}
+int32_t Tell(ArcFile File) { return File == &Memory ? int32_t(Memory.Position) : ArcPlatformFileOps.Tell(File); }
 
 int NoFileChange(const char*) { return 0; }
 bool KeepAttributes(const char*, uint32_t) { return true; }
 bool KeepTime(ArcFile, uint32_t) { return true; }
 
-const ArcFileOps VerifyOps = {Open, Close, Read, Write, Seek, Tell, NoFileChange, NoFileChange,
-                              KeepAttributes, KeepTime, ArcPlatformFileOps.Alloc, ArcPlatformFileOps.Free};
+const ArcFileOps VerifyOps = {Open,
+                              Close,
+                              Read,
+                              Write,
+                              Seek,
+                              Tell,
+                              NoFileChange,
+                              NoFileChange,
+                              KeepAttributes,
+                              KeepTime,
+                              ArcPlatformFileOps.Alloc,
+                              ArcPlatformFileOps.Free};
 
 uint64_t ExpectedSize(const PackEntry& E)
 {
-    if (E.SourcePath.empty())
-        return E.Data.size();
+    if (E.SourcePath.empty()) return E.Data.size();
     std::error_code Error;
     uint64_t Size = std::filesystem::file_size(E.SourcePath, Error);
     return Error ? UINT64_MAX : Size;
 }
 
-std::string ResultText(int Result)
-{
-    return "the reader reports error " + std::to_string(Result);
-}
+std::string ResultText(int Result) { return "the reader reports error " + std::to_string(Result); }
 
 bool VerifyEntries(ArcHandle Archive, const std::vector<PackEntry>* Expected, const VerifyProgress& Progress,
                    std::string* Problem)
 {
     uint64_t Total = 0, Done = 0;
     if (Expected)
-        for (const PackEntry& E : *Expected)
-            Total += ExpectedSize(E);
+        for (const PackEntry& E : *Expected) Total += ExpectedSize(E);
     ArcEntryInfo Info;
     size_t Index = 0;
     for (;; Index++) {
         std::memset(&Info, 0, sizeof Info);
         bool HaveEntry = ArcReadEntry(Archive, &Info);
-        if (!Expected && !HaveEntry)
-            break;
+        if (!Expected && !HaveEntry) break;
         if (Expected && Index == Expected->size()) {
             if (HaveEntry) {
                 *Problem = std::string("unexpected extra entry ") + Info.Name;
@@ -186,7 +184,8 @@ bool VerifyEntries(ArcHandle Archive, const std::vector<PackEntry>* Expected, co
         }
         uint64_t Size = ExpectedSize(*Entry);
         if (Info.UnpackedSize != Size) {
-            *Problem = Entry->Name + ": size " + std::to_string(Info.UnpackedSize) + " instead of " + std::to_string(Size);
+            *Problem =
+                Entry->Name + ": size " + std::to_string(Info.UnpackedSize) + " instead of " + std::to_string(Size);
             return false;
         }
         Compare.Expected = Entry;
@@ -201,8 +200,7 @@ bool VerifyEntries(ArcHandle Archive, const std::vector<PackEntry>* Expected, co
             return false;
         }
         Done += Size;
-        if (Progress)
-            Progress(Done, Total);
+        if (Progress) Progress(Done, Total);
     }
     if (ArcWalkResult(Archive) != ArcOk) {
         *Problem = "the archive is damaged or cut short after its last entry";
@@ -227,8 +225,7 @@ bool Verify(const std::string& ArchivePath, const std::vector<uint8_t>* Bytes, c
         *Problem = Failure.what();
         Ok = false;
     }
-    if (Archive)
-        ArcClose(Archive);
+    if (Archive) ArcClose(Archive);
     Compare.Source.close();
     ArcSetFileOps(nullptr);
     Memory.Bytes = nullptr;

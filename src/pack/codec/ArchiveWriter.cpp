@@ -36,10 +36,7 @@ void Put32(uint8_t* At, uint32_t Value)
     Put16(At + 2, Value >> 16);
 }
 
-uint32_t CrcOf(const uint8_t* Bytes, size_t Count)
-{
-    return ~Crc32Update(0xFFFFFFFFu, Bytes, Count);
-}
+uint32_t CrcOf(const uint8_t* Bytes, size_t Count) { return ~Crc32Update(0xFFFFFFFFu, Bytes, Count); }
 
 // The header CRC: the low 16 bits of the CRC of the header after its CRC field.
 void SealHeader(std::vector<uint8_t>& Header)
@@ -108,8 +105,7 @@ public:
           Read(Entries.size())
     {
         Larger.assign(Entries.size(), false);
-        for (const PackEntry& E : Entries)
-            Total += E.SourcePath.empty() ? E.Data.size() : FileSize(E.SourcePath);
+        for (const PackEntry& E : Entries) Total += E.SourcePath.empty() ? E.Data.size() : FileSize(E.SourcePath);
     }
 
     ~EntryWriter() override
@@ -120,10 +116,8 @@ public:
 
     bool ReadEntry(uint32_t Index, uint64_t Offset, uint8_t* Buffer, size_t Count, size_t* Got) override
     {
-        if (!ReadSource(Reading, Index, Offset, Buffer, Count, Got))
-            return false;
-        if (Offset == 0)
-            Crcs[Index] = 0xFFFFFFFFu;
+        if (!ReadSource(Reading, Index, Offset, Buffer, Count, Got)) return false;
+        if (Offset == 0) Crcs[Index] = 0xFFFFFFFFu;
         Crcs[Index] = Crc32Update(Crcs[Index], Buffer, *Got);
         Sizes[Index] = Offset + *Got;
         return CountProgress(Index, Offset + *Got);
@@ -137,10 +131,8 @@ public:
         SawPacked = SawPacked || !Stored;
         HeaderAt = Out.Size();
         std::vector<uint8_t> Header = FileHeader(Entries[Index], Fields);
-        if (!Put(Header.data(), Header.size()))
-            return false;
-        if (!Stored)
-            return true;
+        if (!Put(Header.data(), Header.size())) return false;
+        if (!Stored) return true;
         // The stored copy: its bytes, size and CRC as they are now.
         uint32_t Crc = 0xFFFFFFFFu;
         uint64_t Offset = 0;
@@ -180,7 +172,7 @@ public:
     }
 
     std::string Error;
-    std::vector<bool> Larger;  // entries that came out larger packed than stored
+    std::vector<bool> Larger; // entries that came out larger packed than stored
     std::vector<PackEntryStats> Stats;
 
 private:
@@ -191,8 +183,7 @@ private:
         uint32_t Index = UINT32_MAX;
         void Close()
         {
-            if (File)
-                std::fclose(File);
+            if (File) std::fclose(File);
             File = nullptr;
         }
     };
@@ -250,8 +241,7 @@ private:
         if (Reached > Read[Index]) {
             Done += Reached - Read[Index];
             Read[Index] = Reached;
-            if (Settings.Progress)
-                Settings.Progress(Done, std::max(Done, Total));
+            if (Settings.Progress) Settings.Progress(Done, std::max(Done, Total));
         }
         if (Done >= PackMaxSetupSize) {
             Error = "payload of 2 GiB or more";
@@ -267,10 +257,10 @@ private:
     std::vector<uint64_t> Sizes; // bytes of each entry
     std::vector<uint64_t> Read;  // bytes of each entry counted for the progress
     uint64_t Done = 0, Total = 0;
-    Source Reading, Copying;     // the encoder reads ahead of the copies of stored entries
-    bool SawPacked = false;      // a packed entry has started the compressed stream
+    Source Reading, Copying; // the encoder reads ahead of the copies of stored entries
+    bool SawPacked = false;  // a packed entry has started the compressed stream
     FileFields Fields = {};
-    uint64_t HeaderAt = 0;       // offset of the current entry's header
+    uint64_t HeaderAt = 0; // offset of the current entry's header
 };
 
 bool WriteArchiveOrThrow(const std::vector<PackEntry>& Entries, const PackSettings& Settings, ArchiveOutput& Out,
@@ -286,18 +276,17 @@ bool WriteArchiveOrThrow(const std::vector<PackEntry>& Entries, const PackSettin
     EncoderSettings Encoding;
     Encoding.Level = Settings.Level;
     Encoding.Threads = Settings.Threads > 0 ? Settings.Threads : int(std::max(1u, std::thread::hardware_concurrency()));
-    if (Settings.Level == PackLevelStore)
-        Encoding.ForceStore.assign(Entries.size(), true);
+    if (Settings.Level == PackLevelStore) Encoding.ForceStore.assign(Entries.size(), true);
     // Made again, with those entries stored, while some entry comes out
     // larger than stored: the estimates that decide storing are not exact.
     for (uint32_t Pass = 1;; Pass++) {
-        if (Stats)
-            *Stats = PackStats();
+        if (Stats) *Stats = PackStats();
         EntryWriter Writer(Entries, Settings, Out);
         std::vector<uint8_t> Head = MainHeader(), End = EndBlock();
-        bool Written = Out.Restart() && Out.Append(Head.data(), Head.size()) &&
-                       EncodeSolidStream(uint32_t(Entries.size()), Encoding, Writer, Stats ? &Stats->Stream : nullptr) &&
-                       Out.Append(End.data(), End.size());
+        bool Written =
+            Out.Restart() && Out.Append(Head.data(), Head.size()) &&
+            EncodeSolidStream(uint32_t(Entries.size()), Encoding, Writer, Stats ? &Stats->Stream : nullptr) &&
+            Out.Append(End.data(), End.size());
         if (!Written) {
             *Error = Writer.Error.empty() ? "cannot write the archive" : Writer.Error;
             return false;
@@ -309,8 +298,7 @@ bool WriteArchiveOrThrow(const std::vector<PackEntry>& Entries, const PackSettin
                 Encoding.ForceStore[I] = true;
                 Again = true;
             }
-        if (Again)
-            continue;
+        if (Again) continue;
         if (Stats) {
             Stats->Entries = Writer.Stats;
             Stats->Passes = Pass;
@@ -334,8 +322,7 @@ bool MemoryOutput::Append(const uint8_t* Data, size_t Count)
 
 bool MemoryOutput::Rewrite(uint64_t Offset, const uint8_t* Data, size_t Count)
 {
-    if (Offset + Count > Bytes.size())
-        return false;
+    if (Offset + Count > Bytes.size()) return false;
     memcpy(Bytes.data() + Offset, Data, Count);
     return true;
 }
@@ -356,11 +343,9 @@ FileOutput::FileOutput(std::FILE* File) : File(File)
 // position, so the position is set only then.
 bool FileOutput::Append(const uint8_t* Bytes, size_t Count)
 {
-    if (Moved && std::fseek(File, long(Begin + Written), SEEK_SET) != 0)
-        return false;
+    if (Moved && std::fseek(File, long(Begin + Written), SEEK_SET) != 0) return false;
     Moved = false;
-    if (std::fwrite(Bytes, 1, Count, File) != Count)
-        return false;
+    if (std::fwrite(Bytes, 1, Count, File) != Count) return false;
     Written += Count;
     return true;
 }
@@ -400,8 +385,7 @@ uint32_t DosTimeFromUnix(int64_t UnixTime, bool Utc)
     time_t T = time_t(UnixTime);
     struct tm Local;
     bool Converted = Utc ? gmtime_r(&T, &Local) != nullptr : localtime_r(&T, &Local) != nullptr;
-    if (UnixTime < 315532800 || !Converted || Local.tm_year < 80)
-        return Earliest;
+    if (UnixTime < 315532800 || !Converted || Local.tm_year < 80) return Earliest;
     if (Local.tm_year > 207) // the 7-bit year ends with 2107
         return Latest;
     uint32_t Date = uint32_t(Local.tm_year - 80) << 9 | uint32_t(Local.tm_mon + 1) << 5 | uint32_t(Local.tm_mday);

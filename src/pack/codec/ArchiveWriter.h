@@ -16,9 +16,9 @@
 
 // An entry: its name in the archive and where its bytes come from.
 struct PackEntry {
-    std::string Name;          // backslash separators, relative
-    uint32_t DosTime = 0;      // DOS date (high 16 bits) and time (low 16 bits), local time
-    std::string SourcePath;    // the file holding the bytes; empty: Data holds them
+    std::string Name;       // backslash separators, relative
+    uint32_t DosTime = 0;   // DOS date (high 16 bits) and time (low 16 bits), local time
+    std::string SourcePath; // the file holding the bytes; empty: Data holds them
     std::vector<uint8_t> Data;
 };
 
@@ -40,16 +40,16 @@ struct PackSettings {
 struct PackEntryStats {
     uint64_t InputBytes = 0;
     uint64_t PackedBytes = 0;
-    bool Stored = false;       // written with method 0x30
-    uint64_t AudioBytes = 0;   // bytes coded in multimedia (audio) mode
+    bool Stored = false;     // written with method 0x30
+    uint64_t AudioBytes = 0; // bytes coded in multimedia (audio) mode
 };
 
 struct PackStats {
-    uint64_t InputBytes = 0;   // sum of the entries' sizes
-    uint64_t OutputBytes = 0;  // size of the whole archive, headers included
+    uint64_t InputBytes = 0;  // sum of the entries' sizes
+    uint64_t OutputBytes = 0; // size of the whole archive, headers included
     uint32_t StoredEntries = 0;
-    uint32_t Passes = 0;       // times the stream was made (more than one when an entry had to be stored after all)
-    EncoderReport Stream;      // what the compressed stream is made of
+    uint32_t Passes = 0;  // times the stream was made (more than one when an entry had to be stored after all)
+    EncoderReport Stream; // what the compressed stream is made of
     std::vector<PackEntryStats> Entries; // one per entry, in archive order
 };
 
@@ -60,9 +60,9 @@ public:
     virtual ~ArchiveOutput() = default;
     virtual bool Append(const uint8_t* Bytes, size_t Count) = 0;
     virtual bool Rewrite(uint64_t Offset, const uint8_t* Bytes, size_t Count) = 0; // Offset in the archive
-    virtual bool Restart() = 0;                   // drops the archive written so far
-    virtual uint64_t Size() const = 0;            // bytes of the archive so far
-    virtual uint64_t Start() const { return 0; }  // where the archive starts in its file
+    virtual bool Restart() = 0;                                                    // drops the archive written so far
+    virtual uint64_t Size() const = 0;                                             // bytes of the archive so far
+    virtual uint64_t Start() const { return 0; } // where the archive starts in its file
 };
 
 class MemoryOutput : public ArchiveOutput {

@@ -26,8 +26,7 @@ public:
     // Pads the last byte with zero bits.
     void PadToByte()
     {
-        if (PendingCount > 0)
-            PutBits(0, 8 - PendingCount);
+        if (PendingCount > 0) PutBits(0, 8 - PendingCount);
     }
 
 private:

@@ -12,11 +12,11 @@ namespace Rar20 {
 
 namespace {
 
-constexpr uint32_t MinAudioChunk = 1024;           // audio tables cost too much below this
-constexpr uint32_t AudioProbe = 4096;              // bytes the look for sampled sound takes
-constexpr uint32_t Segment = 4096;                 // the optimal parser's unit
+constexpr uint32_t MinAudioChunk = 1024; // audio tables cost too much below this
+constexpr uint32_t AudioProbe = 4096;    // bytes the look for sampled sound takes
+constexpr uint32_t Segment = 4096;       // the optimal parser's unit
 constexpr float Unreachable = 1e30f;
-constexpr float MissingSymbolCost = 12.0f;         // a symbol the next table would have to add
+constexpr float MissingSymbolCost = 12.0f; // a symbol the next table would have to add
 
 // Small chunks let the coding follow the data: speech switches between audio
 // (voice) and LZ (silence), binaries between tables for code and for data.
@@ -25,28 +25,22 @@ constexpr float MissingSymbolCost = 12.0f;         // a symbol the next table wo
 // levels gain 2.5 % with 8 KiB chunks. Measured so, not reasoned.
 const LevelConfig Levels[5] = {
     // Parse                     SearchDepth NiceLength GoodLength      ChunkSize
-    {&ChunkParser::ParseGreedy,  2,          16,        0,              MaxChunkSize},
-    {&ChunkParser::ParseGreedy,  2,          16,        0,              16 * 1024},
-    {&ChunkParser::ParseLazy,    4,          32,        8,              16 * 1024},
-    {&ChunkParser::ParseOptimal, 16,         64,        MaxMatchLength, 8 * 1024},
-    {&ChunkParser::ParseOptimal, 32,         128,       MaxMatchLength, 8 * 1024},
+    {&ChunkParser::ParseGreedy, 2, 16, 0, MaxChunkSize},
+    {&ChunkParser::ParseGreedy, 2, 16, 0, 16 * 1024},
+    {&ChunkParser::ParseLazy, 4, 32, 8, 16 * 1024},
+    {&ChunkParser::ParseOptimal, 16, 64, MaxMatchLength, 8 * 1024},
+    {&ChunkParser::ParseOptimal, 32, 128, MaxMatchLength, 8 * 1024},
 };
 
 } // namespace
 
-const LevelConfig& LevelConfigOf(int Level)
-{
-    return Levels[std::min(std::max(Level, 1), 5) - 1];
-}
+const LevelConfig& LevelConfigOf(int Level) { return Levels[std::min(std::max(Level, 1), 5) - 1]; }
 
 void SymbolCosts::SetDefaults()
 {
-    for (int S = 0; S < LiteralCount; S++)
-        Literal[S] = S < 256 ? 8.0f : 7.0f;
-    for (float& C : Dist)
-        C = 5.0f;
-    for (float& C : RepLen)
-        C = 4.0f;
+    for (int S = 0; S < LiteralCount; S++) Literal[S] = S < 256 ? 8.0f : 7.0f;
+    for (float& C : Dist) C = 5.0f;
+    for (float& C : RepLen) C = 4.0f;
     AvgLiteral = 8.0f;
     FromTable = false;
 }
@@ -64,7 +58,8 @@ void SymbolCosts::Update(const uint32_t* Freq, const uint8_t* Lengths)
     for (int S = 0; S < DistCount; S++)
         Dist[S] = Lengths[LiteralCount + S] ? float(Lengths[LiteralCount + S]) : MissingSymbolCost;
     for (int S = 0; S < RepLenCount; S++)
-        RepLen[S] = Lengths[LiteralCount + DistCount + S] ? float(Lengths[LiteralCount + DistCount + S]) : MissingSymbolCost;
+        RepLen[S] =
+            Lengths[LiteralCount + DistCount + S] ? float(Lengths[LiteralCount + DistCount + S]) : MissingSymbolCost;
     AvgLiteral = LitCount > 0 ? float(LitBits / LitCount) : 8.0f;
     FromTable = true;
 }
@@ -99,8 +94,7 @@ uint64_t CodeAudio(const StreamHistory& History, uint32_t Start, uint32_t End, i
     for (uint32_t P = Start; P < End; P++) {
         uint8_t Delta = AudioEncodeByte(&State.Channels[Channel], &State.ChannelDelta, History[P]);
         Freq[AudioCount * Channel + Delta]++;
-        if (Coded)
-            Coded->Tokens.push_back({uint32_t(Channel), 1, Delta});
+        if (Coded) Coded->Tokens.push_back({uint32_t(Channel), 1, Delta});
         Channel = Channel + 1 == Channels ? 0 : Channel + 1;
     }
     return SelfBits(Channels, Freq, Lengths);
@@ -112,8 +106,7 @@ static double NLog2N(uint32_t N)
     constexpr uint32_t TableSize = 1 << 15;
     static const std::vector<float> Table = [] {
         std::vector<float> Values(TableSize, 0.0f);
-        for (uint32_t I = 1; I < TableSize; I++)
-            Values[I] = float(I * std::log2(double(I)));
+        for (uint32_t I = 1; I < TableSize; I++) Values[I] = float(I * std::log2(double(I)));
         return Values;
     }();
     return N < TableSize ? Table[N] : N * std::log2(double(N));
@@ -135,8 +128,7 @@ uint64_t EntropyBits(const uint32_t* Counts)
 uint64_t Order0Bits(const uint8_t* Bytes, size_t Count)
 {
     uint32_t Counts[256] = {};
-    for (size_t I = 0; I < Count; I++)
-        Counts[Bytes[I]]++;
+    for (size_t I = 0; I < Count; I++) Counts[Bytes[I]]++;
     return EntropyBits(Counts);
 }
 
@@ -144,8 +136,7 @@ uint64_t Order0Bits(const uint8_t* Bytes, size_t Count)
 static uint64_t HistoryOrder0Bits(const StreamHistory& History, uint32_t Start, uint32_t End)
 {
     uint32_t Counts[256] = {};
-    for (uint32_t P = Start; P < End; P++)
-        Counts[History[P]]++;
+    for (uint32_t P = Start; P < End; P++) Counts[History[P]]++;
     return EntropyBits(Counts);
 }
 
@@ -159,8 +150,7 @@ void ChunkParser::RepState::Push(uint32_t Length, uint32_t Distance)
 
 ChunkParser::ChunkParser(const LevelConfig& Config, const StreamHistory& History, const MatchFinder& Finder)
     : Config(Config), History(History), Finder(Finder), Nodes(Segment + 1)
-{
-}
+{}
 
 // ---- greedy and lazy ----
 
@@ -180,18 +170,15 @@ void ChunkParser::Consider(Candidate* Best, uint32_t Length, uint32_t Distance, 
 ChunkParser::Candidate ChunkParser::FindCandidate(uint32_t Pos, uint32_t End) const
 {
     Candidate Best;
-    if (Pos >= End)
-        return Best;
-    if (Pos + 1 < End) // past the chunk the main thread may be inserting
+    if (Pos >= End) return Best;
+    if (Pos + 1 < End)            // past the chunk the main thread may be inserting
         Finder.Prefetch(Pos + 1); // the lazy look one byte on, or the next literal
     uint32_t MaxLength = std::min<uint32_t>(MaxMatchLength, End - Pos);
-    if (MaxLength < 2)
-        return Best;
+    if (MaxLength < 2) return Best;
     const uint8_t* Cur = History.At(Pos);
     for (int I = 0; I < 4; I++) {
         uint32_t Dist = Reps.Rep[(Reps.Counter + 3 - I) & 3];
-        if (Dist == 0)
-            continue;
+        if (Dist == 0) continue;
         uint32_t Len = CommonLength(Cur, History.At(Pos - Dist), MaxLength);
         if (I == 0 && Reps.LastLength >= 2 && Dist == Reps.LastDistance && Len >= Reps.LastLength)
             Consider(&Best, Reps.LastLength, Dist, SymRepeatLast, Costs.Literal[SymRepeatLast]);
@@ -214,7 +201,8 @@ ChunkParser::Candidate ChunkParser::FindCandidate(uint32_t Pos, uint32_t End) co
         uint32_t Pair = Finder.PairDistance(Pos);
         if (Pair > 0 && Pair <= MaxShortDistance) {
             int Slot = ShortSlotOf(Pair - 1);
-            Consider(&Best, 2, Pair, uint16_t(SymShortFirst + Slot), Costs.Literal[SymShortFirst + Slot] + ShortDistBits[Slot]);
+            Consider(&Best, 2, Pair, uint16_t(SymShortFirst + Slot),
+                     Costs.Literal[SymShortFirst + Slot] + ShortDistBits[Slot]);
         }
     }
     return Best;
@@ -273,16 +261,14 @@ void ChunkParser::Relax(uint32_t From, uint32_t To, float Cost, uint32_t Len, ui
     const PathNode& A = Nodes[From];
     PathNode& B = Nodes[To];
     float Total = A.Cost + Cost;
-    if (Total >= B.Cost)
-        return;
+    if (Total >= B.Cost) return;
     B.Cost = Total;
     B.From = From;
     B.Len = uint16_t(Len);
     B.Dist = Dist;
     B.Sym = Sym;
     B.Reps = A.Reps;
-    if (Dist != 0)
-        B.Reps.Push(Len, Dist);
+    if (Dist != 0) B.Reps.Push(Len, Dist);
 }
 
 // Cheapest token sequence under the current symbol costs, found segment by
@@ -294,26 +280,22 @@ void ChunkParser::ParseOptimal(uint32_t Start, uint32_t End, Chunk* C)
     for (uint32_t SegStart = Start; SegStart < End;) {
         uint32_t SegEnd = std::min(End, SegStart + Segment);
         uint32_t Count = SegEnd - SegStart;
-        for (uint32_t I = 0; I <= Count; I++)
-            Nodes[I].Cost = Unreachable;
+        for (uint32_t I = 0; I <= Count; I++) Nodes[I].Cost = Unreachable;
         Nodes[0].Cost = 0;
         Nodes[0].Reps = Reps;
         uint32_t SkipUntil = 0;
         for (uint32_t I = 0; I < Count; I++) {
             uint32_t Pos = SegStart + I;
-            if (I < SkipUntil || Nodes[I].Cost >= Unreachable)
-                continue;
+            if (I < SkipUntil || Nodes[I].Cost >= Unreachable) continue;
             const RepState N = Nodes[I].Reps;
             const uint8_t* Cur = History.At(Pos);
             Relax(I, I + 1, Costs.Literal[Cur[0]], 1, 0, Cur[0]);
             uint32_t MaxLength = std::min<uint32_t>(MaxMatchLength, SegEnd - Pos);
-            if (MaxLength < 2)
-                continue;
+            if (MaxLength < 2) continue;
             uint32_t Longest = 0;
             for (int R = 0; R < 4; R++) {
                 uint32_t Dist = N.Rep[(N.Counter + 3 - R) & 3];
-                if (Dist == 0)
-                    continue;
+                if (Dist == 0) continue;
                 uint32_t Len = CommonLength(Cur, History.At(Pos - Dist), MaxLength);
                 Longest = std::max(Longest, Len);
                 if (R == 0 && N.LastLength >= 2 && Dist == N.LastDistance && Len >= N.LastLength)
@@ -325,8 +307,7 @@ void ChunkParser::ParseOptimal(uint32_t Start, uint32_t End, Chunk* C)
                           uint16_t(SymRecentFirst + R));
                 }
             }
-            int Found =
-                Finder.FindAll(Pos, MaxLength, Config.SearchDepth, Config.NiceLength, Lengths, Distances, 64);
+            int Found = Finder.FindAll(Pos, MaxLength, Config.SearchDepth, Config.NiceLength, Lengths, Distances, 64);
             uint32_t Covered = 0;
             for (int K = 0; K < Found; K++) {
                 uint32_t Dist = Distances[K];
@@ -347,13 +328,11 @@ void ChunkParser::ParseOptimal(uint32_t Start, uint32_t End, Chunk* C)
                 Relax(I, I + 2, Costs.Literal[SymShortFirst + Slot] + ShortDistBits[Slot], 2, Pair,
                       uint16_t(SymShortFirst + Slot));
             }
-            if (Longest >= Config.NiceLength)
-                SkipUntil = I + Longest;
+            if (Longest >= Config.NiceLength) SkipUntil = I + Longest;
         }
         // Walk the cheapest path back, then replay it forwards.
         std::vector<uint32_t> Path;
-        for (uint32_t I = Count; I > 0; I = Nodes[I].From)
-            Path.push_back(I);
+        for (uint32_t I = Count; I > 0; I = Nodes[I].From) Path.push_back(I);
         for (size_t K = Path.size(); K-- > 0;) {
             const PathNode& N = Nodes[Path[K]];
             if (N.Dist == 0) {
@@ -378,8 +357,7 @@ bool ChunkParser::RepeatsEarlierData(uint32_t Start, uint32_t End) const
 {
     constexpr int Samples = 32;
     constexpr uint32_t LongMatch = 64;
-    if (End - Start < 2 * MaxMatchLength)
-        return false;
+    if (End - Start < 2 * MaxMatchLength) return false;
     int Hits = 0;
     uint32_t Step = (End - Start - MaxMatchLength) / Samples;
     for (int I = 0; I < Samples; I++) {
@@ -402,8 +380,7 @@ int ChunkParser::AudioCandidates(uint32_t Start, uint32_t End) const
     for (uint32_t P = Start + MaxChannels; P < Start + Probe; P++) {
         uint8_t Byte = History[P];
         Plain[Byte]++;
-        for (int N = 1; N <= MaxChannels; N++)
-            Differences[N - 1][uint8_t(Byte - History[P - N])]++;
+        for (int N = 1; N <= MaxChannels; N++) Differences[N - 1][uint8_t(Byte - History[P - N])]++;
     }
     uint64_t PlainBits = EntropyBits(Plain), Best = UINT64_MAX;
     int BestN = 0;
@@ -431,8 +408,7 @@ void ChunkParser::Run(const ParseContext& Snapshot, uint32_t Start, uint32_t End
     int Candidates = Size >= MinAudioChunk && Plan->PlainBits > uint64_t(Size) * 3 ? AudioCandidates(Start, End) : 0;
     uint64_t BestEstimate = UINT64_MAX;
     for (int N = 1; N <= MaxChannels; N++) {
-        if (!(Candidates & (1 << N)))
-            continue;
+        if (!(Candidates & (1 << N))) continue;
         // Line the channels up with the entry's start (sample frames usually
         // are): a few bytes go as LZ literals if they are not.
         int Channel = Snapshot.Channel < N ? Snapshot.Channel : 0;
@@ -449,14 +425,12 @@ void ChunkParser::Run(const ParseContext& Snapshot, uint32_t Start, uint32_t End
             Plan->AudioTableBits = Table;
         }
     }
-    if (Plan->AudioMode && BestEstimate * 5 < Plan->PlainBits * 4 && !RepeatsEarlierData(Start, End))
-        return;
+    if (Plan->AudioMode && BestEstimate * 5 < Plan->PlainBits * 4 && !RepeatsEarlierData(Start, End)) return;
 
     Plan->HaveLz = true;
     (this->*Config.Parse)(Start, End, &Plan->Lz);
     Chunk& Lz = Plan->Lz;
-    for (const Token& T : Lz.Tokens)
-        AddTokenStats(ModeLz, T, Lz.Freq.data(), &Lz.ExtraBits);
+    for (const Token& T : Lz.Tokens) AddTokenStats(ModeLz, T, Lz.Freq.data(), &Lz.ExtraBits);
     Lz.ByteTokens = Lz.Tokens.size();
     Plan->LzBits = SelfBits(ModeLz, Lz.Freq.data(), Lengths) + Lz.ExtraBits;
 }

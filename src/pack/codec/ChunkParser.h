@@ -21,8 +21,8 @@ struct SymbolCosts {
     float Literal[LiteralCount];
     float Dist[DistCount];
     float RepLen[RepLenCount];
-    float AvgLiteral;  // of the bytes, weighted by their use
-    bool FromTable;    // taken from a real block (not the defaults)
+    float AvgLiteral; // of the bytes, weighted by their use
+    bool FromTable;   // taken from a real block (not the defaults)
 
     void SetDefaults();
     void Update(const uint32_t* Freq, const uint8_t* Lengths);
@@ -42,9 +42,9 @@ struct Chunk {
 struct ParseContext {
     SymbolCosts Costs;
     int PendingMode = ModeLz; // of the open block
-    int LastMode = -1;      // of the chunk before
-    AudioState Audio = {};  // the audio predictor
-    int Channel = 0;        // of the next audio byte
+    int LastMode = -1;        // of the chunk before
+    AudioState Audio = {};    // the audio predictor
+    int Channel = 0;          // of the next audio byte
 };
 
 // What a parse found.
@@ -55,18 +55,18 @@ struct ChunkPlan {
     uint64_t AudioTableBits = 0; // a table read for it
     bool HaveLz = false;         // false when audio wins clearly and LZ was not tried
     Chunk Lz;
-    uint64_t LzBits = 0;         // under its own code, extra bits included
+    uint64_t LzBits = 0; // under its own code, extra bits included
 };
 
 // How a level parses: its strategy and the limits of its match search.
 class ChunkParser;
 using ParseFunction = void (ChunkParser::*)(uint32_t Start, uint32_t End, Chunk* C);
 struct LevelConfig {
-    ParseFunction Parse;  // greedy, lazy or optimal
-    int SearchDepth;      // hash-chain steps per match search
-    uint32_t NiceLength;  // a match this long ends the search (optimal: and is taken at once)
-    uint32_t GoodLength;  // lazy: a match this long is taken without looking one byte on
-    uint32_t ChunkSize;   // unit of parsing and of the choice between LZ and audio (smaller: finer choices)
+    ParseFunction Parse; // greedy, lazy or optimal
+    int SearchDepth;     // hash-chain steps per match search
+    uint32_t NiceLength; // a match this long ends the search (optimal: and is taken at once)
+    uint32_t GoodLength; // lazy: a match this long is taken without looking one byte on
+    uint32_t ChunkSize;  // unit of parsing and of the choice between LZ and audio (smaller: finer choices)
 };
 constexpr uint32_t MaxChunkSize = 128 * 1024;
 // Levels 1..5.

@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr int HashBits = 17;   // the chains: four-byte hashes
-constexpr int Hash3Bits = 16;  // latest position of each three-byte hash
+constexpr int HashBits = 17;  // the chains: four-byte hashes
+constexpr int Hash3Bits = 16; // latest position of each three-byte hash
 constexpr uint32_t PrevSize = ArcWindowSize + MatchFinder::LinkSpan;
 constexpr uint32_t PrevMask = PrevSize - 1;
 constexpr uint32_t LinkMask = MatchFinder::LinkSpan - 1;
@@ -71,12 +71,10 @@ uint32_t CommonLength(const uint8_t* A, const uint8_t* B, uint32_t Limit)
         memcpy(&X, A + N, 8);
         memcpy(&Y, B + N, 8);
         uint64_t Diff = X ^ Y;
-        if (Diff)
-            return N + uint32_t(__builtin_ctzll(Diff) >> 3);
+        if (Diff) return N + uint32_t(__builtin_ctzll(Diff) >> 3);
         N += 8;
     }
-    while (N < Limit && A[N] == B[N])
-        N++;
+    while (N < Limit && A[N] == B[N]) N++;
     return N;
 }
 
@@ -84,8 +82,7 @@ MatchFinder::MatchFinder(const StreamHistory& History)
     : History(History), Head(1u << HashBits, 0), Head3(1u << Hash3Bits, 0), PairHead(1u << 16, 0),
       LongHead(1u << LongHashBits, 0), Prev(PrevSize, 0), LongLink(LinkSpan, 0), Near3(LinkSpan, 0),
       NearPair(LinkSpan, 0)
-{
-}
+{}
 
 void MatchFinder::InsertUpTo(uint32_t Pos, uint32_t Limit)
 {
@@ -107,8 +104,7 @@ void MatchFinder::InsertUpTo(uint32_t Pos, uint32_t Limit)
             Latest = Inserted + 1;
             uint32_t& Far = LongHead[HashLong(P)];
             LongLink[Slot] = Far;
-            if (Inserted % LongStep == 0)
-                Far = Inserted + 1;
+            if (Inserted % LongStep == 0) Far = Inserted + 1;
             continue;
         }
         // Near the end of an entry: only the hashes that fit.
@@ -145,8 +141,7 @@ void MatchFinder::FindLongest(uint32_t Pos, uint32_t MaxLength, int Depth, uint3
 int MatchFinder::FindAll(uint32_t Pos, uint32_t MaxLength, int Depth, uint32_t NiceLength, uint32_t* Lengths,
                          uint32_t* Distances, int MaxCount) const
 {
-    if (MaxLength < uint32_t(Rar20::MinNewMatch))
-        return 0;
+    if (MaxLength < uint32_t(Rar20::MinNewMatch)) return 0;
     int Count = 0;
     const uint8_t* Cur = History.At(Pos);
     uint32_t BestLength = Rar20::MinNewMatch - 1;
@@ -160,17 +155,14 @@ int MatchFinder::FindAll(uint32_t Pos, uint32_t MaxLength, int Depth, uint32_t N
             Lengths[Count] = Len;
             Distances[Count] = Near;
             Count++;
-            if (Len >= NiceLength || Len >= MaxLength)
-                return Count;
+            if (Len >= NiceLength || Len >= MaxLength) return Count;
         }
     }
-    if (MaxLength < 4)
-        return Count;
+    if (MaxLength < 4) return Count;
     uint32_t Link = Prev[Pos & PrevMask];
     while (Link != 0 && Depth-- > 0 && Count < MaxCount) {
         uint32_t Cand = Link - 1;
-        if (Pos - Cand > Rar20::MaxDistance)
-            break;
+        if (Pos - Cand > Rar20::MaxDistance) break;
         const uint8_t* Old = History.At(Cand);
         if (Old[BestLength] == Cur[BestLength] && Old[0] == Cur[0]) {
             uint32_t Len = CommonLength(Cur, Old, MaxLength);
@@ -180,10 +172,8 @@ int MatchFinder::FindAll(uint32_t Pos, uint32_t MaxLength, int Depth, uint32_t N
                 Lengths[Count] = Len;
                 Distances[Count] = Dist;
                 Count++;
-                if (Len >= NiceLength || Len >= MaxLength)
-                    break;
-                if (Len >= GoodLength(NiceLength))
-                    Depth >>= 2; // long enough: look a little further only
+                if (Len >= NiceLength || Len >= MaxLength) break;
+                if (Len >= GoodLength(NiceLength)) Depth >>= 2; // long enough: look a little further only
             }
         }
         Link = Prev[Cand & PrevMask];
@@ -203,37 +193,29 @@ int MatchFinder::FindAll(uint32_t Pos, uint32_t MaxLength, int Depth, uint32_t N
     return Count;
 }
 
-uint32_t MatchFinder::PairDistance(uint32_t Pos) const
-{
-    return NearPair[Pos & LinkMask];
-}
+uint32_t MatchFinder::PairDistance(uint32_t Pos) const { return NearPair[Pos & LinkMask]; }
 
 void MatchFinder::Prefetch(uint32_t Pos) const
 {
     uint32_t Link = Prev[Pos & PrevMask];
-    if (Link != 0)
-        __builtin_prefetch(History.At(Link - 1));
+    if (Link != 0) __builtin_prefetch(History.At(Link - 1));
     __builtin_prefetch(&Near3[Pos & LinkMask]);
 }
 
 uint32_t MatchFinder::LongestMatchOf(const uint8_t* Bytes, uint32_t MaxLength, int Depth) const
 {
-    if (MaxLength < 4)
-        return 0;
+    if (MaxLength < 4) return 0;
     uint32_t Best = 0;
     for (uint32_t Link = Head[Hash4(Bytes)]; Link != 0 && Depth-- > 0; Link = Prev[(Link - 1) & PrevMask]) {
-        if (Inserted - (Link - 1) > Rar20::MaxDistance)
-            break;
+        if (Inserted - (Link - 1) > Rar20::MaxDistance) break;
         uint32_t Len = CommonLength(Bytes, History.At(Link - 1), MaxLength);
-        if (Len > Best)
-            Best = Len;
+        if (Len > Best) Best = Len;
     }
     if (MaxLength >= LongSpan) {
         uint32_t Far = LongHead[HashLong(Bytes)];
         if (Far != 0 && Inserted - (Far - 1) <= Rar20::MaxDistance) {
             uint32_t Len = CommonLength(Bytes, History.At(Far - 1), MaxLength);
-            if (Len > Best)
-                Best = Len;
+            if (Len > Best) Best = Len;
         }
     }
     return Best;

@@ -88,19 +88,16 @@ public:
         TablePending = true;
         for (const Token& T : Tokens) {
             if (T.Sym == SymEntryStored) {
-                if (!Io.BeginEntry(T.Dist, true) || !Io.EndEntry(T.Dist, 0))
-                    return false;
+                if (!Io.BeginEntry(T.Dist, true) || !Io.EndEntry(T.Dist, 0)) return false;
                 CurrentEntry++;
                 continue;
             }
             if (!EntryOpen) {
-                if (!Io.BeginEntry(CurrentEntry, false))
-                    return false;
+                if (!Io.BeginEntry(CurrentEntry, false)) return false;
                 EntryOpen = true;
             }
             if (T.Sym == SymEntryEnd) {
-                if (!EndEntry(T.Dist))
-                    return false;
+                if (!EndEntry(T.Dist)) return false;
                 continue;
             }
             if (TablePending) {
@@ -109,8 +106,7 @@ public:
                     // loop (the decoder reads no switch after an entry's last byte).
                     if (CurMode == ModeLz) {
                         PutSymbol(SymTableSwitch);
-                        if (Report)
-                            Report->SymbolUse[SymTableSwitch]++;
+                        if (Report) Report->SymbolUse[SymTableSwitch]++;
                     } else {
                         PutSymbol(AudioCount * CurChannel + AudioSymTableSwitch);
                     }
@@ -120,8 +116,7 @@ public:
                 TablePending = false;
             }
             WriteToken(T);
-            if (Bits.FullBytes().size() >= HandOver && !HandOverBytes())
-                return false;
+            if (Bits.FullBytes().size() >= HandOver && !HandOverBytes()) return false;
         }
         return true;
     }
@@ -145,16 +140,13 @@ private:
         PlanTable(NextMode, NextLengths, PrevLengths, PrevDefined, 3, &Plan);
         uint32_t Header = (NextMode != ModeLz ? TableAudioBit : 0) | (Plan.Keep ? TableKeepBit : 0);
         Bits.PutBits(Header, TableModeBits);
-        if (NextMode != ModeLz)
-            Bits.PutBits(uint32_t(NextMode - 1), TableChannelBits);
-        for (int S = 0; S < LevelCount; S++)
-            Bits.PutBits(Plan.LevelLengths[S], LevelLengthBits);
+        if (NextMode != ModeLz) Bits.PutBits(uint32_t(NextMode - 1), TableChannelBits);
+        for (int S = 0; S < LevelCount; S++) Bits.PutBits(Plan.LevelLengths[S], LevelLengthBits);
         uint16_t LevelCodes[LevelCount];
         BuildCanonicalCodes(Plan.LevelLengths, LevelCount, LevelCodes);
         for (const LevelItem& It : Plan.Items) {
             Bits.PutBits(LevelCodes[It.Sym], Plan.LevelLengths[It.Sym]);
-            if (LevelExtraBits[It.Sym])
-                Bits.PutBits(It.Extra, LevelExtraBits[It.Sym]);
+            if (LevelExtraBits[It.Sym]) Bits.PutBits(It.Extra, LevelExtraBits[It.Sym]);
         }
         int Size = TableSize(NextMode);
         memcpy(PrevLengths, NextLengths, Size);
@@ -167,21 +159,18 @@ private:
         CurMode = NextMode;
         if (CurMode != ModeLz) {
             Channels = CurMode;
-            if (CurChannel >= Channels)
-                CurChannel = 0;
+            if (CurChannel >= Channels) CurChannel = 0;
         }
         if (Report) {
             Report->TableReads++;
-            if (CurMode != ModeLz)
-                Report->AudioTableReads[CurMode]++;
+            if (CurMode != ModeLz) Report->AudioTableReads[CurMode]++;
         }
     }
 
     void WriteToken(const Token& T)
     {
         if (CurMode != ModeLz) {
-            if (int(T.Dist) != CurChannel)
-                throw std::logic_error("audio channel out of step");
+            if (int(T.Dist) != CurChannel) throw std::logic_error("audio channel out of step");
             PutSymbol(AudioCount * CurChannel + T.Sym);
             CurChannel = CurChannel + 1 == Channels ? 0 : CurChannel + 1;
             EntryAudioBytes++;
@@ -216,11 +205,9 @@ private:
     // the decoder needs none beyond the entry's own.
     bool EndEntry(uint32_t Index)
     {
-        if (Index != CurrentEntry)
-            throw std::logic_error("entries out of order");
+        if (Index != CurrentEntry) throw std::logic_error("entries out of order");
         Bits.PadToByte();
-        if (!HandOverBytes() || !Io.EndEntry(Index, EntryAudioBytes))
-            return false;
+        if (!HandOverBytes() || !Io.EndEntry(Index, EntryAudioBytes)) return false;
         EntryAudioBytes = 0;
         EntryOpen = false;
         CurrentEntry++;

@@ -27,9 +27,9 @@ using namespace Rar20;
 
 namespace {
 
-constexpr int Lag = 4;                       // chunks that can be parsed at once
-constexpr size_t MaxBlockTokens = 1u << 20;  // bounds the memory a block holds
-constexpr uint32_t SmallChunk = 2048;        // always shares the current table
+constexpr int Lag = 4;                      // chunks that can be parsed at once
+constexpr size_t MaxBlockTokens = 1u << 20; // bounds the memory a block holds
+constexpr uint32_t SmallChunk = 2048;       // always shares the current table
 constexpr uint32_t ReadPiece = 64 * 1024;
 constexpr uint32_t InsertBatch = 128 * 1024; // positions inserted at once (at least)
 constexpr uint32_t HashReach = 32;           // bytes after a position that its hashes read
@@ -37,10 +37,10 @@ constexpr uint32_t HashReach = 32;           // bytes after a position that its 
 // every ProbeStep-th position for a match.
 constexpr uint32_t ProbeSize = 256 * 1024;
 constexpr uint32_t ProbeStep = 128;
-constexpr uint32_t SmallEntry = 4096;        // judged by a parse with the costs of the block it would join
-constexpr uint64_t NewTableBits = 1000;      // about what a table read costs
-constexpr uint32_t MinMatchProbed = 4;       // matches the store decision looks for
-constexpr double MatchBits = 26;             // about what such a match costs
+constexpr uint32_t SmallEntry = 4096;   // judged by a parse with the costs of the block it would join
+constexpr uint64_t NewTableBits = 1000; // about what a table read costs
+constexpr uint32_t MinMatchProbed = 4;  // matches the store decision looks for
+constexpr double MatchBits = 26;        // about what such a match costs
 constexpr int SelfHashBits = 16;
 // The finder is at most Lag chunks ahead of the oldest chunk being parsed, and
 // the history holds that chunk's window and what was read ahead besides.
@@ -53,11 +53,11 @@ static_assert(ArcWindowSize + uint64_t(Lag) * MaxChunkSize + ProbeSize + InsertB
 // A chunk to parse, or an entry stored at this point of the stream.
 struct Item {
     bool Stored = false;
-    bool LastOfEntry = false;     // the chunk ends its entry
+    bool LastOfEntry = false; // the chunk ends its entry
     uint32_t Entry = 0;
-    uint32_t Start = 0, End = 0;  // the chunk's positions
+    uint32_t Start = 0, End = 0; // the chunk's positions
     uint32_t EntryStart = 0;
-    bool Done = false;            // parsed (stored entries: at once)
+    bool Done = false; // parsed (stored entries: at once)
     ChunkPlan Plan;
 };
 
@@ -89,10 +89,8 @@ public:
         Live.Costs.SetDefaults();
         Initial = Live;
         int Threads = std::max(1, Settings.Threads);
-        for (int T = 0; T < Threads; T++)
-            Parsers.push_back(std::make_unique<ChunkParser>(Config, History, Finder));
-        for (int T = 1; T < Threads; T++)
-            Workers.emplace_back([this, T] { Work(*Parsers[T]); });
+        for (int T = 0; T < Threads; T++) Parsers.push_back(std::make_unique<ChunkParser>(Config, History, Finder));
+        for (int T = 1; T < Threads; T++) Workers.emplace_back([this, T] { Work(*Parsers[T]); });
     }
 
     ~Encoder()
@@ -102,17 +100,14 @@ public:
             Stopping = true;
         }
         WorkReady.notify_all();
-        for (std::thread& W : Workers)
-            W.join();
+        for (std::thread& W : Workers) W.join();
     }
 
     bool Run(uint32_t EntryCount)
     {
         for (uint32_t I = 0; I < EntryCount; I++)
-            if (!AddEntry(I))
-                return false;
-        if (!FinalizeBefore(NextItem))
-            return false;
+            if (!AddEntry(I)) return false;
+        if (!FinalizeBefore(NextItem)) return false;
         return !HavePending || Flush();
     }
 
@@ -122,18 +117,15 @@ private:
     bool AddEntry(uint32_t Index)
     {
         // The decision uses what the entry's first chunk will be parsed with.
-        if (!FinalizeBefore(int64_t(NextItem) + 1 - Lag))
-            return false;
+        if (!FinalizeBefore(int64_t(NextItem) + 1 - Lag)) return false;
         bool Forced = Index < Settings.ForceStore.size() && Settings.ForceStore[Index];
         size_t Got = 0;
         if (!Forced) {
             Probe.resize(ProbeSize);
-            if (!Io.ReadEntry(Index, 0, Probe.data(), ProbeSize, &Got))
-                return false;
+            if (!Io.ReadEntry(Index, 0, Probe.data(), ProbeSize, &Got)) return false;
         }
         bool Ended = Got < ProbeSize;
-        if (Forced || Got == 0 || ShouldStore(Probe.data(), Got, Ended))
-            return AddItem(StoredItem(Index));
+        if (Forced || Got == 0 || ShouldStore(Probe.data(), Got, Ended)) return AddItem(StoredItem(Index));
 
         uint32_t EntryStart = History.End();
         History.Append(Probe.data(), Got);
@@ -146,20 +138,18 @@ private:
             if (Finder.InsertedCount() < End) {
                 while (!Ended && History.End() < Start + InsertBatch + HashReach) {
                     Piece.resize(ReadPiece);
-                    if (!Io.ReadEntry(Index, Offset, Piece.data(), ReadPiece, &Got))
-                        return false;
+                    if (!Io.ReadEntry(Index, Offset, Piece.data(), ReadPiece, &Got)) return false;
                     History.Append(Piece.data(), Got);
                     Offset += Got;
                     Ended = Got < ReadPiece;
                 }
-                Finder.InsertUpTo(Ended ? History.End() : History.End() - HashReach, Ended ? History.End() : UINT32_MAX);
+                Finder.InsertUpTo(Ended ? History.End() : History.End() - HashReach,
+                                  Ended ? History.End() : UINT32_MAX);
             }
             End = std::min(End, History.End());
             bool Last = Ended && End == History.End();
-            if (!AddItem(ChunkItem(Index, Start, End, EntryStart, Last)))
-                return false;
-            if (Last)
-                return true;
+            if (!AddItem(ChunkItem(Index, Start, End, EntryStart, Last))) return false;
+            if (Last) return true;
             Start = End;
         }
     }
@@ -223,15 +213,13 @@ private:
 
     uint32_t ProbeMatch(size_t P)
     {
-        if (P + MinMatchProbed > ProbeCount)
-            return 0;
+        if (P + MinMatchProbed > ProbeCount) return 0;
         auto Hash = [this](size_t At) {
             uint32_t Value;
             memcpy(&Value, ProbeBytes + At, 4);
             return (Value * 2654435761u) >> (32 - SelfHashBits);
         };
-        for (; ProbeLinked < P; ProbeLinked++)
-            SelfLinks[Hash(ProbeLinked)] = uint32_t(ProbeLinked) + 1;
+        for (; ProbeLinked < P; ProbeLinked++) SelfLinks[Hash(ProbeLinked)] = uint32_t(ProbeLinked) + 1;
         uint32_t MaxLen = uint32_t(std::min<size_t>(MaxMatchLength, ProbeCount - P));
         uint32_t Len = Finder.LongestMatchOf(ProbeBytes + P, MaxLen, 8);
         if (uint32_t Earlier = SelfLinks[Hash(P)])
@@ -243,10 +231,8 @@ private:
     static void OwnLiteralBits(const uint8_t* Bytes, size_t Count, float* Bits)
     {
         uint32_t Counts[256] = {};
-        for (size_t I = 0; I < Count; I++)
-            Counts[Bytes[I]]++;
-        for (int B = 0; B < 256; B++)
-            Bits[B] = Counts[B] ? float(-std::log2(Counts[B] / double(Count))) : 16.0f;
+        for (size_t I = 0; I < Count; I++) Counts[Bytes[I]]++;
+        for (int B = 0; B < 256; B++) Bits[B] = Counts[B] ? float(-std::log2(Counts[B] / double(Count))) : 16.0f;
     }
 
     // ---- items and threads ----
@@ -284,8 +270,7 @@ private:
             Failed = std::current_exception();
         }
         std::lock_guard<std::mutex> Guard(Lock);
-        if (Failed && !Failure)
-            Failure = Failed;
+        if (Failed && !Failure) Failure = Failed;
         It.Done = true;
         JobDone.notify_all();
     }
@@ -295,8 +280,7 @@ private:
         std::unique_lock<std::mutex> Guard(Lock);
         for (;;) {
             WorkReady.wait(Guard, [this] { return Stopping || !Queue.empty(); });
-            if (Stopping)
-                return;
+            if (Stopping) return;
             uint64_t Number = Queue.front();
             Queue.pop_front();
             Guard.unlock();
@@ -320,8 +304,7 @@ private:
                 JobDone.wait(Guard);
             }
         }
-        if (Failure)
-            std::rethrow_exception(Failure);
+        if (Failure) std::rethrow_exception(Failure);
     }
 
     // Finalises every item before Limit, in order.
@@ -330,8 +313,7 @@ private:
         while (int64_t(Finalized) < Limit) {
             Item& It = Items[Finalized % Lag];
             WaitFor(It);
-            if (!Finalize(It))
-                return false;
+            if (!Finalize(It)) return false;
             Snapshots[Finalized % Snapshots.size()] = Live;
             Finalized++;
         }
@@ -342,8 +324,7 @@ private:
 
     bool Finalize(Item& It)
     {
-        if (It.Stored)
-            return AddMarker(SymEntryStored, It.Entry);
+        if (It.Stored) return AddMarker(SymEntryStored, It.Entry);
         ChunkPlan& Plan = It.Plan;
         int N = Plan.AudioMode;
         int Channel = N && Live.Channel < N ? Live.Channel : 0;
@@ -369,10 +350,8 @@ private:
             // bytes as LZ literals first when the channels are out of line.
             if (Shift > 0) {
                 Chunk Lead;
-                for (uint32_t P = It.Start; P < It.Start + Shift; P++)
-                    Lead.Tokens.push_back({0, 1, History[P]});
-                for (const Token& T : Lead.Tokens)
-                    AddTokenStats(ModeLz, T, Lead.Freq.data(), &Lead.ExtraBits);
+                for (uint32_t P = It.Start; P < It.Start + Shift; P++) Lead.Tokens.push_back({0, 1, History[P]});
+                for (const Token& T : Lead.Tokens) AddTokenStats(ModeLz, T, Lead.Freq.data(), &Lead.ExtraBits);
                 Lead.ByteTokens = Shift;
                 Live.LastMode = ModeLz;
                 Fed = Feed(std::move(Lead));
@@ -408,8 +387,7 @@ private:
             Merge = true;
         } else {
             uint32_t Merged[MaxTableSize];
-            for (int I = 0; I < MaxTableSize; I++)
-                Merged[I] = Pending.Freq[I] + C.Freq[I];
+            for (int I = 0; I < MaxTableSize; I++) Merged[I] = Pending.Freq[I] + C.Freq[I];
             uint8_t MergedLengths[MaxTableSize], OwnLengths[MaxTableSize];
             uint64_t MergedBits = SelfBits(C.Mode, Merged, MergedLengths);
             uint64_t OwnBits = SelfBits(C.Mode, C.Freq.data(), OwnLengths);
@@ -421,13 +399,11 @@ private:
         }
         if (Merge) {
             Pending.Tokens.insert(Pending.Tokens.end(), C.Tokens.begin(), C.Tokens.end());
-            for (int I = 0; I < MaxTableSize; I++)
-                Pending.Freq[I] += C.Freq[I];
+            for (int I = 0; I < MaxTableSize; I++) Pending.Freq[I] += C.Freq[I];
             Pending.ExtraBits += C.ExtraBits;
             Pending.ByteTokens += C.ByteTokens;
         } else {
-            if (!Flush())
-                return false;
+            if (!Flush()) return false;
             Pending = std::move(C);
             HavePending = true;
         }
@@ -438,10 +414,8 @@ private:
     // Known: PendingBits and PendingLengths are the open block's already.
     void RefreshPending(bool Known = false)
     {
-        if (!Known)
-            PendingBits = SelfBits(Pending.Mode, Pending.Freq.data(), PendingLengths);
-        if (Pending.Mode == ModeLz && Pending.ByteTokens > 0)
-            Live.Costs.Update(Pending.Freq.data(), PendingLengths);
+        if (!Known) PendingBits = SelfBits(Pending.Mode, Pending.Freq.data(), PendingLengths);
+        if (Pending.Mode == ModeLz && Pending.ByteTokens > 0) Live.Costs.Update(Pending.Freq.data(), PendingLengths);
         Live.PendingMode = Pending.Mode;
     }
 
@@ -475,9 +449,9 @@ private:
     size_t ProbeCount = 0, ProbeLinked = 0;
     std::vector<uint32_t> SelfLinks; // hash -> latest earlier position in the head + 1
 
-    std::vector<Item> Items;             // item n in slot n % Lag
+    std::vector<Item> Items; // item n in slot n % Lag
     uint64_t NextItem = 0, Finalized = 0;
-    ParseContext Live;                   // the state after the last item finalised
+    ParseContext Live; // the state after the last item finalised
     ParseContext Initial;
     std::vector<ParseContext> Snapshots; // Live after item n, in slot n % (Lag + 1)
 

@@ -32,8 +32,7 @@ const SlotTables Slots;
 int DistSlot(uint32_t Distance)
 {
     uint32_t V = Distance - 1;
-    if (V < 4)
-        return int(V);
+    if (V < 4) return int(V);
     if (V < LengthBonusDist3) {
         int K = 31 - __builtin_clz(V);
         return 2 * K + int((V >> (K - 1)) & 1);
@@ -49,8 +48,7 @@ int SubTablesOf(int Mode, SubTable* Out)
         Out[2] = {LiteralCount + DistCount, RepLenCount, -1};
         return 3;
     }
-    for (int C = 0; C < Mode; C++)
-        Out[C] = {AudioCount * C, AudioCount, AudioSymTableSwitch};
+    for (int C = 0; C < Mode; C++) Out[C] = {AudioCount * C, AudioCount, AudioSymTableSwitch};
     return Mode;
 }
 
@@ -63,16 +61,14 @@ void BuildTableLengths(int Mode, const uint32_t* Freq, uint8_t* Lengths)
     for (int I = 0; I < Count; I++) {
         const SubTable& S = Subs[I];
         memcpy(Work, Freq + S.Offset, S.Count * sizeof(uint32_t));
-        if (S.Switch >= 0 && Work[S.Switch] == 0)
-            Work[S.Switch] = 1;
+        if (S.Switch >= 0 && Work[S.Switch] == 0) Work[S.Switch] = 1;
         BuildCodeLengths(Work, S.Count, MaxCodeLength, Lengths + S.Offset);
     }
 }
 
 void AddTokenStats(int Mode, const Token& T, uint32_t* Freq, uint64_t* ExtraBits)
 {
-    if (T.Sym == SymEntryEnd)
-        return;
+    if (T.Sym == SymEntryEnd) return;
     if (Mode != ModeLz) {
         Freq[AudioCount * T.Dist + T.Sym]++;
         return;
@@ -95,13 +91,13 @@ void AddTokenStats(int Mode, const Token& T, uint32_t* Freq, uint64_t* ExtraBits
 // ---- table reads: code lengths through the level table ----
 
 extern const int LevelExtraBits[LevelCount];
-const int LevelExtraBits[LevelCount] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                        LevelRepeatBits, LevelZerosBits, LevelLongZerosBits};
+const int LevelExtraBits[LevelCount] = {
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, LevelRepeatBits, LevelZerosBits, LevelLongZerosBits};
 
 // Cheapest sequence of level symbols for Lengths against Base under the
 // given symbol costs (backward dynamic programming over the positions).
 static uint64_t PlanLevelItems(const uint8_t* Lengths, const uint8_t* Base, int Size, const uint32_t* Cost,
-                        std::vector<LevelItem>* Items)
+                               std::vector<LevelItem>* Items)
 {
     std::vector<uint64_t> Best(Size + 1, 0);
     std::vector<uint16_t> Choice(Size); // Sym << 8 | run length
@@ -149,8 +145,8 @@ static uint64_t PlanLevelItems(const uint8_t* Lengths, const uint8_t* Base, int 
     Items->clear();
     for (int I = 0; I < Size;) {
         int Sym = Choice[I] >> 8, Run = Choice[I] & 0xFF;
-        int Extra = Sym == LevelRepeat    ? Run - LevelRepeatMin
-                    : Sym == LevelZeros ? Run - LevelZerosMin
+        int Extra = Sym == LevelRepeat      ? Run - LevelRepeatMin
+                    : Sym == LevelZeros     ? Run - LevelZerosMin
                     : Sym == LevelLongZeros ? Run - LevelLongZerosMin
                                             : 0;
         Items->push_back({uint8_t(Sym), uint8_t(Extra)});
@@ -165,32 +161,25 @@ void PlanTable(int Mode, const uint8_t* Lengths, const uint8_t* Prev, int PrevDe
     int Size = TableSize(Mode);
     Out->Bits = UINT64_MAX;
     for (int Keep = 0; Keep < 2; Keep++) {
-        if (Keep && PrevDefined < Size)
-            break;
+        if (Keep && PrevDefined < Size) break;
         const uint8_t* Base = Keep ? Prev : Zeros;
         uint32_t Cost[LevelCount];
-        for (uint32_t& C : Cost)
-            C = 4;
+        for (uint32_t& C : Cost) C = 4;
         TablePlan Plan;
         Plan.Keep = Keep != 0;
         for (int Pass = 0; Pass < Passes; Pass++) {
             PlanLevelItems(Lengths, Base, Size, Cost, &Plan.Items);
             uint32_t Freq[LevelCount] = {};
-            for (const LevelItem& It : Plan.Items)
-                Freq[It.Sym]++;
+            for (const LevelItem& It : Plan.Items) Freq[It.Sym]++;
             BuildCodeLengths(Freq, LevelCount, MaxCodeLength, Plan.LevelLengths);
-            for (int S = 0; S < LevelCount; S++)
-                Cost[S] = Plan.LevelLengths[S] ? Plan.LevelLengths[S] : 64;
+            for (int S = 0; S < LevelCount; S++) Cost[S] = Plan.LevelLengths[S] ? Plan.LevelLengths[S] : 64;
         }
         uint64_t Bits = 2 + (Mode != ModeLz ? 2 : 0) + 4 * LevelCount;
-        for (const LevelItem& It : Plan.Items)
-            Bits += Plan.LevelLengths[It.Sym] + LevelExtraBits[It.Sym];
+        for (const LevelItem& It : Plan.Items) Bits += Plan.LevelLengths[It.Sym] + LevelExtraBits[It.Sym];
         Plan.Bits = Bits;
-        if (Bits < Out->Bits)
-            *Out = std::move(Plan);
+        if (Bits < Out->Bits) *Out = std::move(Plan);
     }
 }
-
 
 int LengthSlotOf(uint32_t Coded) { return Slots.LengthSlot[Coded]; }
 int ShortSlotOf(uint32_t DistanceMinusOne) { return Slots.ShortSlot[DistanceMinusOne]; }

@@ -11,9 +11,9 @@
 
 class StreamHistory {
 public:
-    static constexpr uint32_t Size = 4u << 20;  // window + read-ahead + the chunks in flight, with room
+    static constexpr uint32_t Size = 4u << 20; // window + read-ahead + the chunks in flight, with room
     static constexpr uint32_t Mask = Size - 1;
-    static constexpr uint32_t MaxRead = 512;    // longer than any match or hash reads at once
+    static constexpr uint32_t MaxRead = 512; // longer than any match or hash reads at once
 
     StreamHistory() : Bytes(Size + MaxRead, 0) {}
 

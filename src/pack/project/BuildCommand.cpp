@@ -112,8 +112,7 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
     for (int I = 0; I < ArgCount; ++I) {
         std::string Arg = Args[I];
         bool HasValue = I + 1 < ArgCount;
-        if (Arg == "-o" || Arg == "--stub" || Arg == "--level" || Arg == "--threads" ||
-            Arg == "--sign-pkcs12") {
+        if (Arg == "-o" || Arg == "--stub" || Arg == "--level" || Arg == "--threads" || Arg == "--sign-pkcs12") {
             if (!HasValue) {
                 Problem = Arg + " needs a value";
                 return false;
@@ -172,8 +171,10 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
         Options.Reproducible = true;
         Options.SourceDate = Seconds;
     }
-    if (Options.Project.empty()) Problem = "no project folder given";
-    else if (Options.Output.empty()) Problem = "no output file given (-o)";
+    if (Options.Project.empty())
+        Problem = "no project folder given";
+    else if (Options.Output.empty())
+        Problem = "no output file given (-o)";
     return Problem.empty();
 }
 
@@ -190,7 +191,7 @@ std::string FindStub(const std::string& Given, std::string& Tried)
     fs::path Self = fs::read_symlink("/proc/self/exe", Error);
     if (Error) return std::string();
     fs::path Folder = Self.parent_path();
-    for (const fs::path& Candidate : { Folder / StubFileName, Folder / InstalledStubFolder / StubFileName }) {
+    for (const fs::path& Candidate : {Folder / StubFileName, Folder / InstalledStubFolder / StubFileName}) {
         fs::path Clean = Candidate.lexically_normal();
         if (fs::is_regular_file(Clean, Error)) return Clean.string();
         Tried += (Tried.empty() ? "" : ", ") + Clean.string();
@@ -213,9 +214,12 @@ bool ReadFileBytes(const fs::path& Path, std::vector<uint8_t>& Bytes)
 std::string FormatSize(uint64_t Bytes)
 {
     char Text[32];
-    if (Bytes < 10 * 1024) std::snprintf(Text, sizeof Text, "%llu bytes", (unsigned long long)Bytes);
-    else if (Bytes < 10 * 1024 * 1024) std::snprintf(Text, sizeof Text, "%.1f KiB", Bytes / 1024.0);
-    else std::snprintf(Text, sizeof Text, "%.1f MiB", Bytes / (1024.0 * 1024.0));
+    if (Bytes < 10 * 1024)
+        std::snprintf(Text, sizeof Text, "%llu bytes", (unsigned long long)Bytes);
+    else if (Bytes < 10 * 1024 * 1024)
+        std::snprintf(Text, sizeof Text, "%.1f KiB", Bytes / 1024.0);
+    else
+        std::snprintf(Text, sizeof Text, "%.1f MiB", Bytes / (1024.0 * 1024.0));
     return Text;
 }
 
@@ -335,8 +339,10 @@ bool WriteVerifiedSetup(const BuildOptions& Options, const StubImage& Stub, cons
         }
         if (Options.Verify && !Verify()) return Fail("verification of the signed setup failed: " + Problem);
     }
-    fs::permissions(Partial, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                 fs::perms::others_read | fs::perms::others_exec, Error);
+    fs::permissions(Partial,
+                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                        fs::perms::others_exec,
+                    Error);
     fs::rename(Partial, Output, Error);
     if (Error) {
         fs::remove(Partial, Error);
@@ -359,7 +365,8 @@ void PrintSummary(const BuildOptions& Options, const BuildFigures& Figures)
     std::printf("%s: %zu files (%zu Presetup, %zu Data), %s packed to %s (%.1f %%)\n", Options.Output.c_str(),
                 Figures.PresetupFiles + Figures.DataFiles, Figures.PresetupFiles, Figures.DataFiles,
                 FormatSize(Figures.InputSize).c_str(), FormatSize(Figures.ArchiveSize).c_str(), Ratio);
-    std::string Method = Options.Level == PackLevelStore ? "stored" : "packed at level " + std::to_string(Options.Level);
+    std::string Method =
+        Options.Level == PackLevelStore ? "stored" : "packed at level " + std::to_string(Options.Level);
     std::printf("  %s, %.1f MB/s, %s%s; %.1f s in all\n", Method.c_str(),
                 Figures.PackSeconds > 0 ? Figures.InputSize / 1e6 / Figures.PackSeconds : 0.0,
                 Options.Verify ? "verified" : "not verified", Options.SignPkcs12.empty() ? "" : ", signed",
@@ -448,8 +455,8 @@ int RunBuildCommand(int ArgCount, char** Args)
         Entry.SourcePath = Uninstaller.string();
         Entries.insert(Entries.begin() + (std::ptrdiff_t)Tree.Presetup.size(), std::move(Entry));
     }
-    bool Written = WriteVerifiedSetup(Options, Stub, Entries, Resources, StubRewritten, Progress, ArchiveSize,
-                                      PackSeconds);
+    bool Written =
+        WriteVerifiedSetup(Options, Stub, Entries, Resources, StubRewritten, Progress, ArchiveSize, PackSeconds);
     if (!Uninstaller.empty()) fs::remove(Uninstaller, Error);
     if (!Written) return ExitFailed;
 

@@ -32,16 +32,12 @@ int DiagnosticList::ErrorCount() const
     return Count;
 }
 
-int DiagnosticList::WarningCount() const
-{
-    return (int)Entries.size() - ErrorCount();
-}
+int DiagnosticList::WarningCount() const { return (int)Entries.size() - ErrorCount(); }
 
 bool DiagnosticList::Contains(Severity Level, const std::string& Fragment) const
 {
     for (const Diagnostic& Item : Entries)
-        if (Item.Level == Level && FormatDiagnostic(Item).find(Fragment) != std::string::npos)
-            return true;
+        if (Item.Level == Level && FormatDiagnostic(Item).find(Fragment) != std::string::npos) return true;
     return false;
 }
 

@@ -6,10 +6,7 @@
 
 namespace PackBuild {
 
-static bool IsBlank(char Ch)
-{
-    return Ch == ' ' || Ch == '\t';
-}
+static bool IsBlank(char Ch) { return Ch == ' ' || Ch == '\t'; }
 
 std::string TrimBlanks(const std::string& Text)
 {
@@ -20,10 +17,7 @@ std::string TrimBlanks(const std::string& Text)
     return Text.substr(First, Last - First);
 }
 
-static char UpperChar(char Ch)
-{
-    return (Ch >= 'a' && Ch <= 'z') ? (char)(Ch - 'a' + 'A') : Ch;
-}
+static char UpperChar(char Ch) { return (Ch >= 'a' && Ch <= 'z') ? (char)(Ch - 'a' + 'A') : Ch; }
 
 std::string UpperAscii(std::string Text)
 {
@@ -44,8 +38,7 @@ static std::string Unquote(const std::string& Value)
 {
     if (Value.size() >= 2) {
         char First = Value.front();
-        if ((First == '"' || First == '\'') && Value.back() == First)
-            return Value.substr(1, Value.size() - 2);
+        if ((First == '"' || First == '\'') && Value.back() == First) return Value.substr(1, Value.size() - 2);
     }
     return Value;
 }
@@ -119,17 +112,17 @@ std::vector<IniEntry> IniDocument::ReadSection(const std::string& Section) const
         for (const IniEntry& Entry : Each.Entries) {
             bool Seen = false;
             for (const IniEntry& Kept : Result)
-                if (SameText(Kept.Name, Entry.Name)) { Seen = true; break; }
+                if (SameText(Kept.Name, Entry.Name)) {
+                    Seen = true;
+                    break;
+                }
             if (!Seen) Result.push_back(Entry);
         }
     }
     return Result;
 }
 
-bool IniDocument::HasSection(const std::string& Section) const
-{
-    return SectionLine(Section) != 0;
-}
+bool IniDocument::HasSection(const std::string& Section) const { return SectionLine(Section) != 0; }
 
 int IniDocument::SectionLine(const std::string& Section) const
 {

@@ -13,10 +13,10 @@ namespace PackBuild {
 namespace {
 
 // ---- the PE format ----
-const size_t DosNewHeaderOffset = 0x3C;       // e_lfanew: offset of "PE\0\0"
-const uint32_t PeSignature = 0x00004550;      // "PE\0\0"
+const size_t DosNewHeaderOffset = 0x3C;  // e_lfanew: offset of "PE\0\0"
+const uint32_t PeSignature = 0x00004550; // "PE\0\0"
 const size_t CoffHeaderSize = 20;
-const size_t CoffSectionCount = 2;            // in the COFF header
+const size_t CoffSectionCount = 2; // in the COFF header
 const size_t CoffOptionalSize = 16;
 const uint16_t OptionalMagicPe32 = 0x10B;
 const uint16_t OptionalMagicPe32Plus = 0x20B;
@@ -29,8 +29,8 @@ const size_t OptImageSize = 56;
 const size_t OptChecksum = 64;
 const size_t OptDirectoryCountPe32 = 92;
 const size_t OptDirectoryCountPe32Plus = 108;
-const size_t DataDirectorySize = 8;           // RVA, size
-const size_t DirectorySecurity = 4;           // the certificate table (a file offset, not an RVA)
+const size_t DataDirectorySize = 8; // RVA, size
+const size_t DirectorySecurity = 4; // the certificate table (a file offset, not an RVA)
 const size_t DirectoryResource = 2;
 const size_t DirectoryRelocation = 5;
 const size_t SectionHeaderSize = 40;
@@ -114,8 +114,10 @@ bool ReadLayoutHeaders(const std::vector<uint8_t>& B, Layout& Out, std::string& 
     }
     uint16_t Magic = Get16(B, Out.OptionalAt);
     size_t CountAt;
-    if (Magic == OptionalMagicPe32) CountAt = OptDirectoryCountPe32;
-    else if (Magic == OptionalMagicPe32Plus) CountAt = OptDirectoryCountPe32Plus;
+    if (Magic == OptionalMagicPe32)
+        CountAt = OptDirectoryCountPe32;
+    else if (Magic == OptionalMagicPe32Plus)
+        CountAt = OptDirectoryCountPe32Plus;
     else {
         Problem = "unknown kind of PE optional header";
         return false;
@@ -505,8 +507,8 @@ bool ReplaceResources(std::vector<uint8_t>& Image, const std::vector<ResourceEnt
     uint32_t ImageEnd = NextRva;
     for (const Section& S : L.Sections)
         if (S.VirtualAddress < Resources.VirtualAddress)
-            ImageEnd = std::max(ImageEnd, AlignUp(S.VirtualAddress + std::max(S.VirtualSize, S.RawSize),
-                                                  L.SectionAlignment));
+            ImageEnd =
+                std::max(ImageEnd, AlignUp(S.VirtualAddress + std::max(S.VirtualSize, S.RawSize), L.SectionAlignment));
     Put32(Out, L.DirectoriesAt + DirectoryResource * DataDirectorySize, Resources.VirtualAddress);
     Put32(Out, L.DirectoriesAt + DirectoryResource * DataDirectorySize + 4, (uint32_t)Tree.size());
     Put32(Out, L.OptionalAt + OptImageSize, ImageEnd);
@@ -565,7 +567,7 @@ bool UpdateFileChecksum(const std::string& Path)
     std::string Problem;
     if (!ReadLayoutHeaders(Head, L, Problem)) return true; // not a PE file: no checksum to keep right
     size_t ChecksumAt = L.OptionalAt + OptChecksum;
-    if (Get32(Head, ChecksumAt) == 0) return true;          // none set: Windows checks none
+    if (Get32(Head, ChecksumAt) == 0) return true; // none set: Windows checks none
     ChecksumSum Sum;
     std::vector<uint8_t> Chunk(ChecksumChunkSize);
     uint64_t Length = 0;

@@ -23,7 +23,10 @@ namespace {
 const char* const UninstallerResources[] = {"Tarn.ini", "Tarn.str", "Tarn.dlg", "Tarn.bmp"};
 
 const char* const ColorKeys[] = {
-    "GradientTopColor", "GradientBottomColor", "MainTitleShadowColor", "DialogTitleShadowColor",
+    "GradientTopColor",
+    "GradientBottomColor",
+    "MainTitleShadowColor",
+    "DialogTitleShadowColor",
 };
 const char* const FontKeys[] = {"MainTitleFont", "DialogTitleFont"};
 struct BoolKey {
@@ -42,18 +45,17 @@ const char InstructionExtension[] = ".ins";
 // Folders only administrators may write to (and HKLM): a setup that runs with
 // the user's rights fails there.
 const char* const MachineFolderVariables[] = {
-    "ProgramFiles", "CommonFiles", "WindowsPath", "SystemPath", "CommonDesktop",
-    "CommonProgramsMenu", "CommonStartMenu", "CommonStartupMenu",
+    "ProgramFiles",  "CommonFiles",        "WindowsPath",     "SystemPath",
+    "CommonDesktop", "CommonProgramsMenu", "CommonStartMenu", "CommonStartupMenu",
 };
 const int MachineRegistryRoot = 2; // HKLM\ in RegistryRootNames
 // Characters Windows does not allow in a file name.
 const char ForbiddenNameChars[] = "<>:\"|?*";
 // Device names Windows reserves, with or without an extension.
 const char* const ReservedNames[] = {
-    "CON", "PRN", "AUX", "NUL", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9",
-    "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9",
+    "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
+    "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9",
 };
-
 
 // A loaded INI file of the Presetup group with the name messages use.
 struct ScriptFile {
@@ -172,11 +174,13 @@ void CheckNamesAndSizes(CheckContext& Context)
     }
     if (DataSize >= MaxPayloadSize)
         Out.Error(DataFolder, 0,
-                  "payload is " + std::to_string(DataSize) + " bytes; the setup counts sizes in signed 32 bits "
-                  "and needs it below 2 GiB");
+                  "payload is " + std::to_string(DataSize) +
+                      " bytes; the setup counts sizes in signed 32 bits "
+                      "and needs it below 2 GiB");
     else if (AllSize >= MaxPayloadSize)
-        Out.Error("", 0, "the project's files come to " + std::to_string(AllSize) +
-                             " bytes; the setup file must stay below 2 GiB");
+        Out.Error("", 0,
+                  "the project's files come to " + std::to_string(AllSize) +
+                      " bytes; the setup file must stay below 2 GiB");
 
     // The presetup stage stops at the first entry its mask does not select, and
     // puts every entry into one folder under its file-name part.
@@ -206,8 +210,7 @@ void CheckNamesAndSizes(CheckContext& Context)
         auto Found = DataNames.find(Key);
         if (Found != DataNames.end())
             Out.Error(File.RelativePath, 0,
-                      "differs from " + Found->second->RelativePath +
-                          " only in case; on Windows they are one file");
+                      "differs from " + Found->second->RelativePath + " only in case; on Windows they are one file");
         else
             DataNames[Key] = &File;
     }
@@ -221,8 +224,9 @@ void CheckColor(const ScriptFile& Ini, const std::string& Key, DiagnosticList& O
     int32_t Value;
     if (Entry && !ParseScriptInteger(Entry->Value, Value))
         Out.Warning(Ini.File->RelativePath, Entry->Line,
-                    Key + " \"" + Entry->Value + "\" is not a number (decimal, or hexadecimal after \"$\"); "
-                    "the setup uses the default colour");
+                    Key + " \"" + Entry->Value +
+                        "\" is not a number (decimal, or hexadecimal after \"$\"); "
+                        "the setup uses the default colour");
 }
 
 void CheckFontSpec(const ScriptFile& Ini, const std::string& Key, DiagnosticList& Out)
@@ -233,8 +237,9 @@ void CheckFontSpec(const ScriptFile& Ini, const std::string& Key, DiagnosticList
     int32_t Value;
     if (Words.size() < 3 || !ParseScriptInteger(Words[2], Value))
         Out.Warning(Ini.File->RelativePath, Entry->Line,
-                    Key + " \"" + Entry->Value + "\": the colour (third field) is not a number; "
-                    "write face,size,colour,styles without empty fields");
+                    Key + " \"" + Entry->Value +
+                        "\": the colour (third field) is not a number; "
+                        "write face,size,colour,styles without empty fields");
 }
 
 void CheckBooleans(const ScriptFile& Ini, DiagnosticList& Out)
@@ -327,8 +332,8 @@ void CheckPageText(CheckContext& Context, const ScriptFile& Ini, const std::vect
     for (const std::string& Code : Context.Languages)
         if (!FindPresetupFile(Context.Tree, std::string(Base) + "." + Code))
             Context.Out.Warning(Ini.File->RelativePath, 0,
-                                std::string(Dialog) + " shows an empty text in language " + Code + ": Presetup has no " +
-                                    Base + "." + Code + " or " + Base + ".txt");
+                                std::string(Dialog) + " shows an empty text in language " + Code +
+                                    ": Presetup has no " + Base + "." + Code + " or " + Base + ".txt");
 }
 
 // --- Tarn.dlg --------------------------------------------------------------------
@@ -340,8 +345,9 @@ void CheckDialogTexts(const ScriptFile& Dlg, DiagnosticList& Out)
         for (const IniEntry& Entry : Section.Entries)
             if (SameText(Entry.Name, "Title"))
                 Out.Warning(Dlg.File->RelativePath, Entry.Line,
-                            "Title in [" + Section.Name + "] is never shown: the language pass starts again "
-                            "from the title control; use key 100 here or Title in a language section");
+                            "Title in [" + Section.Name +
+                                "] is never shown: the language pass starts again "
+                                "from the title control; use key 100 here or Title in a language section");
     }
 }
 
@@ -382,13 +388,16 @@ void CheckFormatTexts(const CheckContext& Context, const ScriptFile& Str)
             bool Other = false;
             for (size_t At = Text.find('%'); At != std::string::npos; At = Text.find('%', At + 2)) {
                 char Next = At + 1 < Text.size() ? Text[At + 1] : 0;
-                if (Next == 's') ++Names;
-                else if (Next != '%') Other = true;
+                if (Next == 's')
+                    ++Names;
+                else if (Next != '%')
+                    Other = true;
             }
             if (Other || Names > 1)
                 Context.Out.Warning(Str.File->RelativePath, Entry.Line,
-                                    "text " + Entry.Name + " is used as a format with one \"%s\" for the file name; "
-                                    "other \"%\" signs (or an undefined %Variable%) would show garbage");
+                                    "text " + Entry.Name +
+                                        " is used as a format with one \"%s\" for the file name; "
+                                        "other \"%\" signs (or an undefined %Variable%) would show garbage");
         }
     }
 }
@@ -422,8 +431,9 @@ void CheckSilentFolder(CheckContext& Context, const ScriptFile& Ini)
     std::string Text = ExpandKnown(Context, Path);
     if (HasReference(Text) || IsFullPath(Str(Text.c_str()))) return;
     Context.Out.Warning(Ini.File->RelativePath, Entry ? Entry->Line : 0,
-                        "DefaultInstallPath \"" + Path + "\" is no full path: a silent install (/S) fails unless "
-                        "the command line gives the folder with /D=");
+                        "DefaultInstallPath \"" + Path +
+                            "\" is no full path: a silent install (/S) fails unless "
+                            "the command line gives the folder with /D=");
 }
 
 void CheckUserLevelRegistry(CheckContext& Context, const std::string& File, int Line, const std::string& Path)
@@ -479,14 +489,16 @@ void CheckRegistryGroup(CheckContext& Context, const ScriptFile& Ins, const IniE
     CheckUserLevelRegistry(Context, Ins.File->RelativePath, Group.Line, Path);
     if (!KnownRoot) {
         Context.Out.Error(Ins.File->RelativePath, Group.Line,
-                          "registry path \"" + Path + "\" does not start with HKCR\\, HKCU\\ or HKLM\\ "
-                          "(in capitals); the setup would write none of its values");
+                          "registry path \"" + Path +
+                              "\" does not start with HKCR\\, HKCU\\ or HKLM\\ "
+                              "(in capitals); the setup would write none of its values");
         return;
     }
     if (Path.size() <= RegistryRootLength)
         Context.Out.Error(Ins.File->RelativePath, Group.Line,
-                          "registry path \"" + Path + "\" names no key below the root; the setup would write "
-                          "none of its values");
+                          "registry path \"" + Path +
+                              "\" names no key below the root; the setup would write "
+                              "none of its values");
 }
 
 void CheckRegistryValue(CheckContext& Context, const ScriptFile& Ins, const IniEntry& Entry)
@@ -547,7 +559,8 @@ void CheckUninstaller(CheckContext& Context, const ScriptFile& Ini)
     const std::string& File = Ini.File->RelativePath;
     if (const ProjectFile* Marker = FindPresetupFile(Context.Tree, UninstallerMarkerName))
         Context.Out.Error(Marker->RelativePath, 0,
-                          std::string("the name ") + UninstallerMarkerName + " is the uninstaller's own: rename the file");
+                          std::string("the name ") + UninstallerMarkerName +
+                              " is the uninstaller's own: rename the file");
     const IniEntry* Uninstall = Ini.Doc.Find("Config", "Uninstall");
     if (!Uninstall || Uninstall->Value != "1") return;
     const IniEntry* LogFile = Ini.Doc.Find("Config", "LogFile");
@@ -572,12 +585,14 @@ void CheckUninstaller(CheckContext& Context, const ScriptFile& Ini)
     int Line = KeyEntry ? KeyEntry->Line : 0;
     if (HasReference(Expanded))
         Context.Out.Warning(File, Line,
-                            "the uninstall key \"" + Expanded + "\" holds a variable the script does not define; "
-                            "the setup makes the name on the target computer");
+                            "the uninstall key \"" + Expanded +
+                                "\" holds a variable the script does not define; "
+                                "the setup makes the name on the target computer");
     else if (!UninstallKeyIsValid(Str(Expanded.c_str())))
         Context.Out.Error(File, Line,
-                          "the uninstall key \"" + Expanded + "\" is no registry key name (1 to 255 characters, "
-                          "no backslash, no control character); set [Config] UninstallKey");
+                          "the uninstall key \"" + Expanded +
+                              "\" is no registry key name (1 to 255 characters, "
+                              "no backslash, no control character); set [Config] UninstallKey");
 }
 
 } // namespace
@@ -623,10 +638,7 @@ std::vector<std::string> SplitWords(const std::string& Text, char Separator)
     return Words;
 }
 
-bool EntrySelected(const std::string& Name, const char* Mask)
-{
-    return EntryInGroup(ToStr(Name), Mask);
-}
+bool EntrySelected(const std::string& Name, const char* Mask) { return EntryInGroup(ToStr(Name), Mask); }
 
 void CheckStub(const StubImage& Stub, DiagnosticList& Out)
 {
@@ -637,9 +649,10 @@ void CheckStub(const StubImage& Stub, DiagnosticList& Out)
     }
     if (Bytes.size() > MaxStubSize)
         Out.Error(Stub.Path, 0,
-                  "the stub is " + std::to_string(Bytes.size()) + " bytes; the setup finds its archive only "
-                  "when it starts below byte " + std::to_string(MarkerSearchEnd) + " (stub at most " +
-                  std::to_string(MaxStubSize) + " bytes)");
+                  "the stub is " + std::to_string(Bytes.size()) +
+                      " bytes; the setup finds its archive only "
+                      "when it starts below byte " +
+                      std::to_string(MarkerSearchEnd) + " (stub at most " + std::to_string(MaxStubSize) + " bytes)");
     if (HasCertificateTable(Bytes))
         Out.Error(Stub.Path, 0,
                   "the stub is signed: the archive appended to it would break the signature (Windows then calls "
@@ -673,8 +686,7 @@ void CheckProject(const ProjectTree& Tree, DiagnosticList& Out)
     if (HaveIni) {
         // An unknown level is reported with the setup's own resources.
         ExecutionLevel Level = DefaultExecutionLevel;
-        if (const IniEntry* Entry = Ini.Doc.Find("Config", "ExecutionLevel"))
-            ParseExecutionLevel(Entry->Value, Level);
+        if (const IniEntry* Entry = Ini.Doc.Find("Config", "ExecutionLevel")) ParseExecutionLevel(Entry->Value, Level);
         Context.UserLevel = Level == ExecutionLevel::User;
         if (const IniEntry* Entry = Ini.Doc.Find("Config", "DefaultInstallPath"))
             CheckUserLevelFolder(Context, Ini.File->RelativePath, Entry->Line, Entry->Value);
@@ -704,7 +716,8 @@ void CheckProject(const ProjectTree& Tree, DiagnosticList& Out)
         for (const ProjectFile* Each : Instructions)
             if (Each == &File) Named = true;
         if (!Named)
-            Out.Warning(File.RelativePath, 0, "instruction file not named by [Config] InsFiles; the setup never reads it");
+            Out.Warning(File.RelativePath, 0,
+                        "instruction file not named by [Config] InsFiles; the setup never reads it");
     }
     for (const ProjectFile& File : Tree.Data)
         if (EntrySelected(File.ArchiveName, PayloadMask) && !Context.Installed.count(&File))

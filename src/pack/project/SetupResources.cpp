@@ -40,9 +40,9 @@ const LevelName LevelNames[] = {
 };
 
 // The stub's resources that a setup replaces.
-const uint16_t ManifestName = 1;          // CREATEPROCESS_MANIFEST_RESOURCE_ID
-const char IconGroupName[] = "MAINICON";  // the icon the stub loads and Explorer shows
-const uint16_t DefaultLanguage = 0x0409;  // US English
+const uint16_t ManifestName = 1;         // CREATEPROCESS_MANIFEST_RESOURCE_ID
+const char IconGroupName[] = "MAINICON"; // the icon the stub loads and Explorer shows
+const uint16_t DefaultLanguage = 0x0409; // US English
 
 // The manifest's execution level: requestedExecutionLevel level="...".
 const char LevelElement[] = "requestedExecutionLevel";
@@ -55,13 +55,13 @@ const char LevelAttribute[] = "level=\"";
 // not the padding after the last one.
 const uint32_t FixedInfoSignature = 0xFEEF04BD;
 const uint32_t FixedInfoStructVersion = 0x00010000;
-const uint32_t FixedInfoFlagsMask = 0x3F;     // VS_FFI_FILEFLAGSMASK
-const uint32_t FixedInfoOsWindows32 = 0x4;    // VOS__WINDOWS32
-const uint32_t FixedInfoTypeApp = 0x1;        // VFT_APP
+const uint32_t FixedInfoFlagsMask = 0x3F;  // VS_FFI_FILEFLAGSMASK
+const uint32_t FixedInfoOsWindows32 = 0x4; // VOS__WINDOWS32
+const uint32_t FixedInfoTypeApp = 0x1;     // VFT_APP
 const uint16_t VersionValueBinary = 0;
 const uint16_t VersionValueText = 1;
-const uint16_t UnicodeCodePage = 1200;        // the texts are UTF-16
-const char StringTableKey[] = "040904B0";     // US English, UTF-16
+const uint16_t UnicodeCodePage = 1200;    // the texts are UTF-16
+const char StringTableKey[] = "040904B0"; // US English, UTF-16
 
 // ---- .ico files ----
 // Header: reserved 0, type 1, image count. Then 16 bytes per image: width,
@@ -72,17 +72,13 @@ const size_t IconHeaderSize = 6;
 const size_t IconFileEntrySize = 16;
 const size_t IconGroupEntrySize = 14;
 const uint16_t IconFileType = 1;
-const size_t DibHeaderSize = 40;              // BITMAPINFOHEADER
+const size_t DibHeaderSize = 40; // BITMAPINFOHEADER
 const size_t DibPlanesOffset = 12;
 const size_t DibBitCountOffset = 14;
 const uint8_t PngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 const uint16_t PngBitCount = 32;
 
-
-std::u16string Ascii16(const std::string& Text)
-{
-    return std::u16string(Text.begin(), Text.end());
-}
+std::u16string Ascii16(const std::string& Text) { return std::u16string(Text.begin(), Text.end()); }
 
 bool IsPng(const std::vector<uint8_t>& Data)
 {
@@ -137,8 +133,10 @@ bool ParseVersionNumbers(const std::string& Text, uint16_t Numbers[4])
             if (Value > 0xFFFF) return false;
         }
         Numbers[Field] = (uint16_t)Value;
-        if (At + 1 < Text.size() && Text[At] == '.' && Text[At + 1] >= '0' && Text[At + 1] <= '9') ++At;
-        else break;
+        if (At + 1 < Text.size() && Text[At] == '.' && Text[At + 1] >= '0' && Text[At + 1] <= '9')
+            ++At;
+        else
+            break;
     }
     return true;
 }
@@ -159,8 +157,9 @@ std::string ReadText(const ScriptKeys& Script, const char* Key, DiagnosticList& 
     std::string Text = ExpandScriptVariables(Script.Variables, Entry->Value);
     if (HasReference(Text))
         Out.Warning(Script.File->RelativePath, Entry->Line,
-                    std::string(Key) + " \"" + Entry->Value + "\" names a variable that only the target computer "
-                    "knows; the setup's version information shows it as it stands");
+                    std::string(Key) + " \"" + Entry->Value +
+                        "\" names a variable that only the target computer "
+                        "knows; the setup's version information shows it as it stands");
     return Text;
 }
 
@@ -201,8 +200,9 @@ void PlanVersion(const ScriptKeys& Script, const std::string& SetupFileName, Set
     if (Description.empty() && !ProductName.empty()) Description = ProductName + " Setup";
     if (!Version.empty() && !ParseVersionNumbers(Version, Plan.Version.Numbers))
         Out.Error(Script.File->RelativePath, Script.Find(KeyProductVersion)->Line,
-                  std::string(KeyProductVersion) + " \"" + Version + "\" must start with up to four numbers "
-                  "of 0 to 65535 joined by dots (1.2.3.4)");
+                  std::string(KeyProductVersion) + " \"" + Version +
+                      "\" must start with up to four numbers "
+                      "of 0 to 65535 joined by dots (1.2.3.4)");
     Plan.ProductName = ProductName;
 
     // In the order the resource compilers write them.
@@ -318,7 +318,8 @@ bool ReplaceIcon(std::vector<ResourceEntry>& Entries, const std::vector<IconImag
                                  [&](const ResourceEntry& E) {
                                      bool OldImage = E.Type == ResourceId::Of(ResourceTypeIcon) && !E.Name.IsNamed() &&
                                                      OldImages.count(E.Name.Number);
-                                     bool OldGroup = E.Type == ResourceId::Of(ResourceTypeGroupIcon) && E.Name == GroupId;
+                                     bool OldGroup =
+                                         E.Type == ResourceId::Of(ResourceTypeGroupIcon) && E.Name == GroupId;
                                      return OldImage || OldGroup;
                                  }),
                   Entries.end());
@@ -468,8 +469,8 @@ std::vector<uint8_t> BuildVersionResource(const VersionInfo& Version)
     Root.Key = u"VS_VERSION_INFO";
     Root.Type = VersionValueBinary;
     const uint16_t* N = Version.Numbers;
-    for (uint32_t Word : {FixedInfoSignature, FixedInfoStructVersion,
-                          (uint32_t)N[0] << 16 | N[1], (uint32_t)N[2] << 16 | N[3], // file version
+    for (uint32_t Word : {FixedInfoSignature, FixedInfoStructVersion, (uint32_t)N[0] << 16 | N[1],
+                          (uint32_t)N[2] << 16 | N[3],                              // file version
                           (uint32_t)N[0] << 16 | N[1], (uint32_t)N[2] << 16 | N[3], // product version
                           FixedInfoFlagsMask, 0u, FixedInfoOsWindows32, FixedInfoTypeApp, 0u, 0u, 0u})
         Append32(Root.Value, Word);

@@ -46,11 +46,11 @@ struct IconImage {
 
 struct SetupResourcePlan {
     ExecutionLevel Level = DefaultExecutionLevel;
-    bool LevelGiven = false;       // ExecutionLevel is in the script
-    bool WriteVersion = false;     // some version key is in the script
+    bool LevelGiven = false;   // ExecutionLevel is in the script
+    bool WriteVersion = false; // some version key is in the script
     VersionInfo Version;
-    std::vector<IconImage> Icon;   // empty: the stub's icon stays
-    std::string ProductName;       // also the description of a signature
+    std::vector<IconImage> Icon; // empty: the stub's icon stays
+    std::string ProductName;     // also the description of a signature
 };
 
 // Reads and checks the [Config] keys of the project's Tarn.ini (errors and

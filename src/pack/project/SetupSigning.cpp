@@ -79,8 +79,7 @@ int RunTool(const std::vector<std::string>& Args, const std::string& Input, std:
 bool SignSetupFile(const std::string& Input, const std::string& Output, const SigningRequest& Request,
                    std::string& Problem)
 {
-    std::vector<std::string> Args = {SignTool, "sign", "-pkcs12", Request.Pkcs12Path, "-readpass", "-",
-                                     "-h", "sha256"};
+    std::vector<std::string> Args = {SignTool, "sign", "-pkcs12", Request.Pkcs12Path, "-readpass", "-", "-h", "sha256"};
     if (!Request.Description.empty()) {
         Args.push_back("-n");
         Args.push_back(Request.Description);

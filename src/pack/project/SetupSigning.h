@@ -15,8 +15,8 @@ namespace PackBuild {
 constexpr const char* SigningPasswordVariable = "TARN_SIGN_PASSWORD";
 
 struct SigningRequest {
-    std::string Pkcs12Path;   // certificate and private key
-    std::string Description;  // shown by Windows as the signed program's name; may be empty
+    std::string Pkcs12Path;  // certificate and private key
+    std::string Description; // shown by Windows as the signed program's name; may be empty
 };
 
 // Signs Input into Output (a new file) with SHA-256. False, with Problem set
