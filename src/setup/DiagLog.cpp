@@ -1,6 +1,8 @@
 // The diagnostic log; see DiagLog.h. Lines are built whole and written with
-// one call on a handle opened for appending, then flushed: the log is small,
-// and a line that is only in a buffer is lost with the process.
+// one call on a handle opened for appending. There is no buffer of ours, so a
+// line written stays written if the process dies; the log goes to the disk
+// after an error line and at the close, not after every line: a flush per
+// installed file would cost an installation of many files minutes.
 #include "DiagLog.h"
 
 #include <windows.h>
@@ -40,17 +42,21 @@ static void WriteLine(const char* What, const char* Detail, unsigned long System
     lstrcatA(Line, "\r\n");
     DWORD Written = 0;
     WriteFile(LogFile, Line, (DWORD)lstrlenA(Line), &Written, 0);
-    FlushFileBuffers(LogFile);
     free(Line);
 }
 
 void DiagLogLine(const char* What, const char* Detail) { WriteLine(What, Detail, 0); }
 
-void DiagLogError(const char* Text, unsigned long SystemError) { WriteLine("error: ", Text, SystemError); }
+void DiagLogError(const char* Text, unsigned long SystemError)
+{
+    WriteLine("error: ", Text, SystemError);
+    if (LogFile) FlushFileBuffers(LogFile);
+}
 
 void DiagLogClose()
 {
     if (!LogFile) return;
+    FlushFileBuffers(LogFile);
     CloseHandle(LogFile);
     LogFile = 0;
 }
