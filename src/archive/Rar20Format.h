@@ -104,83 +104,67 @@ inline uint32_t RecentMatchBonus(uint32_t Distance)
 // ---- the audio predictor ----
 // Each output byte of a channel is predicted from the channel's history by
 // five weights; only the difference is coded. Every 32 bytes the weight
-// change that would have erred least so far is made. Decoder and encoder run
-// the same steps, so they stay in step byte for byte.
+// change that would have erred least over those bytes is made. Decoder and
+// encoder run the same steps, so they stay in step byte for byte.
 
 enum {
-    AudioDifCount = 11,   // candidate weight changes: none, then -/+ for K1..K5
-    AudioDifLanes = 12,   // a multiple of 4, so compilers can sum four lanes at once
-    AudioWeightMin = -17, // weights stay within -17..16
-    AudioWeightMax = 16,
+    AudioWeightCount = 5,
     AudioAdaptInterval = 32, // bytes of a channel between weight changes
+    AudioPastDeltas = 4,     // differences before a block that its history reaches
+    AudioWeightMin = -17,    // weights stay within -17..16
+    AudioWeightMax = 16,
 };
 
-// The history is kept in the order of the error sums, with both signs: the
-// sums are then one loop over two arrays, which compilers turn into vector
-// code, and the stub's scalar code does no more than before.
-enum {
-    AudioD1 = 1, // History[AudioD1] = D1, History[AudioD1 + 1] = -D1
-    AudioD2 = 3,
-    AudioD3 = 5,
-    AudioD4 = 7,
-    AudioChannelDelta = 9, // the channel delta as the byte was made
-};
-
+// The history of a byte is D1, the channel's last output difference, D2 its
+// change, D3 and D4 the two changes before, and the channel delta: the last
+// difference made in any channel. The weights K[0..4] multiply them in this
+// order. A channel records what each byte of the current block of 32 was
+// made from, and sums the errors of the candidate weight changes once at the
+// block's end, in one pass that compilers turn into vector code.
 struct AudioChannel {
-    int32_t K1, K2, K3, K4, K5; // weights
-    // 0, D1, -D1, D2, -D2, D3, -D3, D4, -D4, the channel delta with both
-    // signs, 0: D1 the last delta, D2 its change, D3 and D4 earlier D2s.
-    int32_t History[AudioDifLanes];
-    int32_t LastDelta;           // last output difference, as a signed byte
-    uint32_t Dif[AudioDifLanes]; // error sums of the candidate weight changes (lane 11 unused)
+    int32_t K[AudioWeightCount];
+    // Output differences as signed bytes: the four before the block, then
+    // one per byte of the block made so far (ByteCount % 32 of them).
+    int16_t Deltas[AudioPastDeltas + AudioAdaptInterval];
+    int16_t Errors[AudioAdaptInterval];        // 8 * the coded difference as a signed byte
+    int16_t ChannelDeltas[AudioAdaptInterval]; // the channel delta each byte was predicted with
     uint32_t ByteCount;
     int32_t LastChar;
 };
 
 struct AudioState {
     AudioChannel Channels[MaxChannels];
-    int32_t ChannelDelta; // LastDelta of the byte made last, in any channel
+    int32_t ChannelDelta; // the output difference of the byte made last, in any channel
 };
 
-inline void AudioSetPair(int32_t* History, int Index, int32_t Value)
+// The byte the predictor expects next in channel V. AudioRecord for the
+// same channel must follow.
+inline uint8_t AudioPredict(const AudioChannel* V, int32_t ChannelDelta)
 {
-    History[Index] = Value;
-    History[Index + 1] = -Value;
-}
-
-// The byte the predictor expects next in channel V; shifts the history.
-// AudioUpdate for the same channel must follow.
-inline uint8_t AudioPredict(AudioChannel* V, int32_t ChannelDelta)
-{
-    int32_t* H = V->History;
-    AudioSetPair(H, AudioD4, H[AudioD3]);
-    AudioSetPair(H, AudioD3, H[AudioD2]);
-    AudioSetPair(H, AudioD2, V->LastDelta - H[AudioD1]);
-    AudioSetPair(H, AudioD1, V->LastDelta);
-    AudioSetPair(H, AudioChannelDelta, ChannelDelta);
-    int32_t Sum = 8 * V->LastChar + V->K1 * H[AudioD1] + V->K2 * H[AudioD2] + V->K3 * H[AudioD3] + V->K4 * H[AudioD4] +
-                  V->K5 * ChannelDelta;
+    const int16_t* D = V->Deltas + V->ByteCount % AudioAdaptInterval; // D[3] is the last
+    int32_t Sum = 8 * V->LastChar + V->K[0] * D[3] + V->K[1] * (D[3] - D[2]) + V->K[2] * (D[2] - D[1]) +
+                  V->K[3] * (D[1] - D[0]) + V->K[4] * ChannelDelta;
     return (uint8_t)(Sum >> 3);
 }
 
-// Every 32 bytes of a channel: the candidate weight change with the smallest
-// error sum is made, and the sums restart. Out of line (in the decoder) and
-// never inlined: it would crowd the registers of the loops that predict.
+// At the end of every block of 32 bytes of a channel: the candidate weight
+// change with the smallest error sum is made. Out of line (in the decoder)
+// and never inlined: it would crowd the registers of the loops that predict.
 __attribute__((noinline)) void AudioAdaptWeights(AudioChannel* V);
 
-// Error sums and weights once channel V has made Output from the coded
-// difference Delta.
-inline void AudioUpdate(AudioChannel* V, int32_t* ChannelDelta, uint32_t Delta, uint8_t Output)
+// Records that channel V has made Output from the coded difference Delta,
+// predicted with ChannelDelta, and updates ChannelDelta.
+inline void AudioRecord(AudioChannel* V, int32_t* ChannelDelta, uint32_t Delta, uint8_t Output)
 {
-    int32_t E = (int32_t)(int8_t)(uint8_t)Delta * 8;
-    for (int I = 0; I < AudioDifLanes; ++I) {
-        int32_t Error = E - V->History[I]; // within +-2048
-        V->Dif[I] += (uint32_t)(Error < 0 ? -Error : Error);
-    }
-    V->LastDelta = (int32_t)(int8_t)(uint8_t)(Output - V->LastChar);
+    uint32_t Index = V->ByteCount % AudioAdaptInterval;
+    int32_t OutputDelta = (int8_t)(uint8_t)(Output - V->LastChar);
+    V->Errors[Index] = (int16_t)((int8_t)(uint8_t)Delta * 8);
+    V->ChannelDeltas[Index] = (int16_t)*ChannelDelta;
+    V->Deltas[AudioPastDeltas + Index] = (int16_t)OutputDelta;
     V->LastChar = Output;
-    *ChannelDelta = V->LastDelta;
-    if (++V->ByteCount % AudioAdaptInterval == 0) AudioAdaptWeights(V);
+    *ChannelDelta = OutputDelta;
+    ++V->ByteCount;
+    if (Index == AudioAdaptInterval - 1) AudioAdaptWeights(V);
 }
 
 // Channel V's next byte from the coded difference Delta (0..255).
@@ -188,7 +172,7 @@ inline void AudioUpdate(AudioChannel* V, int32_t* ChannelDelta, uint32_t Delta, 
 inline uint8_t AudioDecodeByte(AudioChannel* V, int32_t* ChannelDelta, uint32_t Delta)
 {
     uint8_t Output = (uint8_t)(AudioPredict(V, *ChannelDelta) - Delta);
-    AudioUpdate(V, ChannelDelta, Delta, Output);
+    AudioRecord(V, ChannelDelta, Delta, Output);
     return Output;
 }
 
@@ -196,7 +180,7 @@ inline uint8_t AudioDecodeByte(AudioChannel* V, int32_t* ChannelDelta, uint32_t 
 inline uint8_t AudioEncodeByte(AudioChannel* V, int32_t* ChannelDelta, uint8_t Byte)
 {
     uint8_t Delta = (uint8_t)(AudioPredict(V, *ChannelDelta) - Byte);
-    AudioUpdate(V, ChannelDelta, Delta, Byte);
+    AudioRecord(V, ChannelDelta, Delta, Byte);
     return Delta;
 }
 

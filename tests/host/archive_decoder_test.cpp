@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <math.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "ArcTestKit.h"
@@ -343,10 +344,10 @@ TEST(Rar20Audio, PredictorBasics)
     A = {};
     AudioDecodeByte(&A.Channels[1], &A.ChannelDelta, 200);
     const AudioChannel& V = A.Channels[1];
-    EXPECT_EQ(V.Dif[0], 448u);
+    EXPECT_EQ(V.Errors[0], -448);
     EXPECT_EQ(V.ByteCount, 1u);
     EXPECT_EQ(V.LastChar, 56);
-    EXPECT_EQ(V.LastDelta, 56);
+    EXPECT_EQ(V.Deltas[AudioPastDeltas], 56);
     EXPECT_EQ(A.ChannelDelta, 56);
     EXPECT_EQ(A.Channels[0].ByteCount, 0u);
 }
@@ -356,20 +357,27 @@ TEST(Rar20Audio, WeightsStayWithinTheirLimits)
     using namespace Rar20;
     struct Case {
         int32_t Start;
-        int Index;
+        int16_t Delta; // every output difference before the block's last byte: D1
+        uint8_t Coded; // every coded difference of the block
         int32_t After;
     };
-    // Odd indexes lower K1, even ones raise it; -17 and 16 are the limits.
-    for (const Case& C : {Case{-17, 1, -17}, Case{-16, 1, -17}, Case{16, 2, 16}, Case{15, 2, 16}, Case{3, 0, 3}}) {
+    // Errors (8 * Coded) equal to D1 are undone by lowering K[0], equal to
+    // -D1 by raising it; -17 and 16 are the limits. With no error at all,
+    // keeping the weights ties with every change and wins.
+    for (const Case& C : {Case{3, 8, 1, 2}, Case{-17, 8, 1, -17}, Case{-16, 8, 1, -17}, Case{3, -8, 1, 4},
+                          Case{16, -8, 1, 16}, Case{15, -8, 1, 16}, Case{3, 0, 0, 3}}) {
         AudioState A = {};
         AudioChannel& V = A.Channels[0];
-        V.K1 = C.Start;
-        V.ByteCount = 31;
-        for (int I = 0; I < 11; ++I) V.Dif[I] = 1000000;
-        V.Dif[C.Index] = 0;
-        AudioDecodeByte(&A.Channels[0], &A.ChannelDelta, 0);
-        EXPECT_EQ(V.K1, C.After) << C.Start << " " << C.Index;
-        EXPECT_EQ(V.Dif[C.Index], 0u); // all sums restart
+        V.K[0] = C.Start;
+        V.ByteCount = AudioAdaptInterval - 1;
+        for (int16_t& D : V.Deltas) D = C.Delta;
+        for (int16_t& E : V.Errors) E = (int16_t)(8 * (int8_t)C.Coded);
+        V.LastChar = 100;
+        uint8_t Output = AudioDecodeByte(&V, &A.ChannelDelta, C.Coded);
+        EXPECT_EQ(V.K[0], C.After) << C.Start << " " << C.Delta;
+        // The next block's history starts with this block's last differences.
+        EXPECT_EQ(V.Deltas[AudioPastDeltas - 1], (int8_t)(Output - 100));
+        EXPECT_EQ(V.Deltas[0], C.Delta);
     }
     // Any stream keeps every weight within -17..16.
     AudioState A = {};
@@ -377,8 +385,73 @@ TEST(Rar20Audio, WeightsStayWithinTheirLimits)
     for (int I = 0; I < 200000; ++I) {
         Seed = Seed * 1103515245 + 12345;
         AudioDecodeByte(&A.Channels[0], &A.ChannelDelta, (Seed >> 16) & 0xFF);
-        const AudioChannel& V = A.Channels[0];
-        for (int32_t K : {V.K1, V.K2, V.K3, V.K4, V.K5}) ASSERT_TRUE(K >= -17 && K <= 16) << K;
+        for (int32_t K : A.Channels[0].K) ASSERT_TRUE(K >= -17 && K <= 16) << K;
+    }
+}
+
+// The predictor stated byte by byte, as plainly as it can be: eleven error
+// sums updated with every byte. The decoder's block-wise form must make the
+// same bytes and the same weight changes.
+struct PlainPredictor {
+    struct Channel {
+        int32_t K[5], D[4], LastDelta, LastChar;
+        uint32_t Dif[11], ByteCount;
+    } Channels[4] = {};
+    int32_t ChannelDelta = 0;
+
+    uint8_t Decode(int C, uint8_t Coded)
+    {
+        Channel& V = Channels[C];
+        V.D[3] = V.D[2];
+        V.D[2] = V.D[1];
+        V.D[1] = V.LastDelta - V.D[0];
+        V.D[0] = V.LastDelta;
+        int32_t History[5] = {V.D[0], V.D[1], V.D[2], V.D[3], ChannelDelta};
+        int32_t Sum = 8 * V.LastChar;
+        for (int I = 0; I < 5; ++I) Sum += V.K[I] * History[I];
+        uint8_t Output = (uint8_t)((uint8_t)(Sum >> 3) - Coded);
+        int32_t E = (int8_t)Coded * 8;
+        V.Dif[0] += (uint32_t)abs(E);
+        for (int I = 0; I < 5; ++I) {
+            V.Dif[1 + 2 * I] += (uint32_t)abs(E - History[I]);
+            V.Dif[2 + 2 * I] += (uint32_t)abs(E + History[I]);
+        }
+        V.LastDelta = (int8_t)(uint8_t)(Output - V.LastChar);
+        V.LastChar = Output;
+        ChannelDelta = V.LastDelta;
+        if (++V.ByteCount % 32 == 0) {
+            int Best = 0;
+            for (int I = 1; I < 11; ++I)
+                if (V.Dif[I] < V.Dif[Best]) Best = I;
+            memset(V.Dif, 0, sizeof V.Dif);
+            if (Best > 0) {
+                int32_t& K = V.K[(Best - 1) / 2];
+                if (Best % 2 && K > -17) --K;
+                if (Best % 2 == 0 && K < 16) ++K;
+            }
+        }
+        return Output;
+    }
+};
+
+TEST(Rar20Audio, BlockwiseSumsMatchTheByteByByteRule)
+{
+    using namespace Rar20;
+    for (int Channels = 1; Channels <= 4; ++Channels) {
+        uint32_t Seed = 77 + (uint32_t)Channels;
+        PlainPredictor Plain;
+        AudioState Decoder = {};
+        for (int I = 0; I < 60000; ++I) {
+            int C = I % Channels;
+            Seed = Seed * 1103515245 + 12345;
+            // Small differences (a good prediction), wild ones, and runs of
+            // equal ones that tie the sums.
+            int Phase = (I / 2000) % 3;
+            uint8_t Coded = Phase == 0 ? (uint8_t)((Seed >> 16) % 9 - 4) : Phase == 1 ? (uint8_t)(Seed >> 16) : 0;
+            ASSERT_EQ(AudioDecodeByte(&Decoder.Channels[C], &Decoder.ChannelDelta, Coded), Plain.Decode(C, Coded))
+                << "channels " << Channels << " byte " << I;
+            for (int K = 0; K < 5; ++K) ASSERT_EQ(Decoder.Channels[C].K[K], Plain.Channels[C].K[K]) << I;
+        }
     }
 }
 
