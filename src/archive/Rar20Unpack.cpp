@@ -320,44 +320,34 @@ static inline void CopyMatch(MatchState& M, uint8_t* Window, uint32_t& WritePos,
 
 // ---- audio ----
 
-// The sum over a block of |Errors[T] - Sign * History[T]|: the error the
-// prediction would have had with the weight of History changed by -Sign.
-// Exact in 16 bits: each term is at most 8 * 128 + 255, and 32 * 1279 < 65536.
-static uint32_t ErrorSum(const int16_t* Errors, const int16_t* History, int Sign)
-{
-    uint16_t Sum = 0;
-    for (int T = 0; T < AudioAdaptInterval; ++T) {
-        int16_t Error = (int16_t)(Errors[T] - Sign * History[T]);
-        Sum = (uint16_t)(Sum + (Error < 0 ? -Error : Error));
-    }
-    return Sum;
-}
+static inline uint16_t AbsoluteError(int32_t Error) { return (uint16_t)(Error < 0 ? -Error : Error); }
 
 void Rar20::AudioAdaptWeights(AudioChannel* V)
 {
-    // Each byte's history, by weight.
-    int16_t History[AudioWeightCount][AudioAdaptInterval];
+    // The error sums of the candidates: no change, then lowering and
+    // raising K[0], K[1] ... Exact in 16 bits: each term is at most
+    // 8 * 128 + 255, and 32 * 1279 < 65536.
+    uint16_t Sums[1 + 2 * AudioWeightCount] = {0};
     for (int T = 0; T < AudioAdaptInterval; ++T) {
         const int16_t* D = V->Deltas + T; // D[3] is the difference before byte T
-        History[0][T] = D[3];
-        History[1][T] = (int16_t)(D[3] - D[2]);
-        History[2][T] = (int16_t)(D[2] - D[1]);
-        History[3][T] = (int16_t)(D[1] - D[0]);
-        History[4][T] = V->ChannelDeltas[T];
-    }
-    // No change wins ties, then lowering K[0], raising K[0], lowering K[1] ...
-    static const int16_t Zeros[AudioAdaptInterval] = {0};
-    uint32_t Best = ErrorSum(V->Errors, Zeros, 0);
-    int Weight = -1, Step = 0;
-    for (int I = 0; I < AudioWeightCount; ++I) {
-        uint32_t Lower = ErrorSum(V->Errors, History[I], 1), Raise = ErrorSum(V->Errors, History[I], -1);
-        if (Lower < Best) Best = Lower, Weight = I, Step = -1;
-        if (Raise < Best) Best = Raise, Weight = I, Step = 1;
+        int16_t History[AudioWeightCount] = {D[3], (int16_t)(D[3] - D[2]), (int16_t)(D[2] - D[1]),
+                                             (int16_t)(D[1] - D[0]), V->ChannelDeltas[T]};
+        int16_t Error = V->Errors[T];
+        Sums[0] = (uint16_t)(Sums[0] + AbsoluteError(Error));
+        for (int I = 0; I < AudioWeightCount; ++I) {
+            Sums[1 + 2 * I] = (uint16_t)(Sums[1 + 2 * I] + AbsoluteError((int16_t)(Error - History[I])));
+            Sums[2 + 2 * I] = (uint16_t)(Sums[2 + 2 * I] + AbsoluteError((int16_t)(Error + History[I])));
+        }
     }
     memcpy(V->Deltas, V->Deltas + AudioAdaptInterval, AudioPastDeltas * sizeof V->Deltas[0]);
-    if (Weight < 0) return;
-    int32_t K = V->K[Weight] + Step;
-    if (K >= AudioWeightMin && K <= AudioWeightMax) V->K[Weight] = K;
+    // The first of the smallest sums wins.
+    int Best = 0;
+    for (int I = 1; I < 1 + 2 * AudioWeightCount; ++I)
+        if (Sums[I] < Sums[Best]) Best = I;
+    if (Best == 0) return;
+    int32_t& K = V->K[(Best - 1) / 2];
+    int32_t Changed = K + (Best % 2 ? -1 : 1);
+    if (Changed >= AudioWeightMin && Changed <= AudioWeightMax) K = Changed;
 }
 
 // Decodes audio bytes (at least one symbol) until Limit bytes are made, a
