@@ -41,9 +41,15 @@ struct MatchState {
     uint32_t LastLength;
 };
 
+// The bit reader. Bits holds the next Count bits of the stream from its top
+// bit down, and the bytes from Input[Addr] on follow them; the bits below
+// the Count are 0 or the stream's next bits, so a refill may OR the same
+// bits in again. One refill leaves at least 56 bits: enough for any LZ step
+// (a 15-bit code, 5 extra length bits, a 15-bit distance code, 16 extra bits).
 struct BitInput {
-    uint32_t Addr; // byte position in Input
-    uint32_t Bit;  // 0-7 bits of that byte consumed
+    uint64_t Bits;
+    uint32_t Count;
+    uint32_t Addr;
 };
 
 static struct Rar20State {
@@ -76,38 +82,52 @@ void Rar20Reset()
 
 // ---- bit input ----
 
-// The next 16 bits, from one big-endian load of four bytes (the padding
-// after the data makes them readable).
-static inline uint32_t PeekBits16(const BitInput& In)
+// Tops Bits up from the eight bytes at Addr (the padding after the data
+// makes them readable).
+static inline void RefillBits(BitInput& In)
 {
     const uint8_t* P = S.Input + In.Addr;
-    uint32_t Value = ((uint32_t)P[0] << 24) | ((uint32_t)P[1] << 16) | ((uint32_t)P[2] << 8) | P[3];
-    return (Value << In.Bit) >> 16;
+    uint64_t Next = ((uint64_t)P[0] << 56) | ((uint64_t)P[1] << 48) | ((uint64_t)P[2] << 40) | ((uint64_t)P[3] << 32) |
+                    ((uint64_t)P[4] << 24) | ((uint64_t)P[5] << 16) | ((uint64_t)P[6] << 8) | P[7];
+    In.Bits |= Next >> In.Count;
+    In.Addr += (63 - In.Count) >> 3;
+    In.Count |= 56;
 }
 
 static inline void ConsumeBits(BitInput& In, uint32_t Count)
 {
-    Count += In.Bit;
-    In.Addr += Count >> 3;
-    In.Bit = Count & 7;
+    In.Bits <<= Count;
+    In.Count -= Count;
 }
 
-// An extra-bits value of 1 to 16 bits; 0 bits give 0.
+// An extra-bits value of 1 to 16 bits; 0 bits give 0. The bits must be in Bits.
 static inline uint32_t GetBits(BitInput& In, uint32_t Count)
 {
     if (Count == 0) return 0;
-    uint32_t Value = PeekBits16(In) >> (16 - Count);
+    uint32_t Value = (uint32_t)(In.Bits >> (64 - Count));
     ConsumeBits(In, Count);
     return Value;
 }
 
-// Moves the unread bytes to the front of Input and fills it up again.
+// GetBits after a refill, for the reads outside the hot loops.
+static uint32_t ReadBits(BitInput& In, uint32_t Count)
+{
+    RefillBits(In);
+    return GetBits(In, Count);
+}
+
+// Bits of the packed data consumed from the start of Input.
+static inline uint32_t BitPosition(const BitInput& In) { return In.Addr * 8 - In.Count; }
+
+// Moves the unread bytes to the front of Input and fills it up again; the
+// reader then starts afresh at the same bit.
 static void FillInput()
 {
-    uint32_t Keep = S.In.Addr < S.InputTop ? S.InputTop - S.In.Addr : 0;
-    memmove(S.Input, S.Input + S.In.Addr, Keep);
+    uint32_t Position = BitPosition(S.In);
+    uint32_t Start = Position >> 3;
+    uint32_t Keep = Start < S.InputTop ? S.InputTop - Start : 0;
+    memmove(S.Input, S.Input + Start, Keep);
     S.InputTop = Keep;
-    S.In.Addr = 0;
     while (S.InputTop < InputBufferSize && !S.InputEnded) {
         int Got = ReadPacked(S.Input + S.InputTop, (int)(InputBufferSize - S.InputTop));
         if (Got <= 0)
@@ -116,6 +136,11 @@ static void FillInput()
             S.InputTop += (uint32_t)Got;
     }
     memset(S.Input + S.InputTop, 0, InputPadding);
+    S.In.Bits = 0;
+    S.In.Count = 0;
+    S.In.Addr = 0;
+    RefillBits(S.In);
+    ConsumeBits(S.In, Position & 7);
 }
 
 // Keeps RefillMargin bytes ahead of the position when the data has them.
@@ -124,7 +149,7 @@ static bool CheckInput()
 {
     if (S.In.Addr + RefillMargin > S.InputTop) {
         if (!S.InputEnded) FillInput();
-        if (S.InputEnded && S.In.Addr * 8 + S.In.Bit > S.InputTop * 8) return false;
+        if (S.InputEnded && BitPosition(S.In) > S.InputTop * 8) return false;
     }
     return true;
 }
@@ -184,15 +209,15 @@ static int DecodeSlow(BitInput& In, const DecodeTable* Table, uint32_t Bits)
 }
 
 // The next symbol, or -1 for a bit pattern that is no code of the table.
+// The code's bits must be in Bits.
 static inline int DecodeSymbol(BitInput& In, const DecodeTable* Table)
 {
-    uint32_t Bits = PeekBits16(In);
-    uint32_t Entry = Table->Quick[Bits >> (16 - QuickBits)];
+    uint32_t Entry = Table->Quick[In.Bits >> (64 - QuickBits)];
     if (Entry) {
         ConsumeBits(In, Entry & 15);
         return (int)(Entry >> 4);
     }
-    return DecodeSlow(In, Table, Bits);
+    return DecodeSlow(In, Table, (uint32_t)(In.Bits >> 48));
 }
 
 // Reads new code tables (switching between LZ and audio mode); the lengths
@@ -201,21 +226,19 @@ static bool ReadCodeTables()
 {
     BitInput& In = S.In;
     if (!CheckInput()) return false;
-    uint32_t Bits = PeekBits16(In);
-    uint32_t Mode = Bits >> (16 - TableModeBits);
+    uint32_t Mode = ReadBits(In, TableModeBits);
     bool Audio = (Mode & TableAudioBit) != 0;
     if (!(Mode & TableKeepBit)) memset(S.PrevLengths, 0, sizeof S.PrevLengths);
-    ConsumeBits(In, TableModeBits);
 
     uint32_t TableSize = LzTableSize;
     uint32_t Channels = S.ChannelCount;
     if (Audio) {
-        Channels = GetBits(In, TableChannelBits) + 1;
+        Channels = ReadBits(In, TableChannelBits) + 1;
         TableSize = AudioCount * Channels;
     }
 
     uint8_t LevelLengths[LevelCount];
-    for (int I = 0; I < LevelCount; ++I) LevelLengths[I] = (uint8_t)GetBits(In, LevelLengthBits);
+    for (int I = 0; I < LevelCount; ++I) LevelLengths[I] = (uint8_t)ReadBits(In, LevelLengthBits);
     if (!BuildDecodeTable(LevelLengths, &S.LevelTable, LevelCount)) return false;
 
     // Lengths past the table size stay 0 for the next read that keeps them.
@@ -224,6 +247,7 @@ static bool ReadCodeTables()
     uint32_t I = 0;
     while (I < TableSize) {
         if (!CheckInput()) return false;
+        RefillBits(In); // enough for the code and its extra bits
         int Symbol = DecodeSymbol(In, &S.LevelTable);
         if (Symbol < 0) return false;
         if (Symbol < LevelRepeat) {
@@ -367,6 +391,7 @@ static inline RunEnd DecodeAudioRun(BitInput& In, uint8_t* Window, uint32_t& Wri
     RunEnd End = RunMore;
     // The caller has made sure of input for one symbol; more need the margin.
     do {
+        RefillBits(In);
         int Symbol = DecodeSymbol(In, &Tables[Channel]);
         if (Symbol < 0 || Symbol == AudioSymTableSwitch) {
             End = Symbol < 0 ? RunBad : RunTables;
@@ -397,8 +422,9 @@ static inline uint32_t RunLimit(uint32_t WritePos)
 
 static void InitUnpack(bool Solid)
 {
+    S.In.Bits = 0;
+    S.In.Count = 0;
     S.In.Addr = 0;
-    S.In.Bit = 0;
     S.InputTop = 0;
     S.InputEnded = false;
     if (Solid) return;
@@ -424,6 +450,7 @@ static inline RunEnd DecodeLzRun(BitInput& In, uint8_t* Window, uint32_t& WriteP
     RunEnd End = RunMore;
     // The caller has made sure of input for one symbol; more need the margin.
     do {
+        RefillBits(In); // enough for the whole step
         int Symbol = DecodeSymbol(In, &S.LiteralTable);
         if (Symbol < 256) {
             if (Symbol < 0) {
@@ -520,7 +547,8 @@ static bool DecodeLoop()
 static bool ReadTrailingTables()
 {
     if (!CheckInput()) return false;
-    if (S.In.Addr + 5 > S.InputTop) return true;
+    if (BitPosition(S.In) / 8 + 5 > S.InputTop) return true;
+    RefillBits(S.In);
     const DecodeTable* Table = S.AudioMode ? &S.AudioTables[S.CurrentChannel] : &S.LiteralTable;
     int Symbol = DecodeSymbol(S.In, Table);
     if (Symbol == (S.AudioMode ? AudioSymTableSwitch : SymTableSwitch)) return ReadCodeTables();
