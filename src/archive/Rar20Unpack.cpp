@@ -346,6 +346,13 @@ static inline void CopyMatch(MatchState& M, uint8_t* Window, uint32_t& WritePos,
 
 static inline uint16_t AbsoluteError(int32_t Error) { return (uint16_t)(Error < 0 ? -Error : Error); }
 
+// Adds a byte's errors had the weight of History been one less and one more.
+static inline void AddErrors(uint16_t* Sums, int16_t Error, int16_t History)
+{
+    Sums[0] = (uint16_t)(Sums[0] + AbsoluteError((int16_t)(Error - History)));
+    Sums[1] = (uint16_t)(Sums[1] + AbsoluteError((int16_t)(Error + History)));
+}
+
 void Rar20::AudioAdaptWeights(AudioChannel* V)
 {
     // The error sums of the candidates: no change, then lowering and
@@ -354,14 +361,13 @@ void Rar20::AudioAdaptWeights(AudioChannel* V)
     uint16_t Sums[1 + 2 * AudioWeightCount] = {0};
     for (int T = 0; T < AudioAdaptInterval; ++T) {
         const int16_t* D = V->Deltas + T; // D[3] is the difference before byte T
-        int16_t History[AudioWeightCount] = {D[3], (int16_t)(D[3] - D[2]), (int16_t)(D[2] - D[1]),
-                                             (int16_t)(D[1] - D[0]), V->ChannelDeltas[T]};
         int16_t Error = V->Errors[T];
         Sums[0] = (uint16_t)(Sums[0] + AbsoluteError(Error));
-        for (int I = 0; I < AudioWeightCount; ++I) {
-            Sums[1 + 2 * I] = (uint16_t)(Sums[1 + 2 * I] + AbsoluteError((int16_t)(Error - History[I])));
-            Sums[2 + 2 * I] = (uint16_t)(Sums[2 + 2 * I] + AbsoluteError((int16_t)(Error + History[I])));
-        }
+        AddErrors(Sums + 1, Error, D[3]);
+        AddErrors(Sums + 3, Error, (int16_t)(D[3] - D[2]));
+        AddErrors(Sums + 5, Error, (int16_t)(D[2] - D[1]));
+        AddErrors(Sums + 7, Error, (int16_t)(D[1] - D[0]));
+        AddErrors(Sums + 9, Error, V->ChannelDeltas[T]);
     }
     memcpy(V->Deltas, V->Deltas + AudioAdaptInterval, AudioPastDeltas * sizeof V->Deltas[0]);
     // The first of the smallest sums wins.
