@@ -393,7 +393,8 @@ static inline RunEnd DecodeAudioRun(BitInput& In, uint8_t* Window, uint32_t& Wri
     const uint32_t InputTop = S.InputTop;
     const uint32_t Count = S.ChannelCount;
     uint32_t Channel = S.CurrentChannel;
-    uint32_t Made = 0;
+    uint8_t* Out = Window + WritePos;
+    uint8_t* const OutEnd = Out + Limit;
     RunEnd End = RunMore;
     // The caller has made sure of input for one symbol; more need the margin.
     do {
@@ -403,10 +404,11 @@ static inline RunEnd DecodeAudioRun(BitInput& In, uint8_t* Window, uint32_t& Wri
             End = Symbol < 0 ? RunBad : RunTables;
             break;
         }
-        Window[WritePos++] = AudioDecodeByte(&Channels[Channel], &ChannelDelta, (uint32_t)Symbol);
+        *Out++ = AudioDecodeByte(&Channels[Channel], &ChannelDelta, (uint32_t)Symbol);
         if (++Channel == Count) Channel = 0;
-        ++Made;
-    } while (Made < Limit && In.Addr + RefillMargin <= InputTop);
+    } while (Out < OutEnd && In.Addr + RefillMargin <= InputTop);
+    uint32_t Made = (uint32_t)(Out - (Window + WritePos));
+    WritePos += Made;
     S.CurrentChannel = Channel;
     S.Audio.ChannelDelta = ChannelDelta;
     S.RemainingSize -= Made;
