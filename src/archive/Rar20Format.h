@@ -126,7 +126,7 @@ struct AudioChannel {
     // Output differences as signed bytes: the four before the block, then
     // one per byte of the block made so far (ByteCount % 32 of them).
     int16_t Deltas[AudioPastDeltas + AudioAdaptInterval];
-    int16_t Errors[AudioAdaptInterval];        // 8 * the coded difference as a signed byte
+    uint8_t Coded[AudioAdaptInterval];         // the coded differences
     int16_t ChannelDeltas[AudioAdaptInterval]; // the channel delta each byte was predicted with
     uint32_t ByteCount;
     int32_t LastChar;
@@ -158,7 +158,7 @@ inline void AudioRecord(AudioChannel* V, int32_t* ChannelDelta, uint32_t Delta, 
 {
     uint32_t Index = V->ByteCount % AudioAdaptInterval;
     int32_t OutputDelta = (int8_t)(uint8_t)(Output - V->LastChar);
-    V->Errors[Index] = (int16_t)((int8_t)(uint8_t)Delta * 8);
+    V->Coded[Index] = (uint8_t)Delta;
     V->ChannelDeltas[Index] = (int16_t)*ChannelDelta;
     V->Deltas[AudioPastDeltas + Index] = (int16_t)OutputDelta;
     V->LastChar = Output;

@@ -360,8 +360,8 @@ void Rar20::AudioAdaptWeights(AudioChannel* V)
     // 8 * 128 + 255, and 32 * 1279 < 65536.
     uint16_t Sums[1 + 2 * AudioWeightCount] = {0};
     for (int T = 0; T < AudioAdaptInterval; ++T) {
-        const int16_t* D = V->Deltas + T; // D[3] is the difference before byte T
-        int16_t Error = V->Errors[T];
+        const int16_t* D = V->Deltas + T;                   // D[3] is the difference before byte T
+        int16_t Error = (int16_t)((int8_t)V->Coded[T] * 8); // the prediction's error
         Sums[0] = (uint16_t)(Sums[0] + AbsoluteError(Error));
         AddErrors(Sums + 1, Error, D[3]);
         AddErrors(Sums + 3, Error, (int16_t)(D[3] - D[2]));
@@ -390,13 +390,15 @@ static inline RunEnd DecodeAudioRun(BitInput& In, uint8_t* Window, uint32_t& Wri
     AudioChannel* const Channels = S.Audio.Channels;
     int32_t ChannelDelta = S.Audio.ChannelDelta;
     const DecodeTable* const Tables = S.AudioTables;
-    const uint32_t InputTop = S.InputTop;
     const uint32_t Count = S.ChannelCount;
     uint32_t Channel = S.CurrentChannel;
+    // A byte is one code of at most 15 bits: the input before the refill
+    // margin bounds the run too, and the loop checks only its end.
+    uint32_t InputBytes = S.InputTop > In.Addr + RefillMargin ? S.InputTop - In.Addr - RefillMargin : 0;
+    if (Limit > 1 + InputBytes * 8 / MaxCodeLength) Limit = 1 + InputBytes * 8 / MaxCodeLength;
     uint8_t* Out = Window + WritePos;
     uint8_t* const OutEnd = Out + Limit;
     RunEnd End = RunMore;
-    // The caller has made sure of input for one symbol; more need the margin.
     do {
         RefillBits(In);
         int Symbol = DecodeSymbol(In, &Tables[Channel]);
@@ -406,7 +408,7 @@ static inline RunEnd DecodeAudioRun(BitInput& In, uint8_t* Window, uint32_t& Wri
         }
         *Out++ = AudioDecodeByte(&Channels[Channel], &ChannelDelta, (uint32_t)Symbol);
         if (++Channel == Count) Channel = 0;
-    } while (Out < OutEnd && In.Addr + RefillMargin <= InputTop);
+    } while (Out < OutEnd);
     uint32_t Made = (uint32_t)(Out - (Window + WritePos));
     WritePos += Made;
     S.CurrentChannel = Channel;

@@ -340,11 +340,11 @@ TEST(Rar20Audio, PredictorBasics)
     EXPECT_EQ(AudioDecodeByte(&A.Channels[0], &A.ChannelDelta, 0), 0);
     A = {};
     EXPECT_EQ(AudioDecodeByte(&A.Channels[0], &A.ChannelDelta, 1), 255);
-    // A delta of 200 counts as -56: E = -448. Channel 1 has its own record.
+    // A delta of 200 counts as -56. Channel 1 has its own record.
     A = {};
     AudioDecodeByte(&A.Channels[1], &A.ChannelDelta, 200);
     const AudioChannel& V = A.Channels[1];
-    EXPECT_EQ(V.Errors[0], -448);
+    EXPECT_EQ(V.Coded[0], 200);
     EXPECT_EQ(V.ByteCount, 1u);
     EXPECT_EQ(V.LastChar, 56);
     EXPECT_EQ(V.Deltas[AudioPastDeltas], 56);
@@ -371,7 +371,7 @@ TEST(Rar20Audio, WeightsStayWithinTheirLimits)
         V.K[0] = C.Start;
         V.ByteCount = AudioAdaptInterval - 1;
         for (int16_t& D : V.Deltas) D = C.Delta;
-        for (int16_t& E : V.Errors) E = (int16_t)(8 * (int8_t)C.Coded);
+        for (uint8_t& Coded : V.Coded) Coded = C.Coded;
         V.LastChar = 100;
         uint8_t Output = AudioDecodeByte(&V, &A.ChannelDelta, C.Coded);
         EXPECT_EQ(V.K[0], C.After) << C.Start << " " << C.Delta;
