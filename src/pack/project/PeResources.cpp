@@ -68,11 +68,6 @@ void Put32(std::vector<uint8_t>& B, size_t At, uint32_t V)
 }
 uint32_t AlignUp(uint32_t Value, uint32_t Alignment) { return (Value + Alignment - 1) / Alignment * Alignment; }
 bool Fits(const std::vector<uint8_t>& B, uint64_t At, uint64_t Size) { return At <= B.size() && Size <= B.size() - At; }
-bool Refuse(std::string& Problem, const std::string& Text)
-{
-    Problem = Text;
-    return false;
-}
 
 struct Section {
     size_t HeaderAt;

@@ -44,6 +44,8 @@ struct ResourceEntry {
     uint16_t Language = 0;
     uint32_t CodePage = 0;
     std::vector<uint8_t> Data;
+
+    bool Is(uint16_t TypeNumber) const { return Type == ResourceId::Of(TypeNumber); }
 };
 
 // Every resource of the program Image, in directory order. False, with
@@ -67,6 +69,13 @@ bool HasCertificateTable(const std::vector<uint8_t>& Image);
 // checksum field counted as zero, plus the file's length. False when the
 // file cannot be read or written.
 bool UpdateFileChecksum(const std::string& Path);
+
+// Sets Problem to Text and returns false: how the readers here refuse.
+inline bool Refuse(std::string& Problem, const std::string& Text)
+{
+    Problem = Text;
+    return false;
+}
 
 // Little-endian fields of a byte image (the PE and resource formats): read
 // at At (which must lie inside B), or appended.

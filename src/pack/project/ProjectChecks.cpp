@@ -67,7 +67,7 @@ struct CheckContext {
     const ProjectTree& Tree;
     DiagnosticList& Out;
     std::vector<std::string> Languages;
-    std::vector<std::pair<std::string, std::string>> VariableOrder; // [Variables], file order
+    ScriptVariables VariableOrder;
     std::set<const ProjectFile*> Installed;
     bool UserLevel = false; // ExecutionLevel=user: no administrator rights
 };
@@ -108,12 +108,6 @@ bool LoadScript(const ProjectTree& Tree, const std::string& Name, ScriptFile& Sc
 std::string ExpandKnown(const CheckContext& Context, const std::string& Text)
 {
     return ExpandScriptVariables(Context.VariableOrder, Text);
-}
-
-bool HasReference(const std::string& Text)
-{
-    size_t Open = Text.find('%');
-    return Open != std::string::npos && Text.find('%', Open + 1) != std::string::npos;
 }
 
 std::string BlankHint(const std::string& Word)
@@ -315,8 +309,7 @@ void LoadLanguagesAndVariables(CheckContext& Context, const ScriptFile* Ini)
                                         "Languages: \"" + Word + "\" is not a three-letter language code" +
                                             BlankHint(Word));
             }
-        for (const IniEntry& Variable : Ini->Doc.ReadSection("Variables"))
-            if (!Variable.Value.empty()) Context.VariableOrder.push_back({Variable.Name, Variable.Value});
+        Context.VariableOrder = ReadScriptVariables(Ini->Doc);
     }
     if (Context.Languages.empty()) Context.Languages.push_back(DefaultLanguage);
 }
@@ -599,23 +592,30 @@ void CheckUninstaller(CheckContext& Context, const ScriptFile& Ini)
 
 // --- public helpers ----------------------------------------------------------------
 
-std::string ExpandScriptVariables(const std::vector<std::pair<std::string, std::string>>& Variables,
-                                  const std::string& Text)
+ScriptVariables ReadScriptVariables(const IniDocument& Script)
+{
+    ScriptVariables Variables;
+    for (const IniEntry& Variable : Script.ReadSection("Variables"))
+        if (!Variable.Value.empty()) Variables.push_back({Variable.Name, Variable.Value});
+    return Variables;
+}
+
+std::string ExpandScriptVariables(const ScriptVariables& Variables, const std::string& Text)
 {
     std::string Result = Text;
-    for (const auto& Variable : Variables) {
-        std::string Pattern = "%" + Variable.first + "%";
-        std::string Next;
-        size_t From = 0;
-        for (;;) {
-            size_t At = Result.find(Pattern, From);
-            if (At == std::string::npos) break;
-            Next += Result.substr(From, At - From) + Variable.second;
-            From = At + Pattern.size();
-        }
-        Result = Next + Result.substr(From);
+    for (const auto& [Name, Value] : Variables) {
+        // A value put in is not searched again.
+        std::string Pattern = "%" + Name + "%";
+        for (size_t At = Result.find(Pattern); At != std::string::npos; At = Result.find(Pattern, At + Value.size()))
+            Result.replace(At, Pattern.size(), Value);
     }
     return Result;
+}
+
+bool HasReference(const std::string& Text)
+{
+    size_t Open = Text.find('%');
+    return Open != std::string::npos && Text.find('%', Open + 1) != std::string::npos;
 }
 
 bool ParseScriptInteger(const std::string& Text, int32_t& Value)
