@@ -124,23 +124,16 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
                 Options.Stub = Value;
             } else if (Arg == "--sign-pkcs12") {
                 Options.SignPkcs12 = Value;
-            } else if (Arg == "--threads") {
-                char* End = nullptr;
-                long Threads = std::strtol(Value.c_str(), &End, 10);
-                if (Value.empty() || *End || Threads < 1 || Threads > MaxThreads) {
-                    Problem = "--threads takes a number from 1 to " + std::to_string(MaxThreads);
-                    return false;
-                }
-                Options.Threads = (int)Threads;
             } else {
+                bool Threads = Arg == "--threads";
+                int Least = Threads ? 1 : PackLevelFastest, Most = Threads ? MaxThreads : PackLevelBest;
                 char* End = nullptr;
-                long Level = std::strtol(Value.c_str(), &End, 10);
-                if (Value.empty() || *End || Level < PackLevelFastest || Level > PackLevelBest) {
-                    Problem = "--level takes a number from " + std::to_string(PackLevelFastest) + " to " +
-                              std::to_string(PackLevelBest);
+                long Number = std::strtol(Value.c_str(), &End, 10);
+                if (Value.empty() || *End || Number < Least || Number > Most) {
+                    Problem = Arg + " takes a number from " + std::to_string(Least) + " to " + std::to_string(Most);
                     return false;
                 }
-                Options.Level = (int)Level;
+                (Threads ? Options.Threads : Options.Level) = (int)Number;
             }
         } else if (Arg == "--store") {
             Store = true;
@@ -223,22 +216,25 @@ std::string FormatSize(uint64_t Bytes)
     return Text;
 }
 
+// A file's entry; the writer reads the file when it packs it. A
+// reproducible build writes no time later than SOURCE_DATE_EPOCH.
+PackEntry EntryOf(const ProjectFile& File, const BuildOptions& Options, int64_t& Modified)
+{
+    Modified = Options.Reproducible ? std::min(File.ModifiedUnix, Options.SourceDate) : File.ModifiedUnix;
+    return {File.ArchiveName, DosTimeFromUnix(Modified, Options.Reproducible), File.SourcePath.string(), {}};
+}
+
 // Presetup first: the setup unpacks that group before anything else and stops
-// at the first entry outside it. The writer reads each file when it packs it.
+// at the first entry outside it.
 std::vector<PackEntry> EntriesOf(const ProjectTree& Tree, const BuildOptions& Options, uint64_t& InputSize)
 {
     std::vector<PackEntry> Entries;
     InputSize = 0;
+    int64_t Modified;
     for (const std::vector<ProjectFile>* Group : {&Tree.Presetup, &Tree.Data})
         for (const ProjectFile& File : *Group) {
-            PackEntry Entry;
-            Entry.Name = File.ArchiveName;
-            int64_t Modified = File.ModifiedUnix;
-            if (Options.Reproducible) Modified = std::min(Modified, Options.SourceDate);
-            Entry.DosTime = DosTimeFromUnix(Modified, Options.Reproducible);
-            Entry.SourcePath = File.SourcePath.string();
+            Entries.push_back(EntryOf(File, Options, Modified));
             InputSize += File.Size;
-            Entries.push_back(std::move(Entry));
         }
     return Entries;
 }
@@ -249,22 +245,15 @@ std::vector<PackEntry> UninstallerEntriesOf(const ProjectTree& Tree, const Build
 {
     std::vector<PackEntry> Entries;
     Newest = 0;
+    int64_t Modified;
     for (const ProjectFile* File : UninstallerPresetupFiles(Tree)) {
-        PackEntry Entry;
-        Entry.Name = File->ArchiveName;
-        int64_t Modified = File->ModifiedUnix;
-        if (Options.Reproducible) Modified = std::min(Modified, Options.SourceDate);
+        Entries.push_back(EntryOf(*File, Options, Modified));
         Newest = std::max(Newest, Modified);
-        Entry.DosTime = DosTimeFromUnix(Modified, Options.Reproducible);
-        Entry.SourcePath = File->SourcePath.string();
-        Entries.push_back(std::move(Entry));
     }
-    PackEntry Marker;
-    Marker.Name = std::string(PresetupFolder) + "\\" + UninstallerMarkerName;
-    Marker.DosTime = DosTimeFromUnix(Newest, Options.Reproducible);
     const char MarkerText[] = "; This program is an uninstaller.\r\n";
-    Marker.Data.assign(MarkerText, MarkerText + sizeof MarkerText - 1);
-    Entries.push_back(std::move(Marker));
+    Entries.push_back({std::string(PresetupFolder) + "\\" + UninstallerMarkerName,
+                       DosTimeFromUnix(Newest, Options.Reproducible), "",
+                       std::vector<uint8_t>(MarkerText, MarkerText + sizeof MarkerText - 1)});
     return Entries;
 }
 
@@ -280,10 +269,10 @@ bool WriteVerifiedSetup(const BuildOptions& Options, const StubImage& Stub, cons
     fs::path Partial = Output;
     Partial += ".partial";
     std::error_code Error;
-    auto Fail = [&](const std::string& Text) {
+    auto Fail = [&](const std::string& Text, const std::string& After = "") {
         Progress.Clear();
         fs::remove(Partial, Error);
-        std::fprintf(stderr, "tarnpack build: %s; nothing written\n", Text.c_str());
+        std::fprintf(stderr, "tarnpack build: %s; nothing written%s\n", Text.c_str(), After.c_str());
         return false;
     };
 
@@ -324,14 +313,9 @@ bool WriteVerifiedSetup(const BuildOptions& Options, const StubImage& Stub, cons
         // the signature is data after the archive.
         fs::path Signed = Partial;
         Signed += ".signed";
-        if (!SignSetupFile(Partial.string(), Signed.string(), {Options.SignPkcs12, Resources.ProductName}, Problem)) {
-            // osslsigncode's own lines follow, so "nothing written" comes first.
-            Progress.Clear();
-            fs::remove(Signed, Error);
-            fs::remove(Partial, Error);
-            std::fprintf(stderr, "tarnpack build: signing failed; nothing written: %s\n", Problem.c_str());
-            return false;
-        }
+        // osslsigncode's own lines follow, so "nothing written" comes first.
+        if (!SignSetupFile(Partial.string(), Signed.string(), {Options.SignPkcs12, Resources.ProductName}, Problem))
+            return Fail("signing failed", ": " + Problem);
         fs::rename(Signed, Partial, Error);
         if (Error) {
             fs::remove(Signed, Error);
@@ -449,11 +433,8 @@ int RunBuildCommand(int ArgCount, char** Args)
                                 UninstallerSize, UninstallerSeconds))
             return ExitFailed;
         Uninstaller = UninstallerOptions.Output;
-        PackEntry Entry;
-        Entry.Name = UninstallerEntryName;
-        Entry.DosTime = DosTimeFromUnix(Newest, Options.Reproducible);
-        Entry.SourcePath = Uninstaller.string();
-        Entries.insert(Entries.begin() + (std::ptrdiff_t)Tree.Presetup.size(), std::move(Entry));
+        Entries.insert(Entries.begin() + (std::ptrdiff_t)Tree.Presetup.size(),
+                       {UninstallerEntryName, DosTimeFromUnix(Newest, Options.Reproducible), Uninstaller.string(), {}});
     }
     bool Written =
         WriteVerifiedSetup(Options, Stub, Entries, Resources, StubRewritten, Progress, ArchiveSize, PackSeconds);
