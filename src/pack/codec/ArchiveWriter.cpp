@@ -149,18 +149,12 @@ public:
     bool EndEntry(uint32_t Index, uint64_t AudioBytes) override
     {
         uint64_t Packed = Out.Size() - HeaderAt - ArcFileHeaderSize - Entries[Index].Name.size();
-        if (Sizes[Index] >= PackMaxSetupSize) {
-            Error = Entries[Index].Name + ": 2 GiB or more";
-            return false;
-        }
+        if (Sizes[Index] >= PackMaxSetupSize) return Fail(Entries[Index].Name + ": 2 GiB or more");
         Fields.PackedSize = uint32_t(Packed);
         Fields.UnpackedSize = uint32_t(Sizes[Index]);
         Fields.DataCrc = ~Crcs[Index];
         std::vector<uint8_t> Header = FileHeader(Entries[Index], Fields);
-        if (!Out.Rewrite(HeaderAt, Header.data(), Header.size())) {
-            Error = "cannot write the archive";
-            return false;
-        }
+        if (!Out.Rewrite(HeaderAt, Header.data(), Header.size())) return Fail("cannot write the archive");
         // The rule that makes the writer run the encoder again.
         Larger[Index] = Packed > Sizes[Index];
         Stats.push_back({Sizes[Index], Packed, Fields.Stored, AudioBytes});
@@ -173,6 +167,12 @@ public:
 
 private:
     static constexpr size_t CopyPiece = 64 * 1024;
+
+    bool Fail(const std::string& Text)
+    {
+        Error = Text;
+        return false;
+    }
 
     struct Source {
         std::FILE* File = nullptr;
@@ -205,28 +205,18 @@ private:
             Through.File = std::fopen(E.SourcePath.c_str(), "rb");
             Through.Index = Index;
         }
-        if (!Through.File || std::fseek(Through.File, long(Offset), SEEK_SET) != 0) {
-            Error = E.SourcePath + ": cannot be read";
-            return false;
-        }
+        if (!Through.File || std::fseek(Through.File, long(Offset), SEEK_SET) != 0)
+            return Fail(E.SourcePath + ": cannot be read");
         *Got = std::fread(Buffer, 1, Count, Through.File);
-        if (*Got < Count && std::ferror(Through.File)) {
-            Error = E.SourcePath + ": cannot be read";
-            return false;
-        }
+        if (*Got < Count && std::ferror(Through.File)) return Fail(E.SourcePath + ": cannot be read");
         return true;
     }
 
     bool Put(const uint8_t* Bytes, size_t Count)
     {
-        if (Out.Start() + Out.Size() + Count + ArcCommonHeaderSize >= PackMaxSetupSize) {
-            Error = "the setup would reach 2 GiB";
-            return false;
-        }
-        if (!Out.Append(Bytes, Count)) {
-            Error = "cannot write the archive";
-            return false;
-        }
+        if (Out.Start() + Out.Size() + Count + ArcCommonHeaderSize >= PackMaxSetupSize)
+            return Fail("the setup would reach 2 GiB");
+        if (!Out.Append(Bytes, Count)) return Fail("cannot write the archive");
         return true;
     }
 
@@ -239,10 +229,7 @@ private:
             Read[Index] = Reached;
             if (Settings.Progress) Settings.Progress(Done, std::max(Done, Total));
         }
-        if (Done >= PackMaxSetupSize) {
-            Error = "payload of 2 GiB or more";
-            return false;
-        }
+        if (Done >= PackMaxSetupSize) return Fail("payload of 2 GiB or more");
         return true;
     }
 

@@ -41,8 +41,6 @@ std::vector<const ProjectFile*> UninstallerPresetupFiles(const ProjectTree& Tree
 
 // The stub's own rules (src/rules, src/support) over std::string, so that
 // what a check says the setup will do is what its code does.
-inline Str ToStr(const std::string& Text) { return Str(Text.data(), (int)Text.size()); }
-inline std::string FromStr(const Str& Text) { return std::string(Text.c_str(), (size_t)Text.Length()); }
 // The stub's integer syntax (colours, DWORD values): TextToInt.
 bool ParseScriptInteger(const std::string& Text, int32_t& Value);
 // Words as the stub splits lists (CountWords/GetWord): empty words do not

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <sys/stat.h>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -19,11 +20,7 @@ const ProjectFile* FindPresetupFile(const ProjectTree& Tree, const std::string& 
     return nullptr;
 }
 
-std::string FileNamePart(const std::string& ArchiveName)
-{
-    Str Part = ::FileNamePart(Str(ArchiveName.data(), (int)ArchiveName.size()));
-    return std::string(Part.c_str(), (size_t)Part.Length());
-}
+std::string FileNamePart(const std::string& ArchiveName) { return FromStr(::FileNamePart(ToStr(ArchiveName))); }
 
 std::string ExtensionOf(const std::string& ArchiveName)
 {
@@ -105,20 +102,12 @@ static std::string StemOf(const std::string& ArchiveName)
 
 void OrderForPacking(std::vector<ProjectFile>& Files)
 {
-    struct SortKey {
-        std::string Extension, Stem, Path, Exact;
-    };
     auto KeyOf = [](const ProjectFile& File) {
-        return SortKey{UpperAscii(ExtensionOf(File.ArchiveName)), UpperAscii(StemOf(File.ArchiveName)),
-                       UpperAscii(File.ArchiveName), File.ArchiveName};
+        return std::make_tuple(UpperAscii(ExtensionOf(File.ArchiveName)), UpperAscii(StemOf(File.ArchiveName)),
+                               UpperAscii(File.ArchiveName), File.ArchiveName);
     };
-    std::stable_sort(Files.begin(), Files.end(), [&](const ProjectFile& A, const ProjectFile& B) {
-        SortKey KeyA = KeyOf(A), KeyB = KeyOf(B);
-        if (KeyA.Extension != KeyB.Extension) return KeyA.Extension < KeyB.Extension;
-        if (KeyA.Stem != KeyB.Stem) return KeyA.Stem < KeyB.Stem;
-        if (KeyA.Path != KeyB.Path) return KeyA.Path < KeyB.Path;
-        return KeyA.Exact < KeyB.Exact;
-    });
+    std::stable_sort(Files.begin(), Files.end(),
+                     [&](const ProjectFile& A, const ProjectFile& B) { return KeyOf(A) < KeyOf(B); });
 }
 
 } // namespace PackBuild
