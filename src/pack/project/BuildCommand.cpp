@@ -113,10 +113,7 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
         std::string Arg = Args[I];
         bool HasValue = I + 1 < ArgCount;
         if (Arg == "-o" || Arg == "--stub" || Arg == "--level" || Arg == "--threads" || Arg == "--sign-pkcs12") {
-            if (!HasValue) {
-                Problem = Arg + " needs a value";
-                return false;
-            }
+            if (!HasValue) return Refuse(Problem, Arg + " needs a value");
             std::string Value = Args[++I];
             if (Arg == "-o") {
                 Options.Output = Value;
@@ -129,10 +126,9 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
                 int Least = Threads ? 1 : PackLevelFastest, Most = Threads ? MaxThreads : PackLevelBest;
                 char* End = nullptr;
                 long Number = std::strtol(Value.c_str(), &End, 10);
-                if (Value.empty() || *End || Number < Least || Number > Most) {
-                    Problem = Arg + " takes a number from " + std::to_string(Least) + " to " + std::to_string(Most);
-                    return false;
-                }
+                if (Value.empty() || *End || Number < Least || Number > Most)
+                    return Refuse(Problem, Arg + " takes a number from " + std::to_string(Least) + " to " +
+                                               std::to_string(Most));
                 (Threads ? Options.Threads : Options.Level) = (int)Number;
             }
         } else if (Arg == "--store") {
@@ -142,25 +138,20 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
         } else if (Arg == "--help" || Arg == "-h") {
             Options.Help = true;
             return true;
-        } else if (!Arg.empty() && Arg[0] == '-') {
-            Problem = "unknown option " + Arg;
-            return false;
-        } else if (Options.Project.empty()) {
+        } else if (!Arg.empty() && Arg[0] == '-')
+            return Refuse(Problem, "unknown option " + Arg);
+        else if (Options.Project.empty()) {
             Options.Project = Arg;
-        } else {
-            Problem = "more than one project given";
-            return false;
-        }
+        } else
+            return Refuse(Problem, "more than one project given");
     }
     if (Store) Options.Level = PackLevelStore;
     if (const char* Epoch = std::getenv(SourceDateEnvironment)) {
         char* End = nullptr;
         errno = 0;
         long long Seconds = std::strtoll(Epoch, &End, 10);
-        if (!*Epoch || *End || errno || Seconds < 0) {
-            Problem = std::string(SourceDateEnvironment) + " must be a number of seconds since 1970";
-            return false;
-        }
+        if (!*Epoch || *End || errno || Seconds < 0)
+            return Refuse(Problem, std::string(SourceDateEnvironment) + " must be a number of seconds since 1970");
         Options.Reproducible = true;
         Options.SourceDate = Seconds;
     }

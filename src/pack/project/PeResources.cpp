@@ -3,6 +3,8 @@
 // against the file's size before it is used.
 #include "PeResources.h"
 
+#include "Diagnostics.h"
+
 #include <algorithm>
 #include <cstring>
 #include <fstream>

@@ -70,13 +70,6 @@ bool HasCertificateTable(const std::vector<uint8_t>& Image);
 // file cannot be read or written.
 bool UpdateFileChecksum(const std::string& Path);
 
-// Sets Problem to Text and returns false: how the readers here refuse.
-inline bool Refuse(std::string& Problem, const std::string& Text)
-{
-    Problem = Text;
-    return false;
-}
-
 // Little-endian fields of a byte image (the PE and resource formats): read
 // at At (which must lie inside B), or appended.
 uint16_t Get16(const std::vector<uint8_t>& B, size_t At);
