@@ -20,7 +20,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <unistd.h>
@@ -181,18 +180,6 @@ std::string FindStub(const std::string& Given, std::string& Tried)
         Tried += (Tried.empty() ? "" : ", ") + Clean.string();
     }
     return std::string();
-}
-
-bool ReadFileBytes(const fs::path& Path, std::vector<uint8_t>& Bytes)
-{
-    std::ifstream In(Path, std::ios::binary | std::ios::ate);
-    if (!In) return false;
-    std::streamoff Size = In.tellg();
-    if (Size < 0) return false;
-    Bytes.resize((size_t)Size);
-    In.seekg(0);
-    In.read((char*)Bytes.data(), Size);
-    return In.gcount() == Size;
 }
 
 std::string FormatSize(uint64_t Bytes)

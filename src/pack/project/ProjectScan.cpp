@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <sys/stat.h>
 #include <tuple>
 
@@ -27,6 +28,18 @@ std::string ExtensionOf(const std::string& ArchiveName)
     std::string Name = FileNamePart(ArchiveName);
     size_t Dot = Name.find_last_of('.');
     return Dot == std::string::npos ? std::string() : Name.substr(Dot + 1);
+}
+
+bool ReadFileBytes(const fs::path& Path, std::vector<uint8_t>& Bytes)
+{
+    std::ifstream In(Path, std::ios::binary | std::ios::ate);
+    if (!In) return false;
+    std::streamoff Size = In.tellg();
+    if (Size < 0) return false;
+    Bytes.resize((size_t)Size);
+    In.seekg(0);
+    In.read((char*)Bytes.data(), Size);
+    return In.gcount() == Size;
 }
 
 static int64_t ModifiedTimeOf(const fs::path& Path)

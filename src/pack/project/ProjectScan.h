@@ -46,6 +46,9 @@ void OrderForPacking(std::vector<ProjectFile>& Files);
 // Windows finds files). Null when there is none.
 const ProjectFile* FindPresetupFile(const ProjectTree& Tree, const std::string& Name);
 
+// The whole file at Path; false when it cannot be read.
+bool ReadFileBytes(const std::filesystem::path& Path, std::vector<uint8_t>& Bytes);
+
 // The stub's texts as std::string and back, for calling its rules.
 inline Str ToStr(const std::string& Text) { return Str(Text.data(), (int)Text.size()); }
 inline std::string FromStr(const Str& Text) { return std::string(Text.c_str(), (size_t)Text.Length()); }

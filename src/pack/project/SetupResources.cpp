@@ -6,9 +6,7 @@
 #include "PeResources.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <iconv.h>
 #include <set>
 
@@ -231,10 +229,8 @@ void PlanIcon(const ScriptKeys& Script, const ProjectTree& Tree, SetupResourcePl
                   std::string(KeyIcon) + " names \"" + Entry->Value + "\", but Presetup has no such file");
         return;
     }
-    std::ifstream In(File->SourcePath, std::ios::binary);
-    std::vector<uint8_t> Bytes((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
-    std::string Problem;
-    if (!In.good() && !In.eof()) Problem = "cannot be read";
+    std::vector<uint8_t> Bytes;
+    std::string Problem = ReadFileBytes(File->SourcePath, Bytes) ? "" : "cannot be read";
     if (!Problem.empty() || !ReadIconFile(Bytes, Plan.Icon, Problem)) {
         Plan.Icon.clear();
         Out.Error(File->RelativePath, 0, "the setup's icon: " + Problem);
