@@ -605,7 +605,7 @@ DpiCaption() {
     printf '%s' "${EnglishCaptions[$2]}"
   else
     iconv -f CP1251 -t UTF-8 "$Project/Presetup/Tarn.dlg" |
-      awk -v Section="[$2.$1]" '{ sub(/\r$/, "") } /^\[/ { In = $0 == Section } In && /^DpiCaption=/ { print substr($0, 9); exit }'
+      awk -v Section="[$2.$1]" '{ sub(/\r$/, "") } /^\[/ { In = $0 == Section } In && /^Caption=/ { print substr($0, 9); exit }'
   fi
 }
 
