@@ -94,8 +94,9 @@ struct Layout {
     }
 };
 
-// The headers and the section table, from the first bytes of the file.
-bool ReadLayoutHeaders(const std::vector<uint8_t>& B, Layout& Out, std::string& Problem)
+// The headers and the section table, from the first bytes of the file; with
+// WholeFile, B is the whole file and every section must lie inside it.
+bool ReadLayout(const std::vector<uint8_t>& B, Layout& Out, std::string& Problem, bool WholeFile = true)
 {
     if (!Fits(B, 0, DosNewHeaderOffset + 4) || B[0] != 'M' || B[1] != 'Z')
         return Refuse(Problem, "not a Windows program (no \"MZ\" header)");
@@ -133,18 +134,10 @@ bool ReadLayoutHeaders(const std::vector<uint8_t>& B, Layout& Out, std::string& 
         S.RawSize = Get32(B, At + SecRawSize);
         S.RawOffset = Get32(B, At + SecRawOffset);
         S.Characteristics = Get32(B, At + SecCharacteristics);
+        if (WholeFile && S.RawSize && !Fits(B, S.RawOffset, S.RawSize))
+            return Refuse(Problem, "section " + S.Name + " lies beyond the end of the file");
         Out.Sections.push_back(S);
     }
-    return true;
-}
-
-// The headers of the whole file B, whose sections must lie inside it.
-bool ReadLayout(const std::vector<uint8_t>& B, Layout& Out, std::string& Problem)
-{
-    if (!ReadLayoutHeaders(B, Out, Problem)) return false;
-    for (const Section& S : Out.Sections)
-        if (S.RawSize && !Fits(B, S.RawOffset, S.RawSize))
-            return Refuse(Problem, "section " + S.Name + " lies beyond the end of the file");
     return true;
 }
 
@@ -393,7 +386,7 @@ bool HasCertificateTable(const std::vector<uint8_t>& Image)
 {
     Layout L;
     std::string Problem;
-    return ReadLayoutHeaders(Image, L, Problem) &&
+    return ReadLayout(Image, L, Problem, false) &&
            (L.DirectoryRva(DirectorySecurity, Image) || L.DirectorySize(DirectorySecurity, Image));
 }
 
@@ -499,7 +492,7 @@ bool UpdateFileChecksum(const std::string& Path)
     File.clear();
     Layout L;
     std::string Problem;
-    if (!ReadLayoutHeaders(Head, L, Problem)) return true; // not a PE file: no checksum to keep right
+    if (!ReadLayout(Head, L, Problem, false)) return true; // not a PE file: no checksum to keep right
     size_t ChecksumAt = L.OptionalAt + OptChecksum;
     if (Get32(Head, ChecksumAt) == 0) return true; // none set: Windows checks none
     uint32_t Sum = 0;

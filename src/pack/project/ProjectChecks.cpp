@@ -11,6 +11,7 @@
 #include "oxRegIniCore.h"
 #include "oxStrUtils.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <set>
@@ -183,14 +184,11 @@ void CheckNamesAndSizes(CheckContext& Context)
             Out.Error(File.RelativePath, 0,
                       "Presetup file without \".\" in its name: the setup's unpacking would stop there "
                       "and leave the rest of Presetup behind");
-        std::string Key = UpperAscii(FileNamePart(File.ArchiveName));
-        auto Found = Flat.find(Key);
-        if (Found != Flat.end())
+        auto [Found, First] = Flat.emplace(UpperAscii(FileNamePart(File.ArchiveName)), &File);
+        if (!First)
             Out.Error(File.RelativePath, 0,
                       "same file name as " + Found->second->RelativePath +
                           ": Presetup files are unpacked into one folder and would overwrite each other");
-        else
-            Flat[Key] = &File;
     }
 
     std::map<std::string, const ProjectFile*> DataNames;
@@ -199,13 +197,10 @@ void CheckNamesAndSizes(CheckContext& Context)
             Out.Warning(File.RelativePath, 0,
                         "Data file without \".\" in its name can never be installed (the setup selects "
                         "\"Data\\*.*\")");
-        std::string Key = UpperAscii(File.ArchiveName);
-        auto Found = DataNames.find(Key);
-        if (Found != DataNames.end())
+        auto [Found, First] = DataNames.emplace(UpperAscii(File.ArchiveName), &File);
+        if (!First)
             Out.Error(File.RelativePath, 0,
                       "differs from " + Found->second->RelativePath + " only in case; on Windows they are one file");
-        else
-            DataNames[Key] = &File;
     }
 }
 
@@ -285,10 +280,7 @@ std::vector<const ProjectFile*> CheckInsFiles(CheckContext& Context, const Scrip
                                        "\" (the setup reads that file)" + BlankHint(Word));
             continue;
         }
-        bool Seen = false;
-        for (const ProjectFile* Each : Files)
-            if (Each == File) Seen = true;
-        if (!Seen) Files.push_back(File);
+        if (std::find(Files.begin(), Files.end(), File) == Files.end()) Files.push_back(File);
     }
     return Files;
 }
@@ -313,9 +305,7 @@ void LoadLanguagesAndVariables(CheckContext& Context, const ScriptFile* Ini)
 void CheckPageText(CheckContext& Context, const ScriptFile& Ini, const std::vector<std::string>& Sequence,
                    const char* Dialog, const char* Base)
 {
-    bool Shown = false;
-    for (const std::string& Name : Sequence)
-        if (Name == Dialog) Shown = true;
+    bool Shown = std::find(Sequence.begin(), Sequence.end(), Dialog) != Sequence.end();
     if (!Shown || FindPresetupFile(Context.Tree, std::string(Base) + ".txt")) return;
     for (const std::string& Code : Context.Languages)
         if (!FindPresetupFile(Context.Tree, std::string(Base) + "." + Code))
@@ -676,10 +666,7 @@ void CheckProject(const ProjectTree& Tree, DiagnosticList& Out)
     }
     for (const ProjectFile& File : Tree.Presetup) {
         if (!SameText("." + ExtensionOf(File.ArchiveName), InstructionExtension)) continue;
-        bool Named = false;
-        for (const ProjectFile* Each : Instructions)
-            if (Each == &File) Named = true;
-        if (!Named)
+        if (std::find(Instructions.begin(), Instructions.end(), &File) == Instructions.end())
             Out.Warning(File.RelativePath, 0,
                         "instruction file not named by [Config] InsFiles; the setup never reads it");
     }
