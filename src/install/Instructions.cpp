@@ -81,5 +81,6 @@ bool ApplyRegistryValues()
         if (!Existed) LogRegistryValue(ValuePath.c_str(), Data.c_str());
     }
     FlushLog();
+    ForgetBuiltinVariables();
     return Result;
 }

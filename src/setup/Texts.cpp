@@ -35,10 +35,9 @@ static const RegistryFolder RegistryFolders[RegistryFolderVariableCount] = {
 
 static const char DelphiKey[] = "HKLM\\SOFTWARE\\Borland\\Delphi\\";
 
-void AddVariable(const char* Name, const char* Value)
-{
-    VariableList.Add(Str(Name) + "=" + RemoveBackslash(Str(Value)));
-}
+static Str VariableEntry(const char* Name, const char* Value) { return Str(Name) + "=" + RemoveBackslash(Str(Value)); }
+
+void AddVariable(const char* Name, const char* Value) { VariableList.Add(VariableEntry(Name, Value)); }
 
 static void AddBuiltinVariables()
 {
@@ -64,10 +63,26 @@ static void AddBuiltinVariables()
     }
 }
 
+// The folders of this computer, as the last full rebuild found them. Asking
+// the shell and the registry for them costs tens of milliseconds (under
+// Wine), and the table is rebuilt before every page: they are asked once,
+// and again only after the run has written registry values.
+static StrList BuiltinVariables;
+
+void ForgetBuiltinVariables() { BuiltinVariables.Clear(); }
+
 void LoadVariables()
 {
-    VariableList.Clear();
-    AddBuiltinVariables();
+    if (BuiltinVariables.Count() == 0) {
+        VariableList.Clear();
+        AddBuiltinVariables();
+        BuiltinVariables = VariableList;
+    } else {
+        // The installation folder is the one value a page changes.
+        VariableList = BuiltinVariables;
+        VariableList.Set(VariableInstallPath,
+                         VariableEntry(BuiltinVariableNames[VariableInstallPath], InstallDir.c_str()));
+    }
     IniReadSection(IniPath.c_str(), "Variables", &VariableList);
     IniReadSection(IniPath.c_str(), (Str("Variables.") + LanguageCode).c_str(), &VariableList);
 }

@@ -10,8 +10,11 @@
 #include "TarnStr.h"
 
 // Rebuilds VariableList: the built-in variables of this computer, then
-// [Variables], then [Variables.<LanguageCode>] of the setup script.
+// [Variables], then [Variables.<LanguageCode>] of the setup script. The
+// computer's folders are looked up at the first call only, until
+// ForgetBuiltinVariables (the run wrote registry values, which may be some).
 void LoadVariables();
+void ForgetBuiltinVariables();
 // Appends Name=Value (without a trailing backslash) to VariableList.
 void AddVariable(const char* Name, const char* Value);
 // "||" becomes a carriage return, then each %Name% of VariableList its value,
