@@ -353,9 +353,6 @@ SetupExitCode RunSetup()
     // searched, never the folder the setup was started from.
     RestrictDllSearch();
     GetOSInfo(&OSInfo);
-    // The progress bars' class (comctl32 is part of every Windows).
-    InitCommonControlsCall InitControls = (InitCommonControlsCall)(void*)FindSystemApi(ApiInitCommonControls);
-    if (InitControls) InitControls();
     ModuleInstance = GetModuleHandleA(0);
     InterfaceThread = GetCurrentThreadId();
     EmergencyReserve = malloc(EmergencyReserveSize);
@@ -363,6 +360,12 @@ SetupExitCode RunSetup()
     SetUnhandledExceptionFilter(OnUnhandledFault);
 
     if (!ReadCommandLine()) return EndRun(ExitBadCommandLine);
+    // The progress bars' class (comctl32 is part of every Windows). A silent
+    // run shows no window and saves loading the library.
+    if (!SilentRun) {
+        InitCommonControlsCall InitControls = (InitCommonControlsCall)(void*)FindSystemApi(ApiInitCommonControls);
+        if (InitControls) InitControls();
+    }
     DiagLogLine("Windows: ", OSInfo.Description.c_str());
     if (RunOptions.ShowHelp) {
         ShowUsage();
