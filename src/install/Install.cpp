@@ -171,7 +171,7 @@ static void ShowCurrentFile(const Str& FileName, bool Now)
     if (!Now && FileLineShown && Tick - FileLineTick < FileLineIntervalMs) return;
     FileLineShown = true;
     FileLineTick = Tick;
-    SetDlgItemTextA(ProgressDialog, IDC_PROGRESS_FILE, FormatWithName(ProgressLineFormat, FileName.c_str()).c_str());
+    SetItemText(ProgressDialog, IDC_PROGRESS_FILE, FormatWithName(ProgressLineFormat, FileName.c_str()).c_str());
 }
 
 // The bar's position, sent only when it changes.

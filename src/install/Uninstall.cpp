@@ -149,7 +149,7 @@ static void ShowStep(int Done, int Total, const Str& FileName)
     if (!ProgressDialog) return;
     if (!FileName.Empty()) {
         Str Line = FormatWithName(GetText(TextRemovingLine, RemovingLineDefault), FileName.c_str());
-        SetDlgItemTextA(ProgressDialog, IDC_PROGRESS_FILE, Line.c_str());
+        SetItemText(ProgressDialog, IDC_PROGRESS_FILE, Line.c_str());
     }
     SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, ProgressPercent(Done, Total), 0);
     PumpMessages();

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "TarnStr.h"
 
@@ -34,14 +35,14 @@ static void WriteLine(const char* What, const char* Detail, unsigned long System
     if (!LogFile) return;
     SYSTEMTIME Now;
     GetLocalTime(&Now);
-    char* Line = (char*)CheckedAlloc(StampSize + lstrlenA(What) + lstrlenA(Detail) + ErrorCodeSize);
+    char* Line = (char*)CheckedAlloc(StampSize + strlen(What) + strlen(Detail) + ErrorCodeSize);
     wsprintfA(Line, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", Now.wYear, Now.wMonth, Now.wDay, Now.wHour, Now.wMinute,
               Now.wSecond, Now.wMilliseconds);
-    lstrcatA(lstrcatA(Line, What), Detail);
-    if (SystemError != 0) wsprintfA(Line + lstrlenA(Line), " (system error %lu)", SystemError);
-    lstrcatA(Line, "\r\n");
+    strcat(strcat(Line, What), Detail);
+    if (SystemError != 0) wsprintfA(Line + strlen(Line), " (system error %lu)", SystemError);
+    strcat(Line, "\r\n");
     DWORD Written = 0;
-    WriteFile(LogFile, Line, (DWORD)lstrlenA(Line), &Written, 0);
+    WriteFile(LogFile, Line, (DWORD)strlen(Line), &Written, 0);
     free(Line);
 }
 

@@ -96,9 +96,11 @@ Str GetText(int Number, const char* Default)
     return ExpandVariables(Text.c_str());
 }
 
+void SetItemText(HWND Dialog, int Id, const char* Text) { SendDlgItemMessageA(Dialog, Id, WM_SETTEXT, 0, (LPARAM)Text); }
+
 void SetControlText(HWND Dialog, int Id, const char* Text)
 {
-    SendDlgItemMessageA(Dialog, Id, WM_SETTEXT, 0, (LPARAM)Text);
+    SetItemText(Dialog, Id, Text);
     SendDlgItemMessageA(Dialog, Id, EM_SETSEL, 0, (LPARAM)strlen(Text));
 }
 
@@ -115,7 +117,7 @@ Str GetControlText(HWND Dialog, int Id)
 Str GetWholeWindowText(HWND Window)
 {
     Str Text;
-    int Length = GetWindowTextLengthA(Window);
+    int Length = (int)SendMessageA(Window, WM_GETTEXTLENGTH, 0, 0);
     if (Length <= 0) return Text;
     char* Buffer = Text.Reserve(Length);
     Buffer[0] = 0;

@@ -33,7 +33,9 @@ Str GetText(int Number, const char* Default = "");
 // title recomputed.
 void ApplyDialogTexts(HWND Dialog);
 
-// WM_SETTEXT, then the whole text selected (only edit controls react).
+// A control's text set (WM_SETTEXT).
+void SetItemText(HWND Dialog, int Id, const char* Text);
+// The same, then the whole text selected (only edit controls react).
 void SetControlText(HWND Dialog, int Id, const char* Text);
 // The control's text, at most 1023 characters.
 Str GetControlText(HWND Dialog, int Id);

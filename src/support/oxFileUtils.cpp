@@ -252,15 +252,11 @@ unsigned DiskFreeKB(const char* Path)
         DWORD ClusterBytes = SectorsPerCluster * BytesPerSector;
         return SaturatedKiB(RoundedKiB((unsigned long long)ClusterBytes * FreeClusters));
     }
-    unsigned Result = 0;
-    HMODULE Kernel = LoadLibraryA("kernel32.dll");
-    if (!Kernel) return 0;
-    DiskFreeExCall DiskFreeEx = (DiskFreeExCall)(void*)GetProcAddress(Kernel, "GetDiskFreeSpaceExA");
+    DiskFreeExCall DiskFreeEx = (DiskFreeExCall)(void*)FindSystemApi(ApiGetDiskFreeSpaceExA);
     ULARGE_INTEGER FreeToCaller, Total, TotalFree;
     if (DiskFreeEx && DiskFreeEx(Path, &FreeToCaller, &Total, &TotalFree))
-        Result = SaturatedKiB(FreeToCaller.QuadPart >> 10); // more than 4 TiB free is "plenty"
-    FreeLibrary(Kernel);
-    return Result;
+        return SaturatedKiB(FreeToCaller.QuadPart >> 10); // more than 4 TiB free is "plenty"
+    return 0;
 }
 
 typedef DWORD(WINAPI* VersionInfoSizeCall)(const char* FileName, DWORD* Handle);

@@ -68,7 +68,7 @@ static void FillSolid(HDC DC, const RECT& R, COLORREF Color)
 
 void FillGradient(HDC DC, const RECT& R, int Color1, int Color2, int Direction, unsigned short Steps)
 {
-    if (IsRectEmpty(&R)) return;
+    if (R.right <= R.left || R.bottom <= R.top) return; // an empty area
     if (Steps < 2) {
         FillSolid(DC, R, ResolveColor(Color1));
         return;
