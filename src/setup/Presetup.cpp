@@ -77,7 +77,9 @@ static void SetProgress(HWND Window, int Percent)
     if (!Window) return; // a silent run
     HWND Bar = GetDlgItem(Window, IDC_PRESETUP_BAR);
     SendMessageA(Bar, PBM_SETPOS, (WPARAM)Percent, 0);
-    UpdateWindow(Bar); // no message loop runs while the stage works
+    // Painted now (what UpdateWindow does): no message loop runs while the
+    // stage works.
+    RedrawWindow(Bar, 0, 0, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)

@@ -11,6 +11,9 @@
 // The RGB colour of a colour value: negative values name the system colour
 // of their low byte.
 COLORREF ResolveColor(int Color);
+// The brush of a system colour (COLOR_...) as FillRect and window classes
+// take it, which saves an import and a lookup.
+inline HBRUSH SystemColorBrush(int Index) { return (HBRUSH)(INT_PTR)(Index + 1); }
 int RectWidth(const RECT& R);
 int RectHeight(const RECT& R);
 // Pixels of a 96 DPI (100 %) display in pixels of DC's display: positions

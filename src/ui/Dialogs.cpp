@@ -127,7 +127,7 @@ void PaintDialogTitle(HWND Dialog)
         SelectObject(PictureDC, OldBitmap);
         DeleteDC(PictureDC);
     } else {
-        FillRect(DC, &Client, GetSysColorBrush(COLOR_BTNFACE));
+        FillRect(DC, &Client, SystemColorBrush(COLOR_BTNFACE));
     }
     SetBkMode(DC, TRANSPARENT);
     HGDIOBJ OldFont = DialogTitleFont ? SelectObject(DC, DialogTitleFont) : 0;
