@@ -18,19 +18,21 @@ static_assert(FirstRegistryFolderVariable - FirstSpecialFolderVariable == Specia
               "one built-in variable per special folder");
 
 // Folders that all users share (the variables from FirstRegistryFolderVariable
-// on, in this order), with the text used when the registry has no such value
-// (expanded against the variables made before it).
+// on, in this order): their values under CurrentVersionKey, with the text
+// used when the registry has no such value (expanded against the variables
+// made before it). The key's path is written once, not in every entry.
 struct RegistryFolder {
-    const char* Path;
+    const char* Value;
     const char* Fallback;
 };
+static const char CurrentVersionKey[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
 static const RegistryFolder RegistryFolders[RegistryFolderVariableCount] = {
-    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir", ""},
-    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\CommonFilesDir", ""},
-    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Desktop", ""},
-    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Programs", "%ProgramsMenu%"},
-    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Start Menu", "%StartMenu%"},
-    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Startup", "%StartupMenu%"},
+    {"ProgramFilesDir", ""},
+    {"CommonFilesDir", ""},
+    {"Explorer\\Shell Folders\\Common Desktop", ""},
+    {"Explorer\\Shell Folders\\Common Programs", "%ProgramsMenu%"},
+    {"Explorer\\Shell Folders\\Common Start Menu", "%StartMenu%"},
+    {"Explorer\\Shell Folders\\Common Startup", "%StartupMenu%"},
 };
 
 static const char DelphiKey[] = "HKLM\\SOFTWARE\\Borland\\Delphi\\";
@@ -50,7 +52,7 @@ static void AddBuiltinVariables()
     for (int I = 0; I < RegistryFolderVariableCount; ++I) {
         Str Fallback = ExpandVariables(RegistryFolders[I].Fallback);
         AddVariable(BuiltinVariableNames[FirstRegistryFolderVariable + I],
-                    RegReadString(RegistryFolders[I].Path, Fallback.c_str()).c_str());
+                    RegReadString((CurrentVersionKey + Str(RegistryFolders[I].Value)).c_str(), Fallback.c_str()).c_str());
     }
 
     // The root of the newest installed version: subkey names sort as text,
