@@ -370,7 +370,7 @@ static bool CheckDiskSpace()
 
 static void ReadInstructions()
 {
-    Str InsFiles = IniReadString(IniPath.c_str(), "Config", "InsFiles", "");
+    Str InsFiles = ConfigText("InsFiles");
     int Count = CountWords(InsFiles, CommaSet);
     for (int Word = 1; Word <= Count; ++Word) {
         Str FileName = InstructionFileName(GetWord(Word, InsFiles, CommaSet));
@@ -385,7 +385,7 @@ bool RunInstallation()
     DiagLogLine("language: ", LanguageCode.c_str());
     DiagLogLine("folder: ", ExpandVariables(InstallDir.c_str()).c_str());
     if (IniReadBool(IniPath.c_str(), "Config", "Uninstall", false)) {
-        LogFileName = ExpandVariables(IniReadString(IniPath.c_str(), "Config", "LogFile", "").c_str());
+        LogFileName = ConfigExpanded("LogFile");
         LogEnabled = true;
     }
     // The uninstaller needs the log: without one it would have nothing to go by.

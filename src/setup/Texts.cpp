@@ -90,6 +90,10 @@ Str ExpandVariables(const char* Text)
     return Result;
 }
 
+Str ConfigText(const char* Key, const char* Default) { return IniReadString(IniPath.c_str(), "Config", Key, Default); }
+
+Str ConfigExpanded(const char* Key, const char* Default) { return ExpandVariables(ConfigText(Key, Default).c_str()); }
+
 Str GetText(int Number, const char* Default)
 {
     Str Key = IntToText(Number);

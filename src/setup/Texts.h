@@ -17,6 +17,10 @@ void AddVariable(const char* Name, const char* Value);
 // "||" becomes a carriage return, then each %Name% of VariableList its value,
 // in list order, one pass; unknown references stay as written.
 Str ExpandVariables(const char* Text);
+// [Config] Key of the setup script (IniPath), else Default; the second
+// with its variables expanded.
+Str ConfigText(const char* Key, const char* Default = "");
+Str ConfigExpanded(const char* Key, const char* Default = "");
 
 // The numbered texts the program asks for (TextNumber) are in SetupNames.h.
 
