@@ -247,8 +247,7 @@ static bool ExtractPayload()
             CancelRequested = false;
         }
         if (!HandleEntry(Handle, Info, &DoneBytes)) {
-            Str Message = Str(CannotExtractFile) + Info.Name;
-            ReportError(ProgressDialog, Message.c_str(), ExitFailed);
+            ReportErrorOn(ProgressDialog, CannotExtractFile, Info.Name, ExitFailed);
             Result = false;
             break;
         }
@@ -315,7 +314,7 @@ static void ReportNoWorker()
     if (CopyList.Count() == 0)
         ReportError(0, ArchiveOpenError, ExitFailed);
     else
-        ReportError(0, (Str(CannotExtractFile) + "Data\\" + CopyList.NameAt(0)).c_str(), ExitFailed);
+        ReportErrorOn(0, CannotExtractFile, ("Data\\" + CopyList.NameAt(0)).c_str(), ExitFailed);
 }
 
 // Shows the progress dialog while the worker extracts; the worker's result.

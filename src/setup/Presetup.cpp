@@ -130,7 +130,7 @@ bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
             if (Code == ArcDataError)
                 ReportError(0, DamagedSetupMessage, ExitArchiveDamaged);
             else
-                ReportError(0, (Str(CannotExtractFile) + Info.Name).c_str(), ExitFailed);
+                ReportErrorOn(0, CannotExtractFile, Info.Name, ExitFailed);
             Result = false;
             break;
         }

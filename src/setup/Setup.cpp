@@ -267,7 +267,7 @@ static bool ApplyLanguageOption()
         LanguageCode = LanguageList.NameAt(Index);
         return true;
     }
-    ReportError(0, (Str(UnknownLanguageMessage) + RunOptions.Language).c_str(), ExitBadCommandLine);
+    ReportErrorOn(0, UnknownLanguageMessage, RunOptions.Language.c_str(), ExitBadCommandLine);
     return false;
 }
 
@@ -284,7 +284,7 @@ static bool CheckInstallDir()
         InstallDir = Folder; // what the page would show (and store) as well
         return true;
     }
-    ReportError(0, (Str(NoFullPathFolderMessage) + Folder).c_str(),
+    ReportErrorOn(0, NoFullPathFolderMessage, Folder.c_str(),
                 RunOptions.HasDir ? ExitBadCommandLine : ExitFailed);
     return false;
 }

@@ -20,8 +20,6 @@ COLORREF ResolveColor(int Color)
     return (COLORREF)Color;
 }
 
-int RectWidth(const RECT& R) { return R.right - R.left; }
-int RectHeight(const RECT& R) { return R.bottom - R.top; }
 
 int ScaleToDpi(HDC DC, int Pixels) { return MulDiv(Pixels, GetDeviceCaps(DC, LOGPIXELSY), DefaultPixelsPerInch); }
 

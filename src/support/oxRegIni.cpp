@@ -39,11 +39,6 @@ int IniReadInteger(const char* File, const char* Section, const char* Key, int D
     return TextToIntDef(Text.c_str(), Default);
 }
 
-int IniReadColor(const char* File, const char* Section, const char* Key, int Default)
-{
-    return IniReadInteger(File, Section, Key, Default);
-}
-
 bool IniReadBool(const char* File, const char* Section, const char* Key, bool Default)
 {
     return IniReadString(File, Section, Key, BoolTexts[Default ? 1 : 0]) == "1";
