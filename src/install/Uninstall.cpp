@@ -164,7 +164,7 @@ static void RemoveFile(const Str& Path)
     if (DeleteAtRestart(Path.c_str()))
         DiagLogLine("scheduled for restart: ", Path.c_str());
     else
-        DiagLogError((Str("cannot delete ") + Path).c_str(), GetLastError());
+        DiagLogError("cannot delete ", Path.c_str(), GetLastError());
     RebootNeeded = true;
     FilesAwaitRestart = true;
 }
@@ -180,7 +180,7 @@ static void RemoveEverything(const UninstallRecord& Record, const Str& RecordPat
         if (RegDeleteValuePath(Value))
             DiagLogLine("removed value: ", Value);
         else
-            DiagLogError((Str("cannot delete registry value ") + Value).c_str(), GetLastError());
+            DiagLogError("cannot delete registry value ", Value, GetLastError());
         ShowStep(++Done, Total, 0);
     }
     for (int Index = Record.Files.Count() - 1; Index >= 0; --Index) {

@@ -18,7 +18,7 @@ SetupExitCode FailureExitCode() { return FirstFailure == ExitInstalled ? ExitFai
 
 void ReportError(HWND Owner, const char* Text, SetupExitCode Code)
 {
-    DiagLogError(Text, GetLastError());
+    DiagLogError(Text, "", GetLastError());
     NoteFailure(Code);
     if (SilentRun) return;
     if (Owner)
