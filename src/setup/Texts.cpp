@@ -135,19 +135,7 @@ Str GetWholeWindowText(HWND Window)
 Str LoadTextFile(const char* Path)
 {
     Str Text;
-    HANDLE File = CreateFileA(Path, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
-    if (File == INVALID_HANDLE_VALUE) return Text;
-    DWORD Size = GetFileSize(File, 0);
-    // Licence and readme texts are small; a size past 2^31 is no text file.
-    if (Size != INVALID_FILE_SIZE && Size < 0x7FFFFFFF) {
-        char* Buffer = Text.Reserve((int)Size);
-        DWORD Read = 0;
-        if (ReadFile(File, Buffer, Size, &Read, 0) && Read == Size)
-            Text.SetLength((int)Size);
-        else
-            Text.Clear();
-    }
-    CloseHandle(File);
+    ReadWholeFile(Path, &Text); // empty when it fails
     return Text;
 }
 
