@@ -90,9 +90,11 @@ static void PutNumber(const char* Name, int Value) { RegWriteInteger((EntryPath 
 
 void RegisterUninstaller(unsigned long long InstalledBytes)
 {
-    EntryPath = Str(EntryRoot ? EntryRoot : "HKLM") + "\\" + UninstallKeysPath + EntryKey + "\\";
+    EntryPath = EntryRoot ? EntryRoot : "HKLM";
+    EntryPath.Append('\\').Append(UninstallKeysPath).Append(EntryKey).Append('\\');
     Str Program = UninstallerPath();
-    Str Quoted = Str("\"") + Program + "\"";
+    Str Quoted("\"");
+    Quoted.Append(Program).Append('"');
 
     PutText("DisplayName", ConfigExpanded("UninstallDisplayName", ConfigText("ProductName", "%ProgramName%").c_str()));
     PutText("DisplayVersion", ConfigExpanded("UninstallDisplayVersion", ConfigText("ProductVersion").c_str()));

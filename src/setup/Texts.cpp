@@ -39,7 +39,8 @@ static const char DelphiKey[] = "HKLM\\SOFTWARE\\Borland\\Delphi\\";
 
 void AddVariable(const char* Name, const char* Value)
 {
-    VariableList.Add(Str(Name) + "=" + RemoveBackslash(Str(Value)));
+    Str Entry(Name);
+    VariableList.Add(Entry.Append('=').Append(RemoveBackslash(Str(Value))));
 }
 
 static void AddBuiltinVariables()
@@ -61,7 +62,8 @@ static void AddBuiltinVariables()
     RegReadSubKeys(DelphiKey, &Versions);
     if (Versions.Count() > 0) {
         Versions.Sort();
-        Str Path = Str(DelphiKey) + Versions.Get(Versions.Count() - 1) + "\\RootDir";
+        Str Path(DelphiKey);
+        Path.Append(Versions.Get(Versions.Count() - 1)).Append("\\RootDir");
         AddVariable(BuiltinVariableNames[VariableDelphiPath], RegReadString(Path.c_str(), "").c_str());
     }
 }
@@ -84,7 +86,8 @@ Str ExpandVariables(const char* Text)
     // for the entries after I, so expansion always ends.
     for (int I = 0; I < VariableList.Count(); ++I) {
         const Str& Entry = VariableList.Get(I);
-        Str Pattern = "%" + PairName(Entry) + "%";
+        Str Pattern("%");
+        Pattern.Append(PairName(Entry)).Append('%');
         Result = ReplaceAll(Result, Pattern, PairValue(Entry));
     }
     return Result;

@@ -237,8 +237,13 @@ static void LanguagePage(HWND Dialog, UINT Message, int Id)
 // The language's file (License.ENU), else the neutral one (License.txt).
 static Str LoadLanguageFile(const char* BaseName)
 {
-    Str Text = LoadTextFile((TempDir + BaseName + "." + LanguageCode).c_str());
-    if (Text.Empty()) Text = LoadTextFile((TempDir + BaseName + ".txt").c_str());
+    Str Path = TempDir + BaseName;
+    int NameLength = Path.Length();
+    Str Text = LoadTextFile(Path.Append('.').Append(LanguageCode).c_str());
+    if (Text.Empty()) {
+        Path.Truncate(NameLength);
+        Text = LoadTextFile(Path.Append(".txt").c_str());
+    }
     return Text;
 }
 
