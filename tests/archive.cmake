@@ -24,7 +24,7 @@ if(NOT WIN32 OR CMAKE_SIZEOF_VOID_P EQUAL 4)
 endif()
 
 if(NOT WIN32)
-  # Setups tarnpack refuses to build, for the end-to-end tests (tests/e2e/wizard_helpers.inc).
+  # Setups tarnpack refuses to build, for the end-to-end tests (WizardBuildUnchecked in tests/e2e/lib.sh).
   add_executable(tarn-test-setup ${CMAKE_CURRENT_LIST_DIR}/archive/MakeTestSetup.cpp)
   target_link_libraries(tarn-test-setup PRIVATE tarn_archive_testkit)
   if(TARGET tarnpack)

@@ -160,10 +160,11 @@ int RunListCommand(int ArgCount, char** Args)
     return Status;
 }
 
-// Decodes every entry with Process, which returns a result code and reports its
-// own failures; prints one summary line. Shared by `test` and `extract`.
+// Decodes every entry with Process, which returns a result code and may say
+// why it failed (else the entry's damage is judged); reports each failure and
+// prints one summary line. Shared by `test` and `extract`.
 static int ProcessEveryEntry(const char* FileName, const char* DoneWord, const char* BadWord,
-                             const std::function<int(ArcHandle, const ArcEntryInfo&)>& Process)
+                             const std::function<int(ArcHandle, const ArcEntryInfo&, const char*&)>& Process)
 {
     StartProgress(FileName);
     ArcHandle Handle = OpenOrReport(FileName, ArcModeExtract);
@@ -176,8 +177,10 @@ static int ProcessEveryEntry(const char* FileName, const char* DoneWord, const c
     unsigned Count = 0, Bad = 0;
     while (ArcReadEntry(Handle, &Info)) {
         ++Count;
-        int Result = Process(Handle, Info);
+        const char* Reason = 0;
+        int Result = Process(Handle, Info, Reason);
         if (Result == ArcOk) continue;
+        Failure("%s: %s: %s", FileName, PrintableName(Info.Name).c_str(), Reason ? Reason : DamageReason(Info, Result));
         ++Bad;
         if (Result == ArcNoMemory) break;
     }
@@ -195,11 +198,8 @@ int RunTestCommand(int ArgCount, char** Args)
 {
     if (!Usage("test", ArgCount, 1, "FILE")) return ExitNoArchive;
     const char* FileName = Args[0];
-    return ProcessEveryEntry(FileName, "OK", "damaged", [&](ArcHandle Handle, const ArcEntryInfo& Info) {
-        int Result = ArcTestEntryCode(Handle);
-        if (Result != ArcOk)
-            Failure("%s: %s: %s", FileName, PrintableName(Info.Name).c_str(), DamageReason(Info, Result));
-        return Result;
+    return ProcessEveryEntry(FileName, "OK", "damaged", [](ArcHandle Handle, const ArcEntryInfo&, const char*&) {
+        return ArcTestEntryCode(Handle);
     });
 }
 
@@ -222,21 +222,17 @@ int RunExtractCommand(int ArgCount, char** Args)
     const char* DestDir = Args[1];
     // DIR may hold links someone else made: nothing below it is written through one.
     ArcConfineWrites(DestDir);
-    int Status =
-        ProcessEveryEntry(FileName, "extracted", "not extracted", [&](ArcHandle Handle, const ArcEntryInfo& Info) {
-            errno = 0;
-            int Result = ArcProcessEntryCode(Handle, true, DestDir, 0);
-            int Error = errno;
-            if (Result == ArcCreateError) {
-                Failure("%s: %s: %s", FileName, PrintableName(Info.Name).c_str(),
-                        CreateFailureReason(DestDir, Info, Error));
-                // The entry is still current: move past it (a solid archive decodes it).
-                ArcProcessEntryCode(Handle, false, 0, 0);
-            } else if (Result != ArcOk) {
-                Failure("%s: %s: %s", FileName, PrintableName(Info.Name).c_str(), DamageReason(Info, Result));
-            }
-            return Result;
-        });
+    int Status = ProcessEveryEntry(FileName, "extracted", "not extracted",
+                                   [&](ArcHandle Handle, const ArcEntryInfo& Info, const char*& Reason) {
+                                       errno = 0;
+                                       int Result = ArcProcessEntryCode(Handle, true, DestDir, 0);
+                                       if (Result == ArcCreateError) {
+                                           Reason = CreateFailureReason(DestDir, Info, errno);
+                                           // The entry is still current: move past it (a solid archive decodes it).
+                                           ArcProcessEntryCode(Handle, false, 0, 0);
+                                       }
+                                       return Result;
+                                   });
     ArcConfineWrites(0);
     return Status;
 }

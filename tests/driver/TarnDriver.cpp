@@ -60,6 +60,9 @@
 //   list-windows              log every visible top-level window
 //   close                     post WM_CLOSE (what the close box does)
 //   wait-gone [MS]            wait until the current window is gone or hidden
+//   leave TARGET ID [MS]      wait-window TARGET [MS], press ID, wait-gone:
+//                             the common way through a page, logged as those
+//                             three steps
 //   sleep MS
 //   run-windowless MS COMMANDLINE   start a program (COMMANDLINE as the
 //                             system takes it, program first) and wait for
@@ -489,6 +492,7 @@ const CommandSyntax Commands[] = {{L"wait-window", "tN"},
                                   {L"list-windows", ""},
                                   {L"close", ""},
                                   {L"wait-gone", "N"},
+                                  {L"leave", "tiN"},
                                   {L"sleep", "n"},
                                   {L"screenshot", "t"},
                                   {L"run-windowless", "nt"}};
@@ -1009,6 +1013,11 @@ bool Driver::Execute(const std::string& Line)
         return Ok("posted WM_CLOSE to " + Quote(CaptionOf(Current)));
     }
     if (Command == L"wait-gone") return WaitGone();
+    if (Command == L"leave") {
+        std::vector<std::wstring> Leave = Args;
+        std::string Wait = "wait-window " + Quote(Leave[0]) + (Leave.size() > 2 ? " " + Utf8(Leave[2]) : "");
+        return Execute(Wait) && Execute("press " + Utf8(Leave[1])) && Execute("wait-gone");
+    }
     if (Command == L"run-windowless") return RunWindowless();
     if (Command == L"sleep") {
         Sleep(NumberArg(0, 0));

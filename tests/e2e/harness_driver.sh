@@ -21,6 +21,7 @@ E2eDriverCase unknown-command 2 <<<'frobnicate 1'
 E2eDriverCase unterminated-quote 2 <<<'wait-window "Error'
 E2eDriverCase bad-id 2 <<<'read-text OK-button'
 E2eDriverCase missing-argument 2 <<<'expect-text 1'
+E2eDriverCase leave-without-button 2 <<<'leave "Error"'
 E2eDriverCase no-current-window 1 <<<'expect-caption Error'
 # A window that never comes: waited for twice, then a failure.
 E2eDriverCase missing-window 1 <<<'wait-window "No such window"'

@@ -5,24 +5,16 @@
 # registry value is written. The newer-file questions hold the worker at
 # known entries, so Cancel is pressed at a known point of the walk.
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/install_helpers.inc"
+InstallSetUp
 
 Key='HKCU\Software\TarnE2E\Cancel'
 Project=$TARN_ARTIFACTS/project
 Target=$TARN_ARTIFACTS/target/App
 rm -rf "$TARN_ARTIFACTS/target"
 InstallNewProject "$Project" "$Target" 'Uninstall=1' 'UninstallProgram=' 'LogFile=%InstallPath%\install.log'
-for Name in Alpha Beta Gamma Delta; do
-  printf 'packaged %s\r\n' "$Name" >"$Project/Data/$Name.txt"
-done
-cat >"$Project/Presetup/Test.ins" <<'INS'
-[CopyFile]
-Files=%InstallPath%
-[Files]
-Alpha.txt=
-Beta.txt=
-Gamma.txt=
-Delta.txt=
+InstallPayload "$Project" 'Alpha.txt=packaged Alpha' 'Beta.txt=packaged Beta' 'Gamma.txt=packaged Gamma' \
+  'Delta.txt=packaged Delta'
+cat >>"$Project/Presetup/Test.ins" <<'INS'
 [AddReg]
 Keys=HKCU\Software\TarnE2E\Cancel
 [Keys]
@@ -56,9 +48,7 @@ press 103
 answer no "Newer file"
 # entry 4: the question again; Yes ends the run
 answer yes "Install Test"
-wait-window "Installation uncomplete" 30000
-press 104
-wait-gone
+leave "Installation uncomplete" 104 30000
 SCRIPT
 
 Log=$TARN_ARTIFACTS/setup.log

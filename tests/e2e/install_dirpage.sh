@@ -6,7 +6,7 @@
 # (Tools=Old) then installs there, and every path in the log's [CopyFile]
 # section reads back exactly when its line is read whole.
 source "$(dirname "$0")/lib.sh"
-source "$TARN_ROOT/tests/e2e/install_helpers.inc"
+InstallSetUp
 
 Base=$TARN_ARTIFACTS/base
 Target=$Base/Tools=Old
@@ -16,16 +16,7 @@ Project=$TARN_ARTIFACTS/project
 InstallNewProject "$Project" /unused 'PreInstallDialogSequence=DLG_DIR' 'Uninstall=1' 'UninstallProgram=' \
   'LogFile=%InstallPath%\install.log'
 sed -i 's|^DefaultInstallPath=.*|DefaultInstallPath=Test\r|' "$Project/Presetup/Tarn.ini"
-printf 'first\r\n' >"$Project/Data/One.txt"
-mkdir -p "$Project/Data/Doc"
-printf 'second\r\n' >"$Project/Data/Doc/Two.txt"
-cat >"$Project/Presetup/Test.ins" <<'INS'
-[CopyFile]
-Files=%InstallPath%
-[Files]
-One.txt=
-Doc\Two.txt=
-INS
+InstallPayload "$Project" 'One.txt=first' 'Doc\Two.txt=second'
 InstallBuild "$Project" "$TARN_ARTIFACTS/dirpage.exe"
 
 Full=$(E2eWinPath "$Target")
@@ -50,9 +41,7 @@ answer ok
 wait-window "Installation directory" 5000
 type 106 "$(sed 's/\\/\\\\/g' <<<"$Full")"
 press 102
-wait-window "Installation complete" 30000
-press 104
-wait-gone
+leave "Installation complete" 104 30000
 SCRIPT
 Refused=$(grep -c '^ok   answer ok: box .* text "Please enter the full path of the installation folder' "$TARN_ARTIFACTS/dirpage.log")
 E2eExpectEqual "$Refused" 4 "four folders refused with the full-path message"

@@ -7,8 +7,7 @@
 # never returned), then the error box follows, the process ends with exit
 # code 1 and the temporary folder is gone.
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/install_helpers.inc"
-source "$(dirname "$0")/wizard_helpers.inc"
+InstallSetUp
 
 Project=$TARN_ARTIFACTS/project
 Target=$TARN_ARTIFACTS/target/App

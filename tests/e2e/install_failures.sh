@@ -8,7 +8,7 @@
 #   - a damaged payload entry: "Cannot extract file Data\...", the files
 #     before it stay installed and logged.
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/install_helpers.inc"
+InstallSetUp
 
 Key='HKCU\Software\TarnE2E\Failures'
 # MakeProject DIR TARGET-WINDOWS-PATH: a project installing Data\*.txt and one registry value.
@@ -39,9 +39,7 @@ E2eExpectExit=1 InstallRun full "$TARN_ARTIFACTS/full.exe" <<'SCRIPT'
 wait-window Error 30000
 list-windows
 answer ok Error
-wait-window "Installation uncomplete" 30000
-press 104
-wait-gone
+leave "Installation uncomplete" 104 30000
 SCRIPT
 E2eExpectLine "$TARN_ARTIFACTS/full.log" '^ok   answer ok Error: box "Error" text "Not enough free disk space\."' \
   "513 bytes: the disk-space error"
@@ -56,9 +54,7 @@ InstallBuild "$TARN_ARTIFACTS/small" "$TARN_ARTIFACTS/small.exe"
 E2eExpectExit=1 InstallRun small "$TARN_ARTIFACTS/small.exe" <<'SCRIPT'
 wait-window "Installation progress" 30000
 answer ok Error
-wait-window "Installation uncomplete" 30000
-press 104
-wait-gone
+leave "Installation uncomplete" 104 30000
 SCRIPT
 E2eExpectLine "$TARN_ARTIFACTS/small.log" '^ok   answer ok Error: box "Error" text "Cannot extract file Data\\\\(One|Two)\.txt"' \
   "512 bytes: past the disk check, the first file cannot be written"
@@ -83,9 +79,7 @@ fi
 E2eExpectExit=1 InstallRun damaged "$TARN_ARTIFACTS/damaged.exe" <<'SCRIPT'
 wait-window "Installation progress" 30000
 answer ok Error
-wait-window "Installation uncomplete" 30000
-press 104
-wait-gone
+leave "Installation uncomplete" 104 30000
 SCRIPT
 E2eExpectLine "$TARN_ARTIFACTS/damaged.log" '^ok   answer ok Error: box "Error" text "Cannot extract file Data\\\\Two\.txt"' \
   "damaged entry: its name in the error"

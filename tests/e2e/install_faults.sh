@@ -12,8 +12,7 @@
 #     a restart will still replace the file in use, and no restart follows.
 # And one that must succeed: a read-only older target is replaced.
 source "$(dirname "$0")/lib.sh"
-source "$TARN_ROOT/tests/e2e/install_helpers.inc"
-source "$(dirname "$0")/wizard_helpers.inc"
+InstallSetUp
 E2eRequire "$TARN_HOLD_FILE"
 
 Key='HKCU\Software\TarnE2E\Faults'
@@ -256,9 +255,7 @@ touch -d '2001-01-01' "$Target/A1.txt"
 chmod a-w "$Target/A1.txt"   # Wine shows a file without write permission as read-only
 WizardTempBefore
 InstallRun readonly "$TARN_ARTIFACTS/readonly.exe" <<'SCRIPT'
-wait-window "Installation complete" 30000
-press 104
-wait-gone
+leave "Installation complete" 104 30000
 SCRIPT
 InstallExpectSame "$Target/A1.txt" "$Project/Data/A1.txt"
 case "$(stat -c %A "$Target/A1.txt")" in

@@ -6,20 +6,12 @@
 # page and no restart; "now" ends the setup with a restart request (recorded
 # through the support library's test seam, never made).
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/install_helpers.inc"
+InstallSetUp
 E2eRequire "$TARN_HOLD_FILE"
 
 Project=$TARN_ARTIFACTS/project
 InstallNewProject "$Project" 'Z:\unused' 'Uninstall=1' 'UninstallProgram=' 'LogFile=%InstallPath%\install.log'
-printf 'new library\r\n' >"$Project/Data/Locked.dll"
-printf 'free file\r\n' >"$Project/Data/Free.txt"
-cat >"$Project/Presetup/Test.ins" <<'INS'
-[CopyFile]
-Files=%InstallPath%
-[Files]
-Locked.dll=
-Free.txt=
-INS
+InstallPayload "$Project" 'Locked.dll=new library' 'Free.txt=free file'
 
 SessionKey='HKLM\System\CurrentControlSet\Control\Session Manager'
 PendingBefore=$("$TARN_WINE" reg query "$SessionKey" /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -c REG_MULTI_SZ)

@@ -3,7 +3,7 @@
 # the setup runs in Russian. The same setup runs once in each language.
 # Then the log switch: no log without Uninstall=1, none with an empty LogFile.
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/install_helpers.inc"
+InstallSetUp
 
 Key='HKCU\Software\TarnE2E\Language'
 MakeProject() {   # MakeProject DIR TARGET CONFIG-LINES...

@@ -3,7 +3,7 @@
 # by its time) brings up the question; No keeps it and writes no log line,
 # Yes replaces it. An older read-only file is replaced without a question.
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/install_helpers.inc"
+InstallSetUp
 E2eRequire "$TARN_NEWER_VERSION"
 
 Project=$TARN_ARTIFACTS/project

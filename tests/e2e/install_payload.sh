@@ -6,7 +6,7 @@
 # earlier one, and the log: files in archive order with their final paths,
 # values only when new, the old lines of an existing log kept.
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/install_helpers.inc"
+InstallSetUp
 
 Project=$TARN_ARTIFACTS/project
 Target=$TARN_ARTIFACTS/target/App
@@ -75,9 +75,7 @@ mkdir -p "$Target"
 printf '[CopyFile]\r\nZ:\\Old\\Kept.txt=\r\n[Other]\r\nKept=1\r\n' >"$Target/install.log"
 
 InstallRun setup "$TARN_ARTIFACTS/setup.exe" <<'SCRIPT'
-wait-window "Installation complete" 60000
-press 104
-wait-gone
+leave "Installation complete" 104 60000
 SCRIPT
 
 InstallExpectSame "$Target/A.txt" "$Data/A.txt"

@@ -104,18 +104,10 @@ done
 E2eStart setup "$Downloads/setup.exe"
 SetupPid=$E2eLastPid
 E2eDriver walk --timeout 60000 <<SCRIPT
-wait-window "Choose language"
-press 102
-wait-gone
-wait-window "Welcome!"
-press 102
-wait-gone
-wait-window "License agreement"
-press 105
-wait-gone
-wait-window "Readme information"
-press 102
-wait-gone
+leave "Choose language" 102
+leave "Welcome!" 102
+leave "License agreement" 105
+leave "Readme information" 102
 wait-window "Installation directory"
 press 107
 wait-window "Browse for Folder"
@@ -126,12 +118,8 @@ wait-window "Installation directory"
 type 106 "$(E2eWinPath "$Target" | sed 's/\\/\\\\/g')"
 press 102
 wait-gone
-wait-window "Start install"
-press 102
-wait-gone
-wait-window "Readme information"
-press 102
-wait-gone
+leave "Start install" 102
+leave "Readme information" 102
 wait-window "Installation complete"
 screenshot finish
 press 104

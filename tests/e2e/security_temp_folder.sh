@@ -8,7 +8,6 @@
 # the Unix owner back as the user: the exact list the setup asks for is
 # checked by the unit test SupportRunTempDir.AdminOnlySecurity...
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/wizard_helpers.inc"
 
 ShowSecurity=$TARN_WIN_BUILD/tests/tarn-show-security.exe
 E2eRequire "$ShowSecurity"
@@ -61,9 +60,7 @@ wait-window "Welcome!"
 press 103
 answer yes "Temp Test"
 wait-gone
-wait-window "Installation uncomplete"
-press 104
-wait-gone
+leave "Installation uncomplete" 104
 SCRIPT
 [ $? = 0 ] || E2eFail "cancelling the run"
 E2eExpectExit=2 WizardEnd "the cancelled run"

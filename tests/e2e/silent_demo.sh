@@ -44,31 +44,17 @@ ClearKeys
 E2eStart walked "$Setup"
 Pid=$E2eLastPid
 E2eDriver walked --timeout 60000 <<SCRIPT || E2eFail "the walk through the demo's pages"
-wait-window "Choose language"
-press 102
-wait-gone
-wait-window "Welcome!"
-press 102
-wait-gone
-wait-window "License agreement"
-press 105
-wait-gone
-wait-window "Readme information"
-press 102
-wait-gone
+leave "Choose language" 102
+leave "Welcome!" 102
+leave "License agreement" 105
+leave "Readme information" 102
 wait-window "Installation directory"
 type 106 "$(E2eWinPath "$Walked" | sed 's/\\/\\\\/g')"
 press 102
 wait-gone
-wait-window "Start install"
-press 102
-wait-gone
-wait-window "Readme information"
-press 102
-wait-gone
-wait-window "Installation complete"
-press 104
-wait-gone
+leave "Start install" 102
+leave "Readme information" 102
+leave "Installation complete" 104
 SCRIPT
 E2eWait "$Pid" 60
 E2eExpectEqual "$?" 0 "walked: exit code"

@@ -8,7 +8,7 @@
 #   - without /S, /LANG= and /D= preset the language and directory pages
 #     (a /D= folder quoted whole, as Wine passes a word with blanks).
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/install_helpers.inc"
+InstallSetUp
 InstallStub=$TARN_STUB
 
 Project=$TARN_ARTIFACTS/project
@@ -69,8 +69,6 @@ wait-window "Installation directory"
 expect-text 106 "C:\\Preset Folder"
 press 103
 answer yes
-wait-window "Installation uncomplete"
-press 104
-wait-gone
+leave "Installation uncomplete" 104
 SCRIPT
 E2eFinish

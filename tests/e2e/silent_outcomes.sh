@@ -8,7 +8,7 @@
 # cancel in the wizard of a double-clicked run: 2, as every code is the same
 # in both modes. Each failure is in the diagnostic log with its message.
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/install_helpers.inc"
+InstallSetUp
 E2eRequire "$TARN_HOLD_FILE"
 InstallStub=$TARN_STUB
 
@@ -122,9 +122,7 @@ E2eExpectExit=2 InstallRun cancel "$TARN_ARTIFACTS/cancel.exe" <<'SCRIPT'
 wait-window "Welcome!" 60000
 press 103
 answer yes
-wait-window "Installation uncomplete"
-press 104
-wait-gone
+leave "Installation uncomplete" 104
 SCRIPT
 InstallExpectAbsent "$Target"
 E2eFinish

@@ -6,7 +6,7 @@
 # cancel on the confirmation page (2) and a setup's option given to the
 # uninstaller (4): nothing removed.
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/install_helpers.inc"
+InstallSetUp
 E2eRequire "$TARN_HOLD_FILE"
 
 Project=$TARN_ARTIFACTS/project
@@ -16,24 +16,14 @@ Entry=$(E2eRegKey "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall
 SessionKey='HKLM\System\CurrentControlSet\Control\Session Manager'
 PendingBefore=$("$TARN_WINE" reg query "$SessionKey" /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' | grep -c REG_MULTI_SZ)
 InstallNewProject "$Project" "$Target" 'Uninstall=1' 'LogFile=%InstallPath%\install.log' "UninstallKey=$EntryName"
-printf 'library\r\n' >"$Project/Data/Held.dll"
-printf 'free\r\n' >"$Project/Data/Free.txt"
-cat >"$Project/Presetup/Test.ins" <<'INS'
-[CopyFile]
-Files=%InstallPath%
-[Files]
-Held.dll=
-Free.txt=
-INS
+InstallPayload "$Project" 'Held.dll=library' 'Free.txt=free'
 InstallBuild "$Project" "$TARN_ARTIFACTS/setup.exe"
 
 Install() {
   rm -rf "$TARN_ARTIFACTS/target"
   "$TARN_WINE" reg delete "$Entry" /f >/dev/null 2>&1
   InstallRun "$1" "$TARN_ARTIFACTS/setup.exe" <<'SCRIPT'
-wait-window "Installation complete" 60000
-press 104
-wait-gone
+leave "Installation complete" 104 60000
 SCRIPT
   [ -f "$Target/Uninstall.exe" ] || E2eFail "$1: no uninstaller installed"
 }
@@ -81,9 +71,7 @@ RunSilent setup-option "$Target/Uninstall.exe" /LANG=enu
 E2eExpectEqual "$E2eExitCode" 4 "setup-option: exit code"
 DiagLine setup-option 'error: The uninstaller takes no /D= or /LANG=\.$'
 E2eExpectExit=2 InstallRun confirm-cancel "$Target/Uninstall.exe" <<'SCRIPT'
-wait-window "Uninstall" 60000
-press 103
-wait-gone
+leave "Uninstall" 103 60000
 SCRIPT
 [ -f "$Target/Held.dll" ] && [ -f "$Target/install.log" ] && [ -f "$Target/Uninstall.exe" ] ||
   E2eFail "setup-option, confirm-cancel: files were removed"
@@ -143,18 +131,14 @@ wait-window "Installation progress"
 press 103
 answer no "Newer file"
 answer yes "Install Test"
-wait-window "Installation uncomplete" 30000
-press 104
-wait-gone
+leave "Installation uncomplete" 104 30000
 SCRIPT
 [ -f "$Target/Alpha.txt" ] && [ -f "$Target/Uninstall.exe" ] || E2eFail "cancel: the first file and the uninstaller are not there"
 "$TARN_WINE" reg query "$Entry" >/dev/null 2>&1 && E2eFail "cancel: an entry for an incomplete installation"
 InstallRun cancel-uninstall "$Target/Uninstall.exe" <<'SCRIPT'
 wait-window "Uninstall" 60000
 press 102
-wait-window "Uninstall complete" 60000
-press 104
-wait-gone
+leave "Uninstall complete" 104 60000
 SCRIPT
 InstallExpectAbsent "$Target/Alpha.txt" "$Target/Gamma.txt" "$Target/install.log"
 E2eExpectEqual "$(cat "$Target/Beta.txt" 2>/dev/null)" $'newer on disk\r' "cancel: the kept newer file stays"

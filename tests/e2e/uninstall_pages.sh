@@ -9,7 +9,7 @@
 # the same result without a window, exit code 0, and a diagnostic log of
 # what was removed.
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/install_helpers.inc"
+InstallSetUp
 
 Project=$TARN_ARTIFACTS/project
 Base=$TARN_ARTIFACTS/target
@@ -21,17 +21,8 @@ rm -rf "$Base"
 mkdir -p "$Base"
 InstallNewProject "$Project" "$Target" 'Uninstall=1' 'LogFile=%InstallPath%\install.log' \
   "UninstallKey=$EntryName" 'ProductVersion=2.5' 'Publisher=Tarn Tests'
-printf 'first\r\n' >"$Project/Data/A.txt"
-mkdir -p "$Project/Data/Doc/Deep"
-printf 'guide\r\n' >"$Project/Data/Doc/Guide.txt"
-printf 'deep\r\n' >"$Project/Data/Doc/Deep/Note.txt"
-cat >"$Project/Presetup/Test.ins" <<'INS'
-[CopyFile]
-Files=%InstallPath%
-[Files]
-A.txt=
-Doc\Guide.txt=
-Doc\Deep\Note.txt=
+InstallPayload "$Project" 'A.txt=first' 'Doc\Guide.txt=guide' 'Doc\Deep\Note.txt=deep'
+cat >>"$Project/Presetup/Test.ins" <<'INS'
 [AddReg]
 Values=HKCU\Software\TarnE2E\Uninstall
 [Values]
@@ -51,9 +42,7 @@ PendingBefore=$("$TARN_WINE" reg query "$SessionKey" /v PendingFileRenameOperati
 
 Install() {
   InstallRun "$1" "$TARN_ARTIFACTS/setup.exe" <<'SCRIPT'
-wait-window "Installation complete" 60000
-press 104
-wait-gone
+leave "Installation complete" 104 60000
 SCRIPT
 }
 
@@ -125,9 +114,7 @@ Uninstall() {
   InstallRun "$1" "$Target/Uninstall.exe" <<'SCRIPT'
 wait-window "Uninstall" 60000
 press 102
-wait-window "Uninstall complete" 60000
-press 104
-wait-gone
+leave "Uninstall complete" 104 60000
 SCRIPT
 }
 

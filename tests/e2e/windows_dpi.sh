@@ -20,34 +20,24 @@
 # see clipping and pixel doubling. (Three tests, so that each stays well
 # inside the time limit of a test on a busy machine.)
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/windows_dpi.inc"
+DpiSetUp
 
-for Dpi in 96 120; do
-  E2eLog "--- $Dpi DPI"
-  SetLogPixels "$Dpi"
-  PrepareTarget
-  RunSetup "walk-$Dpi" en_US.UTF-8 < <(Walk ENU)
-  [ -f "$Target/Doc/Guide.txt" ] || E2eFail "$Dpi DPI: the demo did not install"
-  CheckTitles "$Dpi"
-  if [ "$Dpi" = 96 ]; then
-    # The manifest's Common Controls, on the first page of the first run.
-    Controls=$(grep -m 1 '^controls ' "$UiLog" | tr -d '\r')
-    E2eLog "$Controls"
-    case "$Controls" in
-      *"common-controls_6595b64144ccf1df_6."*" buttons v6" | *" version 6."*" buttons v6") ;;
-      *) E2eFail "the pages do not run with Common Controls 6: ${Controls:-no report}" ;;
-    esac
-  fi
-done
+DpiWalkAt 96
+# The manifest's Common Controls, on the first page of the first run.
+Controls=$(grep -m 1 '^controls ' "$UiLog" | tr -d '\r')
+E2eLog "$Controls"
+case "$Controls" in
+  *"common-controls_6595b64144ccf1df_6."*" buttons v6" | *" version 6."*" buttons v6") ;;
+  *) E2eFail "the pages do not run with Common Controls 6: ${Controls:-no report}" ;;
+esac
+DpiWalkAt 120
 
 for Dpi in 144 192; do
   E2eLog "--- $Dpi DPI, cancelled"
-  SetLogPixels "$Dpi"
-  PrepareTarget
-  E2eExpectExit=2 RunSetup "cancel-$Dpi" en_US.UTF-8 < <(CancelWalk)
-  CheckTitles "$Dpi"
+  DpiSetLogPixels "$Dpi"
+  DpiPrepareTarget
+  E2eExpectExit=2 DpiRunSetup "cancel-$Dpi" en_US.UTF-8 < <(DpiCancelWalk)
+  DpiCheckTitles "$Dpi"
 done
 
-"$TARN_WINE" reg delete 'HKCU\Software\Tarn Demo' /f >/dev/null 2>&1
-"$TARN_WINE" reg delete 'HKLM\Software\Tarn Demo' /f >/dev/null 2>&1
-E2eFinish
+DpiFinish

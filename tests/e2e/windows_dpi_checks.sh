@@ -7,15 +7,15 @@
 #     single black and white pixels as the title picture, stretched to twice
 #     its size, must show greys: averaged, not pixel-doubled.
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/windows_dpi.inc"
+DpiSetUp
 
 # Russian, longer texts in code page 1251, at the two largest resolutions.
 for Dpi in 144 192; do
   E2eLog "--- $Dpi DPI, Russian"
-  SetLogPixels "$Dpi"
-  PrepareTarget
-  RunSetup "walk-rus-$Dpi" ru_RU.UTF-8 < <(Walk RUS | sed "s/screenshot dpi$Dpi-/screenshot dpi$Dpi-rus-/")
-  CheckTitles "$Dpi"
+  DpiSetLogPixels "$Dpi"
+  DpiPrepareTarget
+  DpiRunSetup "walk-rus-$Dpi" ru_RU.UTF-8 < <(DpiWalk RUS | sed "s/screenshot dpi$Dpi-/screenshot dpi$Dpi-rus-/")
+  DpiCheckTitles "$Dpi"
 done
 "$TARN_WINE" reg delete 'HKCU\Software\Tarn Demo' /f >/dev/null 2>&1
 "$TARN_WINE" reg delete 'HKLM\Software\Tarn Demo' /f >/dev/null 2>&1
@@ -25,7 +25,7 @@ done
 # text too long for its control, and a checkerboard as its picture. Doubled
 # pixels stay black and white; averaged ones turn grey.
 Dpi=192
-SetLogPixels "$Dpi"
+DpiSetLogPixels "$Dpi"
 rm -f "$UiLog"
 Checker=$TARN_ARTIFACTS/checker-project
 rm -rf "$Checker"
@@ -68,13 +68,11 @@ E2eDriver checker-end <<SCRIPT || E2eFail "ending the checkerboard run"
 wait-window "Welcome!"
 press 103
 answer yes
-wait-window "Installation uncomplete"
-press 104
-wait-gone
+leave "Installation uncomplete" 104
 SCRIPT
 E2eWait "$CheckerPid" 60
-TitleFaults "$Dpi" | grep -q '^DLG_WELCOME: text .* leaves its area' ||
-  E2eFail "the title too long for its area is not seen: $(TitleFaults "$Dpi")"
+DpiTitleFaults "$Dpi" | grep -q '^DLG_WELCOME: text .* leaves its area' ||
+  E2eFail "the title too long for its area is not seen: $(DpiTitleFaults "$Dpi")"
 
 Shot=$TARN_ARTIFACTS/dpi192-checker.png
 # The dialog's place on the screen, from the driver's log ("rect X,Y WxH").

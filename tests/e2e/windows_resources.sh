@@ -84,9 +84,7 @@ wait-window "Welcome!" 60000
 screenshot level-$Level
 press 103
 answer yes "Orange Tool"
-wait-window "Installation uncomplete"
-press 104
-wait-gone
+leave "Installation uncomplete" 104
 SCRIPT
   E2eWait "$SetupPid" 60
   E2eExpectEqual "$?" 2 "exit code of the setup of level $Level (cancelled)"

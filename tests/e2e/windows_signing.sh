@@ -70,9 +70,7 @@ E2eExpectEqual "$Left" "" "files left by the failed builds"
 E2eStart setup "$Setup"
 SetupPid=$E2eLastPid
 E2eDriver install --timeout 60000 <<'SCRIPT' || E2eFail "the signed setup's pages"
-wait-window "Welcome!" 60000
-press 102
-wait-gone
+leave "Welcome!" 102 60000
 wait-window "Installation complete" 60000
 screenshot finish
 press 104

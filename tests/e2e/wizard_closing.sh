@@ -6,7 +6,7 @@
 # there, confirmed, ends on the not-finished page (as No on the licence page
 # does without a question), and the setup with exit code 2 (cancelled).
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/install_helpers.inc"
+InstallSetUp
 
 Project=$TARN_ARTIFACTS/project
 Target=$TARN_ARTIFACTS/target/App
@@ -25,9 +25,7 @@ E2eExpectExit=2 InstallRun language "$TARN_ARTIFACTS/language.exe" <<'SCRIPT'
 wait-window "License agreement" 30000
 expect-text-contains 108 "The licence in English."
 press 106
-wait-window "Installation uncomplete" 30000
-press 104
-wait-gone
+leave "Installation uncomplete" 104 30000
 SCRIPT
 
 E2eExpectExit=2 InstallRun fallback "$TARN_ARTIFACTS/fallback.exe" <<'SCRIPT'
@@ -39,9 +37,7 @@ screenshot post-installation-first-page
 hidden 101
 press 103
 answer yes "Install Test"
-wait-window "Installation uncomplete" 30000
-press 104
-wait-gone
+leave "Installation uncomplete" 104 30000
 SCRIPT
 InstallExpectSame "$Target/Alpha.txt" "$Project/Data/Alpha.txt"
 E2eFinish

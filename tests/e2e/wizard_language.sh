@@ -4,7 +4,6 @@
 # changes the texts from the next page on: Tarn.dlg's language sections,
 # [Variables.<code>] and the caption of message boxes.
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/wizard_helpers.inc"
 
 WizardProject language
 WizardWrite Tarn.ini <<'INI'

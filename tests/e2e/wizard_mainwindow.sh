@@ -3,7 +3,6 @@
 # gradient, the program name and its shadow, and the wizard page's title
 # drawn in its colour over the title picture.
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/wizard_helpers.inc"
 
 WizardProject mainwindow
 # Colours are $BBGGRR. Each colour of the picture differs from everything
@@ -43,9 +42,7 @@ screenshot backdrop
 press 103
 answer yes "Window Test"
 wait-gone
-wait-window "Installation uncomplete"
-press 104
-wait-gone
+leave "Installation uncomplete" 104
 SCRIPT
 [ $? = 0 ] || E2eFail "the run with a shown main window"
 E2eExpectExit=2 WizardEnd "the main window run"
@@ -101,9 +98,7 @@ screenshot fallback
 press 103
 answer yes "Fallback Test"
 wait-gone
-wait-window "Installation uncomplete"
-press 104
-wait-gone
+leave "Installation uncomplete" 104
 SCRIPT
 [ $? = 0 ] || E2eFail "the run with a colour that is not a number"
 E2eExpectExit=2 WizardEnd "the fallback run"

@@ -4,7 +4,6 @@
 # after Next and backward after Back, without the run ever hanging on it;
 # a page with only unknown names before it has no Back button.
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/wizard_helpers.inc"
 
 WizardProject names
 WizardWrite Tarn.ini <<'INI'
@@ -24,15 +23,9 @@ wait-window "Start install"
 visible 101
 press 101
 wait-gone
-wait-window "Welcome!"
-press 102
-wait-gone
-wait-window "Start install"
-press 102
-wait-gone
-wait-window "Installation complete"
-press 104
-wait-gone
+leave "Welcome!" 102
+leave "Start install" 102
+leave "Installation complete" 104
 SCRIPT
 [ $? = 0 ] || E2eFail "lower-case names and an unknown name"
 WizardEnd "the names run"
@@ -51,9 +44,7 @@ wait-window "Welcome!"
 hidden 101
 press 102
 wait-gone
-wait-window "Installation complete"
-press 104
-wait-gone
+leave "Installation complete" 104
 SCRIPT
 [ $? = 0 ] || E2eFail "an unknown first name"
 WizardEnd "the run with an unknown first name"

@@ -3,7 +3,6 @@
 # installation, nothing installed, and only DLG_FINISH with the template's
 # English texts (no ProgramName variable, so the reference stays).
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/wizard_helpers.inc"
 
 WizardProject bare
 printf 'no script here\r\n' >"$WizardDir/Presetup/Notes.txt"

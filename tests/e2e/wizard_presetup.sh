@@ -5,7 +5,6 @@
 # without a page. Neither leaves its temporary folder behind, and both end
 # with exit code 3 (the setup is damaged).
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/wizard_helpers.inc"
 
 E2eRequire "$TARN_STUB" "$TARN_DRIVER"
 WizardExe=$TARN_STUB

@@ -4,7 +4,6 @@
 # answered No (the page stays) and Yes (DLG_NOTFINISH), the close box, and
 # the licence's No (DLG_NOTFINISH without a question).
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/wizard_helpers.inc"
 
 WizardProject sequence
 WizardWrite Tarn.ini <<'INI'
@@ -47,17 +46,13 @@ expect-text 106 "C:\\Seq Test"
 type 106 "D:\\Typed Dir"
 press 101
 wait-gone
-wait-window "Readme information"
-press 102
-wait-gone
+leave "Readme information" 102
 wait-window "Installation directory"
 expect-text 106 "D:\\Typed Dir"
 screenshot directory
 press 102
 wait-gone
-wait-window "Start install"
-press 101
-wait-gone
+leave "Start install" 101
 wait-window "Installation directory"
 expect-text 106 "D:\\Typed Dir"
 press 102
@@ -77,12 +72,8 @@ WizardEnd "the walk forward"
 # 2. Cancel answered No keeps the page; Yes cancels.
 WizardRun cancel
 E2eDriver cancel <<'SCRIPT'
-wait-window "Welcome!"
-press 102
-wait-gone
-wait-window "License agreement"
-press 105
-wait-gone
+leave "Welcome!" 102
+leave "License agreement" 105
 wait-window "Readme information"
 press 103
 answer no "Seq Test"
@@ -110,9 +101,7 @@ wait-window "Welcome!"
 close
 answer yes "Seq Test"
 wait-gone
-wait-window "Installation uncomplete"
-press 104
-wait-gone
+leave "Installation uncomplete" 104
 SCRIPT
 [ $? = 0 ] || E2eFail "the close box"
 E2eExpectExit=2 WizardEnd "the close box"
@@ -120,12 +109,8 @@ E2eExpectExit=2 WizardEnd "the close box"
 # 4. The licence's No ends the pages at once, without a question.
 WizardRun license-no
 E2eDriver license-no <<'SCRIPT'
-wait-window "Welcome!"
-press 102
-wait-gone
-wait-window "License agreement"
-press 106
-wait-gone
+leave "Welcome!" 102
+leave "License agreement" 106
 wait-window "Installation uncomplete"
 list-windows
 press 104

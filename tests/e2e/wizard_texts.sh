@@ -6,7 +6,6 @@
 # characters expanded whole; Browse prompts with text 150, and cancelling the
 # browser leaves the directory as it was.
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/wizard_helpers.inc"
 
 WizardProject texts
 WizardWrite Tarn.ini <<'INI'
@@ -79,9 +78,7 @@ wait-window "Texts Demo folder"
 read-text 106
 press 102
 wait-gone
-wait-window "Installation complete"
-press 104
-wait-gone
+leave "Installation complete" 104
 SCRIPT
 [ $? = 0 ] || E2eFail "the texts of the pages"
 WizardEnd "the texts run"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The end-to-end tests' bitness helpers (tests/e2e/bitness.inc) without Wine:
+# The end-to-end tests' bitness helpers (tests/e2e/lib.sh) without Wine:
 # the stub chosen and its bitness, the registry key a 32-bit setup's values
 # land in, and which of the prefix's programs answers for the setup (a stand-in
 # for wine64 records the call). On a machine that runs no 32-bit code the
@@ -19,8 +19,8 @@ for Stub in "$Stub32" "$Stub64"; do
     exit 77
   fi
 done
-# shellcheck source=../e2e/bitness.inc
-source "$Root/tests/e2e/bitness.inc"
+# shellcheck source=../e2e/lib.sh
+E2eLibraryOnly=1 source "$Root/tests/e2e/lib.sh"
 
 Expect() {   # Expect WHAT GOT WANTED
   if [ "$2" != "$3" ]; then

@@ -144,68 +144,48 @@ uint64_t ExpectedSize(const PackEntry& E)
     return Error ? UINT64_MAX : Size;
 }
 
-std::string ResultText(int Result) { return "the reader reports error " + std::to_string(Result); }
-
+// Every entry decodes and passes its CRC; with Expected, the entries are
+// those, in order, of the same sizes and bytes.
 bool VerifyEntries(ArcHandle Archive, const std::vector<PackEntry>* Expected, const VerifyProgress& Progress,
                    std::string* Problem)
 {
+    auto Refuse = [&](const std::string& Text) {
+        *Problem = Text;
+        return false;
+    };
+    auto ReaderError = [&](const std::string& Name, int Result) {
+        return Refuse(Name + ": the reader reports error " + std::to_string(Result));
+    };
     uint64_t Total = 0, Done = 0;
     if (Expected)
         for (const PackEntry& E : *Expected) Total += ExpectedSize(E);
     ArcEntryInfo Info;
-    size_t Index = 0;
-    for (;; Index++) {
+    for (size_t Index = 0;; Index++) {
         std::memset(&Info, 0, sizeof Info);
         bool HaveEntry = ArcReadEntry(Archive, &Info);
-        if (!Expected && !HaveEntry) break;
-        if (Expected && Index == Expected->size()) {
-            if (HaveEntry) {
-                *Problem = std::string("unexpected extra entry ") + Info.Name;
-                return false;
-            }
-            break;
-        }
-        const PackEntry* Entry = Expected ? &(*Expected)[Index] : nullptr;
-        if (!HaveEntry) {
-            *Problem = "the archive ends before " + Entry->Name;
-            return false;
-        }
+        const PackEntry* Entry = Expected && Index < Expected->size() ? &(*Expected)[Index] : nullptr;
+        if (!HaveEntry && Entry) return Refuse("the archive ends before " + Entry->Name);
+        if (!HaveEntry) break;
+        if (Expected && !Entry) return Refuse(std::string("unexpected extra entry ") + Info.Name);
         if (!Entry) {
             int Result = ArcTestEntryCode(Archive);
-            if (Result != ArcOk) {
-                *Problem = std::string(Info.Name) + ": " + ResultText(Result);
-                return false;
-            }
+            if (Result != ArcOk) return ReaderError(Info.Name, Result);
             continue;
         }
-        if (Entry->Name != Info.Name) {
-            *Problem = "expected entry " + Entry->Name + ", found " + Info.Name;
-            return false;
-        }
+        if (Entry->Name != Info.Name) return Refuse("expected entry " + Entry->Name + ", found " + Info.Name);
         uint64_t Size = ExpectedSize(*Entry);
-        if (Info.UnpackedSize != Size) {
-            *Problem =
-                Entry->Name + ": size " + std::to_string(Info.UnpackedSize) + " instead of " + std::to_string(Size);
-            return false;
-        }
+        if (Info.UnpackedSize != Size)
+            return Refuse(Entry->Name + ": size " + std::to_string(Info.UnpackedSize) + " instead of " +
+                          std::to_string(Size));
         Compare.Expected = Entry;
         int Result = ArcProcessEntryCode(Archive, true, nullptr, "entry");
         Compare.Expected = nullptr;
-        if (Compare.Differs) {
-            *Problem = Entry->Name + ": decoded data differs from the input";
-            return false;
-        }
-        if (Result != ArcOk) {
-            *Problem = Entry->Name + ": " + ResultText(Result);
-            return false;
-        }
+        if (Compare.Differs) return Refuse(Entry->Name + ": decoded data differs from the input");
+        if (Result != ArcOk) return ReaderError(Entry->Name, Result);
         Done += Size;
         if (Progress) Progress(Done, Total);
     }
-    if (ArcWalkResult(Archive) != ArcOk) {
-        *Problem = "the archive is damaged or cut short after its last entry";
-        return false;
-    }
+    if (ArcWalkResult(Archive) != ArcOk) return Refuse("the archive is damaged or cut short after its last entry");
     return true;
 }
 

@@ -38,35 +38,34 @@ void Put32(uint8_t* At, uint32_t Value)
 
 uint32_t CrcOf(const uint8_t* Bytes, size_t Count) { return ~Crc32Update(0xFFFFFFFFu, Bytes, Count); }
 
-// The header CRC: the low 16 bits of the CRC of the header after its CRC field.
-void SealHeader(std::vector<uint8_t>& Header)
+// A block header of Size bytes with its common fields set; the others stay 0.
+std::vector<uint8_t> NewHeader(uint8_t Type, uint32_t Flags, size_t Size)
+{
+    std::vector<uint8_t> Header(Size, 0);
+    Header[ArcHdrTypeOffset] = Type;
+    Put16(&Header[ArcHdrFlagsOffset], Flags);
+    Put16(&Header[ArcHdrSizeOffset], uint32_t(Size));
+    return Header;
+}
+
+// Sets the header CRC: the low 16 bits of the CRC of the header after its CRC field.
+std::vector<uint8_t> Sealed(std::vector<uint8_t> Header)
 {
     Put16(Header.data() + ArcHdrCrcOffset, CrcOf(Header.data() + ArcHdrTypeOffset, Header.size() - ArcHdrTypeOffset));
+    return Header;
 }
 
 std::vector<uint8_t> MainHeader()
 {
     std::vector<uint8_t> Block(ArcMarker, ArcMarker + ArcMarkerSize);
-    std::vector<uint8_t> Header(ArcMainHeaderSize, 0); // reserved fields stay 0
-    Header[ArcHdrTypeOffset] = ArcBlockMain;
-    Put16(&Header[ArcHdrFlagsOffset], MainFlags);
-    Put16(&Header[ArcHdrSizeOffset], ArcMainHeaderSize);
-    SealHeader(Header);
+    std::vector<uint8_t> Header = Sealed(NewHeader(ArcBlockMain, MainFlags, ArcMainHeaderSize));
     Block.insert(Block.end(), Header.begin(), Header.end());
     return Block;
 }
 
 // The archive's end: readers stop there, so data appended to the setup after
 // it (a code-signing certificate) is not taken for a damaged block.
-std::vector<uint8_t> EndBlock()
-{
-    std::vector<uint8_t> Header(ArcCommonHeaderSize, 0);
-    Header[ArcHdrTypeOffset] = ArcBlockEnd;
-    Put16(&Header[ArcHdrFlagsOffset], ArcFlagSkipIfUnknown);
-    Put16(&Header[ArcHdrSizeOffset], ArcCommonHeaderSize);
-    SealHeader(Header);
-    return Header;
-}
+std::vector<uint8_t> EndBlock() { return Sealed(NewHeader(ArcBlockEnd, ArcFlagSkipIfUnknown, ArcCommonHeaderSize)); }
 
 struct FileFields {
     bool Solid;
@@ -76,10 +75,8 @@ struct FileFields {
 
 std::vector<uint8_t> FileHeader(const PackEntry& Entry, const FileFields& F)
 {
-    std::vector<uint8_t> Header(ArcFileHeaderSize + Entry.Name.size(), 0);
-    Header[ArcHdrTypeOffset] = ArcBlockFile;
-    Put16(&Header[ArcHdrFlagsOffset], F.Solid ? SolidFileFlags : FirstFileFlags);
-    Put16(&Header[ArcHdrSizeOffset], uint32_t(ArcFileHeaderSize + Entry.Name.size()));
+    std::vector<uint8_t> Header =
+        NewHeader(ArcBlockFile, F.Solid ? SolidFileFlags : FirstFileFlags, ArcFileHeaderSize + Entry.Name.size());
     Put32(&Header[ArcHdrPackedOffset], F.PackedSize);
     Put32(&Header[ArcHdrUnpackedOffset], F.UnpackedSize);
     Header[ArcHdrHostOffset] = HostWin32;
@@ -90,8 +87,7 @@ std::vector<uint8_t> FileHeader(const PackEntry& Entry, const FileFields& F)
     Put16(&Header[ArcHdrNameSizeOffset], uint32_t(Entry.Name.size()));
     Put32(&Header[ArcHdrAttrOffset], ArcAttrArchive);
     memcpy(&Header[ArcFileHeaderSize], Entry.Name.data(), Entry.Name.size());
-    SealHeader(Header);
-    return Header;
+    return Sealed(Header);
 }
 
 // The writer's side of the encoder: it serves the entries' bytes, from memory
@@ -153,18 +149,12 @@ public:
     bool EndEntry(uint32_t Index, uint64_t AudioBytes) override
     {
         uint64_t Packed = Out.Size() - HeaderAt - ArcFileHeaderSize - Entries[Index].Name.size();
-        if (Sizes[Index] >= PackMaxSetupSize) {
-            Error = Entries[Index].Name + ": 2 GiB or more";
-            return false;
-        }
+        if (Sizes[Index] >= PackMaxSetupSize) return Fail(Entries[Index].Name + ": 2 GiB or more");
         Fields.PackedSize = uint32_t(Packed);
         Fields.UnpackedSize = uint32_t(Sizes[Index]);
         Fields.DataCrc = ~Crcs[Index];
         std::vector<uint8_t> Header = FileHeader(Entries[Index], Fields);
-        if (!Out.Rewrite(HeaderAt, Header.data(), Header.size())) {
-            Error = "cannot write the archive";
-            return false;
-        }
+        if (!Out.Rewrite(HeaderAt, Header.data(), Header.size())) return Fail("cannot write the archive");
         // The rule that makes the writer run the encoder again.
         Larger[Index] = Packed > Sizes[Index];
         Stats.push_back({Sizes[Index], Packed, Fields.Stored, AudioBytes});
@@ -177,6 +167,12 @@ public:
 
 private:
     static constexpr size_t CopyPiece = 64 * 1024;
+
+    bool Fail(const std::string& Text)
+    {
+        Error = Text;
+        return false;
+    }
 
     struct Source {
         std::FILE* File = nullptr;
@@ -209,28 +205,18 @@ private:
             Through.File = std::fopen(E.SourcePath.c_str(), "rb");
             Through.Index = Index;
         }
-        if (!Through.File || std::fseek(Through.File, long(Offset), SEEK_SET) != 0) {
-            Error = E.SourcePath + ": cannot be read";
-            return false;
-        }
+        if (!Through.File || std::fseek(Through.File, long(Offset), SEEK_SET) != 0)
+            return Fail(E.SourcePath + ": cannot be read");
         *Got = std::fread(Buffer, 1, Count, Through.File);
-        if (*Got < Count && std::ferror(Through.File)) {
-            Error = E.SourcePath + ": cannot be read";
-            return false;
-        }
+        if (*Got < Count && std::ferror(Through.File)) return Fail(E.SourcePath + ": cannot be read");
         return true;
     }
 
     bool Put(const uint8_t* Bytes, size_t Count)
     {
-        if (Out.Start() + Out.Size() + Count + ArcCommonHeaderSize >= PackMaxSetupSize) {
-            Error = "the setup would reach 2 GiB";
-            return false;
-        }
-        if (!Out.Append(Bytes, Count)) {
-            Error = "cannot write the archive";
-            return false;
-        }
+        if (Out.Start() + Out.Size() + Count + ArcCommonHeaderSize >= PackMaxSetupSize)
+            return Fail("the setup would reach 2 GiB");
+        if (!Out.Append(Bytes, Count)) return Fail("cannot write the archive");
         return true;
     }
 
@@ -243,10 +229,7 @@ private:
             Read[Index] = Reached;
             if (Settings.Progress) Settings.Progress(Done, std::max(Done, Total));
         }
-        if (Done >= PackMaxSetupSize) {
-            Error = "payload of 2 GiB or more";
-            return false;
-        }
+        if (Done >= PackMaxSetupSize) return Fail("payload of 2 GiB or more");
         return true;
     }
 

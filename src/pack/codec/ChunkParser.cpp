@@ -48,18 +48,16 @@ void SymbolCosts::SetDefaults()
 void SymbolCosts::Update(const uint32_t* Freq, const uint8_t* Lengths)
 {
     double LitBits = 0, LitCount = 0;
+    auto Cost = [&](int Index) { return Lengths[Index] ? float(Lengths[Index]) : MissingSymbolCost; };
     for (int S = 0; S < LiteralCount; S++) {
-        Literal[S] = Lengths[S] ? float(Lengths[S]) : MissingSymbolCost;
+        Literal[S] = Cost(S);
         if (S < 256) {
             LitBits += double(Freq[S]) * Literal[S];
             LitCount += Freq[S];
         }
     }
-    for (int S = 0; S < DistCount; S++)
-        Dist[S] = Lengths[LiteralCount + S] ? float(Lengths[LiteralCount + S]) : MissingSymbolCost;
-    for (int S = 0; S < RepLenCount; S++)
-        RepLen[S] =
-            Lengths[LiteralCount + DistCount + S] ? float(Lengths[LiteralCount + DistCount + S]) : MissingSymbolCost;
+    for (int S = 0; S < DistCount; S++) Dist[S] = Cost(LiteralCount + S);
+    for (int S = 0; S < RepLenCount; S++) RepLen[S] = Cost(LiteralCount + DistCount + S);
     AvgLiteral = LitCount > 0 ? float(LitBits / LitCount) : 8.0f;
     FromTable = true;
 }
@@ -98,6 +96,20 @@ uint64_t CodeAudio(const StreamHistory& History, uint32_t Start, uint32_t End, i
         Channel = Channel + 1 == Channels ? 0 : Channel + 1;
     }
     return SelfBits(Channels, Freq, Lengths);
+}
+
+uint32_t AudioLead(int Channels, int& Channel, uint32_t Start, uint32_t EntryStart, int LastMode, uint64_t& LeadBits)
+{
+    if (Channel >= Channels) Channel = 0;
+    uint32_t Shift = uint32_t(((Channel - int((Start - EntryStart) % Channels)) % Channels + Channels) % Channels);
+    LeadBits = Shift > 0 ? Shift * 9 + (LastMode != ModeLz ? 600 : 0) : 0;
+    return Shift;
+}
+
+void Chunk::CountLz()
+{
+    for (const Token& T : Tokens) AddTokenStats(ModeLz, T, Freq.data(), &ExtraBits);
+    ByteTokens = Tokens.size();
 }
 
 // N log2 N, from a table for the small counts that most histograms hold.
@@ -338,11 +350,7 @@ void ChunkParser::ParseOptimal(uint32_t Start, uint32_t End, Chunk* C)
             if (N.Dist == 0) {
                 C->Tokens.push_back({0, 1, N.Sym});
             } else {
-                Candidate M;
-                M.Length = N.Len;
-                M.Distance = N.Dist;
-                M.Sym = N.Sym;
-                PushMatch(C, M);
+                PushMatch(C, {0, N.Len, N.Dist, N.Sym});
             }
         }
         SegStart = SegEnd;
@@ -409,15 +417,13 @@ void ChunkParser::Run(const ParseContext& Snapshot, uint32_t Start, uint32_t End
     uint64_t BestEstimate = UINT64_MAX;
     for (int N = 1; N <= MaxChannels; N++) {
         if (!(Candidates & (1 << N))) continue;
-        // Line the channels up with the entry's start (sample frames usually
-        // are): a few bytes go as LZ literals if they are not.
-        int Channel = Snapshot.Channel < N ? Snapshot.Channel : 0;
-        uint32_t Shift = uint32_t(((Channel - int((Start - EntryStart) % N)) % N + N) % N);
+        int Channel = Snapshot.Channel;
+        uint64_t LeadBits;
+        uint32_t Shift = AudioLead(N, Channel, Start, EntryStart, Snapshot.LastMode, LeadBits);
         AudioState Trial = Snapshot.Audio;
         uint64_t Bits = CodeAudio(History, Start + Shift, End, N, Channel, Trial, Lengths, nullptr);
         uint64_t Table = TableBits(N, Lengths);
-        uint64_t Estimate = Bits + (Snapshot.LastMode != N ? Table : 0) +
-                            (Shift > 0 ? Shift * 9 + (Snapshot.LastMode != ModeLz ? 600 : 0) : 0);
+        uint64_t Estimate = Bits + (Snapshot.LastMode != N ? Table : 0) + LeadBits;
         if (Estimate < BestEstimate) {
             BestEstimate = Estimate;
             Plan->AudioMode = N;
@@ -429,10 +435,8 @@ void ChunkParser::Run(const ParseContext& Snapshot, uint32_t Start, uint32_t End
 
     Plan->HaveLz = true;
     (this->*Config.Parse)(Start, End, &Plan->Lz);
-    Chunk& Lz = Plan->Lz;
-    for (const Token& T : Lz.Tokens) AddTokenStats(ModeLz, T, Lz.Freq.data(), &Lz.ExtraBits);
-    Lz.ByteTokens = Lz.Tokens.size();
-    Plan->LzBits = SelfBits(ModeLz, Lz.Freq.data(), Lengths) + Lz.ExtraBits;
+    Plan->Lz.CountLz();
+    Plan->LzBits = SelfBits(ModeLz, Plan->Lz.Freq.data(), Lengths) + Plan->Lz.ExtraBits;
 }
 
 } // namespace Rar20

@@ -36,6 +36,9 @@ struct Chunk {
     std::vector<uint32_t> Freq = std::vector<uint32_t>(MaxTableSize, 0);
     uint64_t ExtraBits = 0;
     uint64_t ByteTokens = 0; // tokens that make bytes (not entry markers)
+
+    // Counts the tokens of an LZ chunk (no entry markers yet).
+    void CountLz();
 };
 
 // What the encoder knew when it handed out a chunk.
@@ -81,6 +84,12 @@ uint64_t SelfBits(int Mode, const uint32_t* Freq, uint8_t* Lengths);
 // tokens. Returns the bits under the chunk's own code (Lengths filled).
 uint64_t CodeAudio(const StreamHistory& History, uint32_t Start, uint32_t End, int Channels, int& Channel,
                    AudioState& State, uint8_t* Lengths, Chunk* Coded);
+// Audio of Channels channels lines up with the entry's start (sample frames
+// usually do): the bytes before the first one of channel Channel (that of the
+// next audio byte; 0 when past the mode's channels, which Channel is then set
+// to) go as LZ literals. Returns how many; LeadBits gets about what they cost
+// after a block of LastMode.
+uint32_t AudioLead(int Channels, int& Channel, uint32_t Start, uint32_t EntryStart, int LastMode, uint64_t& LeadBits);
 // Bits of the bytes under an ideal order-0 code; of 256 byte counts.
 uint64_t Order0Bits(const uint8_t* Bytes, size_t Count);
 uint64_t EntropyBits(const uint32_t* Counts);

@@ -90,24 +90,8 @@ void MatchFinder::InsertUpTo(uint32_t Pos, uint32_t Limit)
         const uint8_t* P = History.At(Inserted);
         uint32_t Slot = Inserted & LinkMask;
         uint32_t& Chain = Prev[Inserted & PrevMask];
+        // Near the end of an entry, only the hashes whose bytes it holds.
         uint32_t Left = Limit - Inserted;
-        if (Left >= LongSpan) {
-            // The common case: every hash has its bytes.
-            uint32_t& Pair = PairHead[PairKey(P)];
-            NearPair[Slot] = NearDistance(Inserted, Pair);
-            Pair = Inserted + 1;
-            uint32_t& Near = Head3[Hash3(P)];
-            Near3[Slot] = NearDistance(Inserted, Near);
-            Near = Inserted + 1;
-            uint32_t& Latest = Head[Hash4(P)];
-            Chain = Latest;
-            Latest = Inserted + 1;
-            uint32_t& Far = LongHead[HashLong(P)];
-            LongLink[Slot] = Far;
-            if (Inserted % LongStep == 0) Far = Inserted + 1;
-            continue;
-        }
-        // Near the end of an entry: only the hashes that fit.
         Chain = 0;
         Near3[Slot] = NearPair[Slot] = 0;
         LongLink[Slot] = 0;
@@ -125,6 +109,11 @@ void MatchFinder::InsertUpTo(uint32_t Pos, uint32_t Limit)
             uint32_t& Latest = Head[Hash4(P)];
             Chain = Latest;
             Latest = Inserted + 1;
+        }
+        if (Left >= LongSpan) {
+            uint32_t& Far = LongHead[HashLong(P)];
+            LongLink[Slot] = Far;
+            if (Inserted % LongStep == 0) Far = Inserted + 1;
         }
     }
 }

@@ -281,12 +281,18 @@ private:
         for (;;) {
             WorkReady.wait(Guard, [this] { return Stopping || !Queue.empty(); });
             if (Stopping) return;
-            uint64_t Number = Queue.front();
-            Queue.pop_front();
-            Guard.unlock();
-            Parse(Number, Parser);
-            Guard.lock();
+            ParseQueued(Guard, Parser);
         }
+    }
+
+    // Parses the first queued chunk, the lock released meanwhile.
+    void ParseQueued(std::unique_lock<std::mutex>& Guard, ChunkParser& Parser)
+    {
+        uint64_t Number = Queue.front();
+        Queue.pop_front();
+        Guard.unlock();
+        Parse(Number, Parser);
+        Guard.lock();
     }
 
     // Waits for the item to be parsed, parsing queued ones meanwhile.
@@ -294,15 +300,10 @@ private:
     {
         std::unique_lock<std::mutex> Guard(Lock);
         while (!It.Done) {
-            if (!Queue.empty()) {
-                uint64_t Number = Queue.front();
-                Queue.pop_front();
-                Guard.unlock();
-                Parse(Number, *Parsers[0]);
-                Guard.lock();
-            } else {
+            if (!Queue.empty())
+                ParseQueued(Guard, *Parsers[0]);
+            else
                 JobDone.wait(Guard);
-            }
         }
         if (Failure) std::rethrow_exception(Failure);
     }
@@ -327,8 +328,9 @@ private:
         if (It.Stored) return AddMarker(SymEntryStored, It.Entry);
         ChunkPlan& Plan = It.Plan;
         int N = Plan.AudioMode;
-        int Channel = N && Live.Channel < N ? Live.Channel : 0;
-        uint32_t Shift = N ? uint32_t(((Channel - int((It.Start - It.EntryStart) % N)) % N + N) % N) : 0;
+        int Channel = Live.Channel;
+        uint64_t LeadBits = 0;
+        uint32_t Shift = N ? AudioLead(N, Channel, It.Start, It.EntryStart, Live.LastMode, LeadBits) : 0;
         uint64_t LzCost = UINT64_MAX;
         if (Plan.HaveLz) {
             LzCost = Plan.LzBits;
@@ -338,9 +340,8 @@ private:
                 LzCost += TableBits(ModeLz, Lengths);
             }
         }
-        uint64_t AudioCost = N ? Plan.AudioBits + (Live.LastMode != N ? Plan.AudioTableBits : 0) +
-                                     (Shift > 0 ? Shift * 9 + (Live.LastMode != ModeLz ? 600 : 0) : 0)
-                               : UINT64_MAX;
+        uint64_t AudioCost =
+            N ? Plan.AudioBits + (Live.LastMode != N ? Plan.AudioTableBits : 0) + LeadBits : UINT64_MAX;
         bool Fed = true;
         if (LzCost <= AudioCost) {
             Live.LastMode = ModeLz;
@@ -351,8 +352,7 @@ private:
             if (Shift > 0) {
                 Chunk Lead;
                 for (uint32_t P = It.Start; P < It.Start + Shift; P++) Lead.Tokens.push_back({0, 1, History[P]});
-                for (const Token& T : Lead.Tokens) AddTokenStats(ModeLz, T, Lead.Freq.data(), &Lead.ExtraBits);
-                Lead.ByteTokens = Shift;
+                Lead.CountLz();
                 Live.LastMode = ModeLz;
                 Fed = Feed(std::move(Lead));
             }

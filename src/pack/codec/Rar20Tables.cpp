@@ -113,32 +113,22 @@ static uint64_t PlanLevelItems(const uint8_t* Lengths, const uint8_t* Base, int 
         int Delta = (Lengths[I] - Base[I]) & 15;
         uint64_t Cheapest = Cost[Delta] + Best[I + 1];
         uint16_t Pick = uint16_t(Delta << 8 | 1);
+        // Symbol Sym with ExtraBits of run length, covering K positions.
+        auto Try = [&](int Sym, int ExtraBits, int K) {
+            uint64_t C = Cost[Sym] + ExtraBits + Best[I + K];
+            if (C < Cheapest) {
+                Cheapest = C;
+                Pick = uint16_t(Sym << 8 | K);
+            }
+        };
         if (ZeroRun[I] >= LevelZerosMin) {
-            for (int K = LevelZerosMin; K <= std::min(ZeroRun[I], ZerosMax); K++) {
-                uint64_t C = Cost[LevelZeros] + LevelZerosBits + Best[I + K];
-                if (C < Cheapest) {
-                    Cheapest = C;
-                    Pick = uint16_t(LevelZeros << 8 | K);
-                }
-            }
-            if (ZeroRun[I] >= LevelLongZerosMin) {
-                int K = std::min(ZeroRun[I], LongZerosMax);
-                uint64_t C = Cost[LevelLongZeros] + LevelLongZerosBits + Best[I + K];
-                if (C < Cheapest) {
-                    Cheapest = C;
-                    Pick = uint16_t(LevelLongZeros << 8 | K);
-                }
-            }
+            for (int K = LevelZerosMin; K <= std::min(ZeroRun[I], ZerosMax); K++) Try(LevelZeros, LevelZerosBits, K);
+            if (ZeroRun[I] >= LevelLongZerosMin)
+                Try(LevelLongZeros, LevelLongZerosBits, std::min(ZeroRun[I], LongZerosMax));
         }
-        if (I > 0 && Lengths[I] == Lengths[I - 1] && EqualRun[I] >= LevelRepeatMin) {
-            for (int K = LevelRepeatMin; K <= std::min(EqualRun[I], RepeatMax); K++) {
-                uint64_t C = Cost[LevelRepeat] + LevelRepeatBits + Best[I + K];
-                if (C < Cheapest) {
-                    Cheapest = C;
-                    Pick = uint16_t(LevelRepeat << 8 | K);
-                }
-            }
-        }
+        if (I > 0 && Lengths[I] == Lengths[I - 1] && EqualRun[I] >= LevelRepeatMin)
+            for (int K = LevelRepeatMin; K <= std::min(EqualRun[I], RepeatMax); K++)
+                Try(LevelRepeat, LevelRepeatBits, K);
         Best[I] = Cheapest;
         Choice[I] = Pick;
     }

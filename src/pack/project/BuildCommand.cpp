@@ -20,7 +20,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <unistd.h>
@@ -113,10 +112,7 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
         std::string Arg = Args[I];
         bool HasValue = I + 1 < ArgCount;
         if (Arg == "-o" || Arg == "--stub" || Arg == "--level" || Arg == "--threads" || Arg == "--sign-pkcs12") {
-            if (!HasValue) {
-                Problem = Arg + " needs a value";
-                return false;
-            }
+            if (!HasValue) return Refuse(Problem, Arg + " needs a value");
             std::string Value = Args[++I];
             if (Arg == "-o") {
                 Options.Output = Value;
@@ -124,23 +120,15 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
                 Options.Stub = Value;
             } else if (Arg == "--sign-pkcs12") {
                 Options.SignPkcs12 = Value;
-            } else if (Arg == "--threads") {
-                char* End = nullptr;
-                long Threads = std::strtol(Value.c_str(), &End, 10);
-                if (Value.empty() || *End || Threads < 1 || Threads > MaxThreads) {
-                    Problem = "--threads takes a number from 1 to " + std::to_string(MaxThreads);
-                    return false;
-                }
-                Options.Threads = (int)Threads;
             } else {
+                bool Threads = Arg == "--threads";
+                int Least = Threads ? 1 : PackLevelFastest, Most = Threads ? MaxThreads : PackLevelBest;
                 char* End = nullptr;
-                long Level = std::strtol(Value.c_str(), &End, 10);
-                if (Value.empty() || *End || Level < PackLevelFastest || Level > PackLevelBest) {
-                    Problem = "--level takes a number from " + std::to_string(PackLevelFastest) + " to " +
-                              std::to_string(PackLevelBest);
-                    return false;
-                }
-                Options.Level = (int)Level;
+                long Number = std::strtol(Value.c_str(), &End, 10);
+                if (Value.empty() || *End || Number < Least || Number > Most)
+                    return Refuse(Problem, Arg + " takes a number from " + std::to_string(Least) + " to " +
+                                               std::to_string(Most));
+                (Threads ? Options.Threads : Options.Level) = (int)Number;
             }
         } else if (Arg == "--store") {
             Store = true;
@@ -149,25 +137,20 @@ bool ParseArguments(int ArgCount, char** Args, BuildOptions& Options, std::strin
         } else if (Arg == "--help" || Arg == "-h") {
             Options.Help = true;
             return true;
-        } else if (!Arg.empty() && Arg[0] == '-') {
-            Problem = "unknown option " + Arg;
-            return false;
-        } else if (Options.Project.empty()) {
+        } else if (!Arg.empty() && Arg[0] == '-')
+            return Refuse(Problem, "unknown option " + Arg);
+        else if (Options.Project.empty()) {
             Options.Project = Arg;
-        } else {
-            Problem = "more than one project given";
-            return false;
-        }
+        } else
+            return Refuse(Problem, "more than one project given");
     }
     if (Store) Options.Level = PackLevelStore;
     if (const char* Epoch = std::getenv(SourceDateEnvironment)) {
         char* End = nullptr;
         errno = 0;
         long long Seconds = std::strtoll(Epoch, &End, 10);
-        if (!*Epoch || *End || errno || Seconds < 0) {
-            Problem = std::string(SourceDateEnvironment) + " must be a number of seconds since 1970";
-            return false;
-        }
+        if (!*Epoch || *End || errno || Seconds < 0)
+            return Refuse(Problem, std::string(SourceDateEnvironment) + " must be a number of seconds since 1970");
         Options.Reproducible = true;
         Options.SourceDate = Seconds;
     }
@@ -199,18 +182,6 @@ std::string FindStub(const std::string& Given, std::string& Tried)
     return std::string();
 }
 
-bool ReadFileBytes(const fs::path& Path, std::vector<uint8_t>& Bytes)
-{
-    std::ifstream In(Path, std::ios::binary | std::ios::ate);
-    if (!In) return false;
-    std::streamoff Size = In.tellg();
-    if (Size < 0) return false;
-    Bytes.resize((size_t)Size);
-    In.seekg(0);
-    In.read((char*)Bytes.data(), Size);
-    return In.gcount() == Size;
-}
-
 std::string FormatSize(uint64_t Bytes)
 {
     char Text[32];
@@ -223,22 +194,25 @@ std::string FormatSize(uint64_t Bytes)
     return Text;
 }
 
+// A file's entry; the writer reads the file when it packs it. A
+// reproducible build writes no time later than SOURCE_DATE_EPOCH.
+PackEntry EntryOf(const ProjectFile& File, const BuildOptions& Options, int64_t& Modified)
+{
+    Modified = Options.Reproducible ? std::min(File.ModifiedUnix, Options.SourceDate) : File.ModifiedUnix;
+    return {File.ArchiveName, DosTimeFromUnix(Modified, Options.Reproducible), File.SourcePath.string(), {}};
+}
+
 // Presetup first: the setup unpacks that group before anything else and stops
-// at the first entry outside it. The writer reads each file when it packs it.
+// at the first entry outside it.
 std::vector<PackEntry> EntriesOf(const ProjectTree& Tree, const BuildOptions& Options, uint64_t& InputSize)
 {
     std::vector<PackEntry> Entries;
     InputSize = 0;
+    int64_t Modified;
     for (const std::vector<ProjectFile>* Group : {&Tree.Presetup, &Tree.Data})
         for (const ProjectFile& File : *Group) {
-            PackEntry Entry;
-            Entry.Name = File.ArchiveName;
-            int64_t Modified = File.ModifiedUnix;
-            if (Options.Reproducible) Modified = std::min(Modified, Options.SourceDate);
-            Entry.DosTime = DosTimeFromUnix(Modified, Options.Reproducible);
-            Entry.SourcePath = File.SourcePath.string();
+            Entries.push_back(EntryOf(File, Options, Modified));
             InputSize += File.Size;
-            Entries.push_back(std::move(Entry));
         }
     return Entries;
 }
@@ -249,22 +223,15 @@ std::vector<PackEntry> UninstallerEntriesOf(const ProjectTree& Tree, const Build
 {
     std::vector<PackEntry> Entries;
     Newest = 0;
+    int64_t Modified;
     for (const ProjectFile* File : UninstallerPresetupFiles(Tree)) {
-        PackEntry Entry;
-        Entry.Name = File->ArchiveName;
-        int64_t Modified = File->ModifiedUnix;
-        if (Options.Reproducible) Modified = std::min(Modified, Options.SourceDate);
+        Entries.push_back(EntryOf(*File, Options, Modified));
         Newest = std::max(Newest, Modified);
-        Entry.DosTime = DosTimeFromUnix(Modified, Options.Reproducible);
-        Entry.SourcePath = File->SourcePath.string();
-        Entries.push_back(std::move(Entry));
     }
-    PackEntry Marker;
-    Marker.Name = std::string(PresetupFolder) + "\\" + UninstallerMarkerName;
-    Marker.DosTime = DosTimeFromUnix(Newest, Options.Reproducible);
     const char MarkerText[] = "; This program is an uninstaller.\r\n";
-    Marker.Data.assign(MarkerText, MarkerText + sizeof MarkerText - 1);
-    Entries.push_back(std::move(Marker));
+    Entries.push_back({std::string(PresetupFolder) + "\\" + UninstallerMarkerName,
+                       DosTimeFromUnix(Newest, Options.Reproducible), "",
+                       std::vector<uint8_t>(MarkerText, MarkerText + sizeof MarkerText - 1)});
     return Entries;
 }
 
@@ -280,10 +247,10 @@ bool WriteVerifiedSetup(const BuildOptions& Options, const StubImage& Stub, cons
     fs::path Partial = Output;
     Partial += ".partial";
     std::error_code Error;
-    auto Fail = [&](const std::string& Text) {
+    auto Fail = [&](const std::string& Text, const std::string& After = "") {
         Progress.Clear();
         fs::remove(Partial, Error);
-        std::fprintf(stderr, "tarnpack build: %s; nothing written\n", Text.c_str());
+        std::fprintf(stderr, "tarnpack build: %s; nothing written%s\n", Text.c_str(), After.c_str());
         return false;
     };
 
@@ -324,14 +291,9 @@ bool WriteVerifiedSetup(const BuildOptions& Options, const StubImage& Stub, cons
         // the signature is data after the archive.
         fs::path Signed = Partial;
         Signed += ".signed";
-        if (!SignSetupFile(Partial.string(), Signed.string(), {Options.SignPkcs12, Resources.ProductName}, Problem)) {
-            // osslsigncode's own lines follow, so "nothing written" comes first.
-            Progress.Clear();
-            fs::remove(Signed, Error);
-            fs::remove(Partial, Error);
-            std::fprintf(stderr, "tarnpack build: signing failed; nothing written: %s\n", Problem.c_str());
-            return false;
-        }
+        // osslsigncode's own lines follow, so "nothing written" comes first.
+        if (!SignSetupFile(Partial.string(), Signed.string(), {Options.SignPkcs12, Resources.ProductName}, Problem))
+            return Fail("signing failed", ": " + Problem);
         fs::rename(Signed, Partial, Error);
         if (Error) {
             fs::remove(Signed, Error);
@@ -449,11 +411,8 @@ int RunBuildCommand(int ArgCount, char** Args)
                                 UninstallerSize, UninstallerSeconds))
             return ExitFailed;
         Uninstaller = UninstallerOptions.Output;
-        PackEntry Entry;
-        Entry.Name = UninstallerEntryName;
-        Entry.DosTime = DosTimeFromUnix(Newest, Options.Reproducible);
-        Entry.SourcePath = Uninstaller.string();
-        Entries.insert(Entries.begin() + (std::ptrdiff_t)Tree.Presetup.size(), std::move(Entry));
+        Entries.insert(Entries.begin() + (std::ptrdiff_t)Tree.Presetup.size(),
+                       {UninstallerEntryName, DosTimeFromUnix(Newest, Options.Reproducible), Uninstaller.string(), {}});
     }
     bool Written =
         WriteVerifiedSetup(Options, Stub, Entries, Resources, StubRewritten, Progress, ArchiveSize, PackSeconds);

@@ -36,4 +36,12 @@ private:
 
 std::string FormatDiagnostic(const Diagnostic& Item);
 
+// Sets Problem to Text and returns false: how the builder's readers and
+// parsers refuse their input.
+inline bool Refuse(std::string& Problem, const std::string& Text)
+{
+    Problem = Text;
+    return false;
+}
+
 } // namespace PackBuild

@@ -1,6 +1,7 @@
 // INI parsing with the stub reader's rules; see IniReader.h.
 #include "IniReader.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -109,15 +110,10 @@ std::vector<IniEntry> IniDocument::ReadSection(const std::string& Section) const
     std::vector<IniEntry> Result;
     for (const IniSection& Each : AllSections) {
         if (!SameText(Each.Name, Section)) continue;
-        for (const IniEntry& Entry : Each.Entries) {
-            bool Seen = false;
-            for (const IniEntry& Kept : Result)
-                if (SameText(Kept.Name, Entry.Name)) {
-                    Seen = true;
-                    break;
-                }
-            if (!Seen) Result.push_back(Entry);
-        }
+        for (const IniEntry& Entry : Each.Entries)
+            if (std::none_of(Result.begin(), Result.end(),
+                             [&](const IniEntry& Kept) { return SameText(Kept.Name, Entry.Name); }))
+                Result.push_back(Entry);
     }
     return Result;
 }

@@ -3,6 +3,8 @@
 // against the file's size before it is used.
 #include "PeResources.h"
 
+#include "Diagnostics.h"
+
 #include <algorithm>
 #include <cstring>
 #include <fstream>
@@ -42,7 +44,7 @@ const size_t SecCharacteristics = 36;
 const uint32_t SectionInitializedData = 0x00000040; // IMAGE_SCN_CNT_INITIALIZED_DATA
 // The checksum pass reads the headers from the first bytes, then the file in chunks.
 const size_t HeaderReadSize = 64 * 1024;
-const size_t ChecksumChunkSize = 1 << 20;
+const size_t ChecksumChunkSize = 1 << 20; // even: only the last chunk can end in half a word
 
 // ---- the resource directory ----
 // A directory: characteristics, time, version (4 + 4 + 2 + 2), then the
@@ -92,57 +94,36 @@ struct Layout {
     }
 };
 
-// The headers and the section table, from the first bytes of the file.
-bool ReadLayoutHeaders(const std::vector<uint8_t>& B, Layout& Out, std::string& Problem)
+// The headers and the section table, from the first bytes of the file; with
+// WholeFile, B is the whole file and every section must lie inside it.
+bool ReadLayout(const std::vector<uint8_t>& B, Layout& Out, std::string& Problem, bool WholeFile = true)
 {
-    if (!Fits(B, 0, DosNewHeaderOffset + 4) || B[0] != 'M' || B[1] != 'Z') {
-        Problem = "not a Windows program (no \"MZ\" header)";
-        return false;
-    }
+    if (!Fits(B, 0, DosNewHeaderOffset + 4) || B[0] != 'M' || B[1] != 'Z')
+        return Refuse(Problem, "not a Windows program (no \"MZ\" header)");
     size_t PeAt = Get32(B, DosNewHeaderOffset);
-    if (!Fits(B, PeAt, 4 + CoffHeaderSize) || Get32(B, PeAt) != PeSignature) {
-        Problem = "not a PE program (no \"PE\" header)";
-        return false;
-    }
+    if (!Fits(B, PeAt, 4 + CoffHeaderSize) || Get32(B, PeAt) != PeSignature)
+        return Refuse(Problem, "not a PE program (no \"PE\" header)");
     size_t CoffAt = PeAt + 4;
     uint16_t SectionCount = Get16(B, CoffAt + CoffSectionCount);
     uint16_t OptionalSize = Get16(B, CoffAt + CoffOptionalSize);
     Out.OptionalAt = CoffAt + CoffHeaderSize;
-    if (!Fits(B, Out.OptionalAt, OptionalSize) || OptionalSize < OptChecksum + 4) {
-        Problem = "the PE header is cut short";
-        return false;
-    }
+    if (!Fits(B, Out.OptionalAt, OptionalSize) || OptionalSize < OptChecksum + 4)
+        return Refuse(Problem, "the PE header is cut short");
     uint16_t Magic = Get16(B, Out.OptionalAt);
-    size_t CountAt;
-    if (Magic == OptionalMagicPe32)
-        CountAt = OptDirectoryCountPe32;
-    else if (Magic == OptionalMagicPe32Plus)
-        CountAt = OptDirectoryCountPe32Plus;
-    else {
-        Problem = "unknown kind of PE optional header";
-        return false;
-    }
-    if (OptionalSize < CountAt + 4) {
-        Problem = "the PE header has no data directories";
-        return false;
-    }
+    if (Magic != OptionalMagicPe32 && Magic != OptionalMagicPe32Plus)
+        return Refuse(Problem, "unknown kind of PE optional header");
+    size_t CountAt = Magic == OptionalMagicPe32 ? OptDirectoryCountPe32 : OptDirectoryCountPe32Plus;
+    if (OptionalSize < CountAt + 4) return Refuse(Problem, "the PE header has no data directories");
     Out.DirectoryCount = Get32(B, Out.OptionalAt + CountAt);
     Out.DirectoriesAt = Out.OptionalAt + CountAt + 4;
-    if ((uint64_t)Out.DirectoryCount * DataDirectorySize > OptionalSize - CountAt - 4) {
-        Problem = "the PE header's data directories are cut short";
-        return false;
-    }
+    if ((uint64_t)Out.DirectoryCount * DataDirectorySize > OptionalSize - CountAt - 4)
+        return Refuse(Problem, "the PE header's data directories are cut short");
     Out.SectionAlignment = Get32(B, Out.OptionalAt + OptSectionAlignment);
     Out.FileAlignment = Get32(B, Out.OptionalAt + OptFileAlignment);
-    if (Out.FileAlignment == 0 || Out.SectionAlignment == 0) {
-        Problem = "the PE header gives no alignment";
-        return false;
-    }
+    if (Out.FileAlignment == 0 || Out.SectionAlignment == 0) return Refuse(Problem, "the PE header gives no alignment");
     size_t TableAt = Out.OptionalAt + OptionalSize;
-    if (!Fits(B, TableAt, (uint64_t)SectionCount * SectionHeaderSize)) {
-        Problem = "the section table is cut short";
-        return false;
-    }
+    if (!Fits(B, TableAt, (uint64_t)SectionCount * SectionHeaderSize))
+        return Refuse(Problem, "the section table is cut short");
     for (size_t I = 0; I < SectionCount; ++I) {
         size_t At = TableAt + I * SectionHeaderSize;
         Section S;
@@ -153,20 +134,10 @@ bool ReadLayoutHeaders(const std::vector<uint8_t>& B, Layout& Out, std::string& 
         S.RawSize = Get32(B, At + SecRawSize);
         S.RawOffset = Get32(B, At + SecRawOffset);
         S.Characteristics = Get32(B, At + SecCharacteristics);
+        if (WholeFile && S.RawSize && !Fits(B, S.RawOffset, S.RawSize))
+            return Refuse(Problem, "section " + S.Name + " lies beyond the end of the file");
         Out.Sections.push_back(S);
     }
-    return true;
-}
-
-// The headers of the whole file B, whose sections must lie inside it.
-bool ReadLayout(const std::vector<uint8_t>& B, Layout& Out, std::string& Problem)
-{
-    if (!ReadLayoutHeaders(B, Out, Problem)) return false;
-    for (const Section& S : Out.Sections)
-        if (S.RawSize && !Fits(B, S.RawOffset, S.RawSize)) {
-            Problem = "section " + S.Name + " lies beyond the end of the file";
-            return false;
-        }
     return true;
 }
 
@@ -254,8 +225,7 @@ bool TreeReader::Read(std::vector<ResourceEntry>& Entries, std::string& Problem)
 {
     ResourceEntry Path;
     if (ReadDirectory(0, 0, Path, Entries)) return true;
-    Problem = "the resource directory is damaged";
-    return false;
+    return Refuse(Problem, "the resource directory is damaged");
 }
 
 // ---- writing the resource tree ----
@@ -321,47 +291,38 @@ std::vector<uint8_t> BuildTree(std::vector<ResourceEntry> Entries, uint32_t Sect
         Offset += (uint32_t)E.Data.size();
     }
 
+    // A directory's entries: the id and the target (with ResHighBit: a directory).
+    using DirectoryEntries = std::vector<std::pair<ResourceId, uint32_t>>;
     std::vector<uint8_t> Out;
-    auto WriteDirectory = [&](const std::vector<const ResourceId*>& Ids, const std::vector<uint32_t>& Targets,
-                              bool ToDirectories) {
+    auto WriteDirectory = [&](const DirectoryEntries& Items) {
         uint16_t Named = 0;
-        for (const ResourceId* Id : Ids) Named += Id && Id->IsNamed();
+        for (const auto& Item : Items) Named += Item.first.IsNamed();
         Append32(Out, 0); // characteristics
         Append32(Out, 0); // time stamp: 0 keeps the output the same for the same input
         Append32(Out, 0); // version
         Append16(Out, Named);
-        Append16(Out, (uint16_t)(Ids.size() - Named));
-        for (size_t I = 0; I < Ids.size(); ++I) {
-            Append32(Out, Ids[I]->IsNamed() ? (TextAt[Ids[I]->Text] | ResHighBit) : Ids[I]->Number);
-            Append32(Out, ToDirectories ? (Targets[I] | ResHighBit) : Targets[I]);
+        Append16(Out, (uint16_t)(Items.size() - Named));
+        for (const auto& [Id, Target] : Items) {
+            Append32(Out, Id.IsNamed() ? (TextAt[Id.Text] | ResHighBit) : Id.Number);
+            Append32(Out, Target);
         }
     };
-    {
-        std::vector<const ResourceId*> Ids;
-        for (const TypeGroup& T : Types) Ids.push_back(&T.Type);
-        WriteDirectory(Ids, TypeDirAt, true);
-    }
+    DirectoryEntries TypeDirectory;
+    for (size_t T = 0; T < Types.size(); ++T) TypeDirectory.push_back({Types[T].Type, TypeDirAt[T] | ResHighBit});
+    WriteDirectory(TypeDirectory);
     size_t NameIndex = 0;
     for (const TypeGroup& T : Types) {
-        std::vector<const ResourceId*> Ids;
-        std::vector<uint32_t> Targets;
-        for (const NameGroup& N : T.Names) {
-            Ids.push_back(&N.Name);
-            Targets.push_back(NameDirAt[NameIndex++]);
-        }
-        WriteDirectory(Ids, Targets, true);
+        DirectoryEntries NameDirectory;
+        for (const NameGroup& N : T.Names) NameDirectory.push_back({N.Name, NameDirAt[NameIndex++] | ResHighBit});
+        WriteDirectory(NameDirectory);
     }
-    std::vector<ResourceId> Languages(Entries.size());
-    for (size_t I = 0; I < Entries.size(); ++I) Languages[I] = ResourceId::Of(Entries[I].Language);
     for (const TypeGroup& T : Types)
         for (const NameGroup& N : T.Names) {
-            std::vector<const ResourceId*> Ids;
-            std::vector<uint32_t> Targets;
-            for (size_t Item : N.Items) {
-                Ids.push_back(&Languages[Item]);
-                Targets.push_back(DataEntriesAt + (uint32_t)(Item * ResDataEntrySize));
-            }
-            WriteDirectory(Ids, Targets, false);
+            DirectoryEntries LanguageDirectory;
+            for (size_t Item : N.Items)
+                LanguageDirectory.push_back(
+                    {ResourceId::Of(Entries[Item].Language), DataEntriesAt + (uint32_t)(Item * ResDataEntrySize)});
+            WriteDirectory(LanguageDirectory);
         }
     for (size_t I = 0; I < Entries.size(); ++I) {
         Append32(Out, SectionRva + DataAt[I]);
@@ -416,10 +377,8 @@ bool ReadResources(const std::vector<uint8_t>& Image, std::vector<ResourceEntry>
     uint32_t Rva = L.DirectoryRva(DirectoryResource, Image);
     if (Rva == 0) return true; // no resources at all
     int Index = SectionOf(L, Rva);
-    if (Index < 0 || L.Sections[Index].VirtualAddress != Rva) {
-        Problem = "the resource directory does not start a section";
-        return false;
-    }
+    if (Index < 0 || L.Sections[Index].VirtualAddress != Rva)
+        return Refuse(Problem, "the resource directory does not start a section");
     return TreeReader(Image, L.Sections[Index]).Read(Entries, Problem);
 }
 
@@ -427,7 +386,7 @@ bool HasCertificateTable(const std::vector<uint8_t>& Image)
 {
     Layout L;
     std::string Problem;
-    return ReadLayoutHeaders(Image, L, Problem) &&
+    return ReadLayout(Image, L, Problem, false) &&
            (L.DirectoryRva(DirectorySecurity, Image) || L.DirectorySize(DirectorySecurity, Image));
 }
 
@@ -437,14 +396,10 @@ bool ReplaceResources(std::vector<uint8_t>& Image, const std::vector<ResourceEnt
     if (!ReadLayout(Image, L, Problem)) return false;
     uint32_t ResourceRva = L.DirectoryRva(DirectoryResource, Image);
     int ResourceIndex = ResourceRva ? SectionOf(L, ResourceRva) : -1;
-    if (ResourceIndex < 0 || L.Sections[ResourceIndex].VirtualAddress != ResourceRva) {
-        Problem = "the program has no resource section of its own";
-        return false;
-    }
-    if (HasCertificateTable(Image)) {
-        Problem = "the program is signed; its signature would not survive (sign the built setup instead)";
-        return false;
-    }
+    if (ResourceIndex < 0 || L.Sections[ResourceIndex].VirtualAddress != ResourceRva)
+        return Refuse(Problem, "the program has no resource section of its own");
+    if (HasCertificateTable(Image))
+        return Refuse(Problem, "the program is signed; its signature would not survive (sign the built setup instead)");
     // What may follow the resources: only the base relocations, which no
     // address in the program points into.
     uint32_t RelocationRva = L.DirectoryRva(DirectoryRelocation, Image);
@@ -457,10 +412,8 @@ bool ReplaceResources(std::vector<uint8_t>& Image, const std::vector<ResourceEnt
         bool After = S.VirtualAddress > Resources.VirtualAddress || S.RawOffset > Resources.RawOffset;
         if (!After) continue;
         if ((int)I != RelocationIndex || S.VirtualAddress < Resources.VirtualAddress ||
-            S.RawOffset < Resources.RawOffset) {
-            Problem = "section " + S.Name + " follows the resources; only the relocations may";
-            return false;
-        }
+            S.RawOffset < Resources.RawOffset)
+            return Refuse(Problem, "section " + S.Name + " follows the resources; only the relocations may");
         Moved.push_back(I);
     }
     for (size_t Directory = 0; Directory < L.DirectoryCount; ++Directory) {
@@ -468,18 +421,14 @@ bool ReplaceResources(std::vector<uint8_t>& Image, const std::vector<ResourceEnt
             continue;
         uint32_t Rva = L.DirectoryRva(Directory, Image);
         int Index = Rva ? SectionOf(L, Rva) : -1;
-        if (Index == ResourceIndex || (Index >= 0 && Index == RelocationIndex)) {
-            Problem = "data directory " + std::to_string(Directory) + " points into the resources or relocations";
-            return false;
-        }
+        if (Index == ResourceIndex || (Index >= 0 && Index == RelocationIndex))
+            return Refuse(Problem,
+                          "data directory " + std::to_string(Directory) + " points into the resources or relocations");
     }
     uint64_t FileEnd = 0;
     for (const Section& S : L.Sections)
         if (S.RawSize) FileEnd = std::max<uint64_t>(FileEnd, (uint64_t)S.RawOffset + S.RawSize);
-    if (FileEnd != Image.size()) {
-        Problem = "data follows the program's last section";
-        return false;
-    }
+    if (FileEnd != Image.size()) return Refuse(Problem, "data follows the program's last section");
 
     std::vector<uint8_t> Tree = BuildTree(Entries, Resources.VirtualAddress);
     uint32_t NewRawSize = AlignUp((uint32_t)Tree.size(), L.FileAlignment);
@@ -520,39 +469,17 @@ bool ReplaceResources(std::vector<uint8_t>& Image, const std::vector<ResourceEnt
     return true;
 }
 
-// The running sum of the PE checksum over bytes that come in pieces: 16-bit
-// little-endian words with the carries folded back in.
-class ChecksumSum {
-public:
-    void Add(const uint8_t* Bytes, size_t Count)
-    {
-        for (size_t I = 0; I < Count; ++I) {
-            if (HaveLow) {
-                Fold(Low | (uint32_t)Bytes[I] << 8);
-                HaveLow = false;
-            } else {
-                Low = Bytes[I];
-                HaveLow = true;
-            }
-        }
-    }
-    uint32_t Finish(uint64_t Length)
-    {
-        if (HaveLow) Fold(Low); // an odd length ends in a zero byte
-        HaveLow = false;
-        return (uint32_t)(Sum + Length);
-    }
-
-private:
-    void Fold(uint32_t Word)
-    {
-        Sum += Word;
+// Adds bytes that start at an even offset of the file to the PE checksum:
+// 16-bit little-endian words with the carries folded back in; an odd count
+// (only at the file's end) ends in a zero byte.
+uint32_t AddChecksumWords(uint32_t Sum, const uint8_t* Bytes, size_t Count)
+{
+    for (size_t I = 0; I < Count; I += 2) {
+        Sum += Bytes[I] | (I + 1 < Count ? Bytes[I + 1] << 8 : 0);
         Sum = (Sum & 0xFFFF) + (Sum >> 16);
     }
-    uint32_t Sum = 0;
-    uint32_t Low = 0;
-    bool HaveLow = false;
-};
+    return Sum;
+}
 
 bool UpdateFileChecksum(const std::string& Path)
 {
@@ -565,10 +492,10 @@ bool UpdateFileChecksum(const std::string& Path)
     File.clear();
     Layout L;
     std::string Problem;
-    if (!ReadLayoutHeaders(Head, L, Problem)) return true; // not a PE file: no checksum to keep right
+    if (!ReadLayout(Head, L, Problem, false)) return true; // not a PE file: no checksum to keep right
     size_t ChecksumAt = L.OptionalAt + OptChecksum;
     if (Get32(Head, ChecksumAt) == 0) return true; // none set: Windows checks none
-    ChecksumSum Sum;
+    uint32_t Sum = 0;
     std::vector<uint8_t> Chunk(ChecksumChunkSize);
     uint64_t Length = 0;
     File.seekg(0);
@@ -579,11 +506,11 @@ bool UpdateFileChecksum(const std::string& Path)
         // The field counts as zero.
         for (size_t I = 0; I < 4; ++I)
             if (ChecksumAt + I >= Length && ChecksumAt + I < Length + Count) Chunk[ChecksumAt + I - Length] = 0;
-        Sum.Add(Chunk.data(), Count);
+        Sum = AddChecksumWords(Sum, Chunk.data(), Count);
         Length += Count;
     }
     File.clear();
-    uint32_t Value = Sum.Finish(Length);
+    uint32_t Value = (uint32_t)(Sum + Length);
     uint8_t Bytes[4] = {(uint8_t)Value, (uint8_t)(Value >> 8), (uint8_t)(Value >> 16), (uint8_t)(Value >> 24)};
     File.seekp((std::streamoff)ChecksumAt);
     File.write((const char*)Bytes, sizeof Bytes);

@@ -44,6 +44,8 @@ struct ResourceEntry {
     uint16_t Language = 0;
     uint32_t CodePage = 0;
     std::vector<uint8_t> Data;
+
+    bool Is(uint16_t TypeNumber) const { return Type == ResourceId::Of(TypeNumber); }
 };
 
 // Every resource of the program Image, in directory order. False, with

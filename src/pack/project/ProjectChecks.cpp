@@ -11,6 +11,7 @@
 #include "oxRegIniCore.h"
 #include "oxStrUtils.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <set>
@@ -57,25 +58,24 @@ const char* const ReservedNames[] = {
     "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9",
 };
 
-// A loaded INI file of the Presetup group with the name messages use.
+// A loaded INI file of the Presetup group, and where its messages go.
 struct ScriptFile {
     const ProjectFile* File = nullptr;
     IniDocument Doc;
+    DiagnosticList* Out = nullptr;
+
+    void Error(int Line, const std::string& Text) const { Out->Error(File->RelativePath, Line, Text); }
+    void Warning(int Line, const std::string& Text) const { Out->Warning(File->RelativePath, Line, Text); }
 };
 
 struct CheckContext {
     const ProjectTree& Tree;
     DiagnosticList& Out;
     std::vector<std::string> Languages;
-    std::vector<std::pair<std::string, std::string>> VariableOrder; // [Variables], file order
+    ScriptVariables VariableOrder;
     std::set<const ProjectFile*> Installed;
     bool UserLevel = false; // ExecutionLevel=user: no administrator rights
 };
-
-bool StartsWithText(const std::string& Text, const std::string& Prefix)
-{
-    return Text.size() >= Prefix.size() && SameText(Text.substr(0, Prefix.size()), Prefix);
-}
 
 const ProjectFile* FindDataFile(const ProjectTree& Tree, const std::string& Source)
 {
@@ -87,14 +87,14 @@ const ProjectFile* FindDataFile(const ProjectTree& Tree, const std::string& Sour
 bool LoadScriptFile(const ProjectFile* File, ScriptFile& Script, DiagnosticList& Out)
 {
     Script.File = File;
+    Script.Out = &Out;
     if (!Script.Doc.Load(File->SourcePath.string())) {
-        Out.Error(File->RelativePath, 0, "cannot be read");
+        Script.Error(0, "cannot be read");
         return false;
     }
     if (Script.Doc.HadByteOrderMark())
-        Out.Warning(File->RelativePath, 1,
-                    "starts with a UTF-8 byte-order mark; the setup reads 8-bit text and may not see the "
-                    "first section");
+        Script.Warning(1, "starts with a UTF-8 byte-order mark; the setup reads 8-bit text and may not see the "
+                          "first section");
     return true;
 }
 
@@ -108,12 +108,6 @@ bool LoadScript(const ProjectTree& Tree, const std::string& Name, ScriptFile& Sc
 std::string ExpandKnown(const CheckContext& Context, const std::string& Text)
 {
     return ExpandScriptVariables(Context.VariableOrder, Text);
-}
-
-bool HasReference(const std::string& Text)
-{
-    size_t Open = Text.find('%');
-    return Open != std::string::npos && Text.find('%', Open + 1) != std::string::npos;
 }
 
 std::string BlankHint(const std::string& Word)
@@ -190,14 +184,11 @@ void CheckNamesAndSizes(CheckContext& Context)
             Out.Error(File.RelativePath, 0,
                       "Presetup file without \".\" in its name: the setup's unpacking would stop there "
                       "and leave the rest of Presetup behind");
-        std::string Key = UpperAscii(FileNamePart(File.ArchiveName));
-        auto Found = Flat.find(Key);
-        if (Found != Flat.end())
+        auto [Found, First] = Flat.emplace(UpperAscii(FileNamePart(File.ArchiveName)), &File);
+        if (!First)
             Out.Error(File.RelativePath, 0,
                       "same file name as " + Found->second->RelativePath +
                           ": Presetup files are unpacked into one folder and would overwrite each other");
-        else
-            Flat[Key] = &File;
     }
 
     std::map<std::string, const ProjectFile*> DataNames;
@@ -206,54 +197,49 @@ void CheckNamesAndSizes(CheckContext& Context)
             Out.Warning(File.RelativePath, 0,
                         "Data file without \".\" in its name can never be installed (the setup selects "
                         "\"Data\\*.*\")");
-        std::string Key = UpperAscii(File.ArchiveName);
-        auto Found = DataNames.find(Key);
-        if (Found != DataNames.end())
+        auto [Found, First] = DataNames.emplace(UpperAscii(File.ArchiveName), &File);
+        if (!First)
             Out.Error(File.RelativePath, 0,
                       "differs from " + Found->second->RelativePath + " only in case; on Windows they are one file");
-        else
-            DataNames[Key] = &File;
     }
 }
 
 // --- Tarn.ini ------------------------------------------------------------------
 
-void CheckColor(const ScriptFile& Ini, const std::string& Key, DiagnosticList& Out)
+void CheckColor(const ScriptFile& Ini, const std::string& Key)
 {
     const IniEntry* Entry = Ini.Doc.Find("Display", Key);
     int32_t Value;
     if (Entry && !ParseScriptInteger(Entry->Value, Value))
-        Out.Warning(Ini.File->RelativePath, Entry->Line,
-                    Key + " \"" + Entry->Value +
-                        "\" is not a number (decimal, or hexadecimal after \"$\"); "
-                        "the setup uses the default colour");
+        Ini.Warning(Entry->Line, Key + " \"" + Entry->Value +
+                                     "\" is not a number (decimal, or hexadecimal after \"$\"); "
+                                     "the setup uses the default colour");
 }
 
-void CheckFontSpec(const ScriptFile& Ini, const std::string& Key, DiagnosticList& Out)
+void CheckFontSpec(const ScriptFile& Ini, const std::string& Key)
 {
     const IniEntry* Entry = Ini.Doc.Find("Display", Key);
     if (!Entry) return;
     std::vector<std::string> Words = SplitWords(Entry->Value, ',');
     int32_t Value;
     if (Words.size() < 3 || !ParseScriptInteger(Words[2], Value))
-        Out.Warning(Ini.File->RelativePath, Entry->Line,
-                    Key + " \"" + Entry->Value +
-                        "\": the colour (third field) is not a number; "
-                        "write face,size,colour,styles without empty fields");
+        Ini.Warning(Entry->Line, Key + " \"" + Entry->Value +
+                                     "\": the colour (third field) is not a number; "
+                                     "write face,size,colour,styles without empty fields");
 }
 
-void CheckBooleans(const ScriptFile& Ini, DiagnosticList& Out)
+void CheckBooleans(const ScriptFile& Ini)
 {
     for (const BoolKey& Key : BoolKeys) {
         const IniEntry* Entry = Ini.Doc.Find(Key.Section, Key.Key);
         if (Entry && Entry->Value != "0" && Entry->Value != "1")
-            Out.Warning(Ini.File->RelativePath, Entry->Line,
+            Ini.Warning(Entry->Line,
                         std::string(Key.Key) + " \"" + Entry->Value + "\" reads as false: only \"1\" is true");
     }
 }
 
 // Returns the dialog names (upper-cased) of every sequence.
-std::vector<std::string> CheckSequences(const ScriptFile& Ini, DiagnosticList& Out)
+std::vector<std::string> CheckSequences(const ScriptFile& Ini)
 {
     std::vector<std::string> Names;
     for (const char* Key : {"PreInstallDialogSequence", "PostInstallDialogSequence"}) {
@@ -263,16 +249,16 @@ std::vector<std::string> CheckSequences(const ScriptFile& Ini, DiagnosticList& O
             std::string Name = FromStr(DialogNameOf(ToStr(Word)));
             Names.push_back(Name);
             if (Name == "DLG_REBOOT" && std::strcmp(Key, "PostInstallDialogSequence") == 0)
-                Out.Warning(Ini.File->RelativePath, Entry->Line,
+                Ini.Warning(Entry->Line,
                             "PostInstallDialogSequence: the setup adds DLG_REBOOT itself when a restart is "
                             "needed; listed here it shows twice or without need");
             const DialogTemplateName* Template = FindDialogTemplate(ToStr(Name));
             if (Template && Template->WizardPage) continue;
             if (Template)
-                Out.Error(Ini.File->RelativePath, Entry->Line,
+                Ini.Error(Entry->Line,
                           std::string(Key) + ": " + Name + " is not a wizard page and cannot be left from a sequence");
             else
-                Out.Error(Ini.File->RelativePath, Entry->Line,
+                Ini.Error(Entry->Line,
                           std::string(Key) + ": the setup has no dialog template \"" + Name + "\"" + BlankHint(Word));
         }
     }
@@ -290,15 +276,11 @@ std::vector<const ProjectFile*> CheckInsFiles(CheckContext& Context, const Scrip
         const ProjectFile* File =
             Name.find_first_of("\\:") == std::string::npos ? FindPresetupFile(Context.Tree, Name) : nullptr;
         if (!File) {
-            Context.Out.Error(Ini.File->RelativePath, Entry->Line,
-                              "InsFiles names \"" + Word + "\", but Presetup has no \"" + Name +
-                                  "\" (the setup reads that file)" + BlankHint(Word));
+            Ini.Error(Entry->Line, "InsFiles names \"" + Word + "\", but Presetup has no \"" + Name +
+                                       "\" (the setup reads that file)" + BlankHint(Word));
             continue;
         }
-        bool Seen = false;
-        for (const ProjectFile* Each : Files)
-            if (Each == File) Seen = true;
-        if (!Seen) Files.push_back(File);
+        if (std::find(Files.begin(), Files.end(), File) == Files.end()) Files.push_back(File);
     }
     return Files;
 }
@@ -311,12 +293,10 @@ void LoadLanguagesAndVariables(CheckContext& Context, const ScriptFile* Ini)
             for (const std::string& Word : SplitWords(Entry->Value, ',')) {
                 Context.Languages.push_back(Word);
                 if (Word.size() != LanguageCodeLength)
-                    Context.Out.Warning(Ini->File->RelativePath, Entry->Line,
-                                        "Languages: \"" + Word + "\" is not a three-letter language code" +
-                                            BlankHint(Word));
+                    Ini->Warning(Entry->Line,
+                                 "Languages: \"" + Word + "\" is not a three-letter language code" + BlankHint(Word));
             }
-        for (const IniEntry& Variable : Ini->Doc.ReadSection("Variables"))
-            if (!Variable.Value.empty()) Context.VariableOrder.push_back({Variable.Name, Variable.Value});
+        Context.VariableOrder = ReadScriptVariables(Ini->Doc);
     }
     if (Context.Languages.empty()) Context.Languages.push_back(DefaultLanguage);
 }
@@ -325,44 +305,37 @@ void LoadLanguagesAndVariables(CheckContext& Context, const ScriptFile* Ini)
 void CheckPageText(CheckContext& Context, const ScriptFile& Ini, const std::vector<std::string>& Sequence,
                    const char* Dialog, const char* Base)
 {
-    bool Shown = false;
-    for (const std::string& Name : Sequence)
-        if (Name == Dialog) Shown = true;
+    bool Shown = std::find(Sequence.begin(), Sequence.end(), Dialog) != Sequence.end();
     if (!Shown || FindPresetupFile(Context.Tree, std::string(Base) + ".txt")) return;
     for (const std::string& Code : Context.Languages)
         if (!FindPresetupFile(Context.Tree, std::string(Base) + "." + Code))
-            Context.Out.Warning(Ini.File->RelativePath, 0,
-                                std::string(Dialog) + " shows an empty text in language " + Code +
-                                    ": Presetup has no " + Base + "." + Code + " or " + Base + ".txt");
+            Ini.Warning(0, std::string(Dialog) + " shows an empty text in language " + Code + ": Presetup has no " +
+                               Base + "." + Code + " or " + Base + ".txt");
 }
 
 // --- Tarn.dlg --------------------------------------------------------------------
 
-void CheckDialogTexts(const ScriptFile& Dlg, DiagnosticList& Out)
+void CheckDialogTexts(const ScriptFile& Dlg)
 {
     for (const IniSection& Section : Dlg.Doc.Sections()) {
         if (Section.Name.find('.') != std::string::npos) continue; // a language section
         for (const IniEntry& Entry : Section.Entries)
             if (SameText(Entry.Name, "Title"))
-                Out.Warning(Dlg.File->RelativePath, Entry.Line,
-                            "Title in [" + Section.Name +
-                                "] is never shown: the language pass starts again "
-                                "from the title control; use key 100 here or Title in a language section");
+                Dlg.Warning(Entry.Line, "Title in [" + Section.Name +
+                                            "] is never shown: the language pass starts again "
+                                            "from the title control; use key 100 here or Title in a language section");
     }
 }
 
 // A section [Kind] or [Kind.code]; Language gets the code.
 bool IsSectionOfKind(const std::string& Name, const std::string& Kind, std::string& Language)
 {
-    if (SameText(Name, Kind)) {
-        Language.clear();
-        return true;
-    }
-    if (Name.size() > Kind.size() + 1 && StartsWithText(Name, Kind) && Name[Kind.size()] == '.') {
-        Language = Name.substr(Kind.size() + 1);
-        return true;
-    }
-    return false;
+    Language.clear();
+    if (SameText(Name, Kind)) return true;
+    if (Name.size() <= Kind.size() + 1 || Name[Kind.size()] != '.' || !SameText(Name.substr(0, Kind.size()), Kind))
+        return false;
+    Language = Name.substr(Kind.size() + 1);
+    return true;
 }
 
 // --- Tarn.str --------------------------------------------------------------------
@@ -394,10 +367,9 @@ void CheckFormatTexts(const CheckContext& Context, const ScriptFile& Str)
                     Other = true;
             }
             if (Other || Names > 1)
-                Context.Out.Warning(Str.File->RelativePath, Entry.Line,
-                                    "text " + Entry.Name +
-                                        " is used as a format with one \"%s\" for the file name; "
-                                        "other \"%\" signs (or an undefined %Variable%) would show garbage");
+                Str.Warning(Entry.Line, "text " + Entry.Name +
+                                            " is used as a format with one \"%s\" for the file name; "
+                                            "other \"%\" signs (or an undefined %Variable%) would show garbage");
         }
     }
 }
@@ -406,15 +378,14 @@ void CheckFormatTexts(const CheckContext& Context, const ScriptFile& Str)
 
 // A setup that runs with the user's rights (ExecutionLevel=user) cannot write
 // where only administrators may; Windows no longer redirects such writes.
-void CheckUserLevelFolder(CheckContext& Context, const std::string& File, int Line, const std::string& Path)
+void CheckUserLevelFolder(CheckContext& Context, const ScriptFile& Script, int Line, const std::string& Path)
 {
     if (!Context.UserLevel) return;
     std::string Text = ExpandKnown(Context, Path);
     for (const char* Name : MachineFolderVariables)
         if (Text.find(std::string("%") + Name + "%") != std::string::npos) {
-            Context.Out.Warning(File, Line,
-                                "ExecutionLevel=user: the setup runs with the user's rights and cannot write into %" +
-                                    std::string(Name) + "% (\"" + Path + "\"); use admin or highest");
+            Script.Warning(Line, "ExecutionLevel=user: the setup runs with the user's rights and cannot write into %" +
+                                     std::string(Name) + "% (\"" + Path + "\"); use admin or highest");
             return;
         }
 }
@@ -430,18 +401,16 @@ void CheckSilentFolder(CheckContext& Context, const ScriptFile& Ini)
     std::string Path = Entry ? Entry->Value : "Test";
     std::string Text = ExpandKnown(Context, Path);
     if (HasReference(Text) || IsFullPath(Str(Text.c_str()))) return;
-    Context.Out.Warning(Ini.File->RelativePath, Entry ? Entry->Line : 0,
-                        "DefaultInstallPath \"" + Path +
-                            "\" is no full path: a silent install (/S) fails unless "
-                            "the command line gives the folder with /D=");
+    Ini.Warning(Entry ? Entry->Line : 0, "DefaultInstallPath \"" + Path +
+                                             "\" is no full path: a silent install (/S) fails unless "
+                                             "the command line gives the folder with /D=");
 }
 
-void CheckUserLevelRegistry(CheckContext& Context, const std::string& File, int Line, const std::string& Path)
+void CheckUserLevelRegistry(CheckContext& Context, const ScriptFile& Script, int Line, const std::string& Path)
 {
     if (Context.UserLevel && RegistryRootIndex(ToStr(Path)) == MachineRegistryRoot)
-        Context.Out.Warning(File, Line,
-                            "ExecutionLevel=user: the setup runs with the user's rights and cannot write \"" + Path +
-                                "\"; use admin or highest, or HKCU\\");
+        Script.Warning(Line, "ExecutionLevel=user: the setup runs with the user's rights and cannot write \"" + Path +
+                                 "\"; use admin or highest, or HKCU\\");
 }
 
 // --- instruction files -------------------------------------------------------------
@@ -452,53 +421,47 @@ void CheckLanguageSuffix(CheckContext& Context, const ScriptFile& Ins, const Ini
     if (Language.empty()) return;
     for (const std::string& Code : Context.Languages)
         if (SameText(Code, Language)) return;
-    Context.Out.Warning(Ins.File->RelativePath, Section.Line,
-                        "[" + Section.Name + "] is never read: " + Language + " is not among the Languages offered");
+    Ins.Warning(Section.Line,
+                "[" + Section.Name + "] is never read: " + Language + " is not among the Languages offered");
 }
 
 void CheckCopySource(CheckContext& Context, const ScriptFile& Ins, const IniEntry& Entry)
 {
     std::string Source = ExpandKnown(Context, Entry.Name);
     if (HasReference(Source)) {
-        Context.Out.Warning(Ins.File->RelativePath, Entry.Line,
-                            "CopyFile source \"" + Entry.Name + "\" depends on variables and cannot be checked");
+        Ins.Warning(Entry.Line, "CopyFile source \"" + Entry.Name + "\" depends on variables and cannot be checked");
         return;
     }
     const ProjectFile* File = FindDataFile(Context.Tree, Source);
     if (!File) {
         std::string Hint = Source.find('/') != std::string::npos ? " (archive names use \"\\\")" : "";
-        Context.Out.Error(Ins.File->RelativePath, Entry.Line,
-                          "CopyFile source \"" + Source + "\" is not in Data/" + Hint);
+        Ins.Error(Entry.Line, "CopyFile source \"" + Source + "\" is not in Data/" + Hint);
         return;
     }
     Context.Installed.insert(File);
     if (!EntrySelected(File->ArchiveName, PayloadMask))
-        Context.Out.Error(Ins.File->RelativePath, Entry.Line,
-                          "CopyFile source \"" + Source + "\" has no \".\" in its name and is never installed");
+        Ins.Error(Entry.Line, "CopyFile source \"" + Source + "\" has no \".\" in its name and is never installed");
 }
 
 void CheckRegistryGroup(CheckContext& Context, const ScriptFile& Ins, const IniEntry& Group)
 {
     std::string Path = ExpandKnown(Context, Group.Value);
     if (!Path.empty() && Path[0] == '%' && HasReference(Path)) {
-        Context.Out.Warning(Ins.File->RelativePath, Group.Line,
-                            "registry path \"" + Group.Value + "\" depends on variables and cannot be checked");
+        Ins.Warning(Group.Line, "registry path \"" + Group.Value + "\" depends on variables and cannot be checked");
         return;
     }
     bool KnownRoot = RegistryRootIndex(ToStr(Path)) >= 0;
-    CheckUserLevelRegistry(Context, Ins.File->RelativePath, Group.Line, Path);
+    CheckUserLevelRegistry(Context, Ins, Group.Line, Path);
     if (!KnownRoot) {
-        Context.Out.Error(Ins.File->RelativePath, Group.Line,
-                          "registry path \"" + Path +
-                              "\" does not start with HKCR\\, HKCU\\ or HKLM\\ "
-                              "(in capitals); the setup would write none of its values");
+        Ins.Error(Group.Line, "registry path \"" + Path +
+                                  "\" does not start with HKCR\\, HKCU\\ or HKLM\\ "
+                                  "(in capitals); the setup would write none of its values");
         return;
     }
     if (Path.size() <= RegistryRootLength)
-        Context.Out.Error(Ins.File->RelativePath, Group.Line,
-                          "registry path \"" + Path +
-                              "\" names no key below the root; the setup would write "
-                              "none of its values");
+        Ins.Error(Group.Line, "registry path \"" + Path +
+                                  "\" names no key below the root; the setup would write "
+                                  "none of its values");
 }
 
 void CheckRegistryValue(CheckContext& Context, const ScriptFile& Ins, const IniEntry& Entry)
@@ -507,8 +470,7 @@ void CheckRegistryValue(CheckContext& Context, const ScriptFile& Ins, const IniE
     if (Data.empty() || Data[0] != '#' || HasReference(Data)) return;
     int32_t Value;
     if (!ParseScriptInteger(Data.substr(1), Value))
-        Context.Out.Warning(Ins.File->RelativePath, Entry.Line,
-                            "DWORD value \"" + Data + "\" is not a number; the setup writes 0");
+        Ins.Warning(Entry.Line, "DWORD value \"" + Data + "\" is not a number; the setup writes 0");
 }
 
 void CheckInstructionFile(CheckContext& Context, const ScriptFile& Ins)
@@ -522,15 +484,13 @@ void CheckInstructionFile(CheckContext& Context, const ScriptFile& Ins)
         CheckLanguageSuffix(Context, Ins, Section, Language);
         for (const IniEntry& Group : Ins.Doc.ReadSection(Section.Name)) {
             if (!Ins.Doc.HasSection(Group.Name)) {
-                Context.Out.Warning(Ins.File->RelativePath, Group.Line,
-                                    "group section [" + Group.Name + "] does not exist; this entry does nothing");
+                Ins.Warning(Group.Line, "group section [" + Group.Name + "] does not exist; this entry does nothing");
                 continue;
             }
-            if (Copy) CheckUserLevelFolder(Context, Ins.File->RelativePath, Group.Line, Group.Value);
+            if (Copy) CheckUserLevelFolder(Context, Ins, Group.Line, Group.Value);
             if (Copy && Group.Value.empty())
-                Context.Out.Warning(Ins.File->RelativePath, Group.Line,
-                                    "empty destination folder: targets would be relative to the setup's "
-                                    "working folder");
+                Ins.Warning(Group.Line, "empty destination folder: targets would be relative to the setup's "
+                                        "working folder");
             if (Reg) CheckRegistryGroup(Context, Ins, Group);
             for (const IniEntry& Entry : Ins.Doc.ReadSection(Group.Name)) {
                 if (Copy)
@@ -544,19 +504,9 @@ void CheckInstructionFile(CheckContext& Context, const ScriptFile& Ins)
 
 // --- the uninstaller ----------------------------------------------------------
 
-bool ScriptMakesUninstaller(const ScriptFile& Ini)
-{
-    const IniEntry* Uninstall = Ini.Doc.Find("Config", "Uninstall");
-    const IniEntry* LogFile = Ini.Doc.Find("Config", "LogFile");
-    const IniEntry* Program = Ini.Doc.Find("Config", "UninstallProgram");
-    return Uninstall && Uninstall->Value == "1" && LogFile && !LogFile->Value.empty() &&
-           !(Program && Program->Value.empty());
-}
-
 // The keys of the uninstaller and its entry in "Apps & features".
 void CheckUninstaller(CheckContext& Context, const ScriptFile& Ini)
 {
-    const std::string& File = Ini.File->RelativePath;
     if (const ProjectFile* Marker = FindPresetupFile(Context.Tree, UninstallerMarkerName))
         Context.Out.Error(Marker->RelativePath, 0,
                           std::string("the name ") + UninstallerMarkerName +
@@ -565,57 +515,61 @@ void CheckUninstaller(CheckContext& Context, const ScriptFile& Ini)
     if (!Uninstall || Uninstall->Value != "1") return;
     const IniEntry* LogFile = Ini.Doc.Find("Config", "LogFile");
     if (!LogFile || LogFile->Value.empty()) {
-        Context.Out.Warning(File, Uninstall ? Uninstall->Line : 0,
-                            "Uninstall=1 without a LogFile: no log is kept and no uninstaller is made");
+        Ini.Warning(Uninstall->Line, "Uninstall=1 without a LogFile: no log is kept and no uninstaller is made");
         return;
     }
     if (LogFile->Value.compare(0, 14, "%InstallPath%\\") != 0)
-        Context.Out.Warning(File, LogFile->Line,
-                            "LogFile is not inside the installation folder (%InstallPath%\\...): the uninstaller, "
-                            "which runs from that folder, may not find the log, and the log is left behind");
+        Ini.Warning(LogFile->Line,
+                    "LogFile is not inside the installation folder (%InstallPath%\\...): the uninstaller, "
+                    "which runs from that folder, may not find the log, and the log is left behind");
     const IniEntry* Program = Ini.Doc.Find("Config", "UninstallProgram");
     if (Program && Program->Value.empty()) return; // the log without an uninstaller
     if (Program && !UninstallProgramNameIsValid(Str(Program->Value.c_str())))
-        Context.Out.Error(File, Program->Line,
-                          "UninstallProgram \"" + Program->Value + "\" is no plain file name for the uninstaller");
+        Ini.Error(Program->Line,
+                  "UninstallProgram \"" + Program->Value + "\" is no plain file name for the uninstaller");
     const IniEntry* KeyEntry = Ini.Doc.Find("Config", "UninstallKey");
     if (!KeyEntry) KeyEntry = Ini.Doc.Find("Config", "ProductName");
     std::string Key = KeyEntry ? KeyEntry->Value : "%ProgramName%";
     std::string Expanded = ExpandKnown(Context, Key);
     int Line = KeyEntry ? KeyEntry->Line : 0;
     if (HasReference(Expanded))
-        Context.Out.Warning(File, Line,
-                            "the uninstall key \"" + Expanded +
-                                "\" holds a variable the script does not define; "
-                                "the setup makes the name on the target computer");
+        Ini.Warning(Line, "the uninstall key \"" + Expanded +
+                              "\" holds a variable the script does not define; "
+                              "the setup makes the name on the target computer");
     else if (!UninstallKeyIsValid(Str(Expanded.c_str())))
-        Context.Out.Error(File, Line,
-                          "the uninstall key \"" + Expanded +
-                              "\" is no registry key name (1 to 255 characters, "
-                              "no backslash, no control character); set [Config] UninstallKey");
+        Ini.Error(Line, "the uninstall key \"" + Expanded +
+                            "\" is no registry key name (1 to 255 characters, "
+                            "no backslash, no control character); set [Config] UninstallKey");
 }
 
 } // namespace
 
 // --- public helpers ----------------------------------------------------------------
 
-std::string ExpandScriptVariables(const std::vector<std::pair<std::string, std::string>>& Variables,
-                                  const std::string& Text)
+ScriptVariables ReadScriptVariables(const IniDocument& Script)
+{
+    ScriptVariables Variables;
+    for (const IniEntry& Variable : Script.ReadSection("Variables"))
+        if (!Variable.Value.empty()) Variables.push_back({Variable.Name, Variable.Value});
+    return Variables;
+}
+
+std::string ExpandScriptVariables(const ScriptVariables& Variables, const std::string& Text)
 {
     std::string Result = Text;
-    for (const auto& Variable : Variables) {
-        std::string Pattern = "%" + Variable.first + "%";
-        std::string Next;
-        size_t From = 0;
-        for (;;) {
-            size_t At = Result.find(Pattern, From);
-            if (At == std::string::npos) break;
-            Next += Result.substr(From, At - From) + Variable.second;
-            From = At + Pattern.size();
-        }
-        Result = Next + Result.substr(From);
+    for (const auto& [Name, Value] : Variables) {
+        // A value put in is not searched again.
+        std::string Pattern = "%" + Name + "%";
+        for (size_t At = Result.find(Pattern); At != std::string::npos; At = Result.find(Pattern, At + Value.size()))
+            Result.replace(At, Pattern.size(), Value);
     }
     return Result;
+}
+
+bool HasReference(const std::string& Text)
+{
+    size_t Open = Text.find('%');
+    return Open != std::string::npos && Text.find('%', Open + 1) != std::string::npos;
 }
 
 bool ParseScriptInteger(const std::string& Text, int32_t& Value)
@@ -689,18 +643,18 @@ void CheckProject(const ProjectTree& Tree, DiagnosticList& Out)
         if (const IniEntry* Entry = Ini.Doc.Find("Config", "ExecutionLevel")) ParseExecutionLevel(Entry->Value, Level);
         Context.UserLevel = Level == ExecutionLevel::User;
         if (const IniEntry* Entry = Ini.Doc.Find("Config", "DefaultInstallPath"))
-            CheckUserLevelFolder(Context, Ini.File->RelativePath, Entry->Line, Entry->Value);
+            CheckUserLevelFolder(Context, Ini, Entry->Line, Entry->Value);
         CheckSilentFolder(Context, Ini);
-        for (const char* Key : ColorKeys) CheckColor(Ini, Key, Out);
-        for (const char* Key : FontKeys) CheckFontSpec(Ini, Key, Out);
-        CheckBooleans(Ini, Out);
-        std::vector<std::string> Sequence = CheckSequences(Ini, Out);
+        for (const char* Key : ColorKeys) CheckColor(Ini, Key);
+        for (const char* Key : FontKeys) CheckFontSpec(Ini, Key);
+        CheckBooleans(Ini);
+        std::vector<std::string> Sequence = CheckSequences(Ini);
         CheckPageText(Context, Ini, Sequence, "DLG_LICENSE", "License");
         CheckPageText(Context, Ini, Sequence, "DLG_README", "Readme");
         Instructions = CheckInsFiles(Context, Ini);
         CheckUninstaller(Context, Ini);
     }
-    if (LoadScript(Tree, "Tarn.dlg", Dlg, Out)) CheckDialogTexts(Dlg, Out);
+    if (LoadScript(Tree, "Tarn.dlg", Dlg, Out)) CheckDialogTexts(Dlg);
     ScriptFile Str;
     if (LoadScript(Tree, "Tarn.str", Str, Out)) CheckFormatTexts(Context, Str);
     if (HaveIni && !FindPresetupFile(Tree, "Tarn.bmp"))
@@ -712,10 +666,7 @@ void CheckProject(const ProjectTree& Tree, DiagnosticList& Out)
     }
     for (const ProjectFile& File : Tree.Presetup) {
         if (!SameText("." + ExtensionOf(File.ArchiveName), InstructionExtension)) continue;
-        bool Named = false;
-        for (const ProjectFile* Each : Instructions)
-            if (Each == &File) Named = true;
-        if (!Named)
+        if (std::find(Instructions.begin(), Instructions.end(), &File) == Instructions.end())
             Out.Warning(File.RelativePath, 0,
                         "instruction file not named by [Config] InsFiles; the setup never reads it");
     }
@@ -724,15 +675,16 @@ void CheckProject(const ProjectTree& Tree, DiagnosticList& Out)
             Out.Warning(File.RelativePath, 0, "no CopyFile instruction installs this file");
 }
 
-} // namespace PackBuild
-
-namespace PackBuild {
-
 bool ProjectMakesUninstaller(const ProjectTree& Tree)
 {
     DiagnosticList Ignored;
     ScriptFile Ini;
-    return LoadScript(Tree, "Tarn.ini", Ini, Ignored) && ScriptMakesUninstaller(Ini);
+    if (!LoadScript(Tree, "Tarn.ini", Ini, Ignored)) return false;
+    const IniEntry* Uninstall = Ini.Doc.Find("Config", "Uninstall");
+    const IniEntry* LogFile = Ini.Doc.Find("Config", "LogFile");
+    const IniEntry* Program = Ini.Doc.Find("Config", "UninstallProgram");
+    return Uninstall && Uninstall->Value == "1" && LogFile && !LogFile->Value.empty() &&
+           !(Program && Program->Value.empty());
 }
 
 std::vector<const ProjectFile*> UninstallerPresetupFiles(const ProjectTree& Tree)

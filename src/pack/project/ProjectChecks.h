@@ -7,6 +7,7 @@
 #include "ArcFormat.h"
 #include "ArchiveWriter.h"
 #include "Diagnostics.h"
+#include "IniReader.h"
 #include "ProjectScan.h"
 #include "SetupRules.h"
 #include "TarnStr.h"
@@ -40,8 +41,6 @@ std::vector<const ProjectFile*> UninstallerPresetupFiles(const ProjectTree& Tree
 
 // The stub's own rules (src/rules, src/support) over std::string, so that
 // what a check says the setup will do is what its code does.
-inline Str ToStr(const std::string& Text) { return Str(Text.data(), (int)Text.size()); }
-inline std::string FromStr(const Str& Text) { return std::string(Text.c_str(), (size_t)Text.Length()); }
 // The stub's integer syntax (colours, DWORD values): TextToInt.
 bool ParseScriptInteger(const std::string& Text, int32_t& Value);
 // Words as the stub splits lists (CountWords/GetWord): empty words do not
@@ -51,10 +50,13 @@ std::vector<std::string> SplitWords(const std::string& Text, char Separator);
 // PayloadMask): EntryInGroup.
 bool EntrySelected(const std::string& Name, const char* Mask);
 // What the build can know of a text's variables: the script's own ones
-// ([Variables], name and value in file order), replaced as the stub does
-// (exact case, one variable after the other). Built-in ones depend on the
-// target computer and stay as they are.
-std::string ExpandScriptVariables(const std::vector<std::pair<std::string, std::string>>& Variables,
-                                  const std::string& Text);
+// ([Variables] with a value, name and value in file order), replaced as the
+// stub does (exact case, one variable after the other). Built-in ones depend
+// on the target computer and stay as they are.
+using ScriptVariables = std::vector<std::pair<std::string, std::string>>;
+ScriptVariables ReadScriptVariables(const IniDocument& Script);
+std::string ExpandScriptVariables(const ScriptVariables& Variables, const std::string& Text);
+// Whether a text still holds a %Name% reference after that.
+bool HasReference(const std::string& Text);
 
 } // namespace PackBuild

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <sys/stat.h>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -19,17 +21,25 @@ const ProjectFile* FindPresetupFile(const ProjectTree& Tree, const std::string& 
     return nullptr;
 }
 
-std::string FileNamePart(const std::string& ArchiveName)
-{
-    Str Part = ::FileNamePart(Str(ArchiveName.data(), (int)ArchiveName.size()));
-    return std::string(Part.c_str(), (size_t)Part.Length());
-}
+std::string FileNamePart(const std::string& ArchiveName) { return FromStr(::FileNamePart(ToStr(ArchiveName))); }
 
 std::string ExtensionOf(const std::string& ArchiveName)
 {
     std::string Name = FileNamePart(ArchiveName);
     size_t Dot = Name.find_last_of('.');
     return Dot == std::string::npos ? std::string() : Name.substr(Dot + 1);
+}
+
+bool ReadFileBytes(const fs::path& Path, std::vector<uint8_t>& Bytes)
+{
+    std::ifstream In(Path, std::ios::binary | std::ios::ate);
+    if (!In) return false;
+    std::streamoff Size = In.tellg();
+    if (Size < 0) return false;
+    Bytes.resize((size_t)Size);
+    In.seekg(0);
+    In.read((char*)Bytes.data(), Size);
+    return In.gcount() == Size;
 }
 
 static int64_t ModifiedTimeOf(const fs::path& Path)
@@ -105,20 +115,12 @@ static std::string StemOf(const std::string& ArchiveName)
 
 void OrderForPacking(std::vector<ProjectFile>& Files)
 {
-    struct SortKey {
-        std::string Extension, Stem, Path, Exact;
-    };
     auto KeyOf = [](const ProjectFile& File) {
-        return SortKey{UpperAscii(ExtensionOf(File.ArchiveName)), UpperAscii(StemOf(File.ArchiveName)),
-                       UpperAscii(File.ArchiveName), File.ArchiveName};
+        return std::make_tuple(UpperAscii(ExtensionOf(File.ArchiveName)), UpperAscii(StemOf(File.ArchiveName)),
+                               UpperAscii(File.ArchiveName), File.ArchiveName);
     };
-    std::stable_sort(Files.begin(), Files.end(), [&](const ProjectFile& A, const ProjectFile& B) {
-        SortKey KeyA = KeyOf(A), KeyB = KeyOf(B);
-        if (KeyA.Extension != KeyB.Extension) return KeyA.Extension < KeyB.Extension;
-        if (KeyA.Stem != KeyB.Stem) return KeyA.Stem < KeyB.Stem;
-        if (KeyA.Path != KeyB.Path) return KeyA.Path < KeyB.Path;
-        return KeyA.Exact < KeyB.Exact;
-    });
+    std::stable_sort(Files.begin(), Files.end(),
+                     [&](const ProjectFile& A, const ProjectFile& B) { return KeyOf(A) < KeyOf(B); });
 }
 
 } // namespace PackBuild

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Diagnostics.h"
+#include "TarnStr.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -44,6 +45,13 @@ void OrderForPacking(std::vector<ProjectFile>& Files);
 // side in one folder, so by file-name part, without regard to case (as
 // Windows finds files). Null when there is none.
 const ProjectFile* FindPresetupFile(const ProjectTree& Tree, const std::string& Name);
+
+// The whole file at Path; false when it cannot be read.
+bool ReadFileBytes(const std::filesystem::path& Path, std::vector<uint8_t>& Bytes);
+
+// The stub's texts as std::string and back, for calling its rules.
+inline Str ToStr(const std::string& Text) { return Str(Text.data(), (int)Text.size()); }
+inline std::string FromStr(const Str& Text) { return std::string(Text.c_str(), (size_t)Text.Length()); }
 
 // The part after the last "\" or ":" (the name the presetup stage extracts
 // to): the stub's FileNamePart.

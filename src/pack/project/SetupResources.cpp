@@ -6,9 +6,7 @@
 #include "PeResources.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <iconv.h>
 #include <set>
 
@@ -112,13 +110,6 @@ void WriteVersionNode(std::vector<uint8_t>& Out, const VersionNode& Node)
     Out[Start + 1] = (uint8_t)(Length >> 8);
 }
 
-// Whether a text still holds a %Name% reference.
-bool HasReference(const std::string& Text)
-{
-    size_t Open = Text.find('%');
-    return Open != std::string::npos && Text.find('%', Open + 1) != std::string::npos;
-}
-
 // "1.2.3" (up to four numbers of 0..65535 joined by dots, anything after
 // them is kept in the text only) into Numbers. False when Text does not
 // start with a number or a number is too large.
@@ -144,7 +135,7 @@ bool ParseVersionNumbers(const std::string& Text, uint16_t Numbers[4])
 struct ScriptKeys {
     const ProjectFile* File = nullptr;
     IniDocument Doc;
-    std::vector<std::pair<std::string, std::string>> Variables;
+    ScriptVariables Variables;
 
     const IniEntry* Find(const char* Key) const { return Doc.Find("Config", Key); }
 };
@@ -238,10 +229,8 @@ void PlanIcon(const ScriptKeys& Script, const ProjectTree& Tree, SetupResourcePl
                   std::string(KeyIcon) + " names \"" + Entry->Value + "\", but Presetup has no such file");
         return;
     }
-    std::ifstream In(File->SourcePath, std::ios::binary);
-    std::vector<uint8_t> Bytes((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
-    std::string Problem;
-    if (!In.good() && !In.eof()) Problem = "cannot be read";
+    std::vector<uint8_t> Bytes;
+    std::string Problem = ReadFileBytes(File->SourcePath, Bytes) ? "" : "cannot be read";
     if (!Problem.empty() || !ReadIconFile(Bytes, Plan.Icon, Problem)) {
         Plan.Icon.clear();
         Out.Error(File->RelativePath, 0, "the setup's icon: " + Problem);
@@ -260,8 +249,7 @@ bool SetManifestLevel(std::vector<ResourceEntry>& Entries, const SetupResourcePl
 {
     if (!Plan.LevelGiven) return true;
     for (ResourceEntry& Entry : Entries) {
-        if (!(Entry.Type == ResourceId::Of(ResourceTypeManifest)) || !(Entry.Name == ResourceId::Of(ManifestName)))
-            continue;
+        if (!Entry.Is(ResourceTypeManifest) || !(Entry.Name == ResourceId::Of(ManifestName))) continue;
         std::string Text(Entry.Data.begin(), Entry.Data.end());
         size_t Element = Text.find(LevelElement);
         size_t Value = Element == std::string::npos ? Element : Text.find(LevelAttribute, Element);
@@ -275,24 +263,19 @@ bool SetManifestLevel(std::vector<ResourceEntry>& Entries, const SetupResourcePl
         Changed = true;
         return true;
     }
-    Problem = "the stub's manifest has no execution level to set (a stub older than ExecutionLevel?)";
-    return false;
+    return Refuse(Problem, "the stub's manifest has no execution level to set (a stub older than ExecutionLevel?)");
 }
 
 void ReplaceVersion(std::vector<ResourceEntry>& Entries, const VersionInfo& Version)
 {
     uint16_t Language = DefaultLanguage;
     for (const ResourceEntry& Entry : Entries)
-        if (Entry.Type == ResourceId::Of(ResourceTypeVersion)) Language = Entry.Language;
+        if (Entry.Is(ResourceTypeVersion)) Language = Entry.Language;
     Entries.erase(std::remove_if(Entries.begin(), Entries.end(),
-                                 [](const ResourceEntry& E) { return E.Type == ResourceId::Of(ResourceTypeVersion); }),
+                                 [](const ResourceEntry& E) { return E.Is(ResourceTypeVersion); }),
                   Entries.end());
-    ResourceEntry Entry;
-    Entry.Type = ResourceId::Of(ResourceTypeVersion);
-    Entry.Name = ResourceId::Of(1);
-    Entry.Language = Language;
-    Entry.Data = BuildVersionResource(Version);
-    Entries.push_back(Entry);
+    Entries.push_back(
+        {ResourceId::Of(ResourceTypeVersion), ResourceId::Of(1), Language, 0, BuildVersionResource(Version)});
 }
 
 bool ReplaceIcon(std::vector<ResourceEntry>& Entries, const std::vector<IconImage>& Images, std::string& Problem)
@@ -302,7 +285,7 @@ bool ReplaceIcon(std::vector<ResourceEntry>& Entries, const std::vector<IconImag
     bool Found = false;
     std::set<uint16_t> OldImages;
     for (const ResourceEntry& Entry : Entries) {
-        if (!(Entry.Type == ResourceId::Of(ResourceTypeGroupIcon)) || !(Entry.Name == GroupId)) continue;
+        if (!Entry.Is(ResourceTypeGroupIcon) || !(Entry.Name == GroupId)) continue;
         Found = true;
         Language = Entry.Language;
         const std::vector<uint8_t>& Group = Entry.Data;
@@ -310,27 +293,19 @@ bool ReplaceIcon(std::vector<ResourceEntry>& Entries, const std::vector<IconImag
         for (size_t I = 0; I < Count && IconHeaderSize + (I + 1) * IconGroupEntrySize <= Group.size(); ++I)
             OldImages.insert(Get16(Group, IconHeaderSize + I * IconGroupEntrySize + 12));
     }
-    if (!Found) {
-        Problem = std::string("the stub has no icon ") + IconGroupName + " to replace";
-        return false;
-    }
+    if (!Found) return Refuse(Problem, std::string("the stub has no icon ") + IconGroupName + " to replace");
     Entries.erase(std::remove_if(Entries.begin(), Entries.end(),
                                  [&](const ResourceEntry& E) {
-                                     bool OldImage = E.Type == ResourceId::Of(ResourceTypeIcon) && !E.Name.IsNamed() &&
-                                                     OldImages.count(E.Name.Number);
-                                     bool OldGroup =
-                                         E.Type == ResourceId::Of(ResourceTypeGroupIcon) && E.Name == GroupId;
-                                     return OldImage || OldGroup;
+                                     return (E.Is(ResourceTypeIcon) && !E.Name.IsNamed() &&
+                                             OldImages.count(E.Name.Number)) ||
+                                            (E.Is(ResourceTypeGroupIcon) && E.Name == GroupId);
                                  }),
                   Entries.end());
     std::set<uint16_t> Used;
     for (const ResourceEntry& Entry : Entries)
-        if (Entry.Type == ResourceId::Of(ResourceTypeIcon) && !Entry.Name.IsNamed()) Used.insert(Entry.Name.Number);
+        if (Entry.Is(ResourceTypeIcon) && !Entry.Name.IsNamed()) Used.insert(Entry.Name.Number);
 
-    ResourceEntry Group;
-    Group.Type = ResourceId::Of(ResourceTypeGroupIcon);
-    Group.Name = GroupId;
-    Group.Language = Language;
+    ResourceEntry Group{ResourceId::Of(ResourceTypeGroupIcon), GroupId, Language, 0, {}};
     Append16(Group.Data, 0);
     Append16(Group.Data, IconFileType);
     Append16(Group.Data, (uint32_t)Images.size());
@@ -338,12 +313,7 @@ bool ReplaceIcon(std::vector<ResourceEntry>& Entries, const std::vector<IconImag
     for (const IconImage& Image : Images) {
         while (Used.count(NextId)) ++NextId;
         Used.insert(NextId);
-        ResourceEntry Entry;
-        Entry.Type = ResourceId::Of(ResourceTypeIcon);
-        Entry.Name = ResourceId::Of(NextId);
-        Entry.Language = Language;
-        Entry.Data = Image.Data;
-        Entries.push_back(Entry);
+        Entries.push_back({ResourceId::Of(ResourceTypeIcon), ResourceId::Of(NextId), Language, 0, Image.Data});
         Group.Data.push_back(Image.Width);
         Group.Data.push_back(Image.Height);
         Group.Data.push_back(Image.ColorCount);
@@ -383,8 +353,7 @@ SetupResourcePlan PlanSetupResources(const ProjectTree& Tree, const std::string&
     Script.File = FindPresetupFile(Tree, "Tarn.ini");
     // A missing or unreadable script is reported by the project checks.
     if (!Script.File || !Script.Doc.Load(Script.File->SourcePath.string())) return Plan;
-    for (const IniEntry& Variable : Script.Doc.ReadSection("Variables"))
-        if (!Variable.Value.empty()) Script.Variables.push_back({Variable.Name, Variable.Value});
+    Script.Variables = ReadScriptVariables(Script.Doc);
     PlanLevel(Script, Plan, Out);
     PlanVersion(Script, SetupFileName, Plan, Out);
     PlanIcon(Script, Tree, Plan, Out);
@@ -419,19 +388,12 @@ bool ApplySetupResources(const SetupResourcePlan& Plan, StubImage& Stub, Diagnos
 bool ReadIconFile(const std::vector<uint8_t>& File, std::vector<IconImage>& Images, std::string& Problem)
 {
     Images.clear();
-    if (File.size() < IconHeaderSize || Get16(File, 0) != 0 || Get16(File, 2) != IconFileType) {
-        Problem = "not an .ico file";
-        return false;
-    }
+    if (File.size() < IconHeaderSize || Get16(File, 0) != 0 || Get16(File, 2) != IconFileType)
+        return Refuse(Problem, "not an .ico file");
     size_t Count = Get16(File, 4);
-    if (Count == 0) {
-        Problem = "the icon file holds no image";
-        return false;
-    }
-    if (IconHeaderSize + Count * IconFileEntrySize > File.size()) {
-        Problem = "the icon file's list of images is cut short";
-        return false;
-    }
+    if (Count == 0) return Refuse(Problem, "the icon file holds no image");
+    if (IconHeaderSize + Count * IconFileEntrySize > File.size())
+        return Refuse(Problem, "the icon file's list of images is cut short");
     for (size_t I = 0; I < Count; ++I) {
         size_t At = IconHeaderSize + I * IconFileEntrySize;
         IconImage Image;
@@ -441,19 +403,15 @@ bool ReadIconFile(const std::vector<uint8_t>& File, std::vector<IconImage>& Imag
         Image.Planes = Get16(File, At + 4);
         Image.BitCount = Get16(File, At + 6);
         uint32_t Size = Get32(File, At + 8), Offset = Get32(File, At + 12);
-        if (Offset > File.size() || Size > File.size() - Offset || Size < sizeof PngSignature) {
-            Problem = "image " + std::to_string(I + 1) + " lies outside the icon file";
-            return false;
-        }
+        if (Offset > File.size() || Size > File.size() - Offset || Size < sizeof PngSignature)
+            return Refuse(Problem, "image " + std::to_string(I + 1) + " lies outside the icon file");
         Image.Data.assign(File.begin() + Offset, File.begin() + Offset + Size);
         if (IsPng(Image.Data)) {
             if (Image.Planes == 0) Image.Planes = 1;
             if (Image.BitCount == 0) Image.BitCount = PngBitCount;
         } else {
-            if (Size < DibHeaderSize || Get32(Image.Data, 0) != DibHeaderSize) {
-                Problem = "image " + std::to_string(I + 1) + " is neither a bitmap nor a PNG";
-                return false;
-            }
+            if (Size < DibHeaderSize || Get32(Image.Data, 0) != DibHeaderSize)
+                return Refuse(Problem, "image " + std::to_string(I + 1) + " is neither a bitmap nor a PNG");
             // Some tools leave these 0 in the file; Windows picks images by them.
             if (Image.Planes == 0) Image.Planes = Get16(Image.Data, DibPlanesOffset);
             if (Image.BitCount == 0) Image.BitCount = Get16(Image.Data, DibBitCountOffset);

@@ -3,6 +3,8 @@
 // line nor in a file.
 #include "SetupSigning.h"
 
+#include "Diagnostics.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -92,10 +94,8 @@ bool SignSetupFile(const std::string& Input, const std::string& Output, const Si
     if (Status == 0) return true;
     unlink(Output.c_str());
     const int NotFound = 127; // the shell's status for a command it cannot run
-    if (Status < 0 || Status == NotFound) {
-        Problem = std::string("cannot run ") + SignTool + " (install the osslsigncode package)";
-        return false;
-    }
+    if (Status < 0 || Status == NotFound)
+        return Refuse(Problem, std::string("cannot run ") + SignTool + " (install the osslsigncode package)");
     // Its message, one indented line per line.
     Problem = std::string(SignTool) + " said:";
     size_t Start = 0;
