@@ -180,7 +180,7 @@ static void ShowCurrentFile(const Str& FileName, bool Now)
     if (!Now && FileLineShown && Tick - FileLineTick < FileLineIntervalMs) return;
     FileLineShown = true;
     FileLineTick = Tick;
-    SetDlgItemTextA(ProgressDialog, IDC_PROGRESS_FILE, FormatWithName(ProgressLineFormat, FileName.c_str()).c_str());
+    SetItemText(ProgressDialog, IDC_PROGRESS_FILE, FormatWithName(ProgressLineFormat, FileName.c_str()).c_str());
 }
 
 // The bar's position, sent only when it changes; unless Now, only once the
@@ -257,8 +257,7 @@ static bool ExtractPayload()
             CancelRequested = false;
         }
         if (!HandleEntry(Handle, Info, &DoneBytes)) {
-            Str Message = Str(CannotExtractFile) + Info.Name;
-            ReportError(ProgressDialog, Message.c_str(), ExitFailed);
+            ReportErrorOn(ProgressDialog, CannotExtractFile, Info.Name, ExitFailed);
             Result = false;
             break;
         }
@@ -328,7 +327,7 @@ static void ReportNoWorker()
     if (CopyList.Count() == 0)
         ReportError(0, ArchiveOpenError, ExitFailed);
     else
-        ReportError(0, (Str(CannotExtractFile) + "Data\\" + CopyList.NameAt(0)).c_str(), ExitFailed);
+        ReportErrorOn(0, CannotExtractFile, ("Data\\" + CopyList.NameAt(0)).c_str(), ExitFailed);
 }
 
 // Shows the progress dialog while the worker extracts; the worker's result.
@@ -383,7 +382,7 @@ static bool CheckDiskSpace()
 
 static void ReadInstructions()
 {
-    Str InsFiles = IniReadString(IniPath.c_str(), "Config", "InsFiles", "");
+    Str InsFiles = ConfigText("InsFiles");
     int Count = CountWords(InsFiles, CommaSet);
     for (int Word = 1; Word <= Count; ++Word) {
         Str FileName = InstructionFileName(GetWord(Word, InsFiles, CommaSet));
@@ -398,7 +397,7 @@ bool RunInstallation()
     DiagLogLine("language: ", LanguageCode.c_str());
     DiagLogLine("folder: ", ExpandVariables(InstallDir.c_str()).c_str());
     if (IniReadBool(IniPath.c_str(), "Config", "Uninstall", false)) {
-        LogFileName = ExpandVariables(IniReadString(IniPath.c_str(), "Config", "LogFile", "").c_str());
+        LogFileName = ConfigExpanded("LogFile");
         LogEnabled = true;
     }
     // The uninstaller needs the log: without one it would have nothing to go by.

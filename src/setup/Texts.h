@@ -20,6 +20,10 @@ void AddVariable(const char* Name, const char* Value);
 // "||" becomes a carriage return, then each %Name% of VariableList its value,
 // in list order, one pass; unknown references stay as written.
 Str ExpandVariables(const char* Text);
+// [Config] Key of the setup script (IniPath), else Default; the second
+// with its variables expanded.
+Str ConfigText(const char* Key, const char* Default = "");
+Str ConfigExpanded(const char* Key, const char* Default = "");
 
 // The numbered texts the program asks for (TextNumber) are in SetupNames.h.
 
@@ -36,7 +40,9 @@ Str GetText(int Number, const char* Default = "");
 // title recomputed.
 void ApplyDialogTexts(HWND Dialog);
 
-// WM_SETTEXT, then the whole text selected (only edit controls react).
+// A control's text set (WM_SETTEXT).
+void SetItemText(HWND Dialog, int Id, const char* Text);
+// The same, then the whole text selected (only edit controls react).
 void SetControlText(HWND Dialog, int Id, const char* Text);
 // The control's text, at most 1023 characters.
 Str GetControlText(HWND Dialog, int Id);
