@@ -47,6 +47,9 @@ static const char* const DamagedArchiveDefault =
 // The command that ends the progress dialog. Only the worker sends it, as
 // its last act; the dialog has no control with this id.
 enum { WorkerDoneCommand = 102 };
+// Posted by the dialog to itself at its start: it arrives once the dialog's
+// message loop runs.
+enum { ProgressLoopRunning = WM_APP + 2 };
 // Pause between the last entry and the end of the dialog, so the full bar is seen.
 enum { WorkerEndPauseMs = 100 };
 enum { ProgressRangeMax = 100 };
@@ -66,6 +69,11 @@ static HANDLE WorkerThread = 0;
 // and ends at once without touching anything.
 static volatile bool WorkerResumed = false;
 static volatile bool WorkerAbandoned = false;
+// Set once the dialog's message loop runs. Before that a message sent to the
+// dialog would hold the worker until the window has come up (a good part of
+// a second on a slow display): the routine updates of the line and the bar
+// are left out meanwhile, so the walk starts at once.
+static volatile bool ProgressLoopStarted = false;
 
 // The worker's record of the target folders: those that were there before
 // the run, those it made, and the files it wrote into the latter. A target
@@ -168,16 +176,18 @@ static int ProgressShown = 0;
 static void ShowCurrentFile(const Str& FileName, bool Now)
 {
     DWORD Tick = GetTickCount();
+    if (!Now && !ProgressLoopStarted) return;
     if (!Now && FileLineShown && Tick - FileLineTick < FileLineIntervalMs) return;
     FileLineShown = true;
     FileLineTick = Tick;
-    SetDlgItemTextA(ProgressDialog, IDC_PROGRESS_FILE, FormatWithName(ProgressLineFormat, FileName.c_str()).c_str());
+    SetItemText(ProgressDialog, IDC_PROGRESS_FILE, FormatWithName(ProgressLineFormat, FileName.c_str()).c_str());
 }
 
-// The bar's position, sent only when it changes.
-static void ShowProgress(int Percent)
+// The bar's position, sent only when it changes; unless Now, only once the
+// dialog's loop runs.
+static void ShowProgress(int Percent, bool Now)
 {
-    if (Percent == ProgressShown) return;
+    if (Percent == ProgressShown || (!Now && !ProgressLoopStarted)) return;
     ProgressShown = Percent;
     SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, Percent, 0);
 }
@@ -247,19 +257,18 @@ static bool ExtractPayload()
             CancelRequested = false;
         }
         if (!HandleEntry(Handle, Info, &DoneBytes)) {
-            Str Message = Str(CannotExtractFile) + Info.Name;
-            ReportError(ProgressDialog, Message.c_str(), ExitFailed);
+            ReportErrorOn(ProgressDialog, CannotExtractFile, Info.Name, ExitFailed);
             Result = false;
             break;
         }
-        ShowProgress(ProgressPercent(DoneBytes, TotalBytes));
+        ShowProgress(ProgressPercent(DoneBytes, TotalBytes), false);
     }
     if (Result && ArcWalkResult(Handle) != ArcOk) {
         ReportError(ProgressDialog, GetText(TextDamagedArchive, DamagedArchiveDefault).c_str(), ExitArchiveDamaged);
         Result = false;
     }
     // Also for an archive without entries: the bar ends full.
-    if (Result) ShowProgress(ProgressPercent(DoneBytes, TotalBytes));
+    if (Result) ShowProgress(ProgressPercent(DoneBytes, TotalBytes), true);
     ArcClose(Handle);
     // What was installed is in the log before the run goes on, whatever its end.
     FlushLog();
@@ -269,9 +278,6 @@ static bool ExtractPayload()
 static DWORD WINAPI InstallWorker(LPVOID)
 {
     if (WorkerAbandoned) return 0;
-    SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, ProgressRangeMax));
-    SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETSTEP, 1, 0);
-    SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
     ProgressShown = 0;
     FileLineShown = false;
     if (TestSeamFails("worker")) OutOfMemory();
@@ -284,8 +290,13 @@ static DWORD WINAPI InstallWorker(LPVOID)
 static void OnProgressInit(HWND Dialog)
 {
     ApplyDialogTexts(Dialog);
+    SendDlgItemMessageA(Dialog, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, ProgressRangeMax));
+    SendDlgItemMessageA(Dialog, IDC_PROGRESS_BAR, PBM_SETSTEP, 1, 0);
+    SendDlgItemMessageA(Dialog, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
     CancelRequested = false;
     ProgressDialog = Dialog;
+    ProgressLoopStarted = false;
+    PostMessageA(Dialog, ProgressLoopRunning, 0, 0);
     WorkerResumed = true;
     ResumeThread(WorkerThread);
 }
@@ -298,6 +309,7 @@ static INT_PTR CALLBACK ProgressDialogProc(HWND Dialog, UINT Message, WPARAM WPa
     switch (Message) {
     case WM_INITDIALOG: OnProgressInit(Dialog); break;
     case WM_PAINT: PaintDialogTitle(Dialog); break;
+    case ProgressLoopRunning: ProgressLoopStarted = true; break;
     case WM_COMMAND:
         if (LOWORD(WParam) == WorkerDoneCommand)
             EndDialog(Dialog, WorkerDoneCommand);
@@ -315,7 +327,7 @@ static void ReportNoWorker()
     if (CopyList.Count() == 0)
         ReportError(0, ArchiveOpenError, ExitFailed);
     else
-        ReportError(0, (Str(CannotExtractFile) + "Data\\" + CopyList.NameAt(0)).c_str(), ExitFailed);
+        ReportErrorOn(0, CannotExtractFile, ("Data\\" + CopyList.NameAt(0)).c_str(), ExitFailed);
 }
 
 // Shows the progress dialog while the worker extracts; the worker's result.
@@ -370,7 +382,7 @@ static bool CheckDiskSpace()
 
 static void ReadInstructions()
 {
-    Str InsFiles = IniReadString(IniPath.c_str(), "Config", "InsFiles", "");
+    Str InsFiles = ConfigText("InsFiles");
     int Count = CountWords(InsFiles, CommaSet);
     for (int Word = 1; Word <= Count; ++Word) {
         Str FileName = InstructionFileName(GetWord(Word, InsFiles, CommaSet));
@@ -385,7 +397,7 @@ bool RunInstallation()
     DiagLogLine("language: ", LanguageCode.c_str());
     DiagLogLine("folder: ", ExpandVariables(InstallDir.c_str()).c_str());
     if (IniReadBool(IniPath.c_str(), "Config", "Uninstall", false)) {
-        LogFileName = ExpandVariables(IniReadString(IniPath.c_str(), "Config", "LogFile", "").c_str());
+        LogFileName = ConfigExpanded("LogFile");
         LogEnabled = true;
     }
     // The uninstaller needs the log: without one it would have nothing to go by.

@@ -73,7 +73,7 @@ bool ApplyRegistryValues()
         if (!Written) {
             // A missing value leaves the product half set up: say which one
             // and let the run end as not finished.
-            ReportError(0, (Str(CannotWriteRegistryValue) + ValuePath).c_str(), ExitFailed);
+            ReportErrorOn(0, CannotWriteRegistryValue, ValuePath.c_str(), ExitFailed);
             Result = false;
             break;
         }
@@ -81,5 +81,6 @@ bool ApplyRegistryValues()
         if (!Existed) LogRegistryValue(ValuePath.c_str(), Data.c_str());
     }
     FlushLog();
+    ForgetBuiltinVariables();
     return Result;
 }

@@ -28,23 +28,11 @@ Str LogPathOf(const Str& Name)
 // Reads the existing log into Text; false when it exists but cannot be read.
 static bool LoadExisting(const char* Path)
 {
-    LogTextLoad(&Text, "", 0);
-    HANDLE File = CreateFileA(Path, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
-    if (File == INVALID_HANDLE_VALUE) {
-        DWORD Error = GetLastError();
-        return Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND;
-    }
-    DWORD Size = GetFileSize(File, 0);
-    bool Read = false;
-    if (Size != INVALID_FILE_SIZE && Size < 0x7FFFFFFF) {
-        char* Buffer = (char*)CheckedAlloc(Size + 1);
-        DWORD Got = 0;
-        Read = ReadFile(File, Buffer, Size, &Got, 0) && Got == Size;
-        if (Read) LogTextLoad(&Text, Buffer, (int)Size);
-        free(Buffer);
-    }
-    CloseHandle(File);
-    return Read;
+    Str Bytes;
+    bool Missing = false;
+    bool Read = ReadWholeFile(Path, &Bytes, &Missing);
+    LogTextLoad(&Text, Bytes.c_str(), Bytes.Length()); // empty unless read
+    return Read || Missing;
 }
 
 // Writes Bytes into a new file beside Path and puts it in Path's place. A

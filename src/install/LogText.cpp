@@ -104,7 +104,8 @@ bool LogTextSet(LogText* Log, int Section, const char* Key, const char* Value)
     Str ValueText = WholeLineKeys(Section) ? Str() : TrimBlanks(Str(Value));
     if (Log->Header[Section] < 0) {
         Log->Header[Section] = Log->Lines.Count();
-        Log->Lines.Add(Str("[") + SectionNames[Section] + "]");
+        Str Header("[");
+        Log->Lines.Add(Header.Append(SectionNames[Section]).Append(']'));
         Log->KeysEnd[Section] = Log->Lines.Count();
     }
     if (Section == LogCopyFileSection) {

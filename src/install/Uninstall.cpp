@@ -32,11 +32,6 @@ static const char* const RecordUnusableDefault =
     "The uninstall record %s is missing or damaged, so %ProgramName% cannot be removed. Nothing was removed.";
 static const char* const RemovingLineDefault = "Removing %s";
 
-static Str ConfigText(const char* Key, const char* Default)
-{
-    return IniReadString(IniPath.c_str(), "Config", Key, Default);
-}
-
 // ---- at installation ----
 
 Str UninstallerPath()
@@ -54,7 +49,7 @@ static Str UninstallKeyName()
     Str Saved = LanguageCode;
     LanguageCode = Str();
     LoadVariables();
-    Str Key = ExpandVariables(ConfigText("UninstallKey", ConfigText("ProductName", "%ProgramName%").c_str()).c_str());
+    Str Key = ConfigExpanded("UninstallKey", ConfigText("ProductName", "%ProgramName%").c_str());
     LanguageCode = Saved;
     LoadVariables();
     // tarnpack refuses a bad name it can see; one made by a variable of the
@@ -93,22 +88,18 @@ static void PutText(const char* Name, const Str& Value)
 
 static void PutNumber(const char* Name, int Value) { RegWriteInteger((EntryPath + Name).c_str(), Value); }
 
-// [Config] Key, else Default, expanded.
-static Str ConfigExpanded(const char* Key, const Str& Default)
-{
-    return ExpandVariables(ConfigText(Key, Default.c_str()).c_str());
-}
-
 void RegisterUninstaller(unsigned long long InstalledBytes)
 {
-    EntryPath = Str(EntryRoot ? EntryRoot : "HKLM") + "\\" + UninstallKeysPath + EntryKey + "\\";
+    EntryPath = EntryRoot ? EntryRoot : "HKLM";
+    EntryPath.Append('\\').Append(UninstallKeysPath).Append(EntryKey).Append('\\');
     Str Program = UninstallerPath();
-    Str Quoted = Str("\"") + Program + "\"";
+    Str Quoted("\"");
+    Quoted.Append(Program).Append('"');
 
-    PutText("DisplayName", ConfigExpanded("UninstallDisplayName", ConfigText("ProductName", "%ProgramName%")));
-    PutText("DisplayVersion", ConfigExpanded("UninstallDisplayVersion", ConfigText("ProductVersion", "")));
-    PutText("Publisher", ConfigExpanded("UninstallPublisher", ConfigText("Publisher", "")));
-    PutText("DisplayIcon", ConfigExpanded("UninstallDisplayIcon", Program));
+    PutText("DisplayName", ConfigExpanded("UninstallDisplayName", ConfigText("ProductName", "%ProgramName%").c_str()));
+    PutText("DisplayVersion", ConfigExpanded("UninstallDisplayVersion", ConfigText("ProductVersion").c_str()));
+    PutText("Publisher", ConfigExpanded("UninstallPublisher", ConfigText("Publisher").c_str()));
+    PutText("DisplayIcon", ConfigExpanded("UninstallDisplayIcon", Program.c_str()));
     PutText("InstallLocation", RemoveBackslash(ExpandVariables(InstallDir.c_str())));
     PutText("UninstallString", Quoted);
     PutText("QuietUninstallString", Quoted + " /S");
@@ -144,12 +135,13 @@ static void PumpMessages()
     while (PeekMessageA(&Message, 0, 0, 0, PM_REMOVE)) DispatchMessageA(&Message);
 }
 
-static void ShowStep(int Done, int Total, const Str& FileName)
+// FileName: the file's name, or 0 for a step that removes no file.
+static void ShowStep(int Done, int Total, const char* FileName)
 {
     if (!ProgressDialog) return;
-    if (!FileName.Empty()) {
-        Str Line = FormatWithName(GetText(TextRemovingLine, RemovingLineDefault), FileName.c_str());
-        SetDlgItemTextA(ProgressDialog, IDC_PROGRESS_FILE, Line.c_str());
+    if (FileName && *FileName) {
+        Str Line = FormatWithName(GetText(TextRemovingLine, RemovingLineDefault), FileName);
+        SetItemText(ProgressDialog, IDC_PROGRESS_FILE, Line.c_str());
     }
     SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, ProgressPercent(Done, Total), 0);
     PumpMessages();
@@ -174,7 +166,7 @@ static void RemoveFile(const Str& Path)
     if (DeleteAtRestart(Path.c_str()))
         DiagLogLine("scheduled for restart: ", Path.c_str());
     else
-        DiagLogError((Str("cannot delete ") + Path).c_str(), GetLastError());
+        DiagLogError("cannot delete ", Path.c_str(), GetLastError());
     RebootNeeded = true;
     FilesAwaitRestart = true;
 }
@@ -190,13 +182,13 @@ static void RemoveEverything(const UninstallRecord& Record, const Str& RecordPat
         if (RegDeleteValuePath(Value))
             DiagLogLine("removed value: ", Value);
         else
-            DiagLogError((Str("cannot delete registry value ") + Value).c_str(), GetLastError());
-        ShowStep(++Done, Total, Str());
+            DiagLogError("cannot delete registry value ", Value, GetLastError());
+        ShowStep(++Done, Total, 0);
     }
     for (int Index = Record.Files.Count() - 1; Index >= 0; --Index) {
         const Str& File = Record.Files.Get(Index);
         if (!AnsiSameText(File.c_str(), Self.c_str())) RemoveFile(File);
-        ShowStep(++Done, Total, FileNamePart(File));
+        ShowStep(++Done, Total, FileNamePart(File).c_str());
     }
     Str Entry = Str(UninstallKeysPath) + Record.Key;
     RegDeleteKeyA(Record.Root == "HKCU" ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, Entry.c_str());
@@ -225,7 +217,7 @@ static void RemoveEverything(const UninstallRecord& Record, const Str& RecordPat
             DiagLogLine("removed folder: ", Folder.c_str());
         else if (Waiting && PathExists(Folder.c_str()) && DeleteAtRestart(Folder.c_str()))
             DiagLogLine("folder scheduled for restart: ", Folder.c_str());
-        ShowStep(++Done, Total, Str());
+        ShowStep(++Done, Total, 0);
     }
 }
 
@@ -235,7 +227,7 @@ bool RunUninstallation()
     InstallDir = FolderOfPath(OwnFileName());
     CancelNeedsConfirmation = false;
     LoadVariables();
-    Str LogName = ExpandVariables(ConfigText("LogFile", "").c_str());
+    Str LogName = ConfigExpanded("LogFile");
     Str RecordPath = LogName.Empty() ? Str() : LogPathOf(LogName);
     Str Text = RecordPath.Empty() ? Str() : LoadTextFile(RecordPath.c_str());
     UninstallRecord Record;

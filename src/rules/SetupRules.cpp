@@ -118,7 +118,7 @@ bool UninstallProgramNameIsValid(const Str& Name)
     if (Name.Empty() || Name == "." || Name == "..") return false;
     for (int Index = 0; Index < Name.Length(); ++Index) {
         unsigned char Ch = (unsigned char)Name.At(Index);
-        if (Ch < 32 || strchr("\\/<>:\"|?*", Ch)) return false;
+        if (Ch < 32 || memchr("\\/<>:\"|?*", Ch, 9)) return false;
     }
     return Name.Last() != '.' && Name.Last() != ' ';
 }

@@ -18,7 +18,7 @@ bool ReadCommandLine()
     // script must not hang on a box.
     SilentRun = RunOptions.Silent;
     if (!RunOptions.LogFile.Empty() && !DiagLogOpen(RunOptions.LogFile.c_str())) {
-        ReportError(0, (Str(CannotWriteLogFile) + RunOptions.LogFile).c_str(), ExitBadCommandLine);
+        ReportErrorOn(0, CannotWriteLogFile, RunOptions.LogFile.c_str(), ExitBadCommandLine);
         return false;
     }
     DiagLogLine("command line: ", Line);

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "TarnStr.h"
 
@@ -28,28 +29,28 @@ bool DiagLogOpen(const char* Path)
     return true;
 }
 
-// One line: time stamp, What, Detail, the system's error code unless 0.
-static void WriteLine(const char* What, const char* Detail, unsigned long SystemError)
+// One line: time stamp, Prefix, What, Detail, the system's error code unless 0.
+static void WriteLine(const char* Prefix, const char* What, const char* Detail, unsigned long SystemError)
 {
     if (!LogFile) return;
     SYSTEMTIME Now;
     GetLocalTime(&Now);
-    char* Line = (char*)CheckedAlloc(StampSize + lstrlenA(What) + lstrlenA(Detail) + ErrorCodeSize);
+    char* Line = (char*)CheckedAlloc(StampSize + strlen(Prefix) + strlen(What) + strlen(Detail) + ErrorCodeSize);
     wsprintfA(Line, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", Now.wYear, Now.wMonth, Now.wDay, Now.wHour, Now.wMinute,
               Now.wSecond, Now.wMilliseconds);
-    lstrcatA(lstrcatA(Line, What), Detail);
-    if (SystemError != 0) wsprintfA(Line + lstrlenA(Line), " (system error %lu)", SystemError);
-    lstrcatA(Line, "\r\n");
+    strcat(strcat(strcat(Line, Prefix), What), Detail);
+    if (SystemError != 0) wsprintfA(Line + strlen(Line), " (system error %lu)", SystemError);
+    strcat(Line, "\r\n");
     DWORD Written = 0;
-    WriteFile(LogFile, Line, (DWORD)lstrlenA(Line), &Written, 0);
+    WriteFile(LogFile, Line, (DWORD)strlen(Line), &Written, 0);
     free(Line);
 }
 
-void DiagLogLine(const char* What, const char* Detail) { WriteLine(What, Detail, 0); }
+void DiagLogLine(const char* What, const char* Detail) { WriteLine("", What, Detail, 0); }
 
-void DiagLogError(const char* Text, unsigned long SystemError)
+void DiagLogError(const char* What, const char* Detail, unsigned long SystemError)
 {
-    WriteLine("error: ", Text, SystemError);
+    WriteLine("error: ", What, Detail, SystemError);
     if (LogFile) FlushFileBuffers(LogFile);
 }
 

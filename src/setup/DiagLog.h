@@ -9,6 +9,6 @@ bool DiagLogOpen(const char* Path);
 // "2026-12-10 11:34:48.123 What Detail" on a line of its own. Safe from any
 // thread: each line is one appending write.
 void DiagLogLine(const char* What, const char* Detail = "");
-// Text followed by the system's error code when it is not 0.
-void DiagLogError(const char* Text, unsigned long SystemError);
+// "error: What Detail" followed by the system's error code when it is not 0.
+void DiagLogError(const char* What, const char* Detail, unsigned long SystemError);
 void DiagLogClose();

@@ -77,7 +77,9 @@ static void SetProgress(HWND Window, int Percent)
     if (!Window) return; // a silent run
     HWND Bar = GetDlgItem(Window, IDC_PRESETUP_BAR);
     SendMessageA(Bar, PBM_SETPOS, (WPARAM)Percent, 0);
-    UpdateWindow(Bar); // no message loop runs while the stage works
+    // Painted now (what UpdateWindow does): no message loop runs while the
+    // stage works.
+    RedrawWindow(Bar, 0, 0, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
@@ -128,7 +130,7 @@ bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
             if (Code == ArcDataError)
                 ReportError(0, DamagedSetupMessage, ExitArchiveDamaged);
             else
-                ReportError(0, (Str(CannotExtractFile) + Info.Name).c_str(), ExitFailed);
+                ReportErrorOn(0, CannotExtractFile, Info.Name, ExitFailed);
             Result = false;
             break;
         }

@@ -3,6 +3,7 @@
 
 #include "DiagLog.h"
 #include "FixedTexts.h"
+#include "TarnStr.h"
 #include "oxShell.h"
 
 bool SilentRun = false;
@@ -17,13 +18,18 @@ SetupExitCode FailureExitCode() { return FirstFailure == ExitInstalled ? ExitFai
 
 void ReportError(HWND Owner, const char* Text, SetupExitCode Code)
 {
-    DiagLogError(Text, GetLastError());
+    DiagLogError(Text, "", GetLastError());
     NoteFailure(Code);
     if (SilentRun) return;
     if (Owner)
         CenteredMessageBox(Owner, ErrorCaption, Text, MB_ICONERROR);
     else
         ShowError(Text);
+}
+
+void ReportErrorOn(HWND Owner, const char* Text, const char* Subject, SetupExitCode Code)
+{
+    ReportError(Owner, (Str(Text) + Subject).c_str(), Code);
 }
 
 int AskUser(HWND Owner, const char* Caption, const char* Text, UINT Flags, int SilentAnswer)

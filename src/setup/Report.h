@@ -17,6 +17,8 @@ extern bool SilentRun;
 // when it fails of this; ExitInstalled for a message after which the run
 // goes on as if nothing happened. The first failure reported is kept.
 void ReportError(HWND Owner, const char* Text, SetupExitCode Code);
+// The same with Subject (a file, a value, an option) after Text.
+void ReportErrorOn(HWND Owner, const char* Text, const char* Subject, SetupExitCode Code);
 // A failure without a message (the user cancelled): kept as ReportError keeps it.
 void NoteFailure(SetupExitCode Code);
 // The code of the first failure, ExitFailed when none was reported.

@@ -241,8 +241,7 @@ static LONG WINAPI OnUnhandledFault(EXCEPTION_POINTERS*)
 static bool RunWizard()
 {
     if (Uninstalling) return RunUninstallation();
-    const char* Ini = IniPath.c_str();
-    ReadDialogSequence(IniReadString(Ini, "Config", "PreInstallDialogSequence", "").c_str(), &DialogSequence);
+    ReadDialogSequence(ConfigText("PreInstallDialogSequence").c_str(), &DialogSequence);
     RunOutcome = RunDialogSequence();
     if (!RunOutcome) return false;
     // Until the installation returns, the run counts as failed: a failure
@@ -252,7 +251,7 @@ static bool RunWizard()
     RunOutcome = RunInstallation();
     if (!RunOutcome) return false;
     InstallationFailed = false;
-    ReadDialogSequence(IniReadString(Ini, "Config", "PostInstallDialogSequence", "").c_str(), &DialogSequence);
+    ReadDialogSequence(ConfigText("PostInstallDialogSequence").c_str(), &DialogSequence);
     if (RebootNeeded) DialogSequence.Add("DLG_REBOOT");
     RunOutcome = RunDialogSequence();
     return RunOutcome;
@@ -268,7 +267,7 @@ static bool ApplyLanguageOption()
         LanguageCode = LanguageList.NameAt(Index);
         return true;
     }
-    ReportError(0, (Str(UnknownLanguageMessage) + RunOptions.Language).c_str(), ExitBadCommandLine);
+    ReportErrorOn(0, UnknownLanguageMessage, RunOptions.Language.c_str(), ExitBadCommandLine);
     return false;
 }
 
@@ -285,7 +284,7 @@ static bool CheckInstallDir()
         InstallDir = Folder; // what the page would show (and store) as well
         return true;
     }
-    ReportError(0, (Str(NoFullPathFolderMessage) + Folder).c_str(),
+    ReportErrorOn(0, NoFullPathFolderMessage, Folder.c_str(),
                 RunOptions.HasDir ? ExitBadCommandLine : ExitFailed);
     return false;
 }
@@ -323,7 +322,7 @@ static bool StartRun()
     DlgPath = TempDir + "Tarn.dlg";
     Uninstalling = IsUninstaller();
     const char* Ini = IniPath.c_str();
-    InstallDir = RunOptions.HasDir ? RunOptions.Dir : IniReadString(Ini, "Config", "DefaultInstallPath", "Test");
+    InstallDir = RunOptions.HasDir ? RunOptions.Dir : ConfigText("DefaultInstallPath", "Test");
     ProgramName = "Setup";
     ReadTitleShadows();
     CancelNeedsConfirmation = true;
@@ -341,7 +340,7 @@ static bool StartRun()
         TitlePicture = (HBITMAP)LoadImageA(0, (TempDir + "Tarn.bmp").c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
     }
 
-    BuildLanguageList(IniReadString(Ini, "Config", "Languages", "").c_str());
+    BuildLanguageList(ConfigText("Languages").c_str());
     ChooseLanguageCode();
     if (Uninstalling) return RefuseSetupOnlyOptions();
     return ApplyLanguageOption() && CheckInstallDir();
@@ -353,9 +352,6 @@ SetupExitCode RunSetup()
     // searched, never the folder the setup was started from.
     RestrictDllSearch();
     GetOSInfo(&OSInfo);
-    // The progress bars' class (comctl32 is part of every Windows).
-    InitCommonControlsCall InitControls = (InitCommonControlsCall)(void*)FindSystemApi(ApiInitCommonControls);
-    if (InitControls) InitControls();
     ModuleInstance = GetModuleHandleA(0);
     InterfaceThread = GetCurrentThreadId();
     EmergencyReserve = malloc(EmergencyReserveSize);
@@ -363,6 +359,12 @@ SetupExitCode RunSetup()
     SetUnhandledExceptionFilter(OnUnhandledFault);
 
     if (!ReadCommandLine()) return EndRun(ExitBadCommandLine);
+    // The progress bars' class (comctl32 is part of every Windows). A silent
+    // run shows no window and saves loading the library.
+    if (!SilentRun) {
+        InitCommonControlsCall InitControls = (InitCommonControlsCall)(void*)FindSystemApi(ApiInitCommonControls);
+        if (InitControls) InitControls();
+    }
     DiagLogLine("Windows: ", OSInfo.Description.c_str());
     if (RunOptions.ShowHelp) {
         ShowUsage();

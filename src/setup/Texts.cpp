@@ -18,27 +18,33 @@ static_assert(FirstRegistryFolderVariable - FirstSpecialFolderVariable == Specia
               "one built-in variable per special folder");
 
 // Folders that all users share (the variables from FirstRegistryFolderVariable
-// on, in this order), with the text used when the registry has no such value
-// (expanded against the variables made before it).
+// on, in this order): their values under CurrentVersionKey, with the text
+// used when the registry has no such value (expanded against the variables
+// made before it). The key's path is written once, not in every entry.
 struct RegistryFolder {
-    const char* Path;
+    const char* Value;
     const char* Fallback;
 };
+static const char CurrentVersionKey[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
 static const RegistryFolder RegistryFolders[RegistryFolderVariableCount] = {
-    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir", ""},
-    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\CommonFilesDir", ""},
-    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Desktop", ""},
-    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Programs", "%ProgramsMenu%"},
-    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Start Menu", "%StartMenu%"},
-    {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Startup", "%StartupMenu%"},
+    {"ProgramFilesDir", ""},
+    {"CommonFilesDir", ""},
+    {"Explorer\\Shell Folders\\Common Desktop", ""},
+    {"Explorer\\Shell Folders\\Common Programs", "%ProgramsMenu%"},
+    {"Explorer\\Shell Folders\\Common Start Menu", "%StartMenu%"},
+    {"Explorer\\Shell Folders\\Common Startup", "%StartupMenu%"},
 };
 
 static const char DelphiKey[] = "HKLM\\SOFTWARE\\Borland\\Delphi\\";
 
-void AddVariable(const char* Name, const char* Value)
+static Str VariableEntry(const char* Name, const char* Value)
 {
-    VariableList.Add(Str(Name) + "=" + RemoveBackslash(Str(Value)));
+    Str Entry(Name);
+    Entry.Append('=').Append(RemoveBackslash(Str(Value)));
+    return Entry;
 }
+
+void AddVariable(const char* Name, const char* Value) { VariableList.Add(VariableEntry(Name, Value)); }
 
 static void AddBuiltinVariables()
 {
@@ -50,7 +56,7 @@ static void AddBuiltinVariables()
     for (int I = 0; I < RegistryFolderVariableCount; ++I) {
         Str Fallback = ExpandVariables(RegistryFolders[I].Fallback);
         AddVariable(BuiltinVariableNames[FirstRegistryFolderVariable + I],
-                    RegReadString(RegistryFolders[I].Path, Fallback.c_str()).c_str());
+                    RegReadString((CurrentVersionKey + Str(RegistryFolders[I].Value)).c_str(), Fallback.c_str()).c_str());
     }
 
     // The root of the newest installed version: subkey names sort as text,
@@ -59,15 +65,32 @@ static void AddBuiltinVariables()
     RegReadSubKeys(DelphiKey, &Versions);
     if (Versions.Count() > 0) {
         Versions.Sort();
-        Str Path = Str(DelphiKey) + Versions.Get(Versions.Count() - 1) + "\\RootDir";
+        Str Path(DelphiKey);
+        Path.Append(Versions.Get(Versions.Count() - 1)).Append("\\RootDir");
         AddVariable(BuiltinVariableNames[VariableDelphiPath], RegReadString(Path.c_str(), "").c_str());
     }
 }
 
+// The folders of this computer, as the last full rebuild found them. Asking
+// the shell and the registry for them costs tens of milliseconds (under
+// Wine), and the table is rebuilt before every page: they are asked once,
+// and again only after the run has written registry values.
+static StrList BuiltinVariables;
+
+void ForgetBuiltinVariables() { BuiltinVariables.Clear(); }
+
 void LoadVariables()
 {
-    VariableList.Clear();
-    AddBuiltinVariables();
+    if (BuiltinVariables.Count() == 0) {
+        VariableList.Clear();
+        AddBuiltinVariables();
+        BuiltinVariables = VariableList;
+    } else {
+        // The installation folder is the one value a page changes.
+        VariableList = BuiltinVariables;
+        VariableList.Set(VariableInstallPath,
+                         VariableEntry(BuiltinVariableNames[VariableInstallPath], InstallDir.c_str()));
+    }
     IniReadSection(IniPath.c_str(), "Variables", &VariableList);
     IniReadSection(IniPath.c_str(), (Str("Variables.") + LanguageCode).c_str(), &VariableList);
 }
@@ -82,11 +105,16 @@ Str ExpandVariables(const char* Text)
     // for the entries after I, so expansion always ends.
     for (int I = 0; I < VariableList.Count(); ++I) {
         const Str& Entry = VariableList.Get(I);
-        Str Pattern = "%" + PairName(Entry) + "%";
+        Str Pattern("%");
+        Pattern.Append(PairName(Entry)).Append('%');
         Result = ReplaceAll(Result, Pattern, PairValue(Entry));
     }
     return Result;
 }
+
+Str ConfigText(const char* Key, const char* Default) { return IniReadString(IniPath.c_str(), "Config", Key, Default); }
+
+Str ConfigExpanded(const char* Key, const char* Default) { return ExpandVariables(ConfigText(Key, Default).c_str()); }
 
 Str GetText(int Number, const char* Default)
 {
@@ -96,9 +124,11 @@ Str GetText(int Number, const char* Default)
     return ExpandVariables(Text.c_str());
 }
 
+void SetItemText(HWND Dialog, int Id, const char* Text) { SendDlgItemMessageA(Dialog, Id, WM_SETTEXT, 0, (LPARAM)Text); }
+
 void SetControlText(HWND Dialog, int Id, const char* Text)
 {
-    SendDlgItemMessageA(Dialog, Id, WM_SETTEXT, 0, (LPARAM)Text);
+    SetItemText(Dialog, Id, Text);
     SendDlgItemMessageA(Dialog, Id, EM_SETSEL, 0, (LPARAM)strlen(Text));
 }
 
@@ -115,7 +145,7 @@ Str GetControlText(HWND Dialog, int Id)
 Str GetWholeWindowText(HWND Window)
 {
     Str Text;
-    int Length = GetWindowTextLengthA(Window);
+    int Length = (int)SendMessageA(Window, WM_GETTEXTLENGTH, 0, 0);
     if (Length <= 0) return Text;
     char* Buffer = Text.Reserve(Length);
     Buffer[0] = 0;
@@ -127,19 +157,7 @@ Str GetWholeWindowText(HWND Window)
 Str LoadTextFile(const char* Path)
 {
     Str Text;
-    HANDLE File = CreateFileA(Path, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
-    if (File == INVALID_HANDLE_VALUE) return Text;
-    DWORD Size = GetFileSize(File, 0);
-    // Licence and readme texts are small; a size past 2^31 is no text file.
-    if (Size != INVALID_FILE_SIZE && Size < 0x7FFFFFFF) {
-        char* Buffer = Text.Reserve((int)Size);
-        DWORD Read = 0;
-        if (ReadFile(File, Buffer, Size, &Read, 0) && Read == Size)
-            Text.SetLength((int)Size);
-        else
-            Text.Clear();
-    }
-    CloseHandle(File);
+    ReadWholeFile(Path, &Text); // empty when it fails
     return Text;
 }
 

@@ -10,13 +10,20 @@
 #include "TarnStr.h"
 
 // Rebuilds VariableList: the built-in variables of this computer, then
-// [Variables], then [Variables.<LanguageCode>] of the setup script.
+// [Variables], then [Variables.<LanguageCode>] of the setup script. The
+// computer's folders are looked up at the first call only, until
+// ForgetBuiltinVariables (the run wrote registry values, which may be some).
 void LoadVariables();
+void ForgetBuiltinVariables();
 // Appends Name=Value (without a trailing backslash) to VariableList.
 void AddVariable(const char* Name, const char* Value);
 // "||" becomes a carriage return, then each %Name% of VariableList its value,
 // in list order, one pass; unknown references stay as written.
 Str ExpandVariables(const char* Text);
+// [Config] Key of the setup script (IniPath), else Default; the second
+// with its variables expanded.
+Str ConfigText(const char* Key, const char* Default = "");
+Str ConfigExpanded(const char* Key, const char* Default = "");
 
 // The numbered texts the program asks for (TextNumber) are in SetupNames.h.
 
@@ -33,7 +40,9 @@ Str GetText(int Number, const char* Default = "");
 // title recomputed.
 void ApplyDialogTexts(HWND Dialog);
 
-// WM_SETTEXT, then the whole text selected (only edit controls react).
+// A control's text set (WM_SETTEXT).
+void SetItemText(HWND Dialog, int Id, const char* Text);
+// The same, then the whole text selected (only edit controls react).
 void SetControlText(HWND Dialog, int Id, const char* Text);
 // The control's text, at most 1023 characters.
 Str GetControlText(HWND Dialog, int Id);

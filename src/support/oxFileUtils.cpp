@@ -66,6 +66,26 @@ Str GetTempDir() { return ReadPath(QueryTempPath); }
 Str GetWindowsDir() { return ReadPath(QueryWindowsDir); }
 Str GetSystemDir() { return ReadPath(QuerySystemDir); }
 
+bool ReadWholeFile(const char* Path, Str* Bytes, bool* Missing)
+{
+    Bytes->Clear();
+    HANDLE File = CreateFileA(Path, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
+    if (File == INVALID_HANDLE_VALUE) {
+        DWORD Error = GetLastError();
+        if (Missing) *Missing = Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND;
+        return false;
+    }
+    if (Missing) *Missing = false;
+    DWORD Size = GetFileSize(File, 0);
+    DWORD Read = 0;
+    // The files read whole are texts and logs: a size past 2^31 is none of them.
+    bool Whole = Size != INVALID_FILE_SIZE && Size < 0x7FFFFFFF &&
+                 ReadFile(File, Bytes->Reserve((int)Size), Size, &Read, 0) && Read == Size;
+    Bytes->SetLength(Whole ? (int)Size : 0);
+    CloseHandle(File);
+    return Whole;
+}
+
 static bool PathExists(const char* Path) { return GetFileAttributesA(Path) != INVALID_FILE_ATTRIBUTES; }
 
 bool FileExists(const char* Path)
@@ -252,15 +272,11 @@ unsigned DiskFreeKB(const char* Path)
         DWORD ClusterBytes = SectorsPerCluster * BytesPerSector;
         return SaturatedKiB(RoundedKiB((unsigned long long)ClusterBytes * FreeClusters));
     }
-    unsigned Result = 0;
-    HMODULE Kernel = LoadLibraryA("kernel32.dll");
-    if (!Kernel) return 0;
-    DiskFreeExCall DiskFreeEx = (DiskFreeExCall)(void*)GetProcAddress(Kernel, "GetDiskFreeSpaceExA");
+    DiskFreeExCall DiskFreeEx = (DiskFreeExCall)(void*)FindSystemApi(ApiGetDiskFreeSpaceExA);
     ULARGE_INTEGER FreeToCaller, Total, TotalFree;
     if (DiskFreeEx && DiskFreeEx(Path, &FreeToCaller, &Total, &TotalFree))
-        Result = SaturatedKiB(FreeToCaller.QuadPart >> 10); // more than 4 TiB free is "plenty"
-    FreeLibrary(Kernel);
-    return Result;
+        return SaturatedKiB(FreeToCaller.QuadPart >> 10); // more than 4 TiB free is "plenty"
+    return 0;
 }
 
 typedef DWORD(WINAPI* VersionInfoSizeCall)(const char* FileName, DWORD* Handle);

@@ -49,6 +49,10 @@ Str MakeTempFileBeside(const char* Path);
 // then both files are as they were. (On the 95 family the old file is
 // deleted first; a rename that fails after that leaves only NewFile.)
 bool PutFileInPlace(const char* NewFile, const char* Target);
+// The whole file into *Bytes. False (and *Bytes empty) when it cannot be
+// opened or read whole; *Missing, when given, then tells whether the reason
+// is that the file or its folder does not exist.
+bool ReadWholeFile(const char* Path, Str* Bytes, bool* Missing = 0);
 // Free KiB available to the caller on the disk of the existing directory
 // Path; 0 on failure, 0xFFFFFFFF when more is free than 32 bits can count.
 unsigned DiskFreeKB(const char* Path);

@@ -20,8 +20,6 @@ COLORREF ResolveColor(int Color)
     return (COLORREF)Color;
 }
 
-int RectWidth(const RECT& R) { return R.right - R.left; }
-int RectHeight(const RECT& R) { return R.bottom - R.top; }
 
 int ScaleToDpi(HDC DC, int Pixels) { return MulDiv(Pixels, GetDeviceCaps(DC, LOGPIXELSY), DefaultPixelsPerInch); }
 
@@ -68,7 +66,7 @@ static void FillSolid(HDC DC, const RECT& R, COLORREF Color)
 
 void FillGradient(HDC DC, const RECT& R, int Color1, int Color2, int Direction, unsigned short Steps)
 {
-    if (IsRectEmpty(&R)) return;
+    if (R.right <= R.left || R.bottom <= R.top) return; // an empty area
     if (Steps < 2) {
         FillSolid(DC, R, ResolveColor(Color1));
         return;

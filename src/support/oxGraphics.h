@@ -11,8 +11,11 @@
 // The RGB colour of a colour value: negative values name the system colour
 // of their low byte.
 COLORREF ResolveColor(int Color);
-int RectWidth(const RECT& R);
-int RectHeight(const RECT& R);
+// The brush of a system colour (COLOR_...) as FillRect and window classes
+// take it, which saves an import and a lookup.
+inline HBRUSH SystemColorBrush(int Index) { return (HBRUSH)(INT_PTR)(Index + 1); }
+inline int RectWidth(const RECT& R) { return R.right - R.left; }
+inline int RectHeight(const RECT& R) { return R.bottom - R.top; }
 // Pixels of a 96 DPI (100 %) display in pixels of DC's display: positions
 // next to text in points grow with it. (The setup is DPI-aware, so Windows
 // does not scale its windows itself.)

@@ -39,11 +39,6 @@ int IniReadInteger(const char* File, const char* Section, const char* Key, int D
     return TextToIntDef(Text.c_str(), Default);
 }
 
-int IniReadColor(const char* File, const char* Section, const char* Key, int Default)
-{
-    return IniReadInteger(File, Section, Key, Default);
-}
-
 bool IniReadBool(const char* File, const char* Section, const char* Key, bool Default)
 {
     return IniReadString(File, Section, Key, BoolTexts[Default ? 1 : 0]) == "1";
@@ -98,16 +93,15 @@ void IniReadSection(const char* File, const char* Section, StrList* List)
         Str Name(Line + NameStart, NameEnd - NameStart);
         Str Value = ProfileValue(Line + ValueStart, ValueEnd - ValueStart);
         int First = FirstValues.IndexOfName(Name.c_str());
-        if (First < 0)
-            FirstValues.Add(Name + "=" + Value);
-        else
-            Value = FirstValues.ValueAt(First);
+        if (First >= 0) Value = FirstValues.ValueAt(First);
+        Str Entry = Name + "=" + Value;
+        if (First < 0) FirstValues.Add(Entry);
 
         int Index = List->IndexOfName(Name.c_str());
         if (Index < 0)
-            List->Add(Name + "=" + Value); // also with an empty value
+            List->Add(Entry); // also with an empty value
         else if (!Value.Empty())
-            List->Set(Index, Name + "=" + Value);
+            List->Set(Index, Entry);
         else
             List->Delete(Index); // a language section can remove an entry
     }
@@ -200,15 +194,15 @@ bool RegWriteValue(const char* Path, DWORD ValueType, const void* Data, DWORD Si
 
 bool RegWriteString(const char* Path, const char* Value)
 {
-    Str Text(Value);
-    return RegWriteValue(Path, REG_SZ, Text.c_str(), (DWORD)Text.Length() + 1);
+    if (!Value) Value = "";
+    return RegWriteValue(Path, REG_SZ, Value, (DWORD)strlen(Value) + 1);
 }
 
 bool RegWriteInteger(const char* Path, int Value)
 {
-    unsigned Bits = (unsigned)Value;
-    BYTE Data[4] = {(BYTE)Bits, (BYTE)(Bits >> 8), (BYTE)(Bits >> 16), (BYTE)(Bits >> 24)};
-    return RegWriteValue(Path, REG_DWORD, Data, sizeof(Data));
+    // REG_DWORD is the little-endian order every Windows processor uses.
+    DWORD Data = (DWORD)Value;
+    return RegWriteValue(Path, REG_DWORD, &Data, sizeof(Data));
 }
 
 bool RegValueExists(const char* Path)

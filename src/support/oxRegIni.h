@@ -14,7 +14,10 @@ Str IniReadString(const char* File, const char* Section, const char* Key, const 
 // Decimal or "$" hexadecimal (see TextToInt); Default when absent or not a number.
 int IniReadInteger(const char* File, const char* Section, const char* Key, int Default);
 // A colour value (0x00BBGGRR, negative for a system colour): as IniReadInteger.
-int IniReadColor(const char* File, const char* Section, const char* Key, int Default);
+inline int IniReadColor(const char* File, const char* Section, const char* Key, int Default)
+{
+    return IniReadInteger(File, Section, Key, Default);
+}
 // True only for the exact text "1"; Default when the key is absent.
 bool IniReadBool(const char* File, const char* Section, const char* Key, bool Default);
 // Merges the section's name=value pairs into List, in file order: new names

@@ -118,12 +118,16 @@ SIZE GetScreenSize()
 typedef BOOL(WINAPI* TokenInformationCall)(HANDLE Token, TOKEN_INFORMATION_CLASS Class, void* Information, DWORD Size,
                                            DWORD* Returned);
 
+// The pseudo handle that GetCurrentProcess returns, a constant on every
+// Windows: one import less.
+static const HANDLE ThisProcess = (HANDLE)-1;
+
 bool ProcessIsElevated()
 {
     TokenInformationCall GetInformation = (TokenInformationCall)(void*)FindSystemApi(ApiGetTokenInformation);
     if (!GetInformation) return false; // the Windows 95 family: no tokens
     HANDLE Token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &Token)) return false;
+    if (!OpenProcessToken(ThisProcess, TOKEN_QUERY, &Token)) return false;
     TOKEN_ELEVATION Elevation;
     DWORD Returned = 0;
     // Before Vista the class is unknown and the call fails.
@@ -143,7 +147,7 @@ bool ExitWindowsPrivileged(UINT Flags)
     bool NTFamily = OSInfo.Kind == OSWinNT || OSInfo.Kind == OSWin2000;
     if (NTFamily && (Flags & SessionEndingFlags)) {
         HANDLE Token;
-        if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &Token)) {
+        if (OpenProcessToken(ThisProcess, TOKEN_ADJUST_PRIVILEGES, &Token)) {
             TOKEN_PRIVILEGES Privileges;
             Privileges.PrivilegeCount = 1;
             Privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;

@@ -35,7 +35,9 @@ void MakeOSInfo(int PlatformId, int Major, int Minor, unsigned BuildNumber, cons
     }
 
     Str BuildText = Info->Build < 0 ? IntToText(Info->Build) : PadLeft('0', IntToText(Info->Build), 4);
-    Str Description =
-        Str("Windows ") + KindNames[Info->Kind] + " " + Info->VersionText + "." + BuildText + " " + Info->ServicePack;
+    // Appended in place: a chain of + would make a text for every part.
+    Str Description("Windows ");
+    Description.Append(KindNames[Info->Kind]).Append(' ').Append(Info->VersionText).Append('.');
+    Description.Append(BuildText).Append(' ').Append(Info->ServicePack);
     Info->Description = TrimControl(Description);
 }

@@ -24,7 +24,8 @@ struct SystemApiEntry {
 static const SystemApiEntry SystemApis[] = {
     {DllKernel32, "SetDefaultDllDirectories"},   {DllKernel32, "SetDllDirectoryA"},
     {DllKernel32, "GetSystemWindowsDirectoryA"}, {DllKernel32, "FindActCtxSectionStringA"},
-    {DllAdvapi32, "GetTokenInformation"},        {DllAdvapi32, "ConvertStringSecurityDescriptorToSecurityDescriptorA"},
+    {DllKernel32, "GetDiskFreeSpaceExA"},        {DllAdvapi32, "GetTokenInformation"},
+    {DllAdvapi32, "ConvertStringSecurityDescriptorToSecurityDescriptorA"},
     {DllComctl32, "InitCommonControls"},         {DllVersion, "GetFileVersionInfoSizeA"},
     {DllVersion, "GetFileVersionInfoA"},         {DllVersion, "VerQueryValueA"},
 };
@@ -54,7 +55,7 @@ static HMODULE LoadSystemDll(int Dll)
     if (SystemDllTried[Dll]) return SystemDlls[Dll];
     SystemDllTried[Dll] = true;
     if (Dll == DllComctl32 && RedirectedByManifest(SystemDllNames[Dll])) {
-        SystemDlls[Dll] = LoadLibraryA(SystemDllNames[Dll]);
+        SystemDlls[Dll] = LoadLibraryExA(SystemDllNames[Dll], 0, 0);
         return SystemDlls[Dll];
     }
     Str Folder = GetSystemDir();

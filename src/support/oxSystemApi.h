@@ -18,6 +18,7 @@ enum SystemApi {
     ApiSetDllDirectoryA,           // kernel32: XP SP1
     ApiGetSystemWindowsDirectoryA, // kernel32: 2000
     ApiFindActCtxSectionStringA,   // kernel32: XP
+    ApiGetDiskFreeSpaceExA,        // kernel32: 95 OSR2, NT 4
     ApiGetTokenInformation,        // advapi32: the NT family
     ApiConvertStringSdToSd,        // advapi32 ConvertStringSecurityDescriptorToSecurityDescriptorA: 2000
     ApiInitCommonControls,         // comctl32

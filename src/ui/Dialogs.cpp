@@ -127,7 +127,7 @@ void PaintDialogTitle(HWND Dialog)
         SelectObject(PictureDC, OldBitmap);
         DeleteDC(PictureDC);
     } else {
-        FillRect(DC, &Client, GetSysColorBrush(COLOR_BTNFACE));
+        FillRect(DC, &Client, SystemColorBrush(COLOR_BTNFACE));
     }
     SetBkMode(DC, TRANSPARENT);
     HGDIOBJ OldFont = DialogTitleFont ? SelectObject(DC, DialogTitleFont) : 0;
@@ -198,7 +198,7 @@ static void FinishPage(HWND Dialog, UINT Message, int Id)
         if (RebootNeeded && CurrentDialogName == "DLG_UNINSTALLED")
             Restart = GetText(TextRemovedAtRestart, RemovedAtRestartDefault);
         if (!Restart.Empty()) {
-            SetDlgItemTextA(Dialog, IDC_NOTFINISH_RESTART, Restart.c_str());
+            SetItemText(Dialog, IDC_NOTFINISH_RESTART, Restart.c_str());
             ShowWindow(GetDlgItem(Dialog, IDC_NOTFINISH_RESTART), SW_SHOW);
         }
     } else if (Message == WM_COMMAND && Id == IDC_FINISH_OK) {
@@ -210,9 +210,9 @@ static void FinishPage(HWND Dialog, UINT Message, int Id)
 static void RebootPage(HWND Dialog, UINT Message, int Id)
 {
     if (Message == WM_INITDIALOG) {
-        CheckDlgButton(Dialog, RebootNeeded ? IDC_REBOOT_NOW : IDC_REBOOT_LATER, BST_CHECKED);
+        SendDlgItemMessageA(Dialog, RebootNeeded ? IDC_REBOOT_NOW : IDC_REBOOT_LATER, BM_SETCHECK, BST_CHECKED, 0);
     } else if (Message == WM_COMMAND && (Id == IDC_BACK || Id == IDC_NEXT)) {
-        RebootNeeded = IsDlgButtonChecked(Dialog, IDC_REBOOT_NOW) == BST_CHECKED;
+        RebootNeeded = SendDlgItemMessageA(Dialog, IDC_REBOOT_NOW, BM_GETCHECK, 0, 0) == BST_CHECKED;
     }
 }
 
@@ -237,8 +237,13 @@ static void LanguagePage(HWND Dialog, UINT Message, int Id)
 // The language's file (License.ENU), else the neutral one (License.txt).
 static Str LoadLanguageFile(const char* BaseName)
 {
-    Str Text = LoadTextFile((TempDir + BaseName + "." + LanguageCode).c_str());
-    if (Text.Empty()) Text = LoadTextFile((TempDir + BaseName + ".txt").c_str());
+    Str Path = TempDir + BaseName;
+    int NameLength = Path.Length();
+    Str Text = LoadTextFile(Path.Append('.').Append(LanguageCode).c_str());
+    if (Text.Empty()) {
+        Path.Truncate(NameLength);
+        Text = LoadTextFile(Path.Append(".txt").c_str());
+    }
     return Text;
 }
 
@@ -247,7 +252,7 @@ static void LicensePage(HWND Dialog, UINT Message, int Id)
 {
     if (Message == WM_INITDIALOG) {
         FocusControl(Dialog, IDC_LICENSE_YES);
-        SetDlgItemTextA(Dialog, IDC_LICENSE_EDIT, LoadLanguageFile("License").c_str());
+        SetItemText(Dialog, IDC_LICENSE_EDIT, LoadLanguageFile("License").c_str());
     } else if (Message == WM_COMMAND) {
         if (Id == IDC_LICENSE_YES)
             EndDialog(Dialog, ResultNext);
@@ -261,7 +266,7 @@ static void LicensePage(HWND Dialog, UINT Message, int Id)
 // DLG_README: 106 the text.
 static void ReadmePage(HWND Dialog, UINT Message, int)
 {
-    if (Message == WM_INITDIALOG) SetDlgItemTextA(Dialog, IDC_README_EDIT, LoadLanguageFile("Readme").c_str());
+    if (Message == WM_INITDIALOG) SetItemText(Dialog, IDC_README_EDIT, LoadLanguageFile("Readme").c_str());
 }
 
 static void OnInitDialog(HWND Dialog)

@@ -56,7 +56,8 @@ LRESULT CALLBACK MainWindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM
 
 HWND CreateMainWindow()
 {
-    HICON Icon = LoadIconA(ModuleInstance, "MAINICON");
+    // What LoadIconA does, through the call that loads the pictures as well.
+    HICON Icon = (HICON)LoadImageA(ModuleInstance, "MAINICON", IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED);
     WNDCLASSEXA ClassEx = {};
     ClassEx.cbSize = sizeof(ClassEx);
     ClassEx.lpfnWndProc = MainWindowProc;

@@ -38,7 +38,7 @@ static INT_PTR CALLBACK MessageWindowProc(HWND Dialog, UINT Message, WPARAM, LPA
             // The static's own painting is skipped, and with it the
             // clearing of its background: the old text goes here.
             HBRUSH Background = (HBRUSH)SendMessageA(Dialog, WM_CTLCOLORSTATIC, (WPARAM)DC, (LPARAM)TextControl);
-            FillRect(DC, &Area, Background ? Background : GetSysColorBrush(COLOR_BTNFACE));
+            FillRect(DC, &Area, Background ? Background : SystemColorBrush(COLOR_BTNFACE));
             HFONT Font = (HFONT)SendMessageA(Dialog, WM_GETFONT, 0, 0);
             DrawTextBlock(DC, MessageText.c_str(), Area, Font, MessageHAlignCentre, MessageVAlignCentre, true);
             EndPaint(TextControl, &Paint);

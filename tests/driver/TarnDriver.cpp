@@ -223,6 +223,11 @@ BOOL CALLBACK FindWindowProc(HWND Wnd, LPARAM Param)
 // walks the Z order from the top).
 HWND FindTopWindow(const std::wstring& Target, bool MessageBoxOnly)
 {
+    // An exact caption that no top-level window has: one question per window
+    // (its caption) instead of several, so that a wait can look often
+    // without weighing on the program it waits for.
+    bool ExactCaption = !Target.empty() && Target != L"*" && Target[0] != L'~' && Target.compare(0, 6, L"class:") != 0;
+    if (ExactCaption && !FindWindowW(nullptr, Target.c_str())) return nullptr;
     WindowQuery Query = {Target, MessageBoxOnly, nullptr};
     EnumWindows(FindWindowProc, (LPARAM)&Query);
     return Query.Found;

@@ -38,12 +38,13 @@ touch -d '2001-01-01' "$Target/ReadOnly.txt"
 chmod a-w "$Target/ReadOnly.txt"
 cp "$Target/Versioned.exe" "$TARN_ARTIFACTS/versioned-before.exe"
 
-# The questions come in archive order: No for the versioned file, Yes for the timed one.
+# The questions come in archive order: No for the versioned file, Yes for the
+# timed one. While a question is open, the progress line names its file.
 Script='wait-window "Installation progress" 60000'
 while IFS= read -r Name; do
   case "$Name" in
-    Versioned.exe) Script+=$'\nanswer no "Newer file"' ;;
-    Timed.txt) Script+=$'\nanswer yes "Newer file"' ;;
+    Versioned.exe) Script+=$'\nexpect-text-contains 105 "Versioned.exe"\nanswer no "Newer file"' ;;
+    Timed.txt) Script+=$'\nexpect-text-contains 105 "Timed.txt"\nanswer yes "Newer file"' ;;
   esac
 done < <(InstallEntryOrder "$TARN_ARTIFACTS/setup.exe")
 Script+=$'\nwait-window "Installation complete" 60000\npress 104\nwait-gone'

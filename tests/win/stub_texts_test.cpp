@@ -123,6 +123,32 @@ TEST_F(SetupFiles, CommonMenusFallBackToTheUsersMenus)
     EXPECT_EQ(Menu.Find('%'), -1);
 }
 
+// The computer's folders are looked up once; every rebuild still takes the
+// current folder and script, and a script's change to the table is its own.
+TEST_F(SetupFiles, RebuildsFollowTheFolderAndTheScript)
+{
+    Write("Tarn.ini", "[Variables]\nFonts=\nDesktop=D:\\Mine\n");
+    LoadVariables();
+    EXPECT_EQ(VariableList.IndexOfName("Fonts"), -1);
+    EXPECT_EQ(VariableList.Value("Desktop"), "D:\\Mine");
+
+    Write("Other.ini", "[Variables]\nProgramName=Demo\n");
+    IniPath = (Dir + "Other.ini").c_str();
+    InstallDir = "E:\\Elsewhere\\";
+    LoadVariables();
+    EXPECT_EQ(VariableList.Value("InstallPath"), "E:\\Elsewhere");
+    EXPECT_EQ(VariableList.NameAt(4), "Fonts");
+    EXPECT_NE(VariableList.Value("Desktop"), "D:\\Mine");
+    StrList Rebuilt = VariableList;
+
+    // Looked up anew, the computer gives the same table.
+    ForgetBuiltinVariables();
+    LoadVariables();
+    ASSERT_EQ(VariableList.Count(), Rebuilt.Count());
+    for (int I = 0; I < Rebuilt.Count(); ++I) EXPECT_EQ(VariableList.Get(I), Rebuilt.Get(I)) << I;
+    DeleteFileA((Dir + "Other.ini").c_str());
+}
+
 // ---- numbered texts ----
 
 TEST_F(SetupFiles, NumberedTextsPreferTheLanguageSection)

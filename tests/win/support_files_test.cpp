@@ -396,6 +396,35 @@ TEST(SupportPutFileInPlace, AFileInUseStaysAsItWasWithBothFiles)
     SetFileAttributesA((Dir / "target.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// A file that is there but cannot be read is not missing: the installation
+// log treats a missing file as empty and never overwrites an unreadable one.
+TEST(SupportReadWholeFile, TheBytesOrWhetherTheFileIsMissing)
+{
+    ScratchDir Dir;
+    WriteTextFile(Dir / "log.txt", "line 1\r\n\xE1");
+    Str Bytes("stale");
+    bool Missing = true;
+    EXPECT_TRUE(ReadWholeFile((Dir / "log.txt").c_str(), &Bytes, &Missing));
+    EXPECT_EQ("line 1\r\n\xE1", S(Bytes));
+    EXPECT_FALSE(Missing);
+    EXPECT_FALSE(ReadWholeFile((Dir / "none.txt").c_str(), &Bytes, &Missing));
+    EXPECT_TRUE(Missing);
+    EXPECT_EQ("", S(Bytes));
+    Missing = false;
+    EXPECT_FALSE(ReadWholeFile((Dir / "none\\log.txt").c_str(), &Bytes, &Missing));
+    EXPECT_TRUE(Missing);
+
+    HANDLE Held = CreateFileA((Dir / "log.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, Held);
+    Bytes = "stale";
+    EXPECT_FALSE(ReadWholeFile((Dir / "log.txt").c_str(), &Bytes, &Missing));
+    EXPECT_FALSE(Missing);
+    EXPECT_EQ("", S(Bytes));
+    CloseHandle(Held);
+    EXPECT_FALSE(ReadWholeFile(Dir.Path().c_str(), &Bytes)); // a folder, no flag asked for
+    EXPECT_TRUE(ReadWholeFile((Dir / "log.txt").c_str(), &Bytes));
+}
+
 TEST(SupportTempFileBeside, AnEmptyNewFileInTheTargetsFolderOrNone)
 {
     ScratchDir Dir;
