@@ -194,14 +194,21 @@ ServerTicks() {
 }
 Tick=$(getconf CLK_TCK)
 
+# TargetOf KIND NAME: the folder an installer of KIND installs NAME into; one
+# of its own for each, so that no run lands where another has just been.
+TargetOf() {
+  case "$1" in
+    tarn) echo "$Drive/TarnBench/$2" ;; # the setup's default folder
+    silent) echo "$Drive/TarnBench/$2-silent" ;;
+    *) echo "$Drive/NsisBench/$2-$1" ;;
+  esac
+}
+
 # RunOne KIND NAME: installs one setup into a fresh folder; prints its wall
 # clock seconds and its CPU seconds (process and wineserver).
 RunOne() {
   local Kind=$1 Name=$2 Target Start End Pid ServerBefore ServerAfter
-  case "$Kind" in
-    tarn | silent) Target=$Drive/TarnBench/$Name ;;
-    *) Target=$Drive/NsisBench/$Name-$Kind ;;
-  esac
+  Target=$(TargetOf "$Kind" "$Name")
   rm -rf "$Target"
   sync
   ServerBefore=$(ServerTicks)
@@ -216,7 +223,7 @@ RunOne() {
       { cat "$WORK/driver.log" >&2; echo "the Tarn setup of $Name did not finish" >&2; exit 1; }
     wait "$Pid"
   elif [ "$Kind" = silent ]; then
-    /usr/bin/time -f '%U %S' -o "$WORK/cpu.time" "$TARN_WINE" "$WORK/$Name-tarn.exe" /S </dev/null >/dev/null 2>&1 ||
+    /usr/bin/time -f '%U %S' -o "$WORK/cpu.time" "$TARN_WINE" "$WORK/$Name-tarn.exe" /S "/D=C:\\TarnBench\\$Name-silent" </dev/null >/dev/null 2>&1 ||
       { echo "the silent Tarn setup of $Name failed" >&2; exit 1; }
   else
     /usr/bin/time -f '%U %S' -o "$WORK/cpu.time" "$TARN_WINE" "$WORK/$Name-nsis-$Kind.exe" </dev/null >/dev/null 2>&1
@@ -230,10 +237,7 @@ RunOne() {
 # CheckInstalled KIND NAME: the installed files are the payload's.
 CheckInstalled() {
   local Kind=$1 Name=$2 Target
-  case "$Kind" in
-    tarn | silent) Target=$Drive/TarnBench/$Name ;;
-    *) Target=$Drive/NsisBench/$Name-$Kind ;;
-  esac
+  Target=$(TargetOf "$Kind" "$Name")
   (cd "$WORK/$Name/Data" && find . -type f -print0 | sort -z | xargs -0 sha256sum) >"$WORK/want.sum"
   (cd "$Target" && sha256sum --quiet -c "$WORK/want.sum") >&2 ||
     { echo "$Kind installed $Name wrongly" >&2; exit 1; }
@@ -246,7 +250,12 @@ RunOne tarn "${Payloads[0]}" >/dev/null
 declare -A Times Cpus
 for Run in $(seq 1 "$RUNS"); do
   for Name in "${Payloads[@]}"; do
-    for Kind in tarn silent zlib lzma; do
+    # The order turns with each round: a run is measurably slower right after
+    # another has written and removed thousands of files, so no installer
+    # keeps the same place in every round.
+    Kinds=(tarn silent zlib lzma)
+    Shift=$(((Run - 1) % ${#Kinds[@]}))
+    for Kind in "${Kinds[@]:Shift}" "${Kinds[@]:0:Shift}"; do
       [ "$Name" = small50k ] && [ "$Kind" != tarn ] && continue
       Result=$(RunOne "$Kind" "$Name")
       read -r Seconds Cpu <<<"$Result"
