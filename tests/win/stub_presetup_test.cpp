@@ -75,6 +75,7 @@ std::string CutInSecondHeader(const std::string& Name, size_t Keep)
 
 TEST(EntrySizes, AWalkCutShortInAHeaderIsDamaged)
 {
+    SKIP_WITHOUT_VECTORS(); // the cut copy is made from a real archive
     bool Damaged = true;
     EXPECT_EQ(SumEntrySizesIn(SolidArchive, "*.*", 0, nullptr, false, &Damaged), 37805u + 128200u);
     EXPECT_FALSE(Damaged);
