@@ -284,8 +284,7 @@ static bool CheckInstallDir()
         InstallDir = Folder; // what the page would show (and store) as well
         return true;
     }
-    ReportErrorOn(0, NoFullPathFolderMessage, Folder.c_str(),
-                RunOptions.HasDir ? ExitBadCommandLine : ExitFailed);
+    ReportErrorOn(0, NoFullPathFolderMessage, Folder.c_str(), RunOptions.HasDir ? ExitBadCommandLine : ExitFailed);
     return false;
 }
 
