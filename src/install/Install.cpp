@@ -410,7 +410,7 @@ bool RunInstallation()
 
     ShowMessageWindow(GetText(TextMeasuringSize).c_str());
     bool Damaged = false;
-    TotalBytes = SumEntrySizes(PayloadMask, PayloadPrefixLength, &CopyList, false, &Damaged);
+    TotalBytes = SumEntrySizes(OwnFileName().c_str(), PayloadMask, PayloadPrefixLength, &CopyList, false, &Damaged);
     HideMessageWindow();
     // A cut or damaged archive found by the headers alone: nothing is touched.
     if (Damaged) {

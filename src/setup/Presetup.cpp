@@ -30,8 +30,8 @@ Str OwnFileName()
     return Path;
 }
 
-unsigned long long SumEntrySizesIn(const char* ArchiveName, const char* Mask, int PrefixLength,
-                                   const StrList* Selection, bool StopAtMismatch, bool* Damaged)
+unsigned long long SumEntrySizes(const char* ArchiveName, const char* Mask, int PrefixLength, const StrList* Selection,
+                                 bool StopAtMismatch, bool* Damaged)
 {
     unsigned long long Total = 0;
     if (Damaged) *Damaged = false;
@@ -48,12 +48,8 @@ unsigned long long SumEntrySizesIn(const char* ArchiveName, const char* Mask, in
         }
         Str Name(Info.Name);
         if (EntryInGroup(Name, Mask)) {
-            bool Selected = true;
-            if (Selection) {
-                Str Source = RightChars(Name, Name.Length() - PrefixLength);
-                Selected = Selection->IndexOfName(Source.c_str()) >= 0;
-            }
-            if (Selected) Total += Info.UnpackedSize;
+            Str Source = RightChars(Name, Name.Length() - PrefixLength);
+            if (!Selection || Selection->IndexOfName(Source.c_str()) >= 0) Total += Info.UnpackedSize;
         } else if (StopAtMismatch) {
             break;
         }
@@ -66,12 +62,6 @@ unsigned long long SumEntrySizesIn(const char* ArchiveName, const char* Mask, in
     return Total;
 }
 
-unsigned long long SumEntrySizes(const char* Mask, int PrefixLength, const StrList* Selection, bool StopAtMismatch,
-                                 bool* Damaged)
-{
-    return SumEntrySizesIn(OwnFileName().c_str(), Mask, PrefixLength, Selection, StopAtMismatch, Damaged);
-}
-
 static void SetProgress(HWND Window, int Percent)
 {
     if (!Window) return; // a silent run
@@ -82,7 +72,7 @@ static void SetProgress(HWND Window, int Percent)
     RedrawWindow(Bar, 0, 0, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
-bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
+bool ExtractPresetup(const char* ArchiveName, const char* Directory)
 {
     HWND Window = 0;
     if (!SilentRun) {
@@ -94,7 +84,7 @@ bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
         SendDlgItemMessageA(Window, IDC_PRESETUP_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, ProgressMaximum));
     }
 
-    unsigned long long Total = SumEntrySizesIn(ArchiveName, PresetupMask, PresetupPrefixLength, 0, true);
+    unsigned long long Total = SumEntrySizes(ArchiveName, PresetupMask, PresetupPrefixLength, 0, true);
     ArcHandle Archive = ArcOpen(ArchiveName, ArcModeExtract);
     if (!Archive) {
         ReportError(0, ArchiveOpenError, ExitArchiveDamaged);
@@ -141,5 +131,3 @@ bool ExtractPresetupFrom(const char* ArchiveName, const char* Directory)
     DestroyWindow(Window);
     return Result;
 }
-
-bool ExtractPresetup(const char* Directory) { return ExtractPresetupFrom(OwnFileName().c_str(), Directory); }

@@ -314,7 +314,7 @@ static bool StartRun()
         return false;
     }
     RebootNeeded = false;
-    if (!ExtractPresetup(TempDir.c_str())) return false;
+    if (!ExtractPresetup(OwnFileName().c_str(), TempDir.c_str())) return false;
 
     IniPath = TempDir + "Tarn.ini";
     StrPath = TempDir + "Tarn.str";

@@ -36,8 +36,8 @@ TEST(EntrySizes, AllMatchingEntriesAreAdded)
 {
     SKIP_WITHOUT_VECTORS();
     ASSERT_FALSE(SolidArchivePath.empty()) << "no solid two-entry archive among the vectors";
-    EXPECT_EQ(SumEntrySizesIn(SolidArchive, "*.*", 0, nullptr, true), 37805u + 128200u);
-    EXPECT_EQ(SumEntrySizesIn(SolidArchive, "*.TXT", 0, nullptr, true), 37805u + 128200u);
+    EXPECT_EQ(SumEntrySizes(SolidArchive, "*.*", 0, nullptr, true), 37805u + 128200u);
+    EXPECT_EQ(SumEntrySizes(SolidArchive, "*.TXT", 0, nullptr, true), 37805u + 128200u);
 }
 
 TEST(EntrySizes, SelectionNamesCountWithoutRegardToCase)
@@ -45,17 +45,17 @@ TEST(EntrySizes, SelectionNamesCountWithoutRegardToCase)
     SKIP_WITHOUT_VECTORS();
     StrList Selection;
     Selection.Add("repeat.txt=C:\\Target\\Repeat.txt");
-    EXPECT_EQ(SumEntrySizesIn(SolidArchive, "*.*", 0, &Selection, false), 128200u);
+    EXPECT_EQ(SumEntrySizes(SolidArchive, "*.*", 0, &Selection, false), 128200u);
     // The prefix is cut before the lookup: "RE" off "REPEAT.TXT" is no name.
-    EXPECT_EQ(SumEntrySizesIn(SolidArchive, "*.*", 2, &Selection, false), 0u);
+    EXPECT_EQ(SumEntrySizes(SolidArchive, "*.*", 2, &Selection, false), 0u);
 }
 
 TEST(EntrySizes, StopAtMismatchEndsAtTheFirstOtherEntry)
 {
     SKIP_WITHOUT_VECTORS();
     // PROSE.TXT comes first and does not match, so nothing is counted.
-    EXPECT_EQ(SumEntrySizesIn(SolidArchive, "REPEAT.*", 0, nullptr, true), 0u);
-    EXPECT_EQ(SumEntrySizesIn(SolidArchive, "REPEAT.*", 0, nullptr, false), 128200u);
+    EXPECT_EQ(SumEntrySizes(SolidArchive, "REPEAT.*", 0, nullptr, true), 0u);
+    EXPECT_EQ(SumEntrySizes(SolidArchive, "REPEAT.*", 0, nullptr, false), 128200u);
 }
 
 // A copy of the solid archive cut Keep bytes into the file header of its
@@ -77,14 +77,14 @@ TEST(EntrySizes, AWalkCutShortInAHeaderIsDamaged)
 {
     SKIP_WITHOUT_VECTORS(); // the cut copy is made from a real archive
     bool Damaged = true;
-    EXPECT_EQ(SumEntrySizesIn(SolidArchive, "*.*", 0, nullptr, false, &Damaged), 37805u + 128200u);
+    EXPECT_EQ(SumEntrySizes(SolidArchive, "*.*", 0, nullptr, false, &Damaged), 37805u + 128200u);
     EXPECT_FALSE(Damaged);
 
     std::string Cut = CutInSecondHeader("tarn-cut-header.rar", 12);
-    EXPECT_EQ(SumEntrySizesIn(Cut.c_str(), "*.*", 0, nullptr, false, &Damaged), 37805u);
+    EXPECT_EQ(SumEntrySizes(Cut.c_str(), "*.*", 0, nullptr, false, &Damaged), 37805u);
     EXPECT_TRUE(Damaged);
     // Stopping at a mismatch before the damage is no damage.
-    EXPECT_EQ(SumEntrySizesIn(Cut.c_str(), "NONE.*", 0, nullptr, true, &Damaged), 0u);
+    EXPECT_EQ(SumEntrySizes(Cut.c_str(), "NONE.*", 0, nullptr, true, &Damaged), 0u);
     EXPECT_FALSE(Damaged);
     DeleteFileA(Cut.c_str());
 }
@@ -114,7 +114,7 @@ TEST(PresetupStage, UnpacksWhatTheBuilderWouldRefuse)
         WriteFileBytes(ArchivePath, Archive.Data());
         std::string Folder = Work.File("out");
         CreateDirectoryA(Folder.c_str(), nullptr);
-        EXPECT_TRUE(ExtractPresetupFrom(ArchivePath.c_str(), (Folder + "\\").c_str())) << Each.What;
+        EXPECT_TRUE(ExtractPresetup(ArchivePath.c_str(), (Folder + "\\").c_str())) << Each.What;
 
         std::vector<std::string> Found;
         WIN32_FIND_DATAA Data;
