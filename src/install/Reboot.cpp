@@ -2,7 +2,6 @@
 #include "Reboot.h"
 
 #include <windows.h>
-#include <string.h>
 
 #include "TarnStr.h"
 #include "oxFileUtils.h"
@@ -18,33 +17,19 @@ bool AddWininitRename(const char* WininitPath, const char* TemporaryPath, const 
     // profile write (which replaces a key of the same name) would drop the
     // deletion of every earlier file. The section is read and written whole.
     DWORD Capacity = 4096;
-    char* Section = 0;
+    Str Section;
     DWORD Used;
     for (;;) {
-        Section = (char*)CheckedRealloc(Section, Capacity);
-        Used = GetPrivateProfileSectionA(RenameSection, Section, Capacity, WininitPath);
+        Used = GetPrivateProfileSectionA(RenameSection, Section.Reserve(Capacity), Capacity, WininitPath);
         if (Used < Capacity - 2) break; // Capacity - 2 means "cut short"
         Capacity *= 2;
     }
-    // Section holds Used bytes of zero-ended lines; add ours and the final zero.
-    size_t TargetLength = strlen(TargetPath);
-    size_t TemporaryLength = strlen(TemporaryPath);
-    size_t Needed = Used + 4 + TargetLength + 1 + TargetLength + 1 + TemporaryLength + 1 + 1;
-    Section = (char*)CheckedRealloc(Section, Needed);
-    char* Out = Section + Used;
-    memcpy(Out, "NUL=", 4);
-    Out += 4;
-    memcpy(Out, TargetPath, TargetLength + 1);
-    Out += TargetLength + 1;
-    memcpy(Out, TargetPath, TargetLength);
-    Out += TargetLength;
-    *Out++ = '=';
-    memcpy(Out, TemporaryPath, TemporaryLength + 1);
-    Out += TemporaryLength + 1;
-    *Out = 0;
-    bool Written = WritePrivateProfileSectionA(RenameSection, Section, WininitPath) != FALSE;
-    free(Section);
-    return Written;
+    // Section holds Used bytes of zero-ended lines; ours follow, and the
+    // text's own terminator is the final zero.
+    Section.SetLength(Used);
+    Section.Append("NUL=").Append(TargetPath).Append('\0');
+    Section.Append(TargetPath).Append('=').Append(TemporaryPath).Append('\0');
+    return WritePrivateProfileSectionA(RenameSection, Section.c_str(), WininitPath) != FALSE;
 }
 
 bool ScheduleReplaceAtRestart(const char* TemporaryPath, const char* TargetPath)
