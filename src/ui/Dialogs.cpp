@@ -40,19 +40,10 @@ bool WalkDialogSequence(ShowPageFunction ShowPage)
     for (;;) {
         CurrentDialogName = DialogSequence.Get(CurrentDialogIndex);
         INT_PTR Result = ShowPage(CurrentDialogName.c_str());
-        if (Result == DialogNotShown) {
-            // Passed over in the direction of travel. Backward at the first
-            // entry turns forward again, so the walk comes back to the page
-            // the user left and never circles over unknown names.
-            if (!Forward && CurrentDialogIndex == 0) Forward = true;
-            if (Forward) {
-                if (CurrentDialogIndex >= Count - 1) return true;
-                ++CurrentDialogIndex;
-            } else {
-                --CurrentDialogIndex;
-            }
-            continue;
-        }
+        // Passed over in the direction of travel. Backward at the first
+        // entry turns forward again, so the walk comes back to the page the
+        // user left and never circles over unknown names.
+        if (Result == DialogNotShown) Result = Forward || CurrentDialogIndex == 0 ? ResultNext : ResultBack;
         switch (Result) {
         case ResultBack:
             Forward = false;
