@@ -56,25 +56,16 @@ LRESULT CALLBACK MainWindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM
 
 HWND CreateMainWindow()
 {
+    WNDCLASSA Class = {};
+    Class.lpfnWndProc = MainWindowProc;
+    Class.hInstance = ModuleInstance;
     // What LoadIconA does, through the call that loads the pictures as well.
-    HICON Icon = (HICON)LoadImageA(ModuleInstance, "MAINICON", IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED);
-    WNDCLASSEXA ClassEx = {};
-    ClassEx.cbSize = sizeof(ClassEx);
-    ClassEx.lpfnWndProc = MainWindowProc;
-    ClassEx.hInstance = ModuleInstance;
-    ClassEx.hIcon = Icon;
-    ClassEx.lpszClassName = MainWindowClass;
-    if (!RegisterClassExA(&ClassEx)) {
-        // Systems without the extended call register the same data the old way.
-        WNDCLASSA Class = {};
-        Class.lpfnWndProc = MainWindowProc;
-        Class.hInstance = ModuleInstance;
-        Class.hIcon = Icon;
-        Class.lpszClassName = MainWindowClass;
-        if (!RegisterClassA(&Class)) {
-            ReportError(0, NoWindowClassMessage, ExitFailed);
-            return 0;
-        }
+    // The small icon is made from it, as the extended call would make it.
+    Class.hIcon = (HICON)LoadImageA(ModuleInstance, "MAINICON", IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED);
+    Class.lpszClassName = MainWindowClass;
+    if (!RegisterClassA(&Class)) {
+        ReportError(0, NoWindowClassMessage, ExitFailed);
+        return 0;
     }
     if (TestSeamFails("main-window")) return 0;
     // A popup made with default sizes has no size at all, and some systems
