@@ -42,23 +42,23 @@ enum {
 
 // ---- languages ----
 
+// A text of the locale that fits Size bytes with its terminator; empty when
+// there is none.
+static Str LocaleText(LCID Locale, LCTYPE Type, int Size)
+{
+    char Text[LanguageNameSize];
+    int Length = GetLocaleInfoA(Locale, Type, Text, Size);
+    return Length > 1 ? Str(Text, Length - 1) : Str();
+}
+
 // The system's locales name the offered codes. EnumSystemLocalesA passes no
 // context, so the callback works on LanguageList directly.
-static BOOL CALLBACK NameLanguage(LPSTR LocaleText)
+static BOOL CALLBACK NameLanguage(LPSTR LocaleNumber)
 {
-    LCID Locale = (LCID)(strtoul(LocaleText, 0, 16) & 0xFFFF);
-    char Code[LanguageCodeSize];
-    int Length = GetLocaleInfoA(Locale, LOCALE_SABBREVLANGNAME, Code, LanguageCodeSize);
-    if (Length <= 1) return TRUE;
-    Str CodeText(Code, Length - 1);
-    int Index = LanguageList.IndexOfName(CodeText.c_str());
-    if (Index >= 0) {
-        char Name[LanguageNameSize];
-        int NameLength = GetLocaleInfoA(Locale, LOCALE_SLANGUAGE, Name, LanguageNameSize);
-        Str Entry = CodeText + "=";
-        if (NameLength > 1) Entry.Append(Name, NameLength - 1);
-        LanguageList.Set(Index, Entry);
-    }
+    LCID Locale = (LCID)(strtoul(LocaleNumber, 0, 16) & 0xFFFF);
+    Str Code = LocaleText(Locale, LOCALE_SABBREVLANGNAME, LanguageCodeSize);
+    int Index = Code.Empty() ? -1 : LanguageList.IndexOfName(Code.c_str());
+    if (Index >= 0) LanguageList.Set(Index, Code + "=" + LocaleText(Locale, LOCALE_SLANGUAGE, LanguageNameSize));
     return TRUE;
 }
 
@@ -75,9 +75,7 @@ void BuildLanguageList(const char* Languages)
 
 void ChooseLanguageCode()
 {
-    char Code[LanguageCodeSize] = "";
-    int Length = GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SABBREVLANGNAME, Code, LanguageCodeSize);
-    LanguageCode = Length > 1 ? Str(Code, Length - 1) : Str();
+    LanguageCode = LocaleText(LOCALE_USER_DEFAULT, LOCALE_SABBREVLANGNAME, LanguageCodeSize);
     if (LanguageCode.Empty() || LanguageList.IndexOfName(LanguageCode.c_str()) < 0)
         LanguageCode = LanguageList.NameAt(0);
 }
