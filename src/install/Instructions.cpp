@@ -19,7 +19,12 @@
 static const char* const CopyFileSection = "CopyFile";
 static const char* const AddRegSection = "AddReg";
 
-void ForEachInstructionEntry(const char* Path, const char* Section, InstructionHandler Handler)
+// Called for each entry of each group: entry name, entry value and the
+// group's value (destination directory or registry key), all expanded.
+typedef void (*InstructionHandler)(const Str& Name, const Str& Value, const Str& GroupValue);
+
+// Calls Handler for every entry of every group section that Section names.
+static void ForEachInstructionEntry(const char* Path, const char* Section, InstructionHandler Handler)
 {
     StrList Groups;
     IniReadSection(Path, Section, &Groups);
@@ -35,12 +40,15 @@ void ForEachInstructionEntry(const char* Path, const char* Section, InstructionH
     }
 }
 
-void AddCopyEntry(const Str& SourceName, const Str& TargetSpec, const Str& DestinationDirectory)
+// SourceName = target path [,version] in CopyList (a later entry for the
+// same source replaces the earlier one where it stands).
+static void AddCopyEntry(const Str& SourceName, const Str& TargetSpec, const Str& DestinationDirectory)
 {
     CopyList.SetValue(SourceName.c_str(), CopyTargetSpec(SourceName, TargetSpec, DestinationDirectory).c_str());
 }
 
-void AddRegEntry(const Str& ValueName, const Str& Data, const Str& RegistryKeyPath)
+// Key path\ValueName = Data in RegList; empty Data removes an earlier entry.
+static void AddRegEntry(const Str& ValueName, const Str& Data, const Str& RegistryKeyPath)
 {
     Str ValuePath = AddBackslash(RegistryKeyPath) + ValueName;
     RegList.SetValue(ValuePath.c_str(), Data.c_str());

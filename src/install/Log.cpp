@@ -75,7 +75,9 @@ static bool FlushDue()
     return GetTickCount() - LastFlushTick >= Wait;
 }
 
-void WriteLogEntry(int Section, const char* Key, const char* Value)
+// Records Key=Value in the section when the log is on and has a file name;
+// an existing key of that name keeps its place.
+static void WriteLogEntry(int Section, const char* Key, const char* Value)
 {
     if (!LogEnabled || LogFileName.Empty()) return;
     if (Section < 0 || Section >= LogSectionCount) return;

@@ -20,9 +20,6 @@ extern Str LogFileName;
 
 enum { LogFlushIntervalMs = 500, LogFlushCostFactor = 20 };
 
-// Records Key=Value in the section when the log is on and has a file name;
-// an existing key of that name keeps its place.
-void WriteLogEntry(int Section, const char* Key, const char* Value);
 // "Path=" under [CopyFile]: the final path of an installed file.
 void LogCopiedFile(const char* Path);
 // "Path=Data" under [AddReg]: a registry value that did not exist before.

@@ -44,7 +44,7 @@ static Str VariableEntry(const char* Name, const char* Value)
     return Entry;
 }
 
-void AddVariable(const char* Name, const char* Value) { VariableList.Add(VariableEntry(Name, Value)); }
+static void AddVariable(const char* Name, const char* Value) { VariableList.Add(VariableEntry(Name, Value)); }
 
 static void AddBuiltinVariables()
 {

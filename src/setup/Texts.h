@@ -15,8 +15,6 @@
 // ForgetBuiltinVariables (the run wrote registry values, which may be some).
 void LoadVariables();
 void ForgetBuiltinVariables();
-// Appends Name=Value (without a trailing backslash) to VariableList.
-void AddVariable(const char* Name, const char* Value);
 // "||" becomes a carriage return, then each %Name% of VariableList its value,
 // in list order, one pass; unknown references stay as written.
 Str ExpandVariables(const char* Text);

@@ -23,7 +23,7 @@ enum {
     MainTitleShadowOffset = 3,
 };
 
-void PaintMainWindow(HWND Window)
+static void PaintMainWindow(HWND Window)
 {
     RECT Client;
     GetClientRect(Window, &Client);
@@ -44,7 +44,7 @@ void PaintMainWindow(HWND Window)
     EndPaint(Window, &Paint);
 }
 
-LRESULT CALLBACK MainWindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam)
+static LRESULT CALLBACK MainWindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam)
 {
     switch (Message) {
     case WM_DESTROY: PostQuitMessage(0); return 0;

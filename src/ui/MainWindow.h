@@ -13,5 +13,3 @@ enum { MainWindowEndRun = WM_APP + 1 };
 // The window, created hidden and titled ProgramName; 0 when the class cannot
 // be registered ("Cannot register main window class!") or creation fails.
 HWND CreateMainWindow();
-LRESULT CALLBACK MainWindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam);
-void PaintMainWindow(HWND Window);
