@@ -12,14 +12,8 @@ Str InstallDir;
 Str ProgramName;
 
 HWND MainWindow = 0;
-HFONT MainTitleFont = 0;
-HFONT DialogTitleFont = 0;
-COLORREF MainTitleColor = 0;
-COLORREF DialogTitleColor = 0;
-bool MainTitleShadow = false;
-bool DialogTitleShadow = false;
-COLORREF MainTitleShadowColor = 0;
-COLORREF DialogTitleShadowColor = 0;
+TitleLook MainTitleLook = {};
+TitleLook DialogTitleLook = {};
 HBITMAP TitlePicture = 0;
 
 StrList LanguageList;

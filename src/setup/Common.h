@@ -18,14 +18,16 @@ extern Str InstallDir;  // may hold variable references
 extern Str ProgramName; // "Setup" until the first dialog applies its texts
 
 extern HWND MainWindow;
-extern HFONT MainTitleFont;
-extern HFONT DialogTitleFont;
-extern COLORREF MainTitleColor;
-extern COLORREF DialogTitleColor;
-extern bool MainTitleShadow;
-extern bool DialogTitleShadow;
-extern COLORREF MainTitleShadowColor;
-extern COLORREF DialogTitleShadowColor;
+// How a title is drawn, as [Display] sets it: the main window's program name
+// and the pages' titles. No font in a silent run.
+struct TitleLook {
+    HFONT Font;
+    COLORREF Color;
+    bool Shadow;
+    COLORREF ShadowColor;
+};
+extern TitleLook MainTitleLook;
+extern TitleLook DialogTitleLook;
 extern HBITMAP TitlePicture; // 0 when Tarn.bmp is missing
 
 extern StrList LanguageList;   // code=language name, kept sorted

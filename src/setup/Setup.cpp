@@ -32,10 +32,8 @@
 static const char DefaultMainTitleFont[] = "Times New Roman,30,$FF0000,B";
 static const char DefaultDialogTitleFont[] = "Times New Roman,20,$FF5C5C,B";
 enum {
-    DefaultMainTitleColor = 0xFF0000,   // the colour of DefaultMainTitleFont
-    DefaultDialogTitleColor = 0xFF5C5C, // the colour of DefaultDialogTitleFont
-    DefaultShadowColor = 0xC0C0C0,      // silver
-    LanguageCodeSize = 4,               // three letters and the terminator
+    DefaultShadowColor = 0xC0C0C0, // silver
+    LanguageCodeSize = 4,          // three letters and the terminator
     LanguageNameSize = 100,
     EmergencyReserveSize = 64 * 1024, // freed so the closing steps can run
 };
@@ -92,27 +90,23 @@ void ReadDialogSequence(const char* Value, StrList* Sequence)
 
 // ---- look ----
 
-// A title font from its [Display] key. A colour that is not a number keeps
-// the colour of the key's default.
-static HFONT MakeTitleFont(const char* Key, const char* Default, int DefaultColor, COLORREF* Color)
-{
-    Str FontText = IniReadString(IniPath.c_str(), "Display", Key, Default);
-    Str Face;
-    int Size = 0;
-    int SpecColor = DefaultColor;
-    FontStyles Styles = 0;
-    if (!ParseFontSpec(FontText.c_str(), &Face, &Size, &SpecColor, &Styles)) SpecColor = DefaultColor;
-    *Color = (COLORREF)SpecColor;
-    return CreateSpecFont(MainWindow, Face.c_str(), Size, Styles);
-}
-
-static void ReadTitleShadows()
+// A title's look from the [Display] keys Name + "Font", Name + "Shadow" and
+// Name + "ShadowColor". A font colour that is not a number keeps the colour
+// of DefaultFont.
+static void ReadTitleLook(TitleLook* Look, const char* Name, const char* DefaultFont, bool DefaultShadow)
 {
     const char* Ini = IniPath.c_str();
-    MainTitleShadow = IniReadBool(Ini, "Display", "MainTitleShadow", false);
-    MainTitleShadowColor = (COLORREF)IniReadColor(Ini, "Display", "MainTitleShadowColor", DefaultShadowColor);
-    DialogTitleShadow = IniReadBool(Ini, "Display", "DialogTitleShadow", true);
-    DialogTitleShadowColor = (COLORREF)IniReadColor(Ini, "Display", "DialogTitleShadowColor", DefaultShadowColor);
+    Str Key(Name);
+    Str FontText = IniReadString(Ini, "Display", (Key + "Font").c_str(), DefaultFont);
+    Look->Shadow = IniReadBool(Ini, "Display", Key.Append("Shadow").c_str(), DefaultShadow);
+    Look->ShadowColor = (COLORREF)IniReadColor(Ini, "Display", Key.Append("Color").c_str(), DefaultShadowColor);
+    Str Face;
+    int Size = 0, Color = 0;
+    FontStyles Styles = 0;
+    ParseFontSpec(DefaultFont, &Face, &Size, &Color, &Styles);
+    ParseFontSpec(FontText.c_str(), &Face, &Size, &Color, &Styles);
+    Look->Color = (COLORREF)Color;
+    Look->Font = CreateSpecFont(MainWindow, Face.c_str(), Size, Styles);
 }
 
 // ---- closing ----
@@ -128,10 +122,10 @@ static void ReleaseRunState()
     LanguageList.Clear();
     if (TitlePicture) DeleteObject(TitlePicture);
     TitlePicture = 0;
-    if (DialogTitleFont) DeleteObject(DialogTitleFont);
-    DialogTitleFont = 0;
-    if (MainTitleFont) DeleteObject(MainTitleFont);
-    MainTitleFont = 0;
+    if (DialogTitleLook.Font) DeleteObject(DialogTitleLook.Font);
+    DialogTitleLook.Font = 0;
+    if (MainTitleLook.Font) DeleteObject(MainTitleLook.Font);
+    MainTitleLook.Font = 0;
     DialogSequence.Clear();
     if (MainWindow) DestroyWindow(MainWindow);
     MainWindow = 0;
@@ -321,7 +315,6 @@ static bool StartRun()
     const char* Ini = IniPath.c_str();
     InstallDir = RunOptions.HasDir ? RunOptions.Dir : ConfigText("DefaultInstallPath", "Test");
     ProgramName = "Setup";
-    ReadTitleShadows();
     CancelNeedsConfirmation = true;
 
     // A silent run has no window, so nothing of the look is made.
@@ -329,9 +322,8 @@ static bool StartRun()
         MainWindow = CreateMainWindow();
         if (!MainWindow) return false;
         if (IniReadBool(Ini, "Display", "ShowMainWindow", false)) ShowWindow(MainWindow, SW_SHOWMAXIMIZED);
-        MainTitleFont = MakeTitleFont("MainTitleFont", DefaultMainTitleFont, DefaultMainTitleColor, &MainTitleColor);
-        DialogTitleFont =
-            MakeTitleFont("DialogTitleFont", DefaultDialogTitleFont, DefaultDialogTitleColor, &DialogTitleColor);
+        ReadTitleLook(&MainTitleLook, "MainTitle", DefaultMainTitleFont, false);
+        ReadTitleLook(&DialogTitleLook, "DialogTitle", DefaultDialogTitleFont, true);
         // The shown window was painted before its font existed.
         InvalidateRect(MainWindow, 0, FALSE);
         TitlePicture = (HBITMAP)LoadImageA(0, (TempDir + "Tarn.bmp").c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);

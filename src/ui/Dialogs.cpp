@@ -84,7 +84,9 @@ static bool HasPageBefore()
     return false;
 }
 
-void AskCancel(HWND Dialog)
+// Cancel and the close box: asks text 1 while CancelNeedsConfirmation is set
+// and ends the page with ResultCancel unless the answer is No.
+static void AskCancel(HWND Dialog)
 {
     // Only a clear Yes cancels: a question box that could not be shown
     // leaves the page open.
@@ -120,15 +122,21 @@ void PaintDialogTitle(HWND Dialog)
     } else {
         FillRect(DC, &Client, SystemColorBrush(COLOR_BTNFACE));
     }
-    SetBkMode(DC, TRANSPARENT);
-    HGDIOBJ OldFont = DialogTitleFont ? SelectObject(DC, DialogTitleFont) : 0;
-    int TextX = ScaleToDpi(DC, TitleTextX), TextY = ScaleToDpi(DC, TitleTextY);
-    int Shadow = ScaleToDpi(DC, TitleShadowOffset);
-    DrawTitleText(DC, TextX, TextY, DialogTitle, (int)DialogTitleColor, DialogTitleShadow ? Shadow : 0,
-                  (int)DialogTitleShadowColor);
-    TestSeamNoteTitle(CurrentDialogName.c_str(), DC, Client, TextX, TextY, DialogTitle.c_str());
-    if (OldFont) SelectObject(DC, OldFont);
+    DrawTitle(DC, DialogTitleLook, DialogTitle, Client, TitleTextX, TitleTextY, TitleShadowOffset,
+              CurrentDialogName.c_str());
     EndPaint(TitleArea, &Paint);
+}
+
+void DrawTitle(HDC DC, const TitleLook& Look, const Str& Text, const RECT& Area, int X, int Y, int ShadowOffset,
+               const char* Surface)
+{
+    SetBkMode(DC, TRANSPARENT);
+    HGDIOBJ OldFont = Look.Font ? SelectObject(DC, Look.Font) : 0;
+    int TextX = ScaleToDpi(DC, X), TextY = ScaleToDpi(DC, Y);
+    int Shadow = Look.Shadow ? ScaleToDpi(DC, ShadowOffset) : 0;
+    DrawTitleText(DC, TextX, TextY, Text, (int)Look.Color, Shadow, (int)Look.ShadowColor);
+    TestSeamNoteTitle(Surface, DC, Area, TextX, TextY, Text.c_str());
+    if (OldFont) SelectObject(DC, OldFont);
 }
 
 static void FocusControl(HWND Dialog, int Id)

@@ -1,10 +1,12 @@
 // The wizard pages: the walk through DialogSequence with Back, Next and
 // Cancel, the one dialog procedure every page shares, the title area's
-// painting (also used by the installation's progress dialog) and the cancel
-// question.
+// painting (also used by the installation's progress dialog), the drawing of
+// a title (the main window's too) and the cancel question.
 #pragma once
 
 #include <windows.h>
+
+#include "Common.h"
 
 // Results a wizard page ends with; equal to the ids of its three buttons.
 enum DialogResult {
@@ -30,8 +32,10 @@ bool IsWizardPage(const char* TemplateName);
 
 INT_PTR CALLBACK WizardDialogProc(HWND Dialog, UINT Message, WPARAM WParam, LPARAM LParam);
 // Paints control 100 of Dialog: the title picture (or the button-face colour
-// without one) and DialogTitle in DialogTitleFont, with its shadow if asked.
+// without one) and DialogTitle in DialogTitleLook.
 void PaintDialogTitle(HWND Dialog);
-// Cancel and the close box: asks text 1 while CancelNeedsConfirmation is set
-// and ends the page with ResultCancel unless the answer is No.
-void AskCancel(HWND Dialog);
+// Text in Look at X, Y of Area, with its shadow ShadowOffset pixels down and
+// right when Look has one; the three are pixels at 96 DPI, scaled to DC's
+// display. Surface names the title to the test seam.
+void DrawTitle(HDC DC, const TitleLook& Look, const Str& Text, const RECT& Area, int X, int Y, int ShadowOffset,
+               const char* Surface);

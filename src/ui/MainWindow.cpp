@@ -4,6 +4,7 @@
 #include "MainWindow.h"
 
 #include "Common.h"
+#include "Dialogs.h"
 #include "FixedTexts.h"
 #include "Report.h"
 #include "Setup.h"
@@ -32,15 +33,7 @@ static void PaintMainWindow(HWND Window)
     int Bottom = IniReadColor(IniPath.c_str(), "Display", "GradientBottomColor", DefaultGradientBottom);
     int Top = IniReadColor(IniPath.c_str(), "Display", "GradientTopColor", DefaultGradientTop);
     FillGradient(DC, Client, Top, Bottom, 0, (unsigned short)(RectHeight(Client) / GradientBandHeight));
-
-    SetBkMode(DC, TRANSPARENT);
-    HGDIOBJ OldFont = MainTitleFont ? SelectObject(DC, MainTitleFont) : 0;
-    int TextX = ScaleToDpi(DC, MainTitleX), TextY = ScaleToDpi(DC, MainTitleY);
-    int Shadow = ScaleToDpi(DC, MainTitleShadowOffset);
-    DrawTitleText(DC, TextX, TextY, ProgramName, (int)MainTitleColor, MainTitleShadow ? Shadow : 0,
-                  (int)MainTitleShadowColor);
-    TestSeamNoteTitle("main-window", DC, Client, TextX, TextY, ProgramName.c_str());
-    if (OldFont) SelectObject(DC, OldFont);
+    DrawTitle(DC, MainTitleLook, ProgramName, Client, MainTitleX, MainTitleY, MainTitleShadowOffset, "main-window");
     EndPaint(Window, &Paint);
 }
 
