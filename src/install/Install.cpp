@@ -52,7 +52,6 @@ enum { WorkerDoneCommand = 102 };
 enum { ProgressLoopRunning = WM_APP + 2 };
 // Pause between the last entry and the end of the dialog, so the full bar is seen.
 enum { WorkerEndPauseMs = 100 };
-enum { ProgressRangeMax = 100 };
 // The line naming the current file changes at most this often: sending it
 // for every one of many small files cost more than installing them.
 enum { FileLineIntervalMs = 50 };
@@ -289,10 +288,7 @@ static DWORD WINAPI InstallWorker(LPVOID)
 
 static void OnProgressInit(HWND Dialog)
 {
-    ApplyDialogTexts(Dialog);
-    SendDlgItemMessageA(Dialog, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, ProgressRangeMax));
-    SendDlgItemMessageA(Dialog, IDC_PROGRESS_BAR, PBM_SETSTEP, 1, 0);
-    SendDlgItemMessageA(Dialog, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+    ApplyDialogTexts(Dialog); // the bar starts as every progress bar does: at 0 of 0 to 100
     CancelRequested = false;
     ProgressDialog = Dialog;
     ProgressLoopStarted = false;

@@ -16,10 +16,7 @@
 #include "oxShell.h"
 #include "oxStrUtils.h"
 
-enum {
-    ProgressMaximum = 100,
-    ModulePathSize = MAX_PATH,
-};
+enum { ModulePathSize = MAX_PATH };
 
 Str OwnFileName()
 {
@@ -62,6 +59,7 @@ unsigned long long SumEntrySizes(const char* ArchiveName, const char* Mask, int 
     return Total;
 }
 
+// Percent of the bar's own range, which is 0 to 100.
 static void SetProgress(HWND Window, int Percent)
 {
     if (!Window) return; // a silent run
@@ -81,7 +79,6 @@ bool ExtractPresetup(const char* ArchiveName, const char* Directory)
             ReportError(0, NoInitWindowMessage, ExitFailed);
             return false;
         }
-        SendDlgItemMessageA(Window, IDC_PRESETUP_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, ProgressMaximum));
     }
 
     unsigned long long Total = SumEntrySizes(ArchiveName, PresetupMask, PresetupPrefixLength, 0, true);
