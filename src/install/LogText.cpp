@@ -3,6 +3,7 @@
 
 #include "SetupRules.h"
 #include "oxFileUtilsCore.h"
+#include "oxRegIniCore.h"
 #include "oxStrUtils.h"
 
 static const char* const SectionNames[LogSectionCount] = {"CopyFile", "AddReg", "MakeDir", "Uninstall"};
@@ -158,14 +159,6 @@ static bool AllFullPaths(const StrList& Paths)
     return true;
 }
 
-static bool HasRegistryRoot(const Str& Path)
-{
-    static const char* const Roots[] = {"HKCR\\", "HKCU\\", "HKLM\\"};
-    for (const char* Root : Roots)
-        if (LeftChars(Path, 5) == Root) return Path.Length() > 5;
-    return false;
-}
-
 bool ReadUninstallRecord(const char* Text, int Length, UninstallRecord* Record)
 {
     Record->Files.Clear();
@@ -186,7 +179,9 @@ bool ReadUninstallRecord(const char* Text, int Length, UninstallRecord* Record)
     SectionKeys(Log, LogAddRegSection, &Record->Values);
     SectionKeys(Log, LogMakeDirSection, &Record->Folders);
     if (!AllFullPaths(Record->Files) || !AllFullPaths(Record->Folders)) return false;
-    for (int Index = 0; Index < Record->Values.Count(); ++Index)
-        if (!HasRegistryRoot(Record->Values.Get(Index))) return false;
+    for (int Index = 0; Index < Record->Values.Count(); ++Index) {
+        const Str& Value = Record->Values.Get(Index);
+        if (RegistryRootIndex(Value) < 0 || Value.Length() == RegistryRootLength) return false;
+    }
     return true;
 }
