@@ -120,12 +120,6 @@ static bool TargetFileExists(const Str& Target)
     return FileExists(Target.c_str());
 }
 
-// Notes a target the run has written.
-static void TargetWritten(const Str& Target)
-{
-    if (FoldersMade.IndexOfName(FolderOfPath(Target).c_str()) >= 0) WrittenInFoldersMade.Add(Target);
-}
-
 // Extracts the current entry to Target. Over an existing file it goes beside
 // it under a temporary name and, once complete and its CRC checked, takes the
 // old file's place; an old file that cannot be replaced now (in use) is
@@ -138,7 +132,7 @@ static bool ExtractToTarget(ArcHandle Handle, const Str& Target, bool TargetExis
     const char* Done = "installed: ";
     if (!TargetExists) {
         if (!ArcProcessEntry(Handle, true, 0, Target.c_str())) return false;
-        TargetWritten(Target);
+        if (FoldersMade.IndexOfName(FolderOfPath(Target).c_str()) >= 0) WrittenInFoldersMade.Add(Target);
     } else {
         Str Temporary = MakeTempFileBeside(Target.c_str());
         // No temporary file: the folder cannot be written (no rights, a full disk).

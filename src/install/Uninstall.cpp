@@ -57,8 +57,6 @@ static Str UninstallKeyName()
     return UninstallKeyIsValid(Key) ? Key : Str("Setup");
 }
 
-static bool PerUserSetup() { return AnsiSameText(ConfigText("ExecutionLevel", "admin").c_str(), "user"); }
-
 // The entry's key and root, as the log records them. The root starts null,
 // not "HKLM": an initialised pointer would give the stub a data section.
 static Str EntryKey;
@@ -69,7 +67,7 @@ static Str EntryPath;
 void RecordUninstaller()
 {
     EntryKey = UninstallKeyName();
-    EntryRoot = PerUserSetup() ? "HKCU" : "HKLM";
+    EntryRoot = AnsiSameText(ConfigText("ExecutionLevel", "admin").c_str(), "user") ? "HKCU" : "HKLM";
     LogUninstallValue("Key", EntryKey.c_str());
     LogUninstallValue("Root", EntryRoot);
     LogUninstallValue("Language", LanguageCode.c_str());
@@ -110,10 +108,9 @@ void RegisterUninstaller(unsigned long long InstalledBytes)
 
 // ---- the uninstaller ----
 
-bool IsUninstaller()
-{
-    return GetFileAttributesA((TempDir + UninstallerMarkerName).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+static bool PathExists(const char* Path) { return GetFileAttributesA(Path) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsUninstaller() { return PathExists((TempDir + UninstallerMarkerName).c_str()); }
 
 static HWND ProgressDialog = 0;
 
@@ -146,8 +143,6 @@ static void ShowStep(int Done, int Total, const char* FileName)
     SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, ProgressPercent(Done, Total), 0);
     PumpMessages();
 }
-
-static bool PathExists(const char* Path) { return GetFileAttributesA(Path) != INVALID_FILE_ATTRIBUTES; }
 
 // Windows of the NT family delete at restart what is named so; the 95
 // family has no such call, and the file stays.

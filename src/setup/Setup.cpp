@@ -177,9 +177,7 @@ static bool CloseRun(bool Outcome)
 // The last line of the diagnostic log; the code the process ends with.
 static SetupExitCode EndRun(SetupExitCode Code)
 {
-    char Number[16];
-    wsprintfA(Number, "%d", (int)Code);
-    DiagLogLine("exit code ", Number);
+    DiagLogLine("exit code ", IntToText(Code).c_str());
     DiagLogClose();
     return Code;
 }
