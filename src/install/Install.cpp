@@ -36,7 +36,6 @@
 #include "Unrar.h"
 #include "oxFileUtils.h"
 #include "oxRegIni.h"
-#include "oxShell.h"
 #include "oxStrUtils.h"
 
 static const char* const ProgressTemplate = "DLG_PROGRESS";

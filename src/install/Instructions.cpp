@@ -13,7 +13,6 @@
 #include "Report.h"
 #include "Texts.h"
 #include "oxRegIni.h"
-#include "oxShell.h"
 #include "oxStrUtils.h"
 
 static const char* const CopyFileSection = "CopyFile";

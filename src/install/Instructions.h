@@ -4,8 +4,6 @@
 // files are in place.
 #pragma once
 
-#include "TarnStr.h"
-
 // Adds the file's instructions to CopyList and RegList, in the order
 // [CopyFile], [AddReg], [CopyFile.<LanguageCode>], [AddReg.<LanguageCode>].
 // A missing file or section adds nothing.

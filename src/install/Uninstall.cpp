@@ -22,7 +22,6 @@
 #include "Texts.h"
 #include "oxFileUtils.h"
 #include "oxRegIni.h"
-#include "oxShell.h"
 #include "oxStrUtils.h"
 
 static const char* const ConfirmTemplate = "DLG_UNINSTALL";

@@ -13,7 +13,6 @@
 #include "ResourceIds.h"
 #include "SetupRules.h"
 #include "Unrar.h"
-#include "oxShell.h"
 #include "oxStrUtils.h"
 
 enum { ModulePathSize = MAX_PATH };

@@ -11,7 +11,6 @@
 #include "TestSeams.h"
 #include "oxGraphics.h"
 #include "oxRegIni.h"
-#include "oxShell.h"
 
 static const char MainWindowClass[] = "TarnMainWindow";
 

@@ -12,7 +12,6 @@
 #include "Report.h"
 #include "ResourceIds.h"
 #include "oxGraphics.h"
-#include "oxShell.h"
 
 static const char* const MessageTemplate = "DLG_MESSAGE";
 
