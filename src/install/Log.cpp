@@ -25,16 +25,6 @@ Str LogPathOf(const Str& Name)
     return AddBackslash(GetWindowsDir()) + Name;
 }
 
-// Reads the existing log into Text; false when it exists but cannot be read.
-static bool LoadExisting(const char* Path)
-{
-    Str Bytes;
-    bool Missing = false;
-    bool Read = ReadWholeFile(Path, &Bytes, &Missing);
-    LogTextLoad(&Text, Bytes.c_str(), Bytes.Length()); // empty unless read
-    return Read || Missing;
-}
-
 // Writes Bytes into a new file beside Path and puts it in Path's place. A
 // read-only log is left alone, as the profile calls left it.
 static bool WriteWholeLog(const char* Path, const Str& Bytes)
@@ -85,7 +75,10 @@ static void WriteLogEntry(int Section, const char* Key, const char* Value)
     if (Path != LoadedPath) {
         if (!LoadedPath.Empty()) FlushLog();
         LoadedPath = Path;
-        Unusable = !LoadExisting(Path.c_str());
+        Str Bytes;
+        bool Missing = false;
+        Unusable = !ReadWholeFile(Path.c_str(), &Bytes, &Missing) && !Missing;
+        LogTextLoad(&Text, Bytes.c_str(), Bytes.Length()); // empty unless read
         Unwritten = false;
         LastFlushTick = GetTickCount();
         LastFlushCost = 0;

@@ -122,15 +122,6 @@ static INT_PTR CALLBACK ProgressDialogProc(HWND Dialog, UINT Message, WPARAM, LP
     return 0;
 }
 
-// The removal runs on the interface thread: the progress page is kept
-// painted between the steps.
-static void PumpMessages()
-{
-    // The page has no control to type into: no dialog keys to handle.
-    MSG Message;
-    while (PeekMessageA(&Message, 0, 0, 0, PM_REMOVE)) DispatchMessageA(&Message);
-}
-
 // FileName: the file's name, or 0 for a step that removes no file.
 static void ShowStep(int Done, int Total, const char* FileName)
 {
@@ -140,7 +131,10 @@ static void ShowStep(int Done, int Total, const char* FileName)
         SetItemText(ProgressDialog, IDC_PROGRESS_FILE, Line.c_str());
     }
     SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, ProgressPercent(Done, Total), 0);
-    PumpMessages();
+    // The removal runs on the interface thread: the page is kept painted
+    // between the steps. It has no control to type into: no dialog keys.
+    MSG Message;
+    while (PeekMessageA(&Message, 0, 0, 0, PM_REMOVE)) DispatchMessageA(&Message);
 }
 
 // Windows of the NT family delete at restart what is named so; the 95

@@ -6,7 +6,6 @@
 #include "DiagLog.h"
 #include "FixedTexts.h"
 #include "Report.h"
-#include "oxShell.h"
 
 SetupOptions RunOptions;
 
@@ -27,9 +26,4 @@ bool ReadCommandLine()
         return false;
     }
     return true;
-}
-
-void ShowUsage()
-{
-    if (!SilentRun) CenteredMessageBox(0, UsageCaption, UsageText, MB_OK | MB_ICONINFORMATION);
 }

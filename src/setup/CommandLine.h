@@ -11,5 +11,3 @@ extern SetupOptions RunOptions;
 // names cannot be written: then reported (with the options, in a box unless
 // silent) and the run ends with ExitBadCommandLine.
 bool ReadCommandLine();
-// The options and exit codes, in a box (/?); nothing in a silent run.
-void ShowUsage();

@@ -58,17 +58,6 @@ unsigned long long SumEntrySizes(const char* ArchiveName, const char* Mask, int 
     return Total;
 }
 
-// Percent of the bar's own range, which is 0 to 100.
-static void SetProgress(HWND Window, int Percent)
-{
-    if (!Window) return; // a silent run
-    HWND Bar = GetDlgItem(Window, IDC_PRESETUP_BAR);
-    SendMessageA(Bar, PBM_SETPOS, (WPARAM)Percent, 0);
-    // Painted now (what UpdateWindow does): no message loop runs while the
-    // stage works.
-    RedrawWindow(Bar, 0, 0, RDW_UPDATENOW | RDW_ALLCHILDREN);
-}
-
 bool ExtractPresetup(const char* ArchiveName, const char* Directory)
 {
     HWND Window = 0;
@@ -121,7 +110,13 @@ bool ExtractPresetup(const char* ArchiveName, const char* Directory)
             break;
         }
         Done += Info.UnpackedSize;
-        SetProgress(Window, ProgressPercent(Done, Total));
+        if (Window) { // none in a silent run
+            // Percent of the bar's own range, which is 0 to 100, painted now
+            // (what UpdateWindow does): no message loop runs while the stage works.
+            HWND Bar = GetDlgItem(Window, IDC_PRESETUP_BAR);
+            SendMessageA(Bar, PBM_SETPOS, (WPARAM)ProgressPercent(Done, Total), 0);
+            RedrawWindow(Bar, 0, 0, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        }
     }
     ArcClose(Archive);
     DestroyWindow(Window);

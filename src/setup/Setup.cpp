@@ -354,7 +354,8 @@ SetupExitCode RunSetup()
     }
     DiagLogLine("Windows: ", OSInfo.Description.c_str());
     if (RunOptions.ShowHelp) {
-        ShowUsage();
+        // The options and exit codes, in a box; nothing in a silent run.
+        if (!SilentRun) CenteredMessageBox(0, UsageCaption, UsageText, MB_OK | MB_ICONINFORMATION);
         return EndRun(ExitInstalled);
     }
     if (!StartRun()) {

@@ -277,17 +277,6 @@ static void OnInitDialog(HWND Dialog)
     if (TestSeamFails("page")) OutOfMemory();
 }
 
-static void OnCommand(HWND Dialog, int Id)
-{
-    // Escape sends id 2 (IDCANCEL), which is deliberately not handled here.
-    if (Id == IDC_BACK)
-        EndDialog(Dialog, ResultBack);
-    else if (Id == IDC_NEXT)
-        EndDialog(Dialog, ResultNext);
-    else if (Id == IDC_CANCEL)
-        AskCancel(Dialog);
-}
-
 // Controls: 100 title area, 101 Back, 102 Next, 103 Cancel, 104 separator;
 // the page's own controls are listed at its function above. Always returns
 // 0: the default dialog processing runs as well, and focus is set here.
@@ -310,7 +299,14 @@ INT_PTR CALLBACK WizardDialogProc(HWND Dialog, UINT Message, WPARAM WParam, LPAR
     case WM_CLOSE: AskCancel(Dialog); break;
     case WM_INITDIALOG: OnInitDialog(Dialog); break;
     case WM_COMMAND:
-        if (!Stay) OnCommand(Dialog, Id);
+        // Escape sends id 2 (IDCANCEL), which is deliberately not handled here.
+        if (Stay) break;
+        if (Id == IDC_BACK)
+            EndDialog(Dialog, ResultBack);
+        else if (Id == IDC_NEXT)
+            EndDialog(Dialog, ResultNext);
+        else if (Id == IDC_CANCEL)
+            AskCancel(Dialog);
         break;
     }
     return 0;
