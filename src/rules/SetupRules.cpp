@@ -103,22 +103,23 @@ Str FormatWithName(const Str& Format, const char* Name)
 
 enum { MaxRegistryKeyName = 255 };
 
-bool UninstallKeyIsValid(const Str& Key)
+// True when Text holds no control character and none of Refused.
+static bool HasNoneOf(const Str& Text, const char* Refused)
 {
-    if (Key.Empty() || Key.Length() > MaxRegistryKeyName) return false;
-    for (int Index = 0; Index < Key.Length(); ++Index) {
-        unsigned char Ch = (unsigned char)Key.At(Index);
-        if (Ch < 32 || Ch == '\\') return false;
+    for (int Index = 0; Index < Text.Length(); ++Index) {
+        unsigned char Ch = (unsigned char)Text.At(Index);
+        if (Ch < 32 || memchr(Refused, Ch, strlen(Refused))) return false;
     }
     return true;
 }
 
+bool UninstallKeyIsValid(const Str& Key)
+{
+    return !Key.Empty() && Key.Length() <= MaxRegistryKeyName && HasNoneOf(Key, "\\");
+}
+
+// "." and ".." end in "." as well.
 bool UninstallProgramNameIsValid(const Str& Name)
 {
-    if (Name.Empty() || Name == "." || Name == "..") return false;
-    for (int Index = 0; Index < Name.Length(); ++Index) {
-        unsigned char Ch = (unsigned char)Name.At(Index);
-        if (Ch < 32 || memchr("\\/<>:\"|?*", Ch, 9)) return false;
-    }
-    return Name.Last() != '.' && Name.Last() != ' ';
+    return !Name.Empty() && HasNoneOf(Name, "\\/<>:\"|?*") && Name.Last() != '.' && Name.Last() != ' ';
 }
