@@ -362,9 +362,7 @@ static bool CheckDiskSpace()
     Str Directory = ExpandVariables(InstallDir.c_str());
     LogFoldersToMake(Directory);
     MakeDirPath(Directory.c_str());
-    unsigned long long FreeKB = DiskFreeKB(Directory.c_str());
-    unsigned long long NeededKB = RoundedKiB(TotalBytes);
-    if (FreeKB >= NeededKB) return true;
+    if (DiskFreeKB(Directory.c_str()) >= RoundedKiB(TotalBytes)) return true;
     ReportError(0, GetText(TextNoDiskSpace).c_str(), ExitFailed);
     return false;
 }

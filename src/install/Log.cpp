@@ -67,10 +67,9 @@ static bool FlushDue()
 
 // Records Key=Value in the section when the log is on and has a file name;
 // an existing key of that name keeps its place.
-static void WriteLogEntry(int Section, const char* Key, const char* Value)
+static void WriteLogEntry(LogSection Section, const char* Key, const char* Value)
 {
     if (!LogEnabled || LogFileName.Empty()) return;
-    if (Section < 0 || Section >= LogSectionCount) return;
     Str Path = LogPathOf(LogFileName);
     if (Path != LoadedPath) {
         if (!LoadedPath.Empty()) FlushLog();

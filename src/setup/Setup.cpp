@@ -365,9 +365,6 @@ SetupExitCode RunSetup()
         return EndRun(FailureExitCode());
     }
     VariableList.Clear();
-    CopyList.Clear();
-    RegList.Clear();
-    DialogSequence.Clear();
 
     bool Outcome = RunWizard();
     bool Restarting = CloseRun(Outcome);
