@@ -11,11 +11,32 @@
 #include <unistd.h>
 
 #include <functional>
+#include <string>
 
 #include "ArcFile.h"
 #include "ArcFormat.h"
-#include "PrintableName.h"
 #include "Unrar.h"
+
+// A name read from an archive, made safe to print. A name is whatever bytes
+// the archive holds: escape sequences in it would move the cursor, recolour
+// or retitle the user's terminal, and it carries no code page, so its bytes
+// above 127 may be control characters to the terminal (C1 codes) or invalid
+// in its encoding. Printable ASCII stays as it is; every other byte is shown
+// as \xNN. The archive's backslashes stay.
+static std::string PrintableName(const char* Name)
+{
+    std::string Shown;
+    for (const unsigned char* P = (const unsigned char*)Name; *P; ++P) {
+        if (*P >= 0x20 && *P < 0x7F) {
+            Shown += (char)*P;
+        } else {
+            char Escape[8];
+            snprintf(Escape, sizeof Escape, "\\x%02X", *P);
+            Shown += Escape;
+        }
+    }
+    return Shown;
+}
 
 // ---- progress on a terminal ----
 
