@@ -157,7 +157,7 @@ public:
         if (!Out.Rewrite(HeaderAt, Header.data(), Header.size())) return Fail("cannot write the archive");
         // The rule that makes the writer run the encoder again.
         Larger[Index] = Packed > Sizes[Index];
-        Stats.push_back({Sizes[Index], Packed, Fields.Stored, AudioBytes});
+        Stats.push_back({Packed, Fields.Stored, AudioBytes});
         return true;
     }
 
@@ -286,10 +286,6 @@ bool WriteArchiveOrThrow(const std::vector<PackEntry>& Entries, const PackSettin
             Stats->Entries = Writer.Stats;
             Stats->Passes = Pass;
             Stats->OutputBytes = Out.Size();
-            for (const PackEntryStats& E : Writer.Stats) {
-                Stats->InputBytes += E.InputBytes;
-                Stats->StoredEntries += E.Stored ? 1 : 0;
-            }
         }
         return true;
     }

@@ -52,7 +52,6 @@ struct ParseContext {
 
 // What a parse found.
 struct ChunkPlan {
-    uint64_t PlainBits = 0;      // the bytes under an ideal order-0 code
     int AudioMode = 0;           // channel count audio would use; 0: not worth it
     uint64_t AudioBits = 0;      // its bits, estimated with the snapshot's predictor, tables aside
     uint64_t AudioTableBits = 0; // a table read for it
