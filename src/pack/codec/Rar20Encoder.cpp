@@ -61,25 +61,6 @@ struct Item {
     ChunkPlan Plan;
 };
 
-Item StoredItem(uint32_t Entry)
-{
-    Item It;
-    It.Stored = It.LastOfEntry = true;
-    It.Entry = Entry;
-    return It;
-}
-
-Item ChunkItem(uint32_t Entry, uint32_t Start, uint32_t End, uint32_t EntryStart, bool Last)
-{
-    Item It;
-    It.LastOfEntry = Last;
-    It.Entry = Entry;
-    It.Start = Start;
-    It.End = End;
-    It.EntryStart = EntryStart;
-    return It;
-}
-
 class Encoder {
 public:
     Encoder(const EncoderSettings& Settings, EncoderIo& Io, EncoderReport* Report)
@@ -125,7 +106,7 @@ private:
             if (!Io.ReadEntry(Index, 0, Probe.data(), ProbeSize, &Got)) return false;
         }
         bool Ended = Got < ProbeSize;
-        if (Forced || Got == 0 || ShouldStore(Probe.data(), Got, Ended)) return AddItem(StoredItem(Index));
+        if (Forced || Got == 0 || ShouldStore(Probe.data(), Got, Ended)) return AddItem(true, true, Index);
 
         uint32_t EntryStart = History.End();
         History.Append(Probe.data(), Got);
@@ -148,7 +129,7 @@ private:
             }
             End = std::min(End, History.End());
             bool Last = Ended && End == History.End();
-            if (!AddItem(ChunkItem(Index, Start, End, EntryStart, Last))) return false;
+            if (!AddItem(false, Last, Index, Start, End, EntryStart)) return false;
             if (Last) return true;
             Start = End;
         }
@@ -242,15 +223,14 @@ private:
         return Item < uint64_t(Lag) ? Initial : Snapshots[(Item - Lag) % Snapshots.size()];
     }
 
-    bool AddItem(const Item& New)
+    // Adds a chunk to parse, or (Stored) the entry stored at this point.
+    bool AddItem(bool Stored, bool LastOfEntry, uint32_t Entry, uint32_t Start = 0, uint32_t End = 0,
+                 uint32_t EntryStart = 0)
     {
         if (!FinalizeBefore(int64_t(NextItem) + 1 - Lag)) // frees the slot
             return false;
-        Item& Slot = Items[NextItem % Lag];
-        Slot = New;
-        if (Slot.Stored) {
-            Slot.Done = true;
-        } else {
+        Items[NextItem % Lag] = {Stored, LastOfEntry, Entry, Start, End, EntryStart, Stored, ChunkPlan()};
+        if (!Stored) {
             std::lock_guard<std::mutex> Guard(Lock);
             Queue.push_back(NextItem);
         }
