@@ -256,7 +256,9 @@ bool SetManifestLevel(std::vector<ResourceEntry>& Entries, const SetupResourcePl
         size_t End = Value == std::string::npos ? Value : Text.find('"', Value + sizeof LevelAttribute - 1);
         if (End == std::string::npos) break;
         Value += sizeof LevelAttribute - 1;
-        std::string Wanted = ManifestLevelName(Plan.Level);
+        std::string Wanted;
+        for (const LevelName& Name : LevelNames)
+            if (Name.Level == Plan.Level) Wanted = Name.ManifestWord;
         if (Text.compare(Value, End - Value, Wanted) == 0) return true;
         Text.replace(Value, End - Value, Wanted);
         Entry.Data.assign(Text.begin(), Text.end());
@@ -337,13 +339,6 @@ bool ParseExecutionLevel(const std::string& Text, ExecutionLevel& Level)
             return true;
         }
     return false;
-}
-
-const char* ManifestLevelName(ExecutionLevel Level)
-{
-    for (const LevelName& Name : LevelNames)
-        if (Name.Level == Level) return Name.ManifestWord;
-    return LevelNames[0].ManifestWord;
 }
 
 SetupResourcePlan PlanSetupResources(const ProjectTree& Tree, const std::string& SetupFileName, DiagnosticList& Out)
