@@ -90,8 +90,8 @@ TEST(PackBuildValues, TheStubsRulesOverWholeTexts)
     EXPECT_FALSE(ParseScriptInteger(std::string("12\0", 3), Value));
     EXPECT_EQ(SplitWords("Enu, Rus", ','), (std::vector<std::string>{"Enu", " Rus"}));
     EXPECT_TRUE(SplitWords(",,", ',').empty());
-    EXPECT_TRUE(EntrySelected("data\\Sub\\File.txt", PayloadMask));
-    EXPECT_FALSE(EntrySelected("Data\\File", PayloadMask));
+    EXPECT_TRUE(EntryInGroup(ToStr("data\\Sub\\File.txt"), PayloadMask));
+    EXPECT_FALSE(EntryInGroup(ToStr("Data\\File"), PayloadMask));
 }
 
 TEST(PackBuildOrder, GroupsByExtensionThenNameWhateverTheInputOrder)

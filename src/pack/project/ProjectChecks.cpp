@@ -180,7 +180,7 @@ void CheckNamesAndSizes(CheckContext& Context)
     // puts every entry into one folder under its file-name part.
     std::map<std::string, const ProjectFile*> Flat;
     for (const ProjectFile& File : Tree.Presetup) {
-        if (!EntrySelected(File.ArchiveName, PresetupMask))
+        if (!EntryInGroup(ToStr(File.ArchiveName), PresetupMask))
             Out.Error(File.RelativePath, 0,
                       "Presetup file without \".\" in its name: the setup's unpacking would stop there "
                       "and leave the rest of Presetup behind");
@@ -193,7 +193,7 @@ void CheckNamesAndSizes(CheckContext& Context)
 
     std::map<std::string, const ProjectFile*> DataNames;
     for (const ProjectFile& File : Tree.Data) {
-        if (!EntrySelected(File.ArchiveName, PayloadMask))
+        if (!EntryInGroup(ToStr(File.ArchiveName), PayloadMask))
             Out.Warning(File.RelativePath, 0,
                         "Data file without \".\" in its name can never be installed (the setup selects "
                         "\"Data\\*.*\")");
@@ -439,7 +439,7 @@ void CheckCopySource(CheckContext& Context, const ScriptFile& Ins, const IniEntr
         return;
     }
     Context.Installed.insert(File);
-    if (!EntrySelected(File->ArchiveName, PayloadMask))
+    if (!EntryInGroup(ToStr(File->ArchiveName), PayloadMask))
         Ins.Error(Entry.Line, "CopyFile source \"" + Source + "\" has no \".\" in its name and is never installed");
 }
 
@@ -592,8 +592,6 @@ std::vector<std::string> SplitWords(const std::string& Text, char Separator)
     return Words;
 }
 
-bool EntrySelected(const std::string& Name, const char* Mask) { return EntryInGroup(ToStr(Name), Mask); }
-
 void CheckStub(const StubImage& Stub, DiagnosticList& Out)
 {
     const std::vector<uint8_t>& Bytes = Stub.Bytes;
@@ -671,7 +669,7 @@ void CheckProject(const ProjectTree& Tree, DiagnosticList& Out)
                         "instruction file not named by [Config] InsFiles; the setup never reads it");
     }
     for (const ProjectFile& File : Tree.Data)
-        if (EntrySelected(File.ArchiveName, PayloadMask) && !Context.Installed.count(&File))
+        if (EntryInGroup(ToStr(File.ArchiveName), PayloadMask) && !Context.Installed.count(&File))
             Out.Warning(File.RelativePath, 0, "no CopyFile instruction installs this file");
 }
 
