@@ -124,8 +124,9 @@ static double NLog2N(uint32_t N)
     return N < TableSize ? Table[N] : N * std::log2(double(N));
 }
 
-// The sum of -c log2(c / total) over the counts, as total log2 total - sum c log2 c.
-uint64_t EntropyBits(const uint32_t* Counts)
+// Bits of bytes with these 256 counts under an ideal order-0 code: the sum of
+// -c log2(c / total) over the counts, as total log2 total - sum c log2 c.
+static uint64_t EntropyBits(const uint32_t* Counts)
 {
     uint32_t Total = 0;
     double Sum = 0;
