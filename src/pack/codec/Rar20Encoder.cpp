@@ -143,7 +143,10 @@ private:
     {
         const ParseContext& Context = SnapshotFor(NextItem);
         uint64_t Raw = uint64_t(Count) * 8;
-        StartProbe(Bytes, Count);
+        ProbeBytes = Bytes;
+        ProbeCount = Count;
+        ProbeLinked = 0;
+        SelfLinks.assign(size_t(1) << SelfHashBits, 0);
         if (Whole && Count < SmallEntry) {
             // A small entry joins the open block if that is LZ (below
             // SmallChunk it always does), else it needs a table of its own:
@@ -184,14 +187,6 @@ private:
 
     // The longest match for the bytes at P of an entry not yet in the stream:
     // in the stream, or earlier in the entry (one link per hash suffices here).
-    void StartProbe(const uint8_t* Bytes, size_t Count)
-    {
-        ProbeBytes = Bytes;
-        ProbeCount = Count;
-        ProbeLinked = 0;
-        SelfLinks.assign(size_t(1) << SelfHashBits, 0);
-    }
-
     uint32_t ProbeMatch(size_t P)
     {
         if (P + MinMatchProbed > ProbeCount) return 0;
@@ -239,22 +234,6 @@ private:
         return true;
     }
 
-    void Parse(uint64_t Number, ChunkParser& Parser)
-    {
-        Item& It = Items[Number % Lag];
-        std::exception_ptr Failed;
-        try {
-            It.Plan = ChunkPlan();
-            Parser.Run(SnapshotFor(Number), It.Start, It.End, It.EntryStart, &It.Plan);
-        } catch (...) {
-            Failed = std::current_exception();
-        }
-        std::lock_guard<std::mutex> Guard(Lock);
-        if (Failed && !Failure) Failure = Failed;
-        It.Done = true;
-        JobDone.notify_all();
-    }
-
     void Work(ChunkParser& Parser)
     {
         std::unique_lock<std::mutex> Guard(Lock);
@@ -271,8 +250,18 @@ private:
         uint64_t Number = Queue.front();
         Queue.pop_front();
         Guard.unlock();
-        Parse(Number, Parser);
+        Item& It = Items[Number % Lag];
+        std::exception_ptr Failed;
+        try {
+            It.Plan = ChunkPlan();
+            Parser.Run(SnapshotFor(Number), It.Start, It.End, It.EntryStart, &It.Plan);
+        } catch (...) {
+            Failed = std::current_exception();
+        }
         Guard.lock();
+        if (Failed && !Failure) Failure = Failed;
+        It.Done = true;
+        JobDone.notify_all();
     }
 
     // Waits for the item to be parsed, parsing queued ones meanwhile.
