@@ -189,10 +189,12 @@ bool VerifyEntries(ArcHandle Archive, const std::vector<PackEntry>* Expected, co
     return true;
 }
 
-bool Verify(const std::string& ArchivePath, const std::vector<uint8_t>* Bytes, const std::vector<PackEntry>* Expected,
-            const VerifyProgress& Progress, std::string* Problem)
+} // namespace
+
+// From memory when Memory.Bytes is set (VerifyArchiveBytes).
+bool VerifyArchiveFile(const std::string& ArchivePath, const std::vector<PackEntry>* Expected,
+                       const VerifyProgress& Progress, std::string* Problem)
 {
-    Memory.Bytes = Bytes;
     ArcSetFileOps(&VerifyOps);
     bool Ok = false;
     ArcHandle Archive = ArcOpen(ArchivePath.c_str(), ArcModeExtract);
@@ -212,16 +214,9 @@ bool Verify(const std::string& ArchivePath, const std::vector<uint8_t>* Bytes, c
     return Ok;
 }
 
-} // namespace
-
-bool VerifyArchiveFile(const std::string& ArchivePath, const std::vector<PackEntry>* Expected,
-                       const VerifyProgress& Progress, std::string* Problem)
-{
-    return Verify(ArchivePath, nullptr, Expected, Progress, Problem);
-}
-
 bool VerifyArchiveBytes(const std::vector<uint8_t>& Archive, const std::vector<PackEntry>* Expected,
                         std::string* Problem)
 {
-    return Verify("archive", &Archive, Expected, VerifyProgress(), Problem);
+    Memory.Bytes = &Archive;
+    return VerifyArchiveFile("archive", Expected, VerifyProgress(), Problem);
 }
