@@ -157,7 +157,7 @@ int SectionOf(const Layout& L, uint32_t Rva)
 class TreeReader {
 public:
     TreeReader(const std::vector<uint8_t>& Image, const Section& Sec) : B(Image), S(Sec) {}
-    bool Read(std::vector<ResourceEntry>& Entries, std::string& Problem);
+    bool ReadDirectory(uint32_t Offset, int Level, ResourceEntry& Path, std::vector<ResourceEntry>& Entries);
 
 private:
     const std::vector<uint8_t>& B;
@@ -171,7 +171,6 @@ private:
         return true;
     }
     bool ReadId(uint32_t NameField, ResourceId& Id);
-    bool ReadDirectory(uint32_t Offset, int Level, ResourceEntry& Path, std::vector<ResourceEntry>& Entries);
 };
 
 bool TreeReader::ReadId(uint32_t NameField, ResourceId& Id)
@@ -219,13 +218,6 @@ bool TreeReader::ReadDirectory(uint32_t Offset, int Level, ResourceEntry& Path, 
         }
     }
     return true;
-}
-
-bool TreeReader::Read(std::vector<ResourceEntry>& Entries, std::string& Problem)
-{
-    ResourceEntry Path;
-    if (ReadDirectory(0, 0, Path, Entries)) return true;
-    return Refuse(Problem, "the resource directory is damaged");
 }
 
 // ---- writing the resource tree ----
@@ -379,7 +371,9 @@ bool ReadResources(const std::vector<uint8_t>& Image, std::vector<ResourceEntry>
     int Index = SectionOf(L, Rva);
     if (Index < 0 || L.Sections[Index].VirtualAddress != Rva)
         return Refuse(Problem, "the resource directory does not start a section");
-    return TreeReader(Image, L.Sections[Index]).Read(Entries, Problem);
+    ResourceEntry Path;
+    if (TreeReader(Image, L.Sections[Index]).ReadDirectory(0, 0, Path, Entries)) return true;
+    return Refuse(Problem, "the resource directory is damaged");
 }
 
 bool HasCertificateTable(const std::vector<uint8_t>& Image)
