@@ -42,13 +42,6 @@ bool ReadFileBytes(const fs::path& Path, std::vector<uint8_t>& Bytes)
     return In.gcount() == Size;
 }
 
-static int64_t ModifiedTimeOf(const fs::path& Path)
-{
-    struct stat Info;
-    if (::stat(Path.c_str(), &Info) != 0) return 0;
-    return (int64_t)Info.st_mtime;
-}
-
 static void ScanFolder(const fs::path& Root, const char* Folder, std::vector<ProjectFile>& Files,
                        DiagnosticList& Problems)
 {
@@ -81,7 +74,8 @@ static void ScanFolder(const fs::path& Root, const char* Folder, std::vector<Pro
         File.RelativePath = Shown;
         File.SourcePath = Item.path();
         File.Size = (uint64_t)Item.file_size(StatusError);
-        File.ModifiedUnix = ModifiedTimeOf(Item.path());
+        struct stat Info;
+        File.ModifiedUnix = ::stat(Item.path().c_str(), &Info) == 0 ? (int64_t)Info.st_mtime : 0;
         std::string Name = Folder;
         for (const fs::path& Part : Item.path().lexically_relative(Top)) {
             Name += '\\';
