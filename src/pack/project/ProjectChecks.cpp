@@ -157,15 +157,12 @@ void CheckNamesAndSizes(CheckContext& Context)
     const ProjectTree& Tree = Context.Tree;
     DiagnosticList& Out = Context.Out;
     uint64_t DataSize = 0, AllSize = 0;
-    for (const ProjectFile& File : Tree.Presetup) {
-        CheckNameChars(File, Out);
-        AllSize += File.Size;
-    }
-    for (const ProjectFile& File : Tree.Data) {
-        CheckNameChars(File, Out);
-        DataSize += File.Size;
-        AllSize += File.Size;
-    }
+    for (const std::vector<ProjectFile>* Group : {&Tree.Presetup, &Tree.Data})
+        for (const ProjectFile& File : *Group) {
+            CheckNameChars(File, Out);
+            AllSize += File.Size;
+        }
+    for (const ProjectFile& File : Tree.Data) DataSize += File.Size;
     if (DataSize >= MaxPayloadSize)
         Out.Error(DataFolder, 0,
                   "payload is " + std::to_string(DataSize) +
@@ -348,10 +345,8 @@ void CheckFormatTexts(const CheckContext& Context, const ScriptFile& Str)
         std::string Language;
         if (!IsSectionOfKind(Section.Name, "Strings", Language)) continue;
         for (const IniEntry& Entry : Section.Entries) {
-            bool IsFormat = false;
-            for (int Number : FormatTextNumbers)
-                if (Entry.Name == std::to_string(Number)) IsFormat = true;
-            if (!IsFormat) continue;
+            auto IsNumber = [&](int Number) { return Entry.Name == std::to_string(Number); };
+            if (std::none_of(std::begin(FormatTextNumbers), std::end(FormatTextNumbers), IsNumber)) continue;
             std::string Text = ExpandKnown(Context, Entry.Value);
             for (const char* Name : BuiltinVariableNames) {
                 std::string Pattern = std::string("%") + Name + "%";
