@@ -401,13 +401,6 @@ void CheckSilentFolder(CheckContext& Context, const ScriptFile& Ini)
                                              "the command line gives the folder with /D=");
 }
 
-void CheckUserLevelRegistry(CheckContext& Context, const ScriptFile& Script, int Line, const std::string& Path)
-{
-    if (Context.UserLevel && RegistryRootIndex(ToStr(Path)) == MachineRegistryRoot)
-        Script.Warning(Line, "ExecutionLevel=user: the setup runs with the user's rights and cannot write \"" + Path +
-                                 "\"; use admin or highest, or HKCU\\");
-}
-
 // --- instruction files -------------------------------------------------------------
 
 void CheckLanguageSuffix(CheckContext& Context, const ScriptFile& Ins, const IniSection& Section,
@@ -445,9 +438,11 @@ void CheckRegistryGroup(CheckContext& Context, const ScriptFile& Ins, const IniE
         Ins.Warning(Group.Line, "registry path \"" + Group.Value + "\" depends on variables and cannot be checked");
         return;
     }
-    bool KnownRoot = RegistryRootIndex(ToStr(Path)) >= 0;
-    CheckUserLevelRegistry(Context, Ins, Group.Line, Path);
-    if (!KnownRoot) {
+    int Root = RegistryRootIndex(ToStr(Path));
+    if (Context.UserLevel && Root == MachineRegistryRoot)
+        Ins.Warning(Group.Line, "ExecutionLevel=user: the setup runs with the user's rights and cannot write \"" +
+                                    Path + "\"; use admin or highest, or HKCU\\");
+    if (Root < 0) {
         Ins.Error(Group.Line, "registry path \"" + Path +
                                   "\" does not start with HKCR\\, HKCU\\ or HKLM\\ "
                                   "(in capitals); the setup would write none of its values");
