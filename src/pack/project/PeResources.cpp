@@ -222,11 +222,6 @@ bool TreeReader::ReadDirectory(uint32_t Offset, int Level, ResourceEntry& Path, 
 
 // ---- writing the resource tree ----
 
-void PadTo(std::vector<uint8_t>& B, size_t Alignment)
-{
-    while (B.size() % Alignment) B.push_back(0);
-}
-
 // Directories first (types, then each type's names, then each name's
 // languages), then the data entries, the name texts and the data. Offsets
 // are known before anything is written, so each part is written once.
@@ -332,7 +327,7 @@ std::vector<uint8_t> BuildTree(std::vector<ResourceEntry> Entries, uint32_t Sect
         for (char16_t Ch : Text) Append16(Out, Ch);
     }
     for (size_t I = 0; I < Entries.size(); ++I) {
-        PadTo(Out, ResDataAlignment);
+        while (Out.size() % ResDataAlignment) Out.push_back(0);
         Out.insert(Out.end(), Entries[I].Data.begin(), Entries[I].Data.end());
     }
     return Out;
