@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr uint8_t HostWin32 = ArcHostWin32;
 constexpr uint32_t MainFlags = ArcMainSolid | ArcMainLocked;
 constexpr uint32_t FirstFileFlags = ArcFlagHasData | ArcFileDict1M;
 constexpr uint32_t SolidFileFlags = FirstFileFlags | ArcFileSolid;
@@ -79,7 +78,7 @@ std::vector<uint8_t> FileHeader(const PackEntry& Entry, const FileFields& F)
         NewHeader(ArcBlockFile, F.Solid ? SolidFileFlags : FirstFileFlags, ArcFileHeaderSize + Entry.Name.size());
     Put32(&Header[ArcHdrPackedOffset], F.PackedSize);
     Put32(&Header[ArcHdrUnpackedOffset], F.UnpackedSize);
-    Header[ArcHdrHostOffset] = HostWin32;
+    Header[ArcHdrHostOffset] = ArcHostWin32;
     Put32(&Header[ArcHdrDataCrcOffset], F.DataCrc);
     Put32(&Header[ArcHdrTimeOffset], Entry.DosTime);
     Header[ArcHdrVersionOffset] = ArcVersion20;
