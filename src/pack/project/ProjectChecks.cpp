@@ -473,7 +473,7 @@ void CheckInstructionFile(CheckContext& Context, const ScriptFile& Ins)
         if (Ins.Doc.SectionLine(Section.Name) != Section.Line) continue; // a repeated header: read once
         CheckLanguageSuffix(Context, Ins, Section, Language);
         for (const IniEntry& Group : Ins.Doc.ReadSection(Section.Name)) {
-            if (!Ins.Doc.HasSection(Group.Name)) {
+            if (Ins.Doc.SectionLine(Group.Name) == 0) {
                 Ins.Warning(Group.Line, "group section [" + Group.Name + "] does not exist; this entry does nothing");
                 continue;
             }
