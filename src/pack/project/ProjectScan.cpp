@@ -47,16 +47,12 @@ static void ScanFolder(const fs::path& Root, const char* Folder, std::vector<Pro
 {
     fs::path Top = Root / Folder;
     std::error_code Error;
-    fs::recursive_directory_iterator Walk(Top, fs::directory_options::none, Error);
-    if (Error) {
-        Problems.Error(Folder, 0, "cannot read the folder: " + Error.message());
-        return;
-    }
-    for (; Walk != fs::recursive_directory_iterator(); Walk.increment(Error)) {
+    for (fs::recursive_directory_iterator Walk(Top, fs::directory_options::none, Error);; Walk.increment(Error)) {
         if (Error) {
             Problems.Error(Folder, 0, "cannot read the folder: " + Error.message());
             return;
         }
+        if (Walk == fs::recursive_directory_iterator()) return;
         const fs::directory_entry& Item = *Walk;
         fs::path Relative = Item.path().lexically_relative(Root);
         std::string Shown = Relative.generic_string();
