@@ -63,10 +63,9 @@ static HWND ProgressDialog = 0;
 static volatile bool CancelRequested = false;
 static HANDLE WorkerThread = 0;
 // WorkerResumed: the dialog came up and let the worker run. When it did not
-// (no template, no window), the worker is resumed with WorkerAbandoned set
-// and ends at once without touching anything.
+// (no template, no window), the worker is resumed without it and ends at
+// once without touching anything.
 static volatile bool WorkerResumed = false;
-static volatile bool WorkerAbandoned = false;
 // Set once the dialog's message loop runs. Before that a message sent to the
 // dialog would hold the worker until the window has come up (a good part of
 // a second on a slow display): the routine updates of the line and the bar
@@ -269,7 +268,7 @@ static bool ExtractPayload()
 
 static DWORD WINAPI InstallWorker(LPVOID)
 {
-    if (WorkerAbandoned) return 0;
+    if (!WorkerResumed) return 0;
     ProgressShown = 0;
     FileLineShown = false;
     if (TestSeamFails("worker")) OutOfMemory();
@@ -326,7 +325,6 @@ static bool RunWorker()
     CancelRequested = false;
     if (SilentRun) return ExtractPayload();
     WorkerResumed = false;
-    WorkerAbandoned = false;
     DWORD ThreadId;
     WorkerThread = CreateThread(0, 0, InstallWorker, 0, CREATE_SUSPENDED, &ThreadId);
     if (!WorkerThread) {
@@ -336,10 +334,7 @@ static bool RunWorker()
     }
     CurrentDialogName = ProgressTemplate;
     DialogBoxParamA(ModuleInstance, ProgressTemplate, MainWindow, ProgressDialogProc, 0);
-    if (!WorkerResumed) {
-        WorkerAbandoned = true;
-        ResumeThread(WorkerThread);
-    }
+    if (!WorkerResumed) ResumeThread(WorkerThread);
     WaitForSingleObject(WorkerThread, INFINITE);
     DWORD ExitCode = 0;
     if (!GetExitCodeThread(WorkerThread, &ExitCode)) ExitCode = 0;
