@@ -55,16 +55,6 @@ void FlushLog()
     LastFlushCost = GetTickCount() - Start;
 }
 
-// Time for the next write while entries come in: every LogFlushIntervalMs,
-// or less often when a write takes long (a large log), so that writing the
-// whole file stays a small part of the run however many files it lists.
-static bool FlushDue()
-{
-    DWORD Wait = LastFlushCost * LogFlushCostFactor;
-    if (Wait < LogFlushIntervalMs) Wait = LogFlushIntervalMs;
-    return GetTickCount() - LastFlushTick >= Wait;
-}
-
 // Records Key=Value in the section when the log is on and has a file name;
 // an existing key of that name keeps its place.
 static void WriteLogEntry(LogSection Section, const char* Key, const char* Value)
@@ -83,7 +73,12 @@ static void WriteLogEntry(LogSection Section, const char* Key, const char* Value
         LastFlushCost = 0;
     }
     if (LogTextSet(&Text, Section, Key, Value)) Unwritten = true;
-    if (FlushDue()) FlushLog();
+    // The next write while entries come in: after LogFlushIntervalMs, or
+    // later when a write takes long (a large log), so that writing the whole
+    // file stays a small part of the run however many files it lists.
+    DWORD Wait = LastFlushCost * LogFlushCostFactor;
+    if (Wait < LogFlushIntervalMs) Wait = LogFlushIntervalMs;
+    if (GetTickCount() - LastFlushTick >= Wait) FlushLog();
 }
 
 void LogCopiedFile(const char* Path) { WriteLogEntry(LogCopyFileSection, Path, ""); }

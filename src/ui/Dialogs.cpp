@@ -268,15 +268,6 @@ static void ReadmePage(HWND Dialog, UINT Message, int)
     if (Message == WM_INITDIALOG) SetItemText(Dialog, IDC_README_EDIT, LoadLanguageFile("Readme").c_str());
 }
 
-static void OnInitDialog(HWND Dialog)
-{
-    if (!HasPageBefore()) ShowWindow(GetDlgItem(Dialog, IDC_BACK), SW_HIDE);
-    if (MainWindow) SetClassLongPtrA(Dialog, GCLP_HICON, GetClassLongPtrA(MainWindow, GCLP_HICON));
-    ApplyDialogTexts(Dialog);
-    TestSeamNoteControls(Dialog);
-    if (TestSeamFails("page")) OutOfMemory();
-}
-
 // Controls: 100 title area, 101 Back, 102 Next, 103 Cancel, 104 separator;
 // the page's own controls are listed at its function above. Always returns
 // 0: the default dialog processing runs as well, and focus is set here.
@@ -297,7 +288,13 @@ INT_PTR CALLBACK WizardDialogProc(HWND Dialog, UINT Message, WPARAM WParam, LPAR
     switch (Message) {
     case WM_PAINT: PaintDialogTitle(Dialog); break;
     case WM_CLOSE: AskCancel(Dialog); break;
-    case WM_INITDIALOG: OnInitDialog(Dialog); break;
+    case WM_INITDIALOG:
+        if (!HasPageBefore()) ShowWindow(GetDlgItem(Dialog, IDC_BACK), SW_HIDE);
+        if (MainWindow) SetClassLongPtrA(Dialog, GCLP_HICON, GetClassLongPtrA(MainWindow, GCLP_HICON));
+        ApplyDialogTexts(Dialog);
+        TestSeamNoteControls(Dialog);
+        if (TestSeamFails("page")) OutOfMemory();
+        break;
     case WM_COMMAND:
         // Escape sends id 2 (IDCANCEL), which is deliberately not handled here.
         if (Stay) break;
