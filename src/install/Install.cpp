@@ -194,9 +194,8 @@ static bool HandleEntry(ArcHandle Handle, const ArcEntryInfo& Info, unsigned lon
         UninstallerInstalled = true;
         return true;
     }
-    if (!EntryInGroup(Name, PayloadMask)) return ArcProcessEntry(Handle, false, 0, 0);
     Str Source = Name.Sub(PayloadPrefixLength, Name.Length() - PayloadPrefixLength);
-    int Index = CopyList.IndexOfName(Source.c_str());
+    int Index = EntryInGroup(Name, PayloadMask) ? CopyList.IndexOfName(Source.c_str()) : -1;
     if (Index < 0) return ArcProcessEntry(Handle, false, 0, 0);
 
     Str Target, Version;

@@ -15,14 +15,12 @@
 #include "Unrar.h"
 #include "oxStrUtils.h"
 
-enum { ModulePathSize = MAX_PATH };
-
 Str OwnFileName()
 {
     Str Path;
-    char* Buffer = Path.Reserve(ModulePathSize);
-    DWORD Length = GetModuleFileNameA(0, Buffer, ModulePathSize);
-    Path.SetLength(Length < ModulePathSize ? (int)Length : 0);
+    char* Buffer = Path.Reserve(MAX_PATH);
+    DWORD Length = GetModuleFileNameA(0, Buffer, MAX_PATH);
+    Path.SetLength(Length < MAX_PATH ? (int)Length : 0);
     return Path;
 }
 
