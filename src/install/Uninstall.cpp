@@ -24,9 +24,7 @@
 #include "oxRegIni.h"
 #include "oxStrUtils.h"
 
-static const char* const ConfirmTemplate = "DLG_UNINSTALL";
 static const char* const ProgressTemplate = "DLG_UNINSTALLING";
-static const char* const FinishTemplate = "DLG_UNINSTALLED";
 static const char* const RecordUnusableDefault =
     "The uninstall record %s is missing or damaged, so %ProgramName% cannot be removed. Nothing was removed.";
 static const char* const RemovingLineDefault = "Removing %s";
@@ -230,7 +228,7 @@ bool RunUninstallation()
 
     if (!SilentRun) {
         DialogSequence.Clear();
-        DialogSequence.Add(ConfirmTemplate);
+        DialogSequence.Add("DLG_UNINSTALL");
         if (!RunDialogSequence()) {
             NoteFailure(ExitCancelled);
             return false;
@@ -244,7 +242,7 @@ bool RunUninstallation()
     ProgressDialog = 0;
     DiagLogLine("uninstalled", FilesAwaitRestart ? ", files in use go at restart" : "");
     DialogSequence.Clear();
-    DialogSequence.Add(FinishTemplate);
+    DialogSequence.Add("DLG_UNINSTALLED");
     RunDialogSequence(); // no page in a silent run
     return true;
 }

@@ -13,8 +13,6 @@
 #include "ResourceIds.h"
 #include "oxGraphics.h"
 
-static const char* const MessageTemplate = "DLG_MESSAGE";
-
 // DrawTextBlock alignments: centred both ways.
 enum { MessageHAlignCentre = 2, MessageVAlignCentre = 1 };
 
@@ -51,7 +49,7 @@ void ShowMessageWindow(const char* Text)
 {
     if (SilentRun) return;
     if (!MessageWindow) {
-        MessageWindow = CreateDialogParamA(ModuleInstance, MessageTemplate, MainWindow, MessageWindowProc, 0);
+        MessageWindow = CreateDialogParamA(ModuleInstance, "DLG_MESSAGE", MainWindow, MessageWindowProc, 0);
         if (!MessageWindow) {
             // The next call tries again.
             ReportError(0, NoMessageWindowMessage, ExitInstalled);
