@@ -222,18 +222,6 @@ void Str::Truncate(int NewLength)
     if (NewLength < Len) SetLength(NewLength);
 }
 
-void Str::Delete(int Index, int Count)
-{
-    if (Index < 0) {
-        Count += Index;
-        Index = 0;
-    }
-    if (Index >= Len || Count <= 0) return;
-    if (Count > Len - Index) Count = Len - Index;
-    memmove(Data + Index, Data + Index + Count, (size_t)(Len - Index - Count));
-    SetLength(Len - Count);
-}
-
 Str Str::Sub(int Index, int Count) const
 {
     if (Index < 0) {
@@ -258,13 +246,6 @@ int Str::Find(const char* Text, int From) const
     if (TextLen == 0) return -1;
     for (int I = From < 0 ? 0 : From; I + TextLen <= Len; ++I)
         if (memcmp(Data + I, Text, (size_t)TextLen) == 0) return I;
-    return -1;
-}
-
-int Str::FindLast(char Ch) const
-{
-    for (int I = Len - 1; I >= 0; --I)
-        if (Data[I] == Ch) return I;
     return -1;
 }
 
@@ -307,8 +288,6 @@ static const Str EmptyStr;
 // Lists up to this long are searched entry by entry; longer ones get the
 // name index on their first lookup.
 enum { IndexFromCount = 8 };
-
-StrList::StrList() : Items(0), Size(0), Cap(0), WholeNames(false), Buckets(0), NextInChain(0), BucketCount(0) {}
 
 StrList::StrList(bool WholeNames)
     : Items(0), Size(0), Cap(0), WholeNames(WholeNames), Buckets(0), NextInChain(0), BucketCount(0)
@@ -433,13 +412,6 @@ void StrList::Clear()
     for (int I = 0; I < Size; ++I) Items[I].~Str();
     Size = 0;
     DropIndex();
-}
-
-int StrList::IndexOf(const Str& Text) const
-{
-    for (int I = 0; I < Size; ++I)
-        if (Items[I] == Text) return I;
-    return -1;
 }
 
 void StrList::Sort()
