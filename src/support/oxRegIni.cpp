@@ -19,7 +19,6 @@ static const DWORD IniSectionMaxBufferSize = 64 * 1024 * 1024;
 static const DWORD RegStringBufferSize = 1024;
 // Subkey names are at most 255 characters.
 static const DWORD RegKeyNameBufferSize = 1024;
-// Length of the root prefixes "HKCR\", "HKCU\", "HKLM\".
 
 static const char* const BoolTexts[2] = {"0", "1"};
 
@@ -108,11 +107,6 @@ void IniReadSection(const char* File, const char* Section, StrList* List)
     free(Buffer);
 }
 
-bool IniWriteString(const char* File, const char* Section, const char* Key, const char* Value)
-{
-    return WritePrivateProfileStringA(Section, Key, Value ? Value : "", File) != FALSE;
-}
-
 // ---- registry ----
 
 void SplitRegPath(const char* Path, HKEY* Root, Str* SubKey, Str* ValueName)
@@ -128,15 +122,16 @@ void SplitRegPath(const char* Path, HKEY* Root, Str* SubKey, Str* ValueName)
     *Root = Index < 0 ? 0 : Roots[Index];
 }
 
-// Opens the key of Path for reading; false when the root is unknown or the
-// key cannot be opened.
-static bool OpenPathKey(const char* Path, HKEY* Key, Str* ValueName)
+// Opens the key of Path for reading, or with Create made where missing;
+// false when the root is unknown or the key cannot be had.
+static bool OpenPathKey(const char* Path, HKEY* Key, Str* ValueName, bool Create = false)
 {
     HKEY Root;
     Str SubKey;
     SplitRegPath(Path, &Root, &SubKey, ValueName);
     if (!Root) return false;
-    return RegOpenKeyA(Root, SubKey.c_str(), Key) == ERROR_SUCCESS;
+    LONG Result = Create ? RegCreateKeyA(Root, SubKey.c_str(), Key) : RegOpenKeyA(Root, SubKey.c_str(), Key);
+    return Result == ERROR_SUCCESS;
 }
 
 bool RegReadValue(const char* Path, DWORD ValueType, void* Buffer, DWORD* Size)
@@ -181,12 +176,9 @@ void RegReadSubKeys(const char* Path, StrList* List)
 
 bool RegWriteValue(const char* Path, DWORD ValueType, const void* Data, DWORD Size)
 {
-    HKEY Root;
-    Str SubKey, ValueName;
-    SplitRegPath(Path, &Root, &SubKey, &ValueName);
-    if (!Root) return false;
     HKEY Key;
-    if (RegCreateKeyA(Root, SubKey.c_str(), &Key) != ERROR_SUCCESS) return false;
+    Str ValueName;
+    if (!OpenPathKey(Path, &Key, &ValueName, true)) return false;
     LONG Result = RegSetValueExA(Key, ValueName.c_str(), 0, ValueType, (const BYTE*)Data, Size);
     RegCloseKey(Key);
     return Result == ERROR_SUCCESS;
@@ -207,12 +199,8 @@ bool RegWriteInteger(const char* Path, int Value)
 
 bool RegValueExists(const char* Path)
 {
-    HKEY Key;
-    Str ValueName;
-    if (!OpenPathKey(Path, &Key, &ValueName)) return false;
-    LONG Result = RegQueryValueExA(Key, ValueName.c_str(), 0, 0, 0, 0);
-    RegCloseKey(Key);
-    return Result == ERROR_SUCCESS;
+    DWORD Size = 0; // no buffer: only the size is asked for
+    return RegReadValue(Path, REG_NONE, 0, &Size);
 }
 
 bool RegDeleteValuePath(const char* Path)
