@@ -162,7 +162,7 @@ static bool HasRegistryRoot(const Str& Path)
 {
     static const char* const Roots[] = {"HKCR\\", "HKCU\\", "HKLM\\"};
     for (const char* Root : Roots)
-        if (LeftChars(Path, 5) == Root) return Path.Length() > 5;
+        if (Path.Sub(0, 5) == Root) return Path.Length() > 5;
     return false;
 }
 

@@ -50,7 +50,7 @@ unsigned long long SumEntrySizesIn(const char* ArchiveName, const char* Mask, in
         if (EntryInGroup(Name, Mask)) {
             bool Selected = true;
             if (Selection) {
-                Str Source = RightChars(Name, Name.Length() - PrefixLength);
+                Str Source = Name.Sub(PrefixLength, Name.Length());
                 Selected = Selection->IndexOfName(Source.c_str()) >= 0;
             }
             if (Selected) Total += Info.UnpackedSize;
