@@ -256,30 +256,18 @@ bool Str::operator==(const Str& Other) const
 
 bool Str::operator==(const char* Text) const { return strcmp(c_str(), Text ? Text : "") == 0; }
 
-Str operator+(const Str& A, const Str& B)
+template <typename Left, typename Right>
+static Str Joined(const Left& A, const Right& B)
 {
-    Str R(A);
-    R.Append(B);
-    return R;
+    Str Result(A);
+    Result.Append(B);
+    return Result;
 }
-Str operator+(const Str& A, const char* B)
-{
-    Str R(A);
-    R.Append(B);
-    return R;
-}
-Str operator+(const char* A, const Str& B)
-{
-    Str R(A);
-    R.Append(B);
-    return R;
-}
-Str operator+(const Str& A, char B)
-{
-    Str R(A);
-    R.Append(B);
-    return R;
-}
+
+Str operator+(const Str& A, const Str& B) { return Joined(A, B); }
+Str operator+(const Str& A, const char* B) { return Joined(A, B); }
+Str operator+(const char* A, const Str& B) { return Joined(A, B); }
+Str operator+(const Str& A, char B) { return Joined(A, B); }
 
 // ---- StrList ----
 
