@@ -147,21 +147,18 @@ bool ExitWindowsPrivileged(UINT Flags)
     bool NTFamily = OSInfo.Kind == OSWinNT || OSInfo.Kind == OSWin2000;
     if (NTFamily && (Flags & SessionEndingFlags)) {
         HANDLE Token;
+        bool Refused = false;
         if (OpenProcessToken(ThisProcess, TOKEN_ADJUST_PRIVILEGES, &Token)) {
             TOKEN_PRIVILEGES Privileges;
             Privileges.PrivilegeCount = 1;
             Privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-            if (LookupPrivilegeValueA(0, "SeShutdownPrivilege", &Privileges.Privileges[0].Luid)) {
-                BOOL Adjusted = AdjustTokenPrivileges(Token, FALSE, &Privileges, 0, 0, 0);
-                if (!Adjusted) {
-                    CloseHandle(Token);
-                    return false;
-                }
-            }
+            Refused = LookupPrivilegeValueA(0, "SeShutdownPrivilege", &Privileges.Privileges[0].Luid) &&
+                      !AdjustTokenPrivileges(Token, FALSE, &Privileges, 0, 0, 0);
             CloseHandle(Token);
         }
         // Without the token or the privilege value go on: ExitWindowsEx
         // decides.
+        if (Refused) return false;
     }
     if (TestSeamRecordsExit(Flags)) return true;
     return ExitWindowsEx(Flags, 0) != FALSE;
