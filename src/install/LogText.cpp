@@ -10,16 +10,6 @@ static const char* const SectionNames[LogSectionCount] = {"CopyFile", "AddReg", 
 // Sections whose keys are paths of the file system, read as whole lines.
 static bool WholeLineKeys(int Section) { return Section == LogCopyFileSection || Section == LogMakeDirSection; }
 
-static bool IsBlank(char Ch) { return Ch == ' ' || Ch == '\t'; }
-
-static Str TrimBlanks(const Str& Text)
-{
-    int Start = 0, End = Text.Length();
-    while (Start < End && IsBlank(Text.At(Start))) ++Start;
-    while (End > Start && IsBlank(Text.At(End - 1))) --End;
-    return Text.Sub(Start, End - Start);
-}
-
 // The name inside "[Name]", or -1 when the line is no section header.
 static int SectionOfHeader(const Str& Line)
 {

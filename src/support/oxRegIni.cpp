@@ -43,18 +43,15 @@ bool IniReadBool(const char* File, const char* Section, const char* Key, bool De
     return IniReadString(File, Section, Key, BoolTexts[Default ? 1 : 0]) == "1";
 }
 
-static bool IsBlank(char Ch) { return Ch == ' ' || Ch == '\t'; }
-
 // A value as GetPrivateProfileStringA gives it: one pair of matching quotes
 // around it dropped, at most 1023 characters.
-static Str ProfileValue(const char* Text, int Length)
+static Str ProfileValue(const Str& Text)
 {
-    if (Length >= 2 && (Text[0] == '"' || Text[0] == '\'') && Text[Length - 1] == Text[0]) {
-        ++Text;
-        Length -= 2;
-    }
-    if (Length > (int)IniValueBufferSize - 1) Length = (int)IniValueBufferSize - 1;
-    return Str(Text, Length);
+    char First = Text.At(0);
+    bool Quoted = Text.Length() >= 2 && (First == '"' || First == '\'') && Text.Last() == First;
+    Str Value = Quoted ? Text.Sub(1, Text.Length() - 2) : Text;
+    Value.Truncate((int)IniValueBufferSize - 1);
+    return Value;
 }
 
 void IniReadSection(const char* File, const char* Section, StrList* List)
@@ -82,15 +79,9 @@ void IniReadSection(const char* File, const char* Section, StrList* List)
         Pos += (DWORD)LineLength + 1;
         const char* Equals = (const char*)memchr(Line, '=', (size_t)LineLength);
         if (!Equals || Line[0] == ';') continue;
-        int NameStart = 0, NameEnd = (int)(Equals - Line);
-        while (NameStart < NameEnd && IsBlank(Line[NameStart])) ++NameStart;
-        while (NameEnd > NameStart && IsBlank(Line[NameEnd - 1])) --NameEnd;
-        int ValueStart = (int)(Equals - Line) + 1, ValueEnd = LineLength;
-        while (ValueStart < ValueEnd && IsBlank(Line[ValueStart])) ++ValueStart;
-        while (ValueEnd > ValueStart && IsBlank(Line[ValueEnd - 1])) --ValueEnd;
-        if (NameEnd == NameStart) continue;
-        Str Name(Line + NameStart, NameEnd - NameStart);
-        Str Value = ProfileValue(Line + ValueStart, ValueEnd - ValueStart);
+        Str Name = TrimBlanks(Str(Line, (int)(Equals - Line)));
+        if (Name.Empty()) continue;
+        Str Value = ProfileValue(TrimBlanks(Str(Equals + 1)));
         int First = FirstValues.IndexOfName(Name.c_str());
         if (First >= 0) Value = FirstValues.ValueAt(First);
         Str Entry = Name + "=" + Value;

@@ -87,6 +87,16 @@ Str PadLeft(char Fill, const Str& S, int Width)
     return Result;
 }
 
+static bool IsBlank(char Ch) { return Ch == ' ' || Ch == '\t'; }
+
+Str TrimBlanks(const Str& S)
+{
+    int Start = 0, End = S.Length();
+    while (Start < End && IsBlank(S.At(Start))) ++Start;
+    while (End > Start && IsBlank(S.At(End - 1))) --End;
+    return S.Sub(Start, End - Start);
+}
+
 Str TextBefore(const Str& S, char Ch)
 {
     int At = S.Find(Ch);

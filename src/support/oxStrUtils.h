@@ -41,6 +41,7 @@ Str GetField(int N, const Str& S, const CharSet& Separators); // empty when ther
 // Case-sensitive, left to right, non-overlapping; an empty Find changes nothing.
 Str ReplaceAll(const Str& S, const Str& Find, const Str& Replacement);
 Str PadLeft(char Fill, const Str& S, int Width); // never cuts S
+Str TrimBlanks(const Str& S);                    // without leading and trailing spaces and tabs
 Str TextBefore(const Str& S, char Ch);           // all of S when Ch is absent
 Str TextAfter(const Str& S, char Ch);            // empty when Ch is absent
 

@@ -83,6 +83,9 @@ TEST(StrUtilsCut, PadLeftLeftRightBeforeAfter)
     EXPECT_EQ("A", S(TextBefore("A=B=D", '=')));
     EXPECT_EQ("B=D", S(TextAfter("A=B=D", '=')));
     EXPECT_EQ("", S(TextBefore("=x", '=')));
+    EXPECT_EQ("a b", S(TrimBlanks(" \ta b\t ")));
+    EXPECT_EQ("\r\nx", S(TrimBlanks("\r\nx"))); // only spaces and tabs
+    EXPECT_EQ("", S(TrimBlanks(" \t ")));
 }
 
 static bool ShiftJisLead(unsigned char Byte)
