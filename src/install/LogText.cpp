@@ -3,6 +3,7 @@
 
 #include "SetupRules.h"
 #include "oxFileUtilsCore.h"
+#include "oxRegIniCore.h"
 #include "oxStrUtils.h"
 
 static const char* const SectionNames[LogSectionCount] = {"CopyFile", "AddReg", "MakeDir", "Uninstall"};
@@ -150,10 +151,7 @@ static bool AllFullPaths(const StrList& Paths)
 
 static bool HasRegistryRoot(const Str& Path)
 {
-    static const char* const Roots[] = {"HKCR\\", "HKCU\\", "HKLM\\"};
-    for (const char* Root : Roots)
-        if (Path.Sub(0, 5) == Root) return Path.Length() > 5;
-    return false;
+    return RegistryRootIndex(Path) >= 0 && Path.Length() > RegistryRootLength;
 }
 
 bool ReadUninstallRecord(const char* Text, int Length, UninstallRecord* Record)
