@@ -110,10 +110,7 @@ void RegisterUninstaller(unsigned long long InstalledBytes)
 
 // ---- the uninstaller ----
 
-bool IsUninstaller()
-{
-    return GetFileAttributesA((TempDir + UninstallerMarkerName).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool IsUninstaller() { return PathExists((TempDir + UninstallerMarkerName).c_str()); }
 
 static HWND ProgressDialog = 0;
 
@@ -146,8 +143,6 @@ static void ShowStep(int Done, int Total, const char* FileName)
     SendDlgItemMessageA(ProgressDialog, IDC_PROGRESS_BAR, PBM_SETPOS, ProgressPercent(Done, Total), 0);
     PumpMessages();
 }
-
-static bool PathExists(const char* Path) { return GetFileAttributesA(Path) != INVALID_FILE_ATTRIBUTES; }
 
 // Windows of the NT family delete at restart what is named so; the 95
 // family has no such call, and the file stays.

@@ -86,7 +86,7 @@ bool ReadWholeFile(const char* Path, Str* Bytes, bool* Missing)
     return Whole;
 }
 
-static bool PathExists(const char* Path) { return GetFileAttributesA(Path) != INVALID_FILE_ATTRIBUTES; }
+bool PathExists(const char* Path) { return GetFileAttributesA(Path) != INVALID_FILE_ATTRIBUTES; }
 
 bool FileExists(const char* Path)
 {
