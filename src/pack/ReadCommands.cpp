@@ -11,11 +11,32 @@
 #include <unistd.h>
 
 #include <functional>
+#include <string>
 
 #include "ArcFile.h"
 #include "ArcFormat.h"
-#include "PrintableName.h"
 #include "Unrar.h"
+
+// A name read from an archive, made safe to print. A name is whatever bytes
+// the archive holds: escape sequences in it would move the cursor, recolour
+// or retitle the user's terminal, and it carries no code page, so its bytes
+// above 127 may be control characters to the terminal (C1 codes) or invalid
+// in its encoding. Printable ASCII stays as it is; every other byte is shown
+// as \xNN. The archive's backslashes stay.
+static std::string PrintableName(const char* Name)
+{
+    std::string Shown;
+    for (const unsigned char* P = (const unsigned char*)Name; *P; ++P) {
+        if (*P >= 0x20 && *P < 0x7F) {
+            Shown += (char)*P;
+        } else {
+            char Escape[8];
+            snprintf(Escape, sizeof Escape, "\\x%02X", *P);
+            Shown += Escape;
+        }
+    }
+    return Shown;
+}
 
 // ---- progress on a terminal ----
 
@@ -117,12 +138,6 @@ static bool ReportWalkEnd(ArcHandle Handle, const char* FileName)
     return true;
 }
 
-static void FormatDosTime(uint32_t DosTime, char* Text, size_t Size)
-{
-    snprintf(Text, Size, "%04u-%02u-%02u %02u:%02u", (DosTime >> 25) + 1980, (DosTime >> 21) & 15, (DosTime >> 16) & 31,
-             (DosTime >> 11) & 31, (DosTime >> 5) & 63);
-}
-
 static bool Usage(const char* Command, int ArgCount, int Wanted, const char* Form)
 {
     if (ArgCount == Wanted) return true;
@@ -144,10 +159,11 @@ int RunListCommand(int ArgCount, char** Args)
     uint64_t TotalSize = 0, TotalPacked = 0;
     unsigned Count = 0;
     while (ArcReadEntry(Handle, &Info)) {
-        char Date[32];
-        FormatDosTime(Info.DosTime, Date, sizeof Date);
-        printf("%10u %10u %08X 0x%02X   %-5s %-16s %s\n", Info.UnpackedSize, Info.PackedSize, Info.DataCrc, Info.Method,
-               (Info.HeadFlags & ArcFileSolid) ? "yes" : "no", Date, PrintableName(Info.Name).c_str());
+        uint32_t Time = Info.DosTime; // the date as YYYY-MM-DD HH:MM
+        printf("%10u %10u %08X 0x%02X   %-5s %04u-%02u-%02u %02u:%02u %s\n", Info.UnpackedSize, Info.PackedSize,
+               Info.DataCrc, Info.Method, (Info.HeadFlags & ArcFileSolid) ? "yes" : "no", (Time >> 25) + 1980,
+               (Time >> 21) & 15, (Time >> 16) & 31, (Time >> 11) & 31, (Time >> 5) & 63,
+               PrintableName(Info.Name).c_str());
         TotalSize += Info.UnpackedSize;
         TotalPacked += Info.PackedSize;
         ++Count;

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace PackBuild;
 
@@ -90,8 +92,8 @@ TEST(PackBuildValues, TheStubsRulesOverWholeTexts)
     EXPECT_FALSE(ParseScriptInteger(std::string("12\0", 3), Value));
     EXPECT_EQ(SplitWords("Enu, Rus", ','), (std::vector<std::string>{"Enu", " Rus"}));
     EXPECT_TRUE(SplitWords(",,", ',').empty());
-    EXPECT_TRUE(EntrySelected("data\\Sub\\File.txt", PayloadMask));
-    EXPECT_FALSE(EntrySelected("Data\\File", PayloadMask));
+    EXPECT_TRUE(EntryInGroup(ToStr("data\\Sub\\File.txt"), PayloadMask));
+    EXPECT_FALSE(EntryInGroup(ToStr("Data\\File"), PayloadMask));
 }
 
 TEST(PackBuildOrder, GroupsByExtensionThenNameWhateverTheInputOrder)
@@ -111,6 +113,29 @@ TEST(PackBuildOrder, GroupsByExtensionThenNameWhateverTheInputOrder)
     }
     EXPECT_EQ(First, (std::vector<std::string>{"Data\\README", "Data\\A.dll", "Data\\a.dll", "Data\\z.dll",
                                                "Data\\Sub\\a.TXT", "Data\\b.txt", "Data\\Sub\\b.txt"}));
+}
+
+// A Data folder the builder cannot read is an error: its files are never
+// left out in silence. Root reads every folder, so the scan runs as nobody.
+TEST(PackBuildScan, FolderThatCannotBeReadIsAnError)
+{
+    TempProject Project;
+    WriteValidProject(Project);
+    Project.Write("Data/Locked/Inside.txt", "x");
+    namespace fs = std::filesystem;
+    fs::permissions(Project.Dir(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    fs::permissions(Project.Path("Data/Locked"), fs::perms::none);
+    pid_t Child = fork();
+    if (Child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+        DiagnosticList Problems;
+        ScanProject(Project.Dir(), Problems);
+        _exit(Problems.Contains(Severity::Error, "Data: error: cannot read the folder") ? 0 : 1);
+    }
+    int Status = -1;
+    waitpid(Child, &Status, 0);
+    fs::permissions(Project.Path("Data/Locked"), fs::perms::owner_all);
+    EXPECT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 0) << "status " << Status;
 }
 
 TEST(PackBuildChecks, SoundProjectPassesWithoutMessages)

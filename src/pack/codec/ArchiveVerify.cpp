@@ -34,51 +34,18 @@ MemoryArchive Memory;
 Comparison Compare;
 char OutputHandle; // its address stands for the reader's output file
 
-void StartComparison()
-{
-    Compare.Offset = 0;
-    Compare.Differs = false;
-    Compare.Source.close();
-    Compare.Source.clear();
-    if (Compare.Expected && !Compare.Expected->SourcePath.empty()) {
-        Compare.Source.open(Compare.Expected->SourcePath, std::ios::binary);
-        Compare.Differs = !Compare.Source;
-    }
-}
-
-void CompareBytes(const uint8_t* Bytes, size_t Count)
-{
-    if (Compare.Differs || !Compare.Expected) return;
-    const PackEntry& E = *Compare.Expected;
-    if (E.SourcePath.empty()) {
-        Compare.Differs =
-            Compare.Offset + Count > E.Data.size() || memcmp(E.Data.data() + Compare.Offset, Bytes, Count) != 0;
-    } else {
-        Compare.Piece.resize(Count);
-        Compare.Source.read(reinterpret_cast<char*>(Compare.Piece.data()), std::streamsize(Count));
-        Compare.Differs = size_t(Compare.Source.gcount()) != Count || memcmp(Compare.Piece.data(), Bytes, Count) != 0;
-    }
-    Compare.Offset += Count;
-}
-
-// True when the output was the whole expected entry.
-bool FinishComparison()
-{
-    if (Compare.Expected && !Compare.Differs) {
-        const PackEntry& E = *Compare.Expected;
-        if (E.SourcePath.empty())
-            Compare.Differs = Compare.Offset != E.Data.size();
-        else
-            Compare.Differs = Compare.Source.peek() != std::ifstream::traits_type::eof();
-    }
-    Compare.Source.close();
-    return !Compare.Differs;
-}
-
+// The output file starts a comparison with the expected entry.
 ArcFile Open(const char* Path, int Kind)
 {
     if (Kind == ArcOpenWrite) {
-        StartComparison();
+        Compare.Offset = 0;
+        Compare.Differs = false;
+        Compare.Source.close();
+        Compare.Source.clear();
+        if (Compare.Expected && !Compare.Expected->SourcePath.empty()) {
+            Compare.Source.open(Compare.Expected->SourcePath, std::ios::binary);
+            Compare.Differs = !Compare.Source;
+        }
         return &OutputHandle;
     }
     if (Memory.Bytes) {
@@ -88,10 +55,19 @@ ArcFile Open(const char* Path, int Kind)
     return ArcPlatformFileOps.Open(Path, Kind);
 }
 
+// Closing the output: true when it was the whole expected entry.
 bool Close(ArcFile File)
 {
-    if (File == &OutputHandle) return FinishComparison();
-    return File == &Memory ? true : ArcPlatformFileOps.Close(File);
+    if (File != &OutputHandle) return File == &Memory ? true : ArcPlatformFileOps.Close(File);
+    if (Compare.Expected && !Compare.Differs) {
+        const PackEntry& E = *Compare.Expected;
+        if (E.SourcePath.empty())
+            Compare.Differs = Compare.Offset != E.Data.size();
+        else
+            Compare.Differs = Compare.Source.peek() != std::ifstream::traits_type::eof();
+    }
+    Compare.Source.close();
+    return !Compare.Differs;
 }
 
 int Read(ArcFile File, void* Buffer, int Count)
@@ -104,9 +80,22 @@ int Read(ArcFile File, void* Buffer, int Count)
     return Got;
 }
 
+// The output's next bytes, compared with the expected entry's.
 int Write(ArcFile, const void* Buffer, int Count)
 {
-    CompareBytes(static_cast<const uint8_t*>(Buffer), size_t(Count));
+    const uint8_t* Bytes = static_cast<const uint8_t*>(Buffer);
+    size_t Size = size_t(Count);
+    if (Compare.Differs || !Compare.Expected) return Count;
+    const PackEntry& E = *Compare.Expected;
+    if (E.SourcePath.empty()) {
+        Compare.Differs =
+            Compare.Offset + Size > E.Data.size() || memcmp(E.Data.data() + Compare.Offset, Bytes, Size) != 0;
+    } else {
+        Compare.Piece.resize(Size);
+        Compare.Source.read(reinterpret_cast<char*>(Compare.Piece.data()), std::streamsize(Size));
+        Compare.Differs = size_t(Compare.Source.gcount()) != Size || memcmp(Compare.Piece.data(), Bytes, Size) != 0;
+    }
+    Compare.Offset += Size;
     return Count;
 }
 
@@ -189,10 +178,12 @@ bool VerifyEntries(ArcHandle Archive, const std::vector<PackEntry>* Expected, co
     return true;
 }
 
-bool Verify(const std::string& ArchivePath, const std::vector<uint8_t>* Bytes, const std::vector<PackEntry>* Expected,
-            const VerifyProgress& Progress, std::string* Problem)
+} // namespace
+
+// From memory when Memory.Bytes is set (VerifyArchiveBytes).
+bool VerifyArchiveFile(const std::string& ArchivePath, const std::vector<PackEntry>* Expected,
+                       const VerifyProgress& Progress, std::string* Problem)
 {
-    Memory.Bytes = Bytes;
     ArcSetFileOps(&VerifyOps);
     bool Ok = false;
     ArcHandle Archive = ArcOpen(ArchivePath.c_str(), ArcModeExtract);
@@ -212,16 +203,9 @@ bool Verify(const std::string& ArchivePath, const std::vector<uint8_t>* Bytes, c
     return Ok;
 }
 
-} // namespace
-
-bool VerifyArchiveFile(const std::string& ArchivePath, const std::vector<PackEntry>* Expected,
-                       const VerifyProgress& Progress, std::string* Problem)
-{
-    return Verify(ArchivePath, nullptr, Expected, Progress, Problem);
-}
-
 bool VerifyArchiveBytes(const std::vector<uint8_t>& Archive, const std::vector<PackEntry>* Expected,
                         std::string* Problem)
 {
-    return Verify("archive", &Archive, Expected, VerifyProgress(), Problem);
+    Memory.Bytes = &Archive;
+    return VerifyArchiveFile("archive", Expected, VerifyProgress(), Problem);
 }

@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr uint8_t HostWin32 = ArcHostWin32;
 constexpr uint32_t MainFlags = ArcMainSolid | ArcMainLocked;
 constexpr uint32_t FirstFileFlags = ArcFlagHasData | ArcFileDict1M;
 constexpr uint32_t SolidFileFlags = FirstFileFlags | ArcFileSolid;
@@ -79,7 +78,7 @@ std::vector<uint8_t> FileHeader(const PackEntry& Entry, const FileFields& F)
         NewHeader(ArcBlockFile, F.Solid ? SolidFileFlags : FirstFileFlags, ArcFileHeaderSize + Entry.Name.size());
     Put32(&Header[ArcHdrPackedOffset], F.PackedSize);
     Put32(&Header[ArcHdrUnpackedOffset], F.UnpackedSize);
-    Header[ArcHdrHostOffset] = HostWin32;
+    Header[ArcHdrHostOffset] = ArcHostWin32;
     Put32(&Header[ArcHdrDataCrcOffset], F.DataCrc);
     Put32(&Header[ArcHdrTimeOffset], Entry.DosTime);
     Header[ArcHdrVersionOffset] = ArcVersion20;
@@ -157,7 +156,7 @@ public:
         if (!Out.Rewrite(HeaderAt, Header.data(), Header.size())) return Fail("cannot write the archive");
         // The rule that makes the writer run the encoder again.
         Larger[Index] = Packed > Sizes[Index];
-        Stats.push_back({Sizes[Index], Packed, Fields.Stored, AudioBytes});
+        Stats.push_back({Packed, Fields.Stored, AudioBytes});
         return true;
     }
 
@@ -286,10 +285,6 @@ bool WriteArchiveOrThrow(const std::vector<PackEntry>& Entries, const PackSettin
             Stats->Entries = Writer.Stats;
             Stats->Passes = Pass;
             Stats->OutputBytes = Out.Size();
-            for (const PackEntryStats& E : Writer.Stats) {
-                Stats->InputBytes += E.InputBytes;
-                Stats->StoredEntries += E.Stored ? 1 : 0;
-            }
         }
         return true;
     }

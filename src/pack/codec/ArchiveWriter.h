@@ -38,18 +38,15 @@ struct PackSettings {
 };
 
 struct PackEntryStats {
-    uint64_t InputBytes = 0;
     uint64_t PackedBytes = 0;
     bool Stored = false;     // written with method 0x30
     uint64_t AudioBytes = 0; // bytes coded in multimedia (audio) mode
 };
 
 struct PackStats {
-    uint64_t InputBytes = 0;  // sum of the entries' sizes
     uint64_t OutputBytes = 0; // size of the whole archive, headers included
-    uint32_t StoredEntries = 0;
-    uint32_t Passes = 0;  // times the stream was made (more than one when an entry had to be stored after all)
-    EncoderReport Stream; // what the compressed stream is made of
+    uint32_t Passes = 0;      // times the stream was made (more than one when an entry had to be stored after all)
+    EncoderReport Stream;     // what the compressed stream is made of
     std::vector<PackEntryStats> Entries; // one per entry, in archive order
 };
 

@@ -124,8 +124,9 @@ static double NLog2N(uint32_t N)
     return N < TableSize ? Table[N] : N * std::log2(double(N));
 }
 
-// The sum of -c log2(c / total) over the counts, as total log2 total - sum c log2 c.
-uint64_t EntropyBits(const uint32_t* Counts)
+// Bits of bytes with these 256 counts under an ideal order-0 code: the sum of
+// -c log2(c / total) over the counts, as total log2 total - sum c log2 c.
+static uint64_t EntropyBits(const uint32_t* Counts)
 {
     uint32_t Total = 0;
     double Sum = 0;
@@ -412,8 +413,8 @@ void ChunkParser::Run(const ParseContext& Snapshot, uint32_t Start, uint32_t End
 
     // Audio first: its trial is cheap, and where it clearly beats an order-0
     // code of the bytes, LZ cannot win and is not tried.
-    Plan->PlainBits = HistoryOrder0Bits(History, Start, End);
-    int Candidates = Size >= MinAudioChunk && Plan->PlainBits > uint64_t(Size) * 3 ? AudioCandidates(Start, End) : 0;
+    uint64_t PlainBits = HistoryOrder0Bits(History, Start, End); // the bytes under an ideal order-0 code
+    int Candidates = Size >= MinAudioChunk && PlainBits > uint64_t(Size) * 3 ? AudioCandidates(Start, End) : 0;
     uint64_t BestEstimate = UINT64_MAX;
     for (int N = 1; N <= MaxChannels; N++) {
         if (!(Candidates & (1 << N))) continue;
@@ -431,7 +432,7 @@ void ChunkParser::Run(const ParseContext& Snapshot, uint32_t Start, uint32_t End
             Plan->AudioTableBits = Table;
         }
     }
-    if (Plan->AudioMode && BestEstimate * 5 < Plan->PlainBits * 4 && !RepeatsEarlierData(Start, End)) return;
+    if (Plan->AudioMode && BestEstimate * 5 < PlainBits * 4 && !RepeatsEarlierData(Start, End)) return;
 
     Plan->HaveLz = true;
     (this->*Config.Parse)(Start, End, &Plan->Lz);

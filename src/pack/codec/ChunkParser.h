@@ -52,7 +52,6 @@ struct ParseContext {
 
 // What a parse found.
 struct ChunkPlan {
-    uint64_t PlainBits = 0;      // the bytes under an ideal order-0 code
     int AudioMode = 0;           // channel count audio would use; 0: not worth it
     uint64_t AudioBits = 0;      // its bits, estimated with the snapshot's predictor, tables aside
     uint64_t AudioTableBits = 0; // a table read for it
@@ -90,9 +89,8 @@ uint64_t CodeAudio(const StreamHistory& History, uint32_t Start, uint32_t End, i
 // to) go as LZ literals. Returns how many; LeadBits gets about what they cost
 // after a block of LastMode.
 uint32_t AudioLead(int Channels, int& Channel, uint32_t Start, uint32_t EntryStart, int LastMode, uint64_t& LeadBits);
-// Bits of the bytes under an ideal order-0 code; of 256 byte counts.
+// Bits of the bytes under an ideal order-0 code.
 uint64_t Order0Bits(const uint8_t* Bytes, size_t Count);
-uint64_t EntropyBits(const uint32_t* Counts);
 
 class ChunkParser {
 public:

@@ -134,18 +134,21 @@ int MatchFinder::FindAll(uint32_t Pos, uint32_t MaxLength, int Depth, uint32_t N
     int Count = 0;
     const uint8_t* Cur = History.At(Pos);
     uint32_t BestLength = Rar20::MinNewMatch - 1;
+    // Takes the match with Old at Dist when it is longer than every one
+    // before and long enough to be coded there; its length, 0 when not taken.
+    auto Offer = [&](uint32_t Dist, const uint8_t* Old) -> uint32_t {
+        uint32_t Len = CommonLength(Cur, Old, MaxLength);
+        if (Len <= BestLength || Len < Rar20::MinNewMatch + Rar20::NewMatchBonus(Dist)) return 0;
+        Lengths[Count] = BestLength = Len;
+        Distances[Count++] = Dist;
+        return Len;
+    };
     // The nearest three-byte match first: the four-byte chains miss it, and
     // near matches of three bytes are the only ones worth coding.
     uint32_t Near = Near3[Pos & LinkMask];
     if (Near != 0 && Near < Rar20::LengthBonusDist2) {
-        uint32_t Len = CommonLength(Cur, History.At(Pos - Near), MaxLength);
-        if (Len >= uint32_t(Rar20::MinNewMatch)) {
-            BestLength = Len;
-            Lengths[Count] = Len;
-            Distances[Count] = Near;
-            Count++;
-            if (Len >= NiceLength || Len >= MaxLength) return Count;
-        }
+        uint32_t Len = Offer(Near, History.At(Pos - Near));
+        if (Len >= NiceLength || Len >= MaxLength) return Count;
     }
     if (MaxLength < 4) return Count;
     uint32_t Link = Prev[Pos & PrevMask];
@@ -154,30 +157,15 @@ int MatchFinder::FindAll(uint32_t Pos, uint32_t MaxLength, int Depth, uint32_t N
         if (Pos - Cand > Rar20::MaxDistance) break;
         const uint8_t* Old = History.At(Cand);
         if (Old[BestLength] == Cur[BestLength] && Old[0] == Cur[0]) {
-            uint32_t Len = CommonLength(Cur, Old, MaxLength);
-            uint32_t Dist = Pos - Cand;
-            if (Len > BestLength && Len >= Rar20::MinNewMatch + Rar20::NewMatchBonus(Dist)) {
-                BestLength = Len;
-                Lengths[Count] = Len;
-                Distances[Count] = Dist;
-                Count++;
-                if (Len >= NiceLength || Len >= MaxLength) break;
-                if (Len >= GoodLength(NiceLength)) Depth >>= 2; // long enough: look a little further only
-            }
+            uint32_t Len = Offer(Pos - Cand, Old);
+            if (Len >= NiceLength || Len >= MaxLength) break;
+            if (Len >= GoodLength(NiceLength)) Depth >>= 2; // long enough: look a little further only
         }
         Link = Prev[Cand & PrevMask];
     }
     if (BestLength < LongSpan && MaxLength >= LongSpan && Count < MaxCount) {
         uint32_t Far = LongLink[Pos & LinkMask];
-        if (Far != 0 && Pos - (Far - 1) <= Rar20::MaxDistance) {
-            uint32_t Len = CommonLength(Cur, History.At(Far - 1), MaxLength);
-            uint32_t Dist = Pos - (Far - 1);
-            if (Len > BestLength && Len >= Rar20::MinNewMatch + Rar20::NewMatchBonus(Dist)) {
-                Lengths[Count] = Len;
-                Distances[Count] = Dist;
-                Count++;
-            }
-        }
+        if (Far != 0 && Pos - (Far - 1) <= Rar20::MaxDistance) Offer(Pos - (Far - 1), History.At(Far - 1));
     }
     return Count;
 }

@@ -161,10 +161,7 @@ private:
             Channels = CurMode;
             if (CurChannel >= Channels) CurChannel = 0;
         }
-        if (Report) {
-            Report->TableReads++;
-            if (CurMode != ModeLz) Report->AudioTableReads[CurMode]++;
-        }
+        if (Report && CurMode != ModeLz) Report->AudioTableReads[CurMode]++;
     }
 
     void WriteToken(const Token& T)

@@ -61,25 +61,6 @@ struct Item {
     ChunkPlan Plan;
 };
 
-Item StoredItem(uint32_t Entry)
-{
-    Item It;
-    It.Stored = It.LastOfEntry = true;
-    It.Entry = Entry;
-    return It;
-}
-
-Item ChunkItem(uint32_t Entry, uint32_t Start, uint32_t End, uint32_t EntryStart, bool Last)
-{
-    Item It;
-    It.LastOfEntry = Last;
-    It.Entry = Entry;
-    It.Start = Start;
-    It.End = End;
-    It.EntryStart = EntryStart;
-    return It;
-}
-
 class Encoder {
 public:
     Encoder(const EncoderSettings& Settings, EncoderIo& Io, EncoderReport* Report)
@@ -125,7 +106,7 @@ private:
             if (!Io.ReadEntry(Index, 0, Probe.data(), ProbeSize, &Got)) return false;
         }
         bool Ended = Got < ProbeSize;
-        if (Forced || Got == 0 || ShouldStore(Probe.data(), Got, Ended)) return AddItem(StoredItem(Index));
+        if (Forced || Got == 0 || ShouldStore(Probe.data(), Got, Ended)) return AddItem(true, true, Index);
 
         uint32_t EntryStart = History.End();
         History.Append(Probe.data(), Got);
@@ -148,7 +129,7 @@ private:
             }
             End = std::min(End, History.End());
             bool Last = Ended && End == History.End();
-            if (!AddItem(ChunkItem(Index, Start, End, EntryStart, Last))) return false;
+            if (!AddItem(false, Last, Index, Start, End, EntryStart)) return false;
             if (Last) return true;
             Start = End;
         }
@@ -162,7 +143,10 @@ private:
     {
         const ParseContext& Context = SnapshotFor(NextItem);
         uint64_t Raw = uint64_t(Count) * 8;
-        StartProbe(Bytes, Count);
+        ProbeBytes = Bytes;
+        ProbeCount = Count;
+        ProbeLinked = 0;
+        SelfLinks.assign(size_t(1) << SelfHashBits, 0);
         if (Whole && Count < SmallEntry) {
             // A small entry joins the open block if that is LZ (below
             // SmallChunk it always does), else it needs a table of its own:
@@ -203,14 +187,6 @@ private:
 
     // The longest match for the bytes at P of an entry not yet in the stream:
     // in the stream, or earlier in the entry (one link per hash suffices here).
-    void StartProbe(const uint8_t* Bytes, size_t Count)
-    {
-        ProbeBytes = Bytes;
-        ProbeCount = Count;
-        ProbeLinked = 0;
-        SelfLinks.assign(size_t(1) << SelfHashBits, 0);
-    }
-
     uint32_t ProbeMatch(size_t P)
     {
         if (P + MinMatchProbed > ProbeCount) return 0;
@@ -242,37 +218,20 @@ private:
         return Item < uint64_t(Lag) ? Initial : Snapshots[(Item - Lag) % Snapshots.size()];
     }
 
-    bool AddItem(const Item& New)
+    // Adds a chunk to parse, or (Stored) the entry stored at this point.
+    bool AddItem(bool Stored, bool LastOfEntry, uint32_t Entry, uint32_t Start = 0, uint32_t End = 0,
+                 uint32_t EntryStart = 0)
     {
         if (!FinalizeBefore(int64_t(NextItem) + 1 - Lag)) // frees the slot
             return false;
-        Item& Slot = Items[NextItem % Lag];
-        Slot = New;
-        if (Slot.Stored) {
-            Slot.Done = true;
-        } else {
+        Items[NextItem % Lag] = {Stored, LastOfEntry, Entry, Start, End, EntryStart, Stored, ChunkPlan()};
+        if (!Stored) {
             std::lock_guard<std::mutex> Guard(Lock);
             Queue.push_back(NextItem);
         }
         NextItem++;
         WorkReady.notify_one();
         return true;
-    }
-
-    void Parse(uint64_t Number, ChunkParser& Parser)
-    {
-        Item& It = Items[Number % Lag];
-        std::exception_ptr Failed;
-        try {
-            It.Plan = ChunkPlan();
-            Parser.Run(SnapshotFor(Number), It.Start, It.End, It.EntryStart, &It.Plan);
-        } catch (...) {
-            Failed = std::current_exception();
-        }
-        std::lock_guard<std::mutex> Guard(Lock);
-        if (Failed && !Failure) Failure = Failed;
-        It.Done = true;
-        JobDone.notify_all();
     }
 
     void Work(ChunkParser& Parser)
@@ -291,8 +250,18 @@ private:
         uint64_t Number = Queue.front();
         Queue.pop_front();
         Guard.unlock();
-        Parse(Number, Parser);
+        Item& It = Items[Number % Lag];
+        std::exception_ptr Failed;
+        try {
+            It.Plan = ChunkPlan();
+            Parser.Run(SnapshotFor(Number), It.Start, It.End, It.EntryStart, &It.Plan);
+        } catch (...) {
+            Failed = std::current_exception();
+        }
         Guard.lock();
+        if (Failed && !Failure) Failure = Failed;
+        It.Done = true;
+        JobDone.notify_all();
     }
 
     // Waits for the item to be parsed, parsing queued ones meanwhile.

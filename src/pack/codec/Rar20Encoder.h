@@ -12,8 +12,7 @@
 #include <vector>
 
 struct EncoderReport {
-    uint32_t TableReads = 0;                      // code tables written (stream start and switches)
-    uint32_t AudioTableReads[5] = {};             // of them in audio mode, by channel count
+    uint32_t AudioTableReads[5] = {};             // table reads in audio mode, by channel count
     uint64_t SymbolUse[Rar20::LiteralCount] = {}; // LZ symbols written, table switches included
     uint64_t NewMatchBonusUse[3] = {};            // new matches with length bonus 0, 1, 2
     uint64_t RecentBonusUse[4] = {};              // recent-distance matches with bonus 0..3

@@ -90,7 +90,6 @@ void AddTokenStats(int Mode, const Token& T, uint32_t* Freq, uint64_t* ExtraBits
 
 // ---- table reads: code lengths through the level table ----
 
-extern const int LevelExtraBits[LevelCount];
 const int LevelExtraBits[LevelCount] = {
     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, LevelRepeatBits, LevelZerosBits, LevelLongZerosBits};
 

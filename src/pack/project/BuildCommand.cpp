@@ -235,6 +235,11 @@ std::vector<PackEntry> UninstallerEntriesOf(const ProjectTree& Tree, const Build
     return Entries;
 }
 
+double SecondsSince(std::chrono::steady_clock::time_point Start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+}
+
 // The stub and then the archive, written beside the target as
 // "<target>.partial", read back and renamed only then, so a failed build
 // never leaves a setup that looks finished. False (and nothing left behind)
@@ -267,7 +272,7 @@ bool WriteVerifiedSetup(const BuildOptions& Options, const StubImage& Stub, cons
     std::string Problem;
     auto PackStarted = std::chrono::steady_clock::now();
     bool Packed = WriteArchive(Entries, Settings, Archive, nullptr, &Problem);
-    PackSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - PackStarted).count();
+    PackSeconds = SecondsSince(PackStarted);
     ArchiveSize = Archive.Size();
     bool Closed = std::fclose(File) == 0;
     if (!Packed) return Fail(Problem);
@@ -336,11 +341,6 @@ void PrintSummary(const BuildOptions& Options, const BuildFigures& Figures)
     std::printf("  stub %s + archive %s = %s; %d warning(s)\n", FormatSize(Figures.StubSize).c_str(),
                 FormatSize(Figures.ArchiveSize).c_str(), FormatSize(Figures.StubSize + Figures.ArchiveSize).c_str(),
                 Figures.Warnings);
-}
-
-double SecondsSince(std::chrono::steady_clock::time_point Start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
 }
 
 } // namespace

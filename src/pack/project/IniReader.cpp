@@ -118,8 +118,6 @@ std::vector<IniEntry> IniDocument::ReadSection(const std::string& Section) const
     return Result;
 }
 
-bool IniDocument::HasSection(const std::string& Section) const { return SectionLine(Section) != 0; }
-
 int IniDocument::SectionLine(const std::string& Section) const
 {
     for (const IniSection& Each : AllSections)

@@ -35,7 +35,6 @@ public:
     // The section's entries in file order, each key once with its first value
     // (what the stub's section reading gives). Empty when the section is missing.
     std::vector<IniEntry> ReadSection(const std::string& Section) const;
-    bool HasSection(const std::string& Section) const;
     // Line of the section's first header, 0 when missing.
     int SectionLine(const std::string& Section) const;
     const std::vector<IniSection>& Sections() const { return AllSections; }

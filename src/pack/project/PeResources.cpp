@@ -157,7 +157,7 @@ int SectionOf(const Layout& L, uint32_t Rva)
 class TreeReader {
 public:
     TreeReader(const std::vector<uint8_t>& Image, const Section& Sec) : B(Image), S(Sec) {}
-    bool Read(std::vector<ResourceEntry>& Entries, std::string& Problem);
+    bool ReadDirectory(uint32_t Offset, int Level, ResourceEntry& Path, std::vector<ResourceEntry>& Entries);
 
 private:
     const std::vector<uint8_t>& B;
@@ -171,7 +171,6 @@ private:
         return true;
     }
     bool ReadId(uint32_t NameField, ResourceId& Id);
-    bool ReadDirectory(uint32_t Offset, int Level, ResourceEntry& Path, std::vector<ResourceEntry>& Entries);
 };
 
 bool TreeReader::ReadId(uint32_t NameField, ResourceId& Id)
@@ -221,19 +220,7 @@ bool TreeReader::ReadDirectory(uint32_t Offset, int Level, ResourceEntry& Path, 
     return true;
 }
 
-bool TreeReader::Read(std::vector<ResourceEntry>& Entries, std::string& Problem)
-{
-    ResourceEntry Path;
-    if (ReadDirectory(0, 0, Path, Entries)) return true;
-    return Refuse(Problem, "the resource directory is damaged");
-}
-
 // ---- writing the resource tree ----
-
-void PadTo(std::vector<uint8_t>& B, size_t Alignment)
-{
-    while (B.size() % Alignment) B.push_back(0);
-}
 
 // Directories first (types, then each type's names, then each name's
 // languages), then the data entries, the name texts and the data. Offsets
@@ -340,7 +327,7 @@ std::vector<uint8_t> BuildTree(std::vector<ResourceEntry> Entries, uint32_t Sect
         for (char16_t Ch : Text) Append16(Out, Ch);
     }
     for (size_t I = 0; I < Entries.size(); ++I) {
-        PadTo(Out, ResDataAlignment);
+        while (Out.size() % ResDataAlignment) Out.push_back(0);
         Out.insert(Out.end(), Entries[I].Data.begin(), Entries[I].Data.end());
     }
     return Out;
@@ -379,7 +366,9 @@ bool ReadResources(const std::vector<uint8_t>& Image, std::vector<ResourceEntry>
     int Index = SectionOf(L, Rva);
     if (Index < 0 || L.Sections[Index].VirtualAddress != Rva)
         return Refuse(Problem, "the resource directory does not start a section");
-    return TreeReader(Image, L.Sections[Index]).Read(Entries, Problem);
+    ResourceEntry Path;
+    if (TreeReader(Image, L.Sections[Index]).ReadDirectory(0, 0, Path, Entries)) return true;
+    return Refuse(Problem, "the resource directory is damaged");
 }
 
 bool HasCertificateTable(const std::vector<uint8_t>& Image)

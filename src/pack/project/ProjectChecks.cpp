@@ -157,15 +157,12 @@ void CheckNamesAndSizes(CheckContext& Context)
     const ProjectTree& Tree = Context.Tree;
     DiagnosticList& Out = Context.Out;
     uint64_t DataSize = 0, AllSize = 0;
-    for (const ProjectFile& File : Tree.Presetup) {
-        CheckNameChars(File, Out);
-        AllSize += File.Size;
-    }
-    for (const ProjectFile& File : Tree.Data) {
-        CheckNameChars(File, Out);
-        DataSize += File.Size;
-        AllSize += File.Size;
-    }
+    for (const std::vector<ProjectFile>* Group : {&Tree.Presetup, &Tree.Data})
+        for (const ProjectFile& File : *Group) {
+            CheckNameChars(File, Out);
+            AllSize += File.Size;
+        }
+    for (const ProjectFile& File : Tree.Data) DataSize += File.Size;
     if (DataSize >= MaxPayloadSize)
         Out.Error(DataFolder, 0,
                   "payload is " + std::to_string(DataSize) +
@@ -180,7 +177,7 @@ void CheckNamesAndSizes(CheckContext& Context)
     // puts every entry into one folder under its file-name part.
     std::map<std::string, const ProjectFile*> Flat;
     for (const ProjectFile& File : Tree.Presetup) {
-        if (!EntrySelected(File.ArchiveName, PresetupMask))
+        if (!EntryInGroup(ToStr(File.ArchiveName), PresetupMask))
             Out.Error(File.RelativePath, 0,
                       "Presetup file without \".\" in its name: the setup's unpacking would stop there "
                       "and leave the rest of Presetup behind");
@@ -193,7 +190,7 @@ void CheckNamesAndSizes(CheckContext& Context)
 
     std::map<std::string, const ProjectFile*> DataNames;
     for (const ProjectFile& File : Tree.Data) {
-        if (!EntrySelected(File.ArchiveName, PayloadMask))
+        if (!EntryInGroup(ToStr(File.ArchiveName), PayloadMask))
             Out.Warning(File.RelativePath, 0,
                         "Data file without \".\" in its name can never be installed (the setup selects "
                         "\"Data\\*.*\")");
@@ -348,10 +345,8 @@ void CheckFormatTexts(const CheckContext& Context, const ScriptFile& Str)
         std::string Language;
         if (!IsSectionOfKind(Section.Name, "Strings", Language)) continue;
         for (const IniEntry& Entry : Section.Entries) {
-            bool IsFormat = false;
-            for (int Number : FormatTextNumbers)
-                if (Entry.Name == std::to_string(Number)) IsFormat = true;
-            if (!IsFormat) continue;
+            auto IsNumber = [&](int Number) { return Entry.Name == std::to_string(Number); };
+            if (std::none_of(std::begin(FormatTextNumbers), std::end(FormatTextNumbers), IsNumber)) continue;
             std::string Text = ExpandKnown(Context, Entry.Value);
             for (const char* Name : BuiltinVariableNames) {
                 std::string Pattern = std::string("%") + Name + "%";
@@ -406,13 +401,6 @@ void CheckSilentFolder(CheckContext& Context, const ScriptFile& Ini)
                                              "the command line gives the folder with /D=");
 }
 
-void CheckUserLevelRegistry(CheckContext& Context, const ScriptFile& Script, int Line, const std::string& Path)
-{
-    if (Context.UserLevel && RegistryRootIndex(ToStr(Path)) == MachineRegistryRoot)
-        Script.Warning(Line, "ExecutionLevel=user: the setup runs with the user's rights and cannot write \"" + Path +
-                                 "\"; use admin or highest, or HKCU\\");
-}
-
 // --- instruction files -------------------------------------------------------------
 
 void CheckLanguageSuffix(CheckContext& Context, const ScriptFile& Ins, const IniSection& Section,
@@ -439,7 +427,7 @@ void CheckCopySource(CheckContext& Context, const ScriptFile& Ins, const IniEntr
         return;
     }
     Context.Installed.insert(File);
-    if (!EntrySelected(File->ArchiveName, PayloadMask))
+    if (!EntryInGroup(ToStr(File->ArchiveName), PayloadMask))
         Ins.Error(Entry.Line, "CopyFile source \"" + Source + "\" has no \".\" in its name and is never installed");
 }
 
@@ -450,9 +438,11 @@ void CheckRegistryGroup(CheckContext& Context, const ScriptFile& Ins, const IniE
         Ins.Warning(Group.Line, "registry path \"" + Group.Value + "\" depends on variables and cannot be checked");
         return;
     }
-    bool KnownRoot = RegistryRootIndex(ToStr(Path)) >= 0;
-    CheckUserLevelRegistry(Context, Ins, Group.Line, Path);
-    if (!KnownRoot) {
+    int Root = RegistryRootIndex(ToStr(Path));
+    if (Context.UserLevel && Root == MachineRegistryRoot)
+        Ins.Warning(Group.Line, "ExecutionLevel=user: the setup runs with the user's rights and cannot write \"" +
+                                    Path + "\"; use admin or highest, or HKCU\\");
+    if (Root < 0) {
         Ins.Error(Group.Line, "registry path \"" + Path +
                                   "\" does not start with HKCR\\, HKCU\\ or HKLM\\ "
                                   "(in capitals); the setup would write none of its values");
@@ -483,7 +473,7 @@ void CheckInstructionFile(CheckContext& Context, const ScriptFile& Ins)
         if (Ins.Doc.SectionLine(Section.Name) != Section.Line) continue; // a repeated header: read once
         CheckLanguageSuffix(Context, Ins, Section, Language);
         for (const IniEntry& Group : Ins.Doc.ReadSection(Section.Name)) {
-            if (!Ins.Doc.HasSection(Group.Name)) {
+            if (Ins.Doc.SectionLine(Group.Name) == 0) {
                 Ins.Warning(Group.Line, "group section [" + Group.Name + "] does not exist; this entry does nothing");
                 continue;
             }
@@ -592,8 +582,6 @@ std::vector<std::string> SplitWords(const std::string& Text, char Separator)
     return Words;
 }
 
-bool EntrySelected(const std::string& Name, const char* Mask) { return EntryInGroup(ToStr(Name), Mask); }
-
 void CheckStub(const StubImage& Stub, DiagnosticList& Out)
 {
     const std::vector<uint8_t>& Bytes = Stub.Bytes;
@@ -671,7 +659,7 @@ void CheckProject(const ProjectTree& Tree, DiagnosticList& Out)
                         "instruction file not named by [Config] InsFiles; the setup never reads it");
     }
     for (const ProjectFile& File : Tree.Data)
-        if (EntrySelected(File.ArchiveName, PayloadMask) && !Context.Installed.count(&File))
+        if (EntryInGroup(ToStr(File.ArchiveName), PayloadMask) && !Context.Installed.count(&File))
             Out.Warning(File.RelativePath, 0, "no CopyFile instruction installs this file");
 }
 

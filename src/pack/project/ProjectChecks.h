@@ -46,9 +46,6 @@ bool ParseScriptInteger(const std::string& Text, int32_t& Value);
 // Words as the stub splits lists (CountWords/GetWord): empty words do not
 // count, blanks belong to the words.
 std::vector<std::string> SplitWords(const std::string& Text, char Separator);
-// Whether the stub's walk selects the entry Name with Mask (PresetupMask,
-// PayloadMask): EntryInGroup.
-bool EntrySelected(const std::string& Name, const char* Mask);
 // What the build can know of a text's variables: the script's own ones
 // ([Variables] with a value, name and value in file order), replaced as the
 // stub does (exact case, one variable after the other). Built-in ones depend

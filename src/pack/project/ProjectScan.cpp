@@ -42,28 +42,17 @@ bool ReadFileBytes(const fs::path& Path, std::vector<uint8_t>& Bytes)
     return In.gcount() == Size;
 }
 
-static int64_t ModifiedTimeOf(const fs::path& Path)
-{
-    struct stat Info;
-    if (::stat(Path.c_str(), &Info) != 0) return 0;
-    return (int64_t)Info.st_mtime;
-}
-
 static void ScanFolder(const fs::path& Root, const char* Folder, std::vector<ProjectFile>& Files,
                        DiagnosticList& Problems)
 {
     fs::path Top = Root / Folder;
     std::error_code Error;
-    fs::recursive_directory_iterator Walk(Top, fs::directory_options::none, Error);
-    if (Error) {
-        Problems.Error(Folder, 0, "cannot read the folder: " + Error.message());
-        return;
-    }
-    for (; Walk != fs::recursive_directory_iterator(); Walk.increment(Error)) {
+    for (fs::recursive_directory_iterator Walk(Top, fs::directory_options::none, Error);; Walk.increment(Error)) {
         if (Error) {
             Problems.Error(Folder, 0, "cannot read the folder: " + Error.message());
             return;
         }
+        if (Walk == fs::recursive_directory_iterator()) return;
         const fs::directory_entry& Item = *Walk;
         fs::path Relative = Item.path().lexically_relative(Root);
         std::string Shown = Relative.generic_string();
@@ -81,7 +70,8 @@ static void ScanFolder(const fs::path& Root, const char* Folder, std::vector<Pro
         File.RelativePath = Shown;
         File.SourcePath = Item.path();
         File.Size = (uint64_t)Item.file_size(StatusError);
-        File.ModifiedUnix = ModifiedTimeOf(Item.path());
+        struct stat Info;
+        File.ModifiedUnix = ::stat(Item.path().c_str(), &Info) == 0 ? (int64_t)Info.st_mtime : 0;
         std::string Name = Folder;
         for (const fs::path& Part : Item.path().lexically_relative(Top)) {
             Name += '\\';

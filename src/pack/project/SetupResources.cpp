@@ -85,9 +85,8 @@ bool IsPng(const std::vector<uint8_t>& Data)
 
 struct VersionNode {
     std::u16string Key;
-    uint16_t Type = VersionValueText;
-    uint16_t ValueLength = 0; // bytes for binary values, characters for texts
-    std::vector<uint8_t> Value;
+    uint16_t Type;
+    std::vector<uint8_t> Value; // a text's UTF-16 characters with their terminating zero
     std::vector<VersionNode> Children;
 };
 
@@ -95,7 +94,8 @@ void WriteVersionNode(std::vector<uint8_t>& Out, const VersionNode& Node)
 {
     size_t Start = Out.size();
     Append16(Out, 0); // the length, set below
-    Append16(Out, Node.ValueLength);
+    // The value's length: bytes for binary values, characters for texts.
+    Append16(Out, uint32_t(Node.Type == VersionValueText ? Node.Value.size() / 2 : Node.Value.size()));
     Append16(Out, Node.Type);
     for (char16_t Ch : Node.Key) Append16(Out, Ch);
     Append16(Out, 0);
@@ -256,7 +256,9 @@ bool SetManifestLevel(std::vector<ResourceEntry>& Entries, const SetupResourcePl
         size_t End = Value == std::string::npos ? Value : Text.find('"', Value + sizeof LevelAttribute - 1);
         if (End == std::string::npos) break;
         Value += sizeof LevelAttribute - 1;
-        std::string Wanted = ManifestLevelName(Plan.Level);
+        std::string Wanted;
+        for (const LevelName& Name : LevelNames)
+            if (Name.Level == Plan.Level) Wanted = Name.ManifestWord;
         if (Text.compare(Value, End - Value, Wanted) == 0) return true;
         Text.replace(Value, End - Value, Wanted);
         Entry.Data.assign(Text.begin(), Text.end());
@@ -339,13 +341,6 @@ bool ParseExecutionLevel(const std::string& Text, ExecutionLevel& Level)
     return false;
 }
 
-const char* ManifestLevelName(ExecutionLevel Level)
-{
-    for (const LevelName& Name : LevelNames)
-        if (Name.Level == Level) return Name.ManifestWord;
-    return LevelNames[0].ManifestWord;
-}
-
 SetupResourcePlan PlanSetupResources(const ProjectTree& Tree, const std::string& SetupFileName, DiagnosticList& Out)
 {
     SetupResourcePlan Plan;
@@ -423,43 +418,26 @@ bool ReadIconFile(const std::vector<uint8_t>& File, std::vector<IconImage>& Imag
 
 std::vector<uint8_t> BuildVersionResource(const VersionInfo& Version)
 {
-    VersionNode Root;
-    Root.Key = u"VS_VERSION_INFO";
-    Root.Type = VersionValueBinary;
+    VersionNode Root{u"VS_VERSION_INFO", VersionValueBinary, {}, {}};
     const uint16_t* N = Version.Numbers;
     for (uint32_t Word : {FixedInfoSignature, FixedInfoStructVersion, (uint32_t)N[0] << 16 | N[1],
                           (uint32_t)N[2] << 16 | N[3],                              // file version
                           (uint32_t)N[0] << 16 | N[1], (uint32_t)N[2] << 16 | N[3], // product version
                           FixedInfoFlagsMask, 0u, FixedInfoOsWindows32, FixedInfoTypeApp, 0u, 0u, 0u})
         Append32(Root.Value, Word);
-    Root.ValueLength = (uint16_t)Root.Value.size();
 
-    VersionNode Table;
-    Table.Key = Ascii16(StringTableKey);
+    VersionNode Table{Ascii16(StringTableKey), VersionValueText, {}, {}};
     for (const auto& [Key, Text] : Version.Strings) {
-        VersionNode String;
-        String.Key = Ascii16(Key);
+        VersionNode String{Ascii16(Key), VersionValueText, {}, {}};
         for (char16_t Ch : Text) Append16(String.Value, Ch);
         Append16(String.Value, 0);
-        String.ValueLength = (uint16_t)(Text.size() + 1);
         Table.Children.push_back(String);
     }
-    VersionNode Strings;
-    Strings.Key = u"StringFileInfo";
-    Strings.Children.push_back(Table);
-
-    VersionNode Translation;
-    Translation.Key = u"Translation";
-    Translation.Type = VersionValueBinary;
+    VersionNode Translation{u"Translation", VersionValueBinary, {}, {}};
     Append16(Translation.Value, DefaultLanguage);
     Append16(Translation.Value, UnicodeCodePage);
-    Translation.ValueLength = (uint16_t)Translation.Value.size();
-    VersionNode Vars;
-    Vars.Key = u"VarFileInfo";
-    Vars.Children.push_back(Translation);
-
-    Root.Children.push_back(Strings);
-    Root.Children.push_back(Vars);
+    Root.Children = {{u"StringFileInfo", VersionValueText, {}, {Table}},
+                     {u"VarFileInfo", VersionValueText, {}, {Translation}}};
     std::vector<uint8_t> Out;
     WriteVersionNode(Out, Root);
     return Out;

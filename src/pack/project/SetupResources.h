@@ -28,8 +28,6 @@ const ExecutionLevel DefaultExecutionLevel = ExecutionLevel::Admin;
 
 // The key's value, without regard to case. False for any other text.
 bool ParseExecutionLevel(const std::string& Text, ExecutionLevel& Level);
-// The manifest's word for the level: requireAdministrator, highestAvailable, asInvoker.
-const char* ManifestLevelName(ExecutionLevel Level);
 
 // The version information's four numbers and its texts, as written.
 struct VersionInfo {
