@@ -55,8 +55,9 @@ static void AddBuiltinVariables()
         AddVariable(BuiltinVariableNames[FirstSpecialFolderVariable + I], GetSpecialFolder(I).c_str());
     for (int I = 0; I < RegistryFolderVariableCount; ++I) {
         Str Fallback = ExpandVariables(RegistryFolders[I].Fallback);
-        AddVariable(BuiltinVariableNames[FirstRegistryFolderVariable + I],
-                    RegReadString((CurrentVersionKey + Str(RegistryFolders[I].Value)).c_str(), Fallback.c_str()).c_str());
+        AddVariable(
+            BuiltinVariableNames[FirstRegistryFolderVariable + I],
+            RegReadString((CurrentVersionKey + Str(RegistryFolders[I].Value)).c_str(), Fallback.c_str()).c_str());
     }
 
     // The root of the newest installed version: subkey names sort as text,
@@ -123,7 +124,10 @@ Str GetText(int Number, const char* Default)
     return ExpandVariables(Text.c_str());
 }
 
-void SetItemText(HWND Dialog, int Id, const char* Text) { SendDlgItemMessageA(Dialog, Id, WM_SETTEXT, 0, (LPARAM)Text); }
+void SetItemText(HWND Dialog, int Id, const char* Text)
+{
+    SendDlgItemMessageA(Dialog, Id, WM_SETTEXT, 0, (LPARAM)Text);
+}
 
 void SetControlText(HWND Dialog, int Id, const char* Text)
 {
