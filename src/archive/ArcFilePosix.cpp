@@ -111,30 +111,37 @@ static int OpenParentBelowRoot(const char* Relative, char* Last)
     return -1;
 }
 
-// A plain file below the root opened for writing (made, or emptied). A
-// link, a pipe or any other non-file in its place is refused: O_NONBLOCK
-// keeps a pipe from blocking the open.
-static int CreateBelowRoot(const char* Relative)
+// Calls Operation(Folder, Name, Confined) with an *at call's folder and name
+// for Path: below the confined root the folder that holds it, entered
+// without following a link, and its last component; elsewhere AT_FDCWD and
+// the whole path. Its result, or -1 when Path cannot be reached.
+template <typename AtOperation>
+static int AtPath(const char* Path, AtOperation Operation)
 {
     char Name[PosixPathSize];
-    int Folder = OpenParentBelowRoot(Relative, Name);
-    if (Folder < 0) return -1;
+    const char* Below = BelowRoot(Path);
+    int Folder = Below ? OpenParentBelowRoot(Below, Name) : AT_FDCWD;
+    if (Below ? Folder < 0 : !ToPosixPath(Path, Name)) return -1;
+    int Result = Operation(Folder, Name, Below != 0);
+    if (Below) close(Folder);
+    return Result;
+}
+
+// A plain file opened for writing (made, or emptied) in the folder Folder. A
+// link, a pipe or any other non-file in its place is refused: O_NONBLOCK
+// keeps a pipe from blocking the open.
+static int CreatePlainFile(int Folder, const char* Name)
+{
     int Fd = openat(Folder, Name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-    // ENXIO: a pipe that no one reads (or a device) has the name.
-    int Error = errno == ENXIO ? EEXIST : errno;
-    close(Folder);
     if (Fd < 0) {
-        errno = Error;
+        if (errno == ENXIO) errno = EEXIST; // a pipe that no one reads (or a device) has the name
         return -1;
     }
     struct stat Info;
-    if (fstat(Fd, &Info) != 0 || !S_ISREG(Info.st_mode)) {
-        close(Fd);
-        errno = EEXIST;
-        return -1;
-    }
-    if (fcntl(Fd, F_SETFL, fcntl(Fd, F_GETFL) & ~O_NONBLOCK) != 0 || ftruncate(Fd, 0) != 0) {
-        Error = errno;
+    bool PlainFile = fstat(Fd, &Info) == 0 && S_ISREG(Info.st_mode);
+    if (!PlainFile) errno = EEXIST;
+    if (!PlainFile || fcntl(Fd, F_SETFL, fcntl(Fd, F_GETFL) & ~O_NONBLOCK) != 0 || ftruncate(Fd, 0) != 0) {
+        int Error = errno;
         close(Fd);
         errno = Error;
         return -1;
@@ -148,10 +155,9 @@ static PosixFile* Of(ArcFile File) { return (PosixFile*)File; }
 
 static ArcFile PosixOpen(const char* Path, int Kind)
 {
-    const char* Below = Kind == ArcOpenWrite ? BelowRoot(Path) : 0;
     int Fd;
-    if (Below) {
-        Fd = CreateBelowRoot(Below);
+    if (Kind == ArcOpenWrite && BelowRoot(Path)) {
+        Fd = AtPath(Path, [](int Folder, const char* Name, bool) { return CreatePlainFile(Folder, Name); });
     } else {
         char Native[PosixPathSize];
         if (!ToPosixPath(Path, Native)) return 0;
@@ -257,58 +263,28 @@ static int32_t PosixTell(ArcFile File)
 
 static int PosixDelete(const char* Path)
 {
-    if (const char* Below = BelowRoot(Path)) {
-        char Name[PosixPathSize];
-        int Folder = OpenParentBelowRoot(Below, Name);
-        if (Folder < 0) return -1;
-        int Result = unlinkat(Folder, Name, 0);
-        close(Folder);
-        return Result == 0 ? 0 : -1;
-    }
-    char Native[PosixPathSize];
-    if (!ToPosixPath(Path, Native)) return -1;
-    return unlink(Native) == 0 ? 0 : -1;
+    return AtPath(Path, [](int Folder, const char* Name, bool) { return unlinkat(Folder, Name, 0); });
 }
 
 static int PosixMakeDir(const char* Path)
 {
-    if (const char* Below = BelowRoot(Path)) {
-        char Name[PosixPathSize];
-        int Folder = OpenParentBelowRoot(Below, Name);
-        if (Folder < 0) return -1;
-        int Result = mkdirat(Folder, Name, 0777);
-        close(Folder);
-        return Result == 0 ? 0 : -1;
-    }
-    char Native[PosixPathSize];
-    if (!ToPosixPath(Path, Native)) return -1;
-    return mkdir(Native, 0777) == 0 ? 0 : -1;
-}
-
-static mode_t ModeWithAttributes(mode_t Mode, uint32_t Attributes)
-{
-    Mode &= 07777;
-    if (Attributes & ArcAttrReadOnly) return Mode & ~(mode_t)(S_IWUSR | S_IWGRP | S_IWOTH);
-    return Mode | S_IWUSR;
+    return AtPath(Path, [](int Folder, const char* Name, bool) { return mkdirat(Folder, Name, 0777); });
 }
 
 static bool PosixSetAttributes(const char* Path, uint32_t Attributes)
 {
-    if (const char* Below = BelowRoot(Path)) {
-        // A link's target keeps its mode: the link is not followed.
-        char Name[PosixPathSize];
-        int Folder = OpenParentBelowRoot(Below, Name);
-        if (Folder < 0) return false;
-        struct stat Info;
-        bool Done = fstatat(Folder, Name, &Info, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISLNK(Info.st_mode) &&
-                    fchmodat(Folder, Name, ModeWithAttributes(Info.st_mode, Attributes), AT_SYMLINK_NOFOLLOW) == 0;
-        close(Folder);
-        return Done;
-    }
-    char Native[PosixPathSize];
-    struct stat Info;
-    if (!ToPosixPath(Path, Native) || stat(Native, &Info) != 0) return false;
-    return chmod(Native, ModeWithAttributes(Info.st_mode, Attributes)) == 0;
+    return AtPath(Path, [Attributes](int Folder, const char* Name, bool Confined) {
+               // Below the root a link is refused: its target keeps its mode.
+               int Follow = Confined ? AT_SYMLINK_NOFOLLOW : 0;
+               struct stat Info;
+               if (fstatat(Folder, Name, &Info, Follow) != 0 || S_ISLNK(Info.st_mode)) return -1;
+               mode_t Mode = Info.st_mode & 07777;
+               if (Attributes & ArcAttrReadOnly)
+                   Mode &= ~(mode_t)(S_IWUSR | S_IWGRP | S_IWOTH);
+               else
+                   Mode |= S_IWUSR;
+               return fchmodat(Folder, Name, Mode, Follow);
+           }) == 0;
 }
 
 // DOS date in the high half: year-1980 (7 bits), month, day; time in the low

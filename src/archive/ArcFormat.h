@@ -104,3 +104,10 @@ enum {
 };
 
 static const uint32_t ArcCrcPolynomial = 0xEDB88320u;
+
+// Numbers of the format are little-endian.
+static inline uint32_t ArcGetLe16(const uint8_t* P) { return (uint32_t)P[0] | ((uint32_t)P[1] << 8); }
+static inline uint32_t ArcGetLe32(const uint8_t* P)
+{
+    return (uint32_t)P[0] | ((uint32_t)P[1] << 8) | ((uint32_t)P[2] << 16) | ((uint32_t)P[3] << 24);
+}

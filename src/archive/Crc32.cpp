@@ -24,18 +24,13 @@ void BuildCrcTable()
             CrcTable[Slice][I] = (CrcTable[Slice - 1][I] >> 8) ^ CrcTable[0][CrcTable[Slice - 1][I] & 0xFF];
 }
 
-static inline uint32_t LoadLe32(const uint8_t* P)
-{
-    return (uint32_t)P[0] | ((uint32_t)P[1] << 8) | ((uint32_t)P[2] << 16) | ((uint32_t)P[3] << 24);
-}
-
 uint32_t Crc32Update(uint32_t Register, const void* Bytes, size_t Count)
 {
     const uint8_t* P = (const uint8_t*)Bytes;
     // Written out: the stub is compiled for size, and a loop over the sixteen
     // tables would stay a loop.
     while (Count >= CrcSlices) {
-        uint32_t A = Register ^ LoadLe32(P), B = LoadLe32(P + 4), C = LoadLe32(P + 8), D = LoadLe32(P + 12);
+        uint32_t A = Register ^ ArcGetLe32(P), B = ArcGetLe32(P + 4), C = ArcGetLe32(P + 8), D = ArcGetLe32(P + 12);
         Register = CrcTable[15][A & 0xFF] ^ CrcTable[14][(A >> 8) & 0xFF] ^ CrcTable[13][(A >> 16) & 0xFF] ^
                    CrcTable[12][A >> 24] ^ CrcTable[11][B & 0xFF] ^ CrcTable[10][(B >> 8) & 0xFF] ^
                    CrcTable[9][(B >> 16) & 0xFF] ^ CrcTable[8][B >> 24] ^ CrcTable[7][C & 0xFF] ^

@@ -136,9 +136,7 @@ static void FillInput()
             S.InputTop += (uint32_t)Got;
     }
     memset(S.Input + S.InputTop, 0, InputPadding);
-    S.In.Bits = 0;
-    S.In.Count = 0;
-    S.In.Addr = 0;
+    S.In = BitInput();
     RefillBits(S.In);
     ConsumeBits(S.In, Position & 7);
 }
@@ -432,9 +430,7 @@ static inline uint32_t RunLimit(uint32_t WritePos)
 
 static void InitUnpack(bool Solid)
 {
-    S.In.Bits = 0;
-    S.In.Count = 0;
-    S.In.Addr = 0;
+    S.In = BitInput();
     S.InputTop = 0;
     S.InputEnded = false;
     if (Solid) return;

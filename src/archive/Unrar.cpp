@@ -49,19 +49,6 @@ static int OpenFailure = ArcOpenNoFailure;
 
 static const ArcFileOps* Ops() { return ArcGetFileOps(); }
 
-static uint32_t GetLe16(const uint8_t* P) { return (uint32_t)P[0] | ((uint32_t)P[1] << 8); }
-
-static uint32_t GetLe32(const uint8_t* P)
-{
-    return (uint32_t)P[0] | ((uint32_t)P[1] << 8) | ((uint32_t)P[2] << 16) | ((uint32_t)P[3] << 24);
-}
-
-static void ReleaseWindow()
-{
-    if (Reader.Window) Ops()->Free(Reader.Window);
-    Reader.Window = 0;
-}
-
 // ---- folders known to exist ----
 // An archive's entries are ordered by extension and name, so files of one
 // folder rarely come one after another: every file had its folders made
@@ -142,9 +129,9 @@ static bool ReadMainHeader(int32_t ArchiveStart)
     Ops()->Seek(Reader.File, ArchiveStart, ArcSeekStart);
     if (Ops()->Read(Reader.File, Head, (int)sizeof Head) < (int)sizeof Head) return false;
     const uint8_t* Main = Head + ArcMarkerSize;
-    uint32_t HeaderSize = GetLe16(Main + ArcHdrSizeOffset);
+    uint32_t HeaderSize = ArcGetLe16(Main + ArcHdrSizeOffset);
     if (HeaderSize < ArcCommonHeaderSize) return false;
-    Reader.Solid = (GetLe16(Main + ArcHdrFlagsOffset) & ArcMainSolid) != 0;
+    Reader.Solid = (ArcGetLe16(Main + ArcHdrFlagsOffset) & ArcMainSolid) != 0;
     Reader.BlockStart = ArchiveStart + ArcMarkerSize + (int32_t)HeaderSize;
     return true;
 }
@@ -218,8 +205,7 @@ ArcHandle ArcOpen(const char* FileName, int Mode)
     }
     if (Found != FoundArchive) {
         if (Reader.File) OpenFailure = Found == OldFormat ? ArcOpenOldFormat : ArcOpenNoArchive;
-        CloseArchiveFile();
-        ReleaseWindow();
+        ArcClose(&Reader);
         return 0;
     }
     OpenFailure = ArcOpenNoFailure;
@@ -233,12 +219,20 @@ void ArcClose(ArcHandle)
     // The handle stands for the one reader; after ArcNoMemory its file and
     // window are gone already and nothing is released twice.
     CloseArchiveFile();
-    ReleaseWindow();
+    if (Reader.Window) Ops()->Free(Reader.Window);
+    Reader.Window = 0;
 }
 
 // ---- walking the blocks ----
 
 static bool IsSeparator(char C) { return C == '\\' || C == '/'; }
+
+// Ends the walk on a damaged or cut archive.
+static bool WalkDamaged()
+{
+    Reader.WalkResult = ArcDataError;
+    return false;
+}
 
 // Reads the block at Reader.BlockStart and those after it up to the next file
 // header. False at the end of the archive (WalkResult tells whether it ended
@@ -252,28 +246,21 @@ static bool ReadBlockHeader()
         Ops()->Seek(Reader.File, Reader.BlockStart, ArcSeekStart);
         int Count = Ops()->Read(Reader.File, Head, ArcFileHeaderSize);
         int64_t Left = Reader.FileSize - Reader.BlockStart;
-        if (Count < ArcFileHeaderSize && Count < Left) {
-            Reader.WalkResult = ArcDataError; // the read failed
-            return false;
-        }
-        // The file ends inside the block before (its data runs past the
-        // end) or inside this block's common header: the archive is cut short.
-        if ((Count == 0 && Left < 0) || (Count > 0 && Count < ArcCommonHeaderSize)) {
-            Reader.WalkResult = ArcDataError;
-            return false;
-        }
+        // A failed read, or the file ends inside the block before (its data
+        // runs past the end) or inside this block's common header: the
+        // archive is cut short.
+        if ((Count < ArcFileHeaderSize && Count < Left) || (Count == 0 && Left < 0) ||
+            (Count > 0 && Count < ArcCommonHeaderSize))
+            return WalkDamaged();
         if (Count == 0 || Head[ArcHdrTypeOffset] == ArcBlockEnd) return false;
-        uint32_t Flags = GetLe16(Head + ArcHdrFlagsOffset);
-        uint32_t HeaderSize = GetLe16(Head + ArcHdrSizeOffset);
+        uint32_t Flags = ArcGetLe16(Head + ArcHdrFlagsOffset);
+        uint32_t HeaderSize = ArcGetLe16(Head + ArcHdrSizeOffset);
         bool IsFile = Head[ArcHdrTypeOffset] == ArcBlockFile;
         if (HeaderSize < ArcCommonHeaderSize) return false;
         uint32_t DataSize = 0;
         if (Flags & ArcFlagHasData) {
-            if (Count < ArcDataSizeEnd) {
-                Reader.WalkResult = ArcDataError;
-                return false;
-            }
-            DataSize = GetLe32(Head + ArcHdrPackedOffset);
+            if (Count < ArcDataSizeEnd) return WalkDamaged();
+            DataSize = ArcGetLe32(Head + ArcHdrPackedOffset);
         }
         int64_t Next = (int64_t)Reader.BlockStart + HeaderSize + DataSize;
         if (Next > INT32_MAX) return false;
@@ -283,35 +270,26 @@ static bool ReadBlockHeader()
         }
 
         // A file header cut short by the end of the file ends the archive.
-        uint32_t NameSize = GetLe16(Head + ArcHdrNameSizeOffset);
-        if (Count < ArcFileHeaderSize || ArcFileHeaderSize + NameSize > HeaderSize) {
-            Reader.WalkResult = ArcDataError;
-            return false;
-        }
+        uint32_t NameSize = ArcGetLe16(Head + ArcHdrNameSizeOffset);
+        if (Count < ArcFileHeaderSize || ArcFileHeaderSize + NameSize > HeaderSize) return WalkDamaged();
         // Names may carry a zero and an encoded form after it; the name is
         // the part before the zero and must fit the buffer.
         char Name[ArcNameSize + 1];
         int Want = NameSize < (uint32_t)ArcNameSize ? (int)NameSize : ArcNameSize;
-        if (Ops()->Read(Reader.File, Name, Want) < Want) {
-            Reader.WalkResult = ArcDataError;
-            return false;
-        }
+        if (Ops()->Read(Reader.File, Name, Want) < Want) return WalkDamaged();
         Name[Want] = 0;
-        if (strlen(Name) > ArcNameLimit) {
-            Reader.WalkResult = ArcDataError;
-            return false;
-        }
+        if (strlen(Name) > ArcNameLimit) return WalkDamaged();
 
         ArcEntryInfo* E = &Reader.Entry;
         E->HeadFlags = Flags;
-        E->PackedSize = GetLe32(Head + ArcHdrPackedOffset);
-        E->UnpackedSize = GetLe32(Head + ArcHdrUnpackedOffset);
+        E->PackedSize = ArcGetLe32(Head + ArcHdrPackedOffset);
+        E->UnpackedSize = ArcGetLe32(Head + ArcHdrUnpackedOffset);
         E->HostSystem = Head[ArcHdrHostOffset];
-        E->DataCrc = GetLe32(Head + ArcHdrDataCrcOffset);
-        E->DosTime = GetLe32(Head + ArcHdrTimeOffset);
+        E->DataCrc = ArcGetLe32(Head + ArcHdrDataCrcOffset);
+        E->DosTime = ArcGetLe32(Head + ArcHdrTimeOffset);
         E->VersionNeeded = Head[ArcHdrVersionOffset];
         E->Method = Head[ArcHdrMethodOffset];
-        E->Attributes = GetLe32(Head + ArcHdrAttrOffset);
+        E->Attributes = ArcGetLe32(Head + ArcHdrAttrOffset);
         if (E->HostSystem > ArcHostUnix) {
             E->Attributes = (Flags & ArcFileDictMask) == ArcFileDirectory ? ArcAttrDirectory : ArcAttrArchive;
             E->HostSystem = ArcHostMsDos;
@@ -539,35 +517,28 @@ static uint32_t FileAttributesOf(const ArcEntryInfo* E)
 
 // ---- processing an entry ----
 
-// The copy buffer of a stored entry, obtained before any output file exists
-// so that running out of memory leaves nothing behind. On failure the archive
-// is closed and the window released: the caller must stop, and its ArcClose
-// finds nothing left to release.
-static bool ObtainStoredBuffer(const ArcEntryInfo* E, uint8_t** Buffer)
-{
-    *Buffer = 0;
-    if (E->Method != ArcMethodStored || IsUndecodable(E)) return true;
-    *Buffer = (uint8_t*)Ops()->Alloc(ArcStoredBufferSize);
-    if (*Buffer) return true;
-    CloseArchiveFile();
-    ReleaseWindow();
-    return false;
-}
-
-int ArcProcessEntryCode(ArcHandle Handle, bool Extract, const char* DestDir, const char* DestName)
+// Extracts the current entry; without Extract, decodes it only through the
+// CRC (Decode) or passes over it.
+static int ProcessEntry(ArcHandle Handle, bool Extract, bool Decode, const char* DestDir, const char* DestName)
 {
     if (!Handle || !Reader.File || !Reader.HaveEntry) return ArcDataError;
-    if (Reader.Mode == ArcModeList) {
-        MoveToNextBlock();
-        return ArcOk;
-    }
-    if (!Extract && !Reader.Solid) {
+    if (!Extract && !Decode) {
         MoveToNextBlock();
         return ArcOk;
     }
     const ArcEntryInfo* E = &Reader.Entry;
+    // The copy buffer of a stored entry, obtained before any output file
+    // exists so that running out of memory leaves nothing behind. Without it
+    // the archive is closed: the caller must stop, and its ArcClose finds
+    // nothing left to release.
     uint8_t* StoredBuffer = 0;
-    if (!ObtainStoredBuffer(E, &StoredBuffer)) return ArcNoMemory;
+    if (E->Method == ArcMethodStored && !IsUndecodable(E)) {
+        StoredBuffer = (uint8_t*)Ops()->Alloc(ArcStoredBufferSize);
+        if (!StoredBuffer) {
+            ArcClose(Handle);
+            return ArcNoMemory;
+        }
+    }
 
     char Path[ArcPathSize];
     Reader.Skipping = !Extract;
@@ -600,23 +571,19 @@ int ArcProcessEntryCode(ArcHandle Handle, bool Extract, const char* DestDir, con
     return Result;
 }
 
+int ArcProcessEntryCode(ArcHandle Handle, bool Extract, const char* DestDir, const char* DestName)
+{
+    // A listing passes over every entry; a skipped entry is decoded only in a
+    // solid archive, where the entries after it need its data.
+    bool Listing = Reader.Mode == ArcModeList;
+    return ProcessEntry(Handle, Extract && !Listing, Reader.Solid && !Listing, DestDir, DestName);
+}
+
 bool ArcProcessEntry(ArcHandle Handle, bool Extract, const char* DestDir, const char* DestName)
 {
     return ArcProcessEntryCode(Handle, Extract, DestDir, DestName) == ArcOk;
 }
 
-int ArcTestEntryCode(ArcHandle Handle)
-{
-    if (!Handle || !Reader.File || !Reader.HaveEntry) return ArcDataError;
-    const ArcEntryInfo* E = &Reader.Entry;
-    uint8_t* StoredBuffer = 0;
-    if (!ObtainStoredBuffer(E, &StoredBuffer)) return ArcNoMemory;
-    Reader.Skipping = true;
-    Reader.Output = 0;
-    int Result = DecodeEntry(StoredBuffer);
-    if (StoredBuffer) Ops()->Free(StoredBuffer);
-    MoveToNextBlock();
-    return Result;
-}
+int ArcTestEntryCode(ArcHandle Handle) { return ProcessEntry(Handle, false, true, 0, 0); }
 
 void ArcSetProgressCallback(ArcProgressCallback Callback) { Progress = Callback; }

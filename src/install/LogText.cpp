@@ -11,16 +11,6 @@ static const char* const SectionNames[LogSectionCount] = {"CopyFile", "AddReg", 
 // Sections whose keys are paths of the file system, read as whole lines.
 static bool WholeLineKeys(int Section) { return Section == LogCopyFileSection || Section == LogMakeDirSection; }
 
-static bool IsBlank(char Ch) { return Ch == ' ' || Ch == '\t'; }
-
-static Str TrimBlanks(const Str& Text)
-{
-    int Start = 0, End = Text.Length();
-    while (Start < End && IsBlank(Text.At(Start))) ++Start;
-    while (End > Start && IsBlank(Text.At(End - 1))) --End;
-    return Text.Sub(Start, End - Start);
-}
-
 // The name inside "[Name]", or -1 when the line is no section header.
 static int SectionOfHeader(const Str& Line)
 {
@@ -159,6 +149,11 @@ static bool AllFullPaths(const StrList& Paths)
     return true;
 }
 
+static bool HasRegistryRoot(const Str& Path)
+{
+    return RegistryRootIndex(Path) >= 0 && Path.Length() > RegistryRootLength;
+}
+
 bool ReadUninstallRecord(const char* Text, int Length, UninstallRecord* Record)
 {
     Record->Files.Clear();
@@ -179,9 +174,7 @@ bool ReadUninstallRecord(const char* Text, int Length, UninstallRecord* Record)
     SectionKeys(Log, LogAddRegSection, &Record->Values);
     SectionKeys(Log, LogMakeDirSection, &Record->Folders);
     if (!AllFullPaths(Record->Files) || !AllFullPaths(Record->Folders)) return false;
-    for (int Index = 0; Index < Record->Values.Count(); ++Index) {
-        const Str& Value = Record->Values.Get(Index);
-        if (RegistryRootIndex(Value) < 0 || Value.Length() == RegistryRootLength) return false;
-    }
+    for (int Index = 0; Index < Record->Values.Count(); ++Index)
+        if (!HasRegistryRoot(Record->Values.Get(Index))) return false;
     return true;
 }

@@ -105,8 +105,6 @@ void RegisterUninstaller(unsigned long long InstalledBytes)
 
 // ---- the uninstaller ----
 
-static bool PathExists(const char* Path) { return GetFileAttributesA(Path) != INVALID_FILE_ATTRIBUTES; }
-
 bool IsUninstaller() { return PathExists((TempDir + UninstallerMarkerName).c_str()); }
 
 static HWND ProgressDialog = 0;

@@ -42,7 +42,7 @@ unsigned long long SumEntrySizes(const char* ArchiveName, const char* Mask, int 
         }
         Str Name(Info.Name);
         if (EntryInGroup(Name, Mask)) {
-            Str Source = RightChars(Name, Name.Length() - PrefixLength);
+            Str Source = Name.Sub(PrefixLength, Name.Length());
             if (!Selection || Selection->IndexOfName(Source.c_str()) >= 0) Total += Info.UnpackedSize;
         } else if (StopAtMismatch) {
             break;

@@ -105,10 +105,9 @@ Str ExpandVariables(const char* Text)
     // One pass in list order: a value inserted by entry I is searched only
     // for the entries after I, so expansion always ends.
     for (int I = 0; I < VariableList.Count(); ++I) {
-        const Str& Entry = VariableList.Get(I);
         Str Pattern("%");
-        Pattern.Append(PairName(Entry)).Append('%');
-        Result = ReplaceAll(Result, Pattern, PairValue(Entry));
+        Pattern.Append(VariableList.NameAt(I)).Append('%');
+        Result = ReplaceAll(Result, Pattern, VariableList.ValueAt(I));
     }
     return Result;
 }
@@ -173,8 +172,8 @@ static void ApplyItemTexts(HWND Dialog, const Str& Section)
     IniReadSection(DlgPath.c_str(), Section.c_str(), &Items);
     for (int I = 0; I < Items.Count(); ++I) {
         // Keys that are not numbers address control 0, which no dialog has.
-        int Id = TextToIntDef(PairName(Items.Get(I)).c_str(), 0);
-        SetControlText(Dialog, Id, PairValue(Items.Get(I)).c_str());
+        int Id = TextToIntDef(Items.NameAt(I).c_str(), 0);
+        SetControlText(Dialog, Id, Items.ValueAt(I).c_str());
     }
 }
 

@@ -222,18 +222,6 @@ void Str::Truncate(int NewLength)
     if (NewLength < Len) SetLength(NewLength);
 }
 
-void Str::Delete(int Index, int Count)
-{
-    if (Index < 0) {
-        Count += Index;
-        Index = 0;
-    }
-    if (Index >= Len || Count <= 0) return;
-    if (Count > Len - Index) Count = Len - Index;
-    memmove(Data + Index, Data + Index + Count, (size_t)(Len - Index - Count));
-    SetLength(Len - Count);
-}
-
 Str Str::Sub(int Index, int Count) const
 {
     if (Index < 0) {
@@ -261,13 +249,6 @@ int Str::Find(const char* Text, int From) const
     return -1;
 }
 
-int Str::FindLast(char Ch) const
-{
-    for (int I = Len - 1; I >= 0; --I)
-        if (Data[I] == Ch) return I;
-    return -1;
-}
-
 bool Str::operator==(const Str& Other) const
 {
     return Len == Other.Len && memcmp(c_str(), Other.c_str(), (size_t)Len) == 0;
@@ -275,30 +256,18 @@ bool Str::operator==(const Str& Other) const
 
 bool Str::operator==(const char* Text) const { return strcmp(c_str(), Text ? Text : "") == 0; }
 
-Str operator+(const Str& A, const Str& B)
+template <typename Left, typename Right>
+static Str Joined(const Left& A, const Right& B)
 {
-    Str R(A);
-    R.Append(B);
-    return R;
+    Str Result(A);
+    Result.Append(B);
+    return Result;
 }
-Str operator+(const Str& A, const char* B)
-{
-    Str R(A);
-    R.Append(B);
-    return R;
-}
-Str operator+(const char* A, const Str& B)
-{
-    Str R(A);
-    R.Append(B);
-    return R;
-}
-Str operator+(const Str& A, char B)
-{
-    Str R(A);
-    R.Append(B);
-    return R;
-}
+
+Str operator+(const Str& A, const Str& B) { return Joined(A, B); }
+Str operator+(const Str& A, const char* B) { return Joined(A, B); }
+Str operator+(const char* A, const Str& B) { return Joined(A, B); }
+Str operator+(const Str& A, char B) { return Joined(A, B); }
 
 // ---- StrList ----
 
@@ -307,8 +276,6 @@ static const Str EmptyStr;
 // Lists up to this long are searched entry by entry; longer ones get the
 // name index on their first lookup.
 enum { IndexFromCount = 8 };
-
-StrList::StrList() : Items(0), Size(0), Cap(0), WholeNames(false), Buckets(0), NextInChain(0), BucketCount(0) {}
 
 StrList::StrList(bool WholeNames)
     : Items(0), Size(0), Cap(0), WholeNames(WholeNames), Buckets(0), NextInChain(0), BucketCount(0)
@@ -433,13 +400,6 @@ void StrList::Clear()
     for (int I = 0; I < Size; ++I) Items[I].~Str();
     Size = 0;
     DropIndex();
-}
-
-int StrList::IndexOf(const Str& Text) const
-{
-    for (int I = 0; I < Size; ++I)
-        if (Items[I] == Text) return I;
-    return -1;
 }
 
 void StrList::Sort()

@@ -56,8 +56,7 @@ public:
     Str& operator+=(char Ch) { return Append(Ch); }
 
     void Clear();
-    void Truncate(int NewLength);      // keeps the first NewLength bytes
-    void Delete(int Index, int Count); // 0-based; clipped to the text
+    void Truncate(int NewLength); // keeps the first NewLength bytes
     // Room for Length bytes (plus the terminator); the caller fills it and
     // calls SetLength. Returns the buffer. Above MaxTextLength: OutOfMemory.
     char* Reserve(int Length);
@@ -68,7 +67,6 @@ public:
     Str Sub(int Index, int Count) const;            // 0-based substring, clipped
     int Find(char Ch, int From = 0) const;          // 0-based, -1 when absent
     int Find(const char* Text, int From = 0) const; // 0-based, -1 when absent
-    int FindLast(char Ch) const;
 
     bool operator==(const Str& Other) const;
     bool operator==(const char* Text) const;
@@ -97,10 +95,9 @@ Str operator+(const Str& A, char B);
 // tables of tens of thousands of entries (CopyList) stay fast.
 class StrList {
 public:
-    StrList();
     // WholeNames: every entry is a name as a whole, "=" included; such a
     // list has no values (a set of names, such as paths).
-    explicit StrList(bool WholeNames);
+    explicit StrList(bool WholeNames = false);
     StrList(const StrList& Other);
     ~StrList();
     StrList& operator=(const StrList& Other);
@@ -112,7 +109,6 @@ public:
     void Insert(int Index, const Str& Text);
     void Delete(int Index);
     void Clear();
-    int IndexOf(const Str& Text) const; // exact comparison, -1 when absent
 
     // Sorted lists (LanguageList) keep entries in case-insensitive order.
     void Sort();

@@ -28,7 +28,6 @@ static const DWORD VolumeLabelAttribute = 0x08;
 
 typedef DWORD(WINAPI* PathQuery)(DWORD Size, char* Buffer);
 
-static DWORD WINAPI QueryTempPath(DWORD Size, char* Buffer) { return GetTempPathA(Size, Buffer); }
 static DWORD WINAPI QueryWindowsDir(DWORD Size, char* Buffer) { return GetWindowsDirectoryA(Buffer, Size); }
 static DWORD WINAPI QuerySystemDir(DWORD Size, char* Buffer) { return GetSystemDirectoryA(Buffer, Size); }
 
@@ -62,7 +61,7 @@ static Str ReadPath(PathQuery Query)
     return Str();
 }
 
-Str GetTempDir() { return ReadPath(QueryTempPath); }
+Str GetTempDir() { return ReadPath(GetTempPathA); }
 Str GetWindowsDir() { return ReadPath(QueryWindowsDir); }
 Str GetSystemDir() { return ReadPath(QuerySystemDir); }
 
@@ -86,7 +85,7 @@ bool ReadWholeFile(const char* Path, Str* Bytes, bool* Missing)
     return Whole;
 }
 
-static bool PathExists(const char* Path) { return GetFileAttributesA(Path) != INVALID_FILE_ATTRIBUTES; }
+bool PathExists(const char* Path) { return GetFileAttributesA(Path) != INVALID_FILE_ATTRIBUTES; }
 
 bool FileExists(const char* Path)
 {

@@ -8,6 +8,8 @@
 
 #include "oxFileUtilsCore.h"
 
+// True when Path exists (a file or a directory).
+bool PathExists(const char* Path);
 // True when Path exists and is a file (not a directory).
 bool FileExists(const char* Path);
 

@@ -2,6 +2,8 @@
 // Font specifications are parsed in oxGraphicsCore.cpp.
 #include "oxGraphics.h"
 
+#include <string.h>
+
 #include "oxFileUtilsCore.h" // RoundedQuotient
 #include "oxStrUtils.h"
 
@@ -19,7 +21,6 @@ COLORREF ResolveColor(int Color)
     if (Color < 0) return GetSysColor(Color & SystemColorIndexMask);
     return (COLORREF)Color;
 }
-
 
 int ScaleToDpi(HDC DC, int Pixels) { return MulDiv(Pixels, GetDeviceCaps(DC, LOGPIXELSY), DefaultPixelsPerInch); }
 
@@ -105,10 +106,7 @@ void FillGradient(HDC DC, const RECT& R, int Color1, int Color2, int Direction, 
 SIZE TextExtent(HDC DC, const char* S)
 {
     SIZE Size = {0, 0};
-    Str Text(S);
-    if (!GetTextExtentPoint32A(DC, Text.c_str(), Text.Length(), &Size)) {
-        Size.cx = Size.cy = 0;
-    }
+    if (!GetTextExtentPoint32A(DC, S, (int)strlen(S), &Size)) Size.cx = Size.cy = 0;
     if (Size.cy == 0) {
         // Some systems give no height for an empty text; the line height is
         // that of the font whatever the text holds.

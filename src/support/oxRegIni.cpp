@@ -19,7 +19,6 @@ static const DWORD IniSectionMaxBufferSize = 64 * 1024 * 1024;
 static const DWORD RegStringBufferSize = 1024;
 // Subkey names are at most 255 characters.
 static const DWORD RegKeyNameBufferSize = 1024;
-// Length of the root prefixes "HKCR\", "HKCU\", "HKLM\".
 
 static const char* const BoolTexts[2] = {"0", "1"};
 
@@ -44,18 +43,15 @@ bool IniReadBool(const char* File, const char* Section, const char* Key, bool De
     return IniReadString(File, Section, Key, BoolTexts[Default ? 1 : 0]) == "1";
 }
 
-static bool IsBlank(char Ch) { return Ch == ' ' || Ch == '\t'; }
-
 // A value as GetPrivateProfileStringA gives it: one pair of matching quotes
 // around it dropped, at most 1023 characters.
-static Str ProfileValue(const char* Text, int Length)
+static Str ProfileValue(const Str& Text)
 {
-    if (Length >= 2 && (Text[0] == '"' || Text[0] == '\'') && Text[Length - 1] == Text[0]) {
-        ++Text;
-        Length -= 2;
-    }
-    if (Length > (int)IniValueBufferSize - 1) Length = (int)IniValueBufferSize - 1;
-    return Str(Text, Length);
+    char First = Text.At(0);
+    bool Quoted = Text.Length() >= 2 && (First == '"' || First == '\'') && Text.Last() == First;
+    Str Value = Quoted ? Text.Sub(1, Text.Length() - 2) : Text;
+    Value.Truncate((int)IniValueBufferSize - 1);
+    return Value;
 }
 
 void IniReadSection(const char* File, const char* Section, StrList* List)
@@ -83,15 +79,9 @@ void IniReadSection(const char* File, const char* Section, StrList* List)
         Pos += (DWORD)LineLength + 1;
         const char* Equals = (const char*)memchr(Line, '=', (size_t)LineLength);
         if (!Equals || Line[0] == ';') continue;
-        int NameStart = 0, NameEnd = (int)(Equals - Line);
-        while (NameStart < NameEnd && IsBlank(Line[NameStart])) ++NameStart;
-        while (NameEnd > NameStart && IsBlank(Line[NameEnd - 1])) --NameEnd;
-        int ValueStart = (int)(Equals - Line) + 1, ValueEnd = LineLength;
-        while (ValueStart < ValueEnd && IsBlank(Line[ValueStart])) ++ValueStart;
-        while (ValueEnd > ValueStart && IsBlank(Line[ValueEnd - 1])) --ValueEnd;
-        if (NameEnd == NameStart) continue;
-        Str Name(Line + NameStart, NameEnd - NameStart);
-        Str Value = ProfileValue(Line + ValueStart, ValueEnd - ValueStart);
+        Str Name = TrimBlanks(Str(Line, (int)(Equals - Line)));
+        if (Name.Empty()) continue;
+        Str Value = ProfileValue(TrimBlanks(Str(Equals + 1)));
         int First = FirstValues.IndexOfName(Name.c_str());
         if (First >= 0) Value = FirstValues.ValueAt(First);
         Str Entry = Name + "=" + Value;
@@ -106,11 +96,6 @@ void IniReadSection(const char* File, const char* Section, StrList* List)
             List->Delete(Index); // a language section can remove an entry
     }
     free(Buffer);
-}
-
-bool IniWriteString(const char* File, const char* Section, const char* Key, const char* Value)
-{
-    return WritePrivateProfileStringA(Section, Key, Value ? Value : "", File) != FALSE;
 }
 
 // ---- registry ----
@@ -128,15 +113,16 @@ void SplitRegPath(const char* Path, HKEY* Root, Str* SubKey, Str* ValueName)
     *Root = Index < 0 ? 0 : Roots[Index];
 }
 
-// Opens the key of Path for reading; false when the root is unknown or the
-// key cannot be opened.
-static bool OpenPathKey(const char* Path, HKEY* Key, Str* ValueName)
+// Opens the key of Path for reading, or with Create made where missing;
+// false when the root is unknown or the key cannot be had.
+static bool OpenPathKey(const char* Path, HKEY* Key, Str* ValueName, bool Create = false)
 {
     HKEY Root;
     Str SubKey;
     SplitRegPath(Path, &Root, &SubKey, ValueName);
     if (!Root) return false;
-    return RegOpenKeyA(Root, SubKey.c_str(), Key) == ERROR_SUCCESS;
+    LONG Result = Create ? RegCreateKeyA(Root, SubKey.c_str(), Key) : RegOpenKeyA(Root, SubKey.c_str(), Key);
+    return Result == ERROR_SUCCESS;
 }
 
 bool RegReadValue(const char* Path, DWORD ValueType, void* Buffer, DWORD* Size)
@@ -181,12 +167,9 @@ void RegReadSubKeys(const char* Path, StrList* List)
 
 bool RegWriteValue(const char* Path, DWORD ValueType, const void* Data, DWORD Size)
 {
-    HKEY Root;
-    Str SubKey, ValueName;
-    SplitRegPath(Path, &Root, &SubKey, &ValueName);
-    if (!Root) return false;
     HKEY Key;
-    if (RegCreateKeyA(Root, SubKey.c_str(), &Key) != ERROR_SUCCESS) return false;
+    Str ValueName;
+    if (!OpenPathKey(Path, &Key, &ValueName, true)) return false;
     LONG Result = RegSetValueExA(Key, ValueName.c_str(), 0, ValueType, (const BYTE*)Data, Size);
     RegCloseKey(Key);
     return Result == ERROR_SUCCESS;
@@ -207,12 +190,8 @@ bool RegWriteInteger(const char* Path, int Value)
 
 bool RegValueExists(const char* Path)
 {
-    HKEY Key;
-    Str ValueName;
-    if (!OpenPathKey(Path, &Key, &ValueName)) return false;
-    LONG Result = RegQueryValueExA(Key, ValueName.c_str(), 0, 0, 0, 0);
-    RegCloseKey(Key);
-    return Result == ERROR_SUCCESS;
+    DWORD Size = 0; // no buffer: only the size is asked for
+    return RegReadValue(Path, REG_NONE, 0, &Size);
 }
 
 bool RegDeleteValuePath(const char* Path)

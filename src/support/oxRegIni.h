@@ -25,8 +25,6 @@ bool IniReadBool(const char* File, const char* Section, const char* Key, bool De
 // entry. Each key has the value of the first key of its name, as
 // IniReadString gives it (quotes dropped, at most 1023 characters).
 void IniReadSection(const char* File, const char* Section, StrList* List);
-// False when the platform could not write the value.
-bool IniWriteString(const char* File, const char* Section, const char* Key, const char* Value);
 
 // ---- registry (unknown root prefix, missing key or value: failure) ----
 // Root is 0 when the path names no known root (the prefix is case-sensitive).

@@ -147,21 +147,18 @@ bool ExitWindowsPrivileged(UINT Flags)
     bool NTFamily = OSInfo.Kind == OSWinNT || OSInfo.Kind == OSWin2000;
     if (NTFamily && (Flags & SessionEndingFlags)) {
         HANDLE Token;
+        bool Refused = false;
         if (OpenProcessToken(ThisProcess, TOKEN_ADJUST_PRIVILEGES, &Token)) {
             TOKEN_PRIVILEGES Privileges;
             Privileges.PrivilegeCount = 1;
             Privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-            if (LookupPrivilegeValueA(0, "SeShutdownPrivilege", &Privileges.Privileges[0].Luid)) {
-                BOOL Adjusted = AdjustTokenPrivileges(Token, FALSE, &Privileges, 0, 0, 0);
-                if (!Adjusted) {
-                    CloseHandle(Token);
-                    return false;
-                }
-            }
+            Refused = LookupPrivilegeValueA(0, "SeShutdownPrivilege", &Privileges.Privileges[0].Luid) &&
+                      !AdjustTokenPrivileges(Token, FALSE, &Privileges, 0, 0, 0);
             CloseHandle(Token);
         }
         // Without the token or the privilege value go on: ExitWindowsEx
         // decides.
+        if (Refused) return false;
     }
     if (TestSeamRecordsExit(Flags)) return true;
     return ExitWindowsEx(Flags, 0) != FALSE;
@@ -184,49 +181,38 @@ static int CALLBACK BrowseCallback(HWND Wnd, UINT Message, LPARAM, LPARAM)
     return 0;
 }
 
-bool BrowseForFolder(HWND Owner, const char* Title, int Root, Str* Path, UINT Flags)
+// The file-system path of Item, which is then freed; false (*Path
+// unchanged) when Item is none or no file-system folder.
+static bool TakeItemPath(LPITEMIDLIST Item, Str* Path)
 {
-    LPITEMIDLIST RootItem = 0;
-    if (SHGetSpecialFolderLocation(0, Root, &RootItem) != S_OK || !RootItem) return false;
-    BrowseInitialPath = *Path;
-
-    char DisplayName[MAX_PATH];
-    DisplayName[0] = 0;
-    BROWSEINFOA Browse;
-    memset(&Browse, 0, sizeof(Browse));
-    Browse.hwndOwner = Owner;
-    Browse.pidlRoot = RootItem;
-    Browse.pszDisplayName = DisplayName;
-    Browse.lpszTitle = Title;
-    Browse.ulFlags = Flags;
-    Browse.lpfn = BrowseCallback;
-    LPITEMIDLIST Chosen = SHBrowseForFolderA(&Browse);
-
-    bool Result = false;
-    if (Chosen) {
-        if (Flags & BIF_BROWSEFORCOMPUTER) {
-            DisplayName[MAX_PATH - 1] = 0;
-            *Path = DisplayName;
-            Result = true;
-        } else {
-            char ChosenPath[MAX_PATH];
-            if (SHGetPathFromIDListA(Chosen, ChosenPath)) {
-                ChosenPath[MAX_PATH - 1] = 0;
-                *Path = ChosenPath;
-                Result = true;
-            }
-        }
-        CoTaskMemFree(Chosen);
+    char ItemPath[MAX_PATH];
+    bool Found = Item && SHGetPathFromIDListA(Item, ItemPath);
+    if (Found) {
+        ItemPath[MAX_PATH - 1] = 0;
+        *Path = ItemPath;
     }
-    CoTaskMemFree(RootItem);
-    return Result;
+    CoTaskMemFree(Item);
+    return Found;
 }
 
 bool BrowseForDirectory(HWND Owner, const char* Title, Str* Path)
 {
-    if (!BrowseForFolder(Owner, Title, CSIDL_DRIVES, Path, BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS)) return false;
-    *Path = RemoveBackslash(*Path);
-    return true;
+    LPITEMIDLIST Drives = 0;
+    if (SHGetSpecialFolderLocation(0, CSIDL_DRIVES, &Drives) != S_OK || !Drives) return false;
+    BrowseInitialPath = *Path;
+    char DisplayName[MAX_PATH];
+    BROWSEINFOA Browse;
+    memset(&Browse, 0, sizeof(Browse));
+    Browse.hwndOwner = Owner;
+    Browse.pidlRoot = Drives;
+    Browse.pszDisplayName = DisplayName;
+    Browse.lpszTitle = Title;
+    Browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
+    Browse.lpfn = BrowseCallback;
+    bool Chosen = TakeItemPath(SHBrowseForFolderA(&Browse), Path);
+    CoTaskMemFree(Drives);
+    if (Chosen) *Path = RemoveBackslash(*Path);
+    return Chosen;
 }
 
 Str GetSpecialFolder(int Index)
@@ -237,13 +223,7 @@ Str GetSpecialFolder(int Index)
     };
     if (Index < 0 || Index >= SpecialFolderCount) return Str();
     LPITEMIDLIST Item = 0;
-    if (SHGetSpecialFolderLocation(0, SpecialFolders[Index], &Item) != S_OK || !Item) return Str();
-    char Path[MAX_PATH];
-    Str Result;
-    if (SHGetPathFromIDListA(Item, Path)) {
-        Path[MAX_PATH - 1] = 0;
-        Result = Path;
-    }
-    CoTaskMemFree(Item);
-    return Result;
+    Str Path;
+    if (SHGetSpecialFolderLocation(0, SpecialFolders[Index], &Item) == S_OK) TakeItemPath(Item, &Path);
+    return Path;
 }

@@ -34,12 +34,10 @@ bool ProcessIsElevated();
 // enabled or the system refused.
 bool ExitWindowsPrivileged(UINT Flags);
 bool RestartWindows(bool Force); // as ExitWindowsPrivileged
-// The shell's folder browser rooted at the CSIDL Root, opened at *Path.
-// True with *Path set when the user chose a folder; false (Path unchanged)
-// on cancel or when the folder cannot be had.
-bool BrowseForFolder(HWND Owner, const char* Title, int Root, Str* Path, UINT Flags);
-// A file-system directory among the drives; a chosen drive root keeps its
-// backslash, any other folder has none.
+// The shell's folder browser among the drives, opened at *Path. True with
+// *Path set when the user chose a file-system directory (a drive root keeps
+// its backslash, any other folder has none); false (Path unchanged) on
+// cancel or when the browser cannot be had.
 bool BrowseForDirectory(HWND Owner, const char* Title, Str* Path);
 // Number of special folders GetSpecialFolder knows.
 enum { SpecialFolderCount = 10 };

@@ -16,54 +16,48 @@ static bool IsSeparator(const Str& S, int Index, const CharSet& Separators)
 
 // ---- words and fields ----
 
+// The start of the first word from I on; the length when there is none.
+static int WordFrom(const Str& S, int I, const CharSet& Separators)
+{
+    while (I < S.Length() && IsSeparator(S, I, Separators)) ++I;
+    return I;
+}
+
+// The end of the word or field at I: its first separator, or the length.
+static int WordEnd(const Str& S, int I, const CharSet& Separators)
+{
+    while (I < S.Length() && !IsSeparator(S, I, Separators)) ++I;
+    return I;
+}
+
 int CountWords(const Str& S, const CharSet& Separators)
 {
     int Count = 0;
-    int I = 0;
-    while (I < S.Length()) {
-        while (I < S.Length() && IsSeparator(S, I, Separators)) ++I;
-        if (I < S.Length()) {
-            ++Count;
-            while (I < S.Length() && !IsSeparator(S, I, Separators)) ++I;
-        }
-    }
+    for (int I = WordFrom(S, 0, Separators); I < S.Length(); I = WordFrom(S, WordEnd(S, I, Separators), Separators))
+        ++Count;
     return Count;
 }
 
 int WordStart(int N, const Str& S, const CharSet& Separators)
 {
     if (N < 1) return 0;
-    int Count = 0;
-    int I = 0;
-    while (I < S.Length()) {
-        while (I < S.Length() && IsSeparator(S, I, Separators)) ++I;
-        if (I >= S.Length()) break;
-        if (++Count == N) return I + 1;
-        while (I < S.Length() && !IsSeparator(S, I, Separators)) ++I;
-    }
-    return 0;
+    int I = WordFrom(S, 0, Separators);
+    while (--N > 0 && I < S.Length()) I = WordFrom(S, WordEnd(S, I, Separators), Separators);
+    return I < S.Length() ? I + 1 : 0;
 }
 
 Str GetWord(int N, const Str& S, const CharSet& Separators)
 {
-    int Start = WordStart(N, S, Separators);
-    if (Start == 0) return Str();
-    int End = Start - 1;
-    while (End < S.Length() && !IsSeparator(S, End, Separators)) ++End;
-    return S.Sub(Start - 1, End - (Start - 1));
+    int Start = WordStart(N, S, Separators) - 1;
+    return Start < 0 ? Str() : S.Sub(Start, WordEnd(S, Start, Separators) - Start);
 }
 
 Str GetField(int N, const Str& S, const CharSet& Separators)
 {
     int I = 0;
-    int Field = 1;
-    while (I < S.Length() && Field < N) {
+    for (int Field = 1; I < S.Length() && Field < N; ++I)
         if (IsSeparator(S, I, Separators)) ++Field;
-        ++I;
-    }
-    int End = I;
-    while (End < S.Length() && !IsSeparator(S, End, Separators)) ++End;
-    return S.Sub(I, End - I);
+    return S.Sub(I, WordEnd(S, I, Separators) - I);
 }
 
 // ---- replacing, padding, cutting ----
@@ -93,13 +87,14 @@ Str PadLeft(char Fill, const Str& S, int Width)
     return Result;
 }
 
-Str LeftChars(const Str& S, int N) { return N <= 0 ? Str() : S.Sub(0, N); }
+static bool IsBlank(char Ch) { return Ch == ' ' || Ch == '\t'; }
 
-Str RightChars(const Str& S, int N)
+Str TrimBlanks(const Str& S)
 {
-    if (N <= 0) return Str();
-    if (N >= S.Length()) return S;
-    return S.Sub(S.Length() - N, N);
+    int Start = 0, End = S.Length();
+    while (Start < End && IsBlank(S.At(Start))) ++Start;
+    while (End > Start && IsBlank(S.At(End - 1))) --End;
+    return S.Sub(Start, End - Start);
 }
 
 Str TextBefore(const Str& S, char Ch)
@@ -113,9 +108,6 @@ Str TextAfter(const Str& S, char Ch)
     int At = S.Find(Ch);
     return At < 0 ? Str() : S.Sub(At + 1, S.Length());
 }
-
-Str PairName(const Str& S) { return TextBefore(S, '='); }
-Str PairValue(const Str& S) { return TextAfter(S, '='); }
 
 // ---- path backslashes ----
 

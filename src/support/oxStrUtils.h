@@ -28,7 +28,6 @@ bool InCharSet(const CharSet& Set, unsigned char Ch);
 // The separator sets the program uses.
 inline constexpr CharSet CommaSet = MakeCharSet(",");           // lists of the setup script, font fields
 inline constexpr CharSet DotSet = MakeCharSet(".");             // the four numbers of a version text
-inline constexpr CharSet SpaceSet = MakeCharSet(" ");           // word wrapping
 inline constexpr CharSet CrSet = MakeCharSet("\r");             // lines of a wrapped text
 inline constexpr CharSet PathDelimiterSet = MakeCharSet("\\:"); // ends a path's folder part
 
@@ -42,12 +41,9 @@ Str GetField(int N, const Str& S, const CharSet& Separators); // empty when ther
 // Case-sensitive, left to right, non-overlapping; an empty Find changes nothing.
 Str ReplaceAll(const Str& S, const Str& Find, const Str& Replacement);
 Str PadLeft(char Fill, const Str& S, int Width); // never cuts S
-Str LeftChars(const Str& S, int N);              // empty for N <= 0
-Str RightChars(const Str& S, int N);             // empty for N <= 0
+Str TrimBlanks(const Str& S);                    // without leading and trailing spaces and tabs
 Str TextBefore(const Str& S, char Ch);           // all of S when Ch is absent
 Str TextAfter(const Str& S, char Ch);            // empty when Ch is absent
-Str PairName(const Str& S);                      // TextBefore(S, '=')
-Str PairValue(const Str& S);                     // TextAfter(S, '=')
 
 // 1-based position of the last whole character of S that is in Delimiters
 // (a trail byte of a two-byte character never counts); 0 when there is none.

@@ -214,7 +214,6 @@ TEST(StrEmpty, TextsWithoutABufferReadEmptyAndGrowApart)
     Str D;
     D.SyncLength();
     D.Truncate(0);
-    D.Delete(0, 1);
     EXPECT_STREQ("", D.c_str());
     D.Clear();
     EXPECT_STREQ("", D.c_str());

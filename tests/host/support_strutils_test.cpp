@@ -70,18 +70,22 @@ TEST(StrUtilsCut, PadLeftLeftRightBeforeAfter)
     EXPECT_EQ("007", S(PadLeft('0', "7", 3)));
     EXPECT_EQ("1234", S(PadLeft('0', "1234", 3)));
     EXPECT_EQ("", S(PadLeft('0', "", 0)));
-    EXPECT_EQ("ab", S(LeftChars("abc", 2)));
-    EXPECT_EQ("abc", S(LeftChars("abc", 9)));
-    EXPECT_EQ("", S(LeftChars("abc", -1)));
-    EXPECT_EQ("Doc\\Readme.txt", S(RightChars("Data\\Doc\\Readme.txt", 19 - 5)));
-    EXPECT_EQ("abc", S(RightChars("abc", 3)));
-    EXPECT_EQ("", S(RightChars("abc", 0)));
-    EXPECT_EQ("", S(RightChars("", 5)));
-    EXPECT_EQ("Key", S(PairName("Key")));
-    EXPECT_EQ("", S(PairValue("Key")));
-    EXPECT_EQ("A", S(PairName("A=B=D")));
-    EXPECT_EQ("B=D", S(PairValue("A=B=D")));
-    EXPECT_EQ("", S(PairName("=x")));
+    // Left and right parts are clipped substrings.
+    EXPECT_EQ("ab", S(Str("abc").Sub(0, 2)));
+    EXPECT_EQ("abc", S(Str("abc").Sub(0, 9)));
+    EXPECT_EQ("", S(Str("abc").Sub(0, -1)));
+    EXPECT_EQ("Doc\\Readme.txt", S(Str("Data\\Doc\\Readme.txt").Sub(5, 19)));
+    EXPECT_EQ("abc", S(Str("abc").Sub(0, 3)));
+    EXPECT_EQ("", S(Str("abc").Sub(3, 3)));
+    EXPECT_EQ("", S(Str("").Sub(-5, 5)));
+    EXPECT_EQ("Key", S(TextBefore("Key", '=')));
+    EXPECT_EQ("", S(TextAfter("Key", '=')));
+    EXPECT_EQ("A", S(TextBefore("A=B=D", '=')));
+    EXPECT_EQ("B=D", S(TextAfter("A=B=D", '=')));
+    EXPECT_EQ("", S(TextBefore("=x", '=')));
+    EXPECT_EQ("a b", S(TrimBlanks(" \ta b\t ")));
+    EXPECT_EQ("\r\nx", S(TrimBlanks("\r\nx"))); // only spaces and tabs
+    EXPECT_EQ("", S(TrimBlanks(" \t ")));
 }
 
 static bool ShiftJisLead(unsigned char Byte)

@@ -176,6 +176,12 @@ TEST_F(SupportIniFileTest, SectionMergeAddsReplacesInPlaceAndDeletes)
     EXPECT_EQ(3, List.Count());
 }
 
+// What the platform writes, the reading calls read back.
+static bool IniWriteString(const char* File, const char* Section, const char* Key, const char* Value)
+{
+    return WritePrivateProfileStringA(Section, Key, Value, File) != FALSE;
+}
+
 TEST_F(SupportIniFileTest, WritesReadBack)
 {
     EXPECT_TRUE(IniWriteString(F(), "CopyFile", "C:\\App\\a.txt", "1"));
