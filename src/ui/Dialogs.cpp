@@ -220,10 +220,8 @@ static void RebootPage(HWND Dialog, UINT Message, int Id)
 static void LanguagePage(HWND Dialog, UINT Message, int Id)
 {
     if (Message == WM_INITDIALOG) {
-        for (int I = 0; I < LanguageList.Count(); ++I) {
-            Str Name = LanguageList.ValueAt(I);
-            SendDlgItemMessageA(Dialog, IDC_LANGUAGE_LIST, LB_ADDSTRING, 0, (LPARAM)Name.c_str());
-        }
+        for (int I = 0; I < LanguageList.Count(); ++I)
+            SendDlgItemMessageA(Dialog, IDC_LANGUAGE_LIST, LB_ADDSTRING, 0, (LPARAM)LanguageList.ValueAt(I).c_str());
         int Current = LanguageList.IndexOfName(LanguageCode.c_str());
         if (Current >= 0) SendDlgItemMessageA(Dialog, IDC_LANGUAGE_LIST, LB_SETCURSEL, Current, 0);
         FocusControl(Dialog, IDC_LANGUAGE_LIST);
