@@ -63,8 +63,8 @@ bool WalkDialogSequence(ShowPageFunction ShowPage)
 static INT_PTR ShowWizardPage(const char* TemplateName)
 {
     if (!IsWizardPage(TemplateName)) return DialogNotShown;
-    INT_PTR Result = DialogBoxParamA(ModuleInstance, TemplateName, MainWindow, WizardDialogProc, 0);
-    return Result == -1 ? (INT_PTR)DialogNotShown : Result;
+    // A page that cannot be made ends with -1, which is DialogNotShown.
+    return DialogBoxParamA(ModuleInstance, TemplateName, MainWindow, WizardDialogProc, 0);
 }
 
 bool RunDialogSequence()
