@@ -318,7 +318,12 @@ static bool StartRun()
     // A silent run has no window, so nothing of the look is made.
     if (!SilentRun) {
         MainWindow = CreateMainWindow();
-        if (!MainWindow) return false;
+        if (!MainWindow) {
+            // No box either: it would wait for an answer on a display that
+            // could not give the setup a window. The log keeps the reason.
+            DiagLogError("the main window cannot be made", "", GetLastError());
+            return false;
+        }
         if (IniReadBool(Ini, "Display", "ShowMainWindow", false)) ShowWindow(MainWindow, SW_SHOWMAXIMIZED);
         ReadTitleLook(&MainTitleLook, "MainTitle", DefaultMainTitleFont, false);
         ReadTitleLook(&DialogTitleLook, "DialogTitle", DefaultDialogTitleFont, true);

@@ -23,7 +23,7 @@ FailAt() {
   local Place=$1 Name=$2 Expected=${3:-1}
   rm -rf "$TARN_ARTIFACTS/target"
   WizardTempBefore
-  TARN_TEST_FAIL_AT=$Place E2eStart "$Name" "$WizardExe"
+  TARN_TEST_FAIL_AT=$Place E2eStart "$Name" "$WizardExe" "/LOG=$(E2eWinPath "$TARN_ARTIFACTS/$Name.diag.log")"
   local Pid=$E2eLastPid
   E2eDriver "$Name" --timeout 30000 || E2eFail "$Name: driver script"
   E2eWait "$Pid" 60
@@ -57,8 +57,10 @@ grep -q 'Not enough memory: Setup cannot go on.' "$TARN_ARTIFACTS/in-page.log" |
 
 # No main window: no failure escapes, the run ends on its own without a page
 # or a message that would wait for an answer (exit code 1: nothing was
-# installed), and the unpacked resources go with their folder.
+# installed), and the unpacked resources go with their folder. The
+# diagnostic log says why.
 FailAt main-window no-main-window 1 <<'SCRIPT'
 list-windows
 SCRIPT
+DiagLine no-main-window 'error: the main window cannot be made'
 E2eFinish

@@ -361,13 +361,16 @@ InstallEntryOrder() {
 # given, e.g. ru_RU.UTF-8: Wine takes the user's language from LC_ALL) and
 # the driver script, then waits for the setup to end (60 s). Fails the test
 # when the script fails or the setup does not end with the exit code
-# $E2eExpectExit (lib.sh; 0 by default).
+# $E2eExpectExit (lib.sh; 0 by default). With InstallRunLog=1 the setup also
+# writes its diagnostic log to NAME.diag.log (/LOG=), for a run whose failure
+# would otherwise leave no trace.
 InstallRun() {
   local Name=$1 Exe=$2 Locale=${3:-}
   rm -f "$TARN_ARTIFACTS/$Name.log"   # the driver's log is appended to
-  local Env=()
+  local Env=() Args=()
   [ -n "$Locale" ] && Env=(env "LC_ALL=$Locale")
-  "${Env[@]}" "$TARN_WINE" "$Exe" </dev/null >"$TARN_ARTIFACTS/$Name.out" 2>&1 &
+  [ "${InstallRunLog:-0}" = 1 ] && Args=("/LOG=$(E2eWinPath "$TARN_ARTIFACTS/$Name.diag.log")")
+  "${Env[@]}" "$TARN_WINE" "$Exe" "${Args[@]}" </dev/null >"$TARN_ARTIFACTS/$Name.out" 2>&1 &
   local Pid=$!
   E2ePids+=("$Pid")
   E2eLog "started $Name: $Exe ${Locale:+in $Locale }(pid $Pid)"

@@ -10,6 +10,7 @@
 # what was removed.
 source "$(dirname "$0")/lib.sh"
 InstallSetUp
+InstallRunLog=1 # every run leaves its diagnostic log beside the driver's
 
 Project=$TARN_ARTIFACTS/project
 Base=$TARN_ARTIFACTS/target
