@@ -81,6 +81,23 @@ TEST(PackBuildIni, CutsLongValuesLikeTheStubBuffer)
     EXPECT_EQ(Doc.Find("S", "K")->Value.size(), 1023u);
 }
 
+// A script on the disk is read whole; what cannot be read as a file (a
+// folder in its place, no file) is refused, never parsed as an empty script.
+TEST(PackBuildIni, LoadsAFileAndRefusesWhatIsNoFile)
+{
+    std::filesystem::path Dir = std::filesystem::temp_directory_path() / ("tarn-ini-" + std::to_string(getpid()));
+    std::filesystem::create_directories(Dir / "Folder.ini");
+    std::ofstream(Dir / "Tarn.ini", std::ios::binary) << "\xEF\xBB\xBF[Config]\r\nLanguages=ENU";
+    IniDocument Doc;
+    ASSERT_TRUE(Doc.Load((Dir / "Tarn.ini").string()));
+    EXPECT_TRUE(Doc.HadByteOrderMark());
+    EXPECT_EQ(Doc.Find("Config", "Languages")->Value, "ENU");
+    EXPECT_FALSE(Doc.Load((Dir / "Folder.ini").string()));
+    EXPECT_EQ(Doc.Find("Config", "Languages"), nullptr);
+    EXPECT_FALSE(Doc.Load((Dir / "Missing.ini").string()));
+    std::filesystem::remove_all(Dir);
+}
+
 // The checks read values through the stub's own rules (tested with them in
 // support_strutils_test and install_rules_test); what is left to see here is
 // the adapter: whole std::string texts, zero bytes included.

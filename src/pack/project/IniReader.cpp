@@ -1,9 +1,9 @@
 // INI parsing with the stub reader's rules; see IniReader.h.
 #include "IniReader.h"
 
+#include "ProjectScan.h" // ReadFileBytes
+
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 namespace PackBuild {
 
@@ -47,11 +47,9 @@ static std::string Unquote(const std::string& Value)
 bool IniDocument::Load(const std::string& Path)
 {
     AllSections.clear();
-    std::ifstream In(Path, std::ios::binary);
-    if (!In) return false;
-    std::stringstream Buffer;
-    Buffer << In.rdbuf();
-    Parse(Buffer.str());
+    std::vector<uint8_t> Bytes;
+    if (!ReadFileBytes(Path, Bytes)) return false;
+    Parse(std::string(Bytes.begin(), Bytes.end()));
     return true;
 }
 

@@ -32,6 +32,9 @@ std::string ExtensionOf(const std::string& ArchiveName)
 
 bool ReadFileBytes(const fs::path& Path, std::vector<uint8_t>& Bytes)
 {
+    // A folder opens as a stream too, and gives a size no buffer can take.
+    std::error_code Error;
+    if (!fs::is_regular_file(Path, Error)) return false;
     std::ifstream In(Path, std::ios::binary | std::ios::ate);
     if (!In) return false;
     std::streamoff Size = In.tellg();

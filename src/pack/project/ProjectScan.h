@@ -46,7 +46,7 @@ void OrderForPacking(std::vector<ProjectFile>& Files);
 // Windows finds files). Null when there is none.
 const ProjectFile* FindPresetupFile(const ProjectTree& Tree, const std::string& Name);
 
-// The whole file at Path; false when it cannot be read.
+// The whole file at Path; false when it cannot be read or is no plain file.
 bool ReadFileBytes(const std::filesystem::path& Path, std::vector<uint8_t>& Bytes);
 
 // The stub's texts as std::string and back, for calling its rules.
