@@ -16,7 +16,7 @@
 #        (default: the i686 stub and its x86_64 twin from scripts/build.sh)
 set -u
 cd "$(dirname "$0")/.."
-SizeBudget=82432
+SizeBudget=81920
 SizeBudgetX64=98304
 # The KnownDLLs of Windows 7 to 11 that a stub might use (the list is in
 # HKLM\System\CurrentControlSet\Control\Session Manager\KnownDLLs).

@@ -38,7 +38,7 @@
 #include "oxRegIni.h"
 #include "oxStrUtils.h"
 
-static const char* const ProgressTemplate = "DLG_PROGRESS";
+static const char* const ProgressTemplate = DlgProgress;
 static const char* const DamagedArchiveDefault =
     "This setup is damaged or incomplete: its data ends before the end of its archive. "
     "Please get a new copy of the setup and run it again.";

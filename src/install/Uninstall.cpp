@@ -24,7 +24,7 @@
 #include "oxRegIni.h"
 #include "oxStrUtils.h"
 
-static const char* const ProgressTemplate = "DLG_UNINSTALLING";
+static const char* const ProgressTemplate = DlgUninstalling;
 static const char* const RecordUnusableDefault =
     "The uninstall record %s is missing or damaged, so %ProgramName% cannot be removed. Nothing was removed.";
 static const char* const RemovingLineDefault = "Removing %s";
@@ -226,7 +226,7 @@ bool RunUninstallation()
 
     if (!SilentRun) {
         DialogSequence.Clear();
-        DialogSequence.Add("DLG_UNINSTALL");
+        DialogSequence.Add(DlgUninstall);
         if (!RunDialogSequence()) {
             NoteFailure(ExitCancelled);
             return false;
@@ -240,7 +240,7 @@ bool RunUninstallation()
     ProgressDialog = 0;
     DiagLogLine("uninstalled", FilesAwaitRestart ? ", files in use go at restart" : "");
     DialogSequence.Clear();
-    DialogSequence.Add("DLG_UNINSTALLED");
+    DialogSequence.Add(DlgUninstalled);
     RunDialogSequence(); // no page in a silent run
     return true;
 }

@@ -70,6 +70,24 @@ inline constexpr const char* BuiltinVariableNames[BuiltinVariableCount] = {
 };
 
 // ---- dialog templates of the stub ----
+// Their names, one definition each for the code that opens or recognises a
+// template, and for the table below.
+inline constexpr char DlgLanguage[] = "DLG_LANGUAGE";
+inline constexpr char DlgWelcome[] = "DLG_WELCOME";
+inline constexpr char DlgLicense[] = "DLG_LICENSE";
+inline constexpr char DlgReadme[] = "DLG_README";
+inline constexpr char DlgDir[] = "DLG_DIR";
+inline constexpr char DlgStart[] = "DLG_START";
+inline constexpr char DlgReboot[] = "DLG_REBOOT";
+inline constexpr char DlgFinish[] = "DLG_FINISH";
+inline constexpr char DlgNotFinish[] = "DLG_NOTFINISH";
+inline constexpr char DlgProgress[] = "DLG_PROGRESS";
+inline constexpr char DlgMessage[] = "DLG_MESSAGE";
+inline constexpr char DlgPresetup[] = "DLG_PRESETUP";
+inline constexpr char DlgUninstall[] = "DLG_UNINSTALL";
+inline constexpr char DlgUninstalled[] = "DLG_UNINSTALLED";
+inline constexpr char DlgUninstalling[] = "DLG_UNINSTALLING";
+
 // WizardPage: offered to the dialog sequences. CanEnd: a page made from it
 // can be left (every template with a Cancel button); the stub passes over
 // the others, which no button or close box could ever end.
@@ -79,22 +97,22 @@ struct DialogTemplateName {
     bool CanEnd;
 };
 inline constexpr DialogTemplateName DialogTemplateNames[] = {
-    {"DLG_LANGUAGE", true, true},
-    {"DLG_WELCOME", true, true},
-    {"DLG_LICENSE", true, true},
-    {"DLG_README", true, true},
-    {"DLG_DIR", true, true},
-    {"DLG_START", true, true},
-    {"DLG_REBOOT", true, true},
-    {"DLG_FINISH", true, true},
-    {"DLG_NOTFINISH", true, true},
-    {"DLG_PROGRESS", false, true},
-    {"DLG_MESSAGE", false, false},
-    {"DLG_PRESETUP", false, false},
+    {DlgLanguage, true, true},
+    {DlgWelcome, true, true},
+    {DlgLicense, true, true},
+    {DlgReadme, true, true},
+    {DlgDir, true, true},
+    {DlgStart, true, true},
+    {DlgReboot, true, true},
+    {DlgFinish, true, true},
+    {DlgNotFinish, true, true},
+    {DlgProgress, false, true},
+    {DlgMessage, false, false},
+    {DlgPresetup, false, false},
     // The uninstaller's pages: shown by it alone, never from a sequence.
-    {"DLG_UNINSTALL", false, true},
-    {"DLG_UNINSTALLED", false, true},
-    {"DLG_UNINSTALLING", false, false},
+    {DlgUninstall, false, true},
+    {DlgUninstalled, false, true},
+    {DlgUninstalling, false, false},
 };
 
 // ---- the uninstaller ----

@@ -60,7 +60,7 @@ bool ExtractPresetup(const char* ArchiveName, const char* Directory)
 {
     HWND Window = 0;
     if (!SilentRun) {
-        Window = CreateDialogParamA(ModuleInstance, "DLG_PRESETUP", 0, 0, 0);
+        Window = CreateDialogParamA(ModuleInstance, DlgPresetup, 0, 0, 0);
         if (!Window) {
             ReportError(0, NoInitWindowMessage, ExitFailed);
             return false;

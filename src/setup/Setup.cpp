@@ -165,7 +165,7 @@ static bool CloseRun(bool Outcome)
     if (!RebootNeeded || InstallationFailed) {
         CancelNeedsConfirmation = false;
         DialogSequence.Clear();
-        DialogSequence.Add(Outcome ? "DLG_FINISH" : "DLG_NOTFINISH");
+        DialogSequence.Add(Outcome ? DlgFinish : DlgNotFinish);
         RunDialogSequence();
     }
     ReleaseRunState();
@@ -242,7 +242,7 @@ static bool RunWizard()
     if (!RunOutcome) return false;
     InstallationFailed = false;
     ReadDialogSequence(ConfigText("PostInstallDialogSequence").c_str(), &DialogSequence);
-    if (RebootNeeded) DialogSequence.Add("DLG_REBOOT");
+    if (RebootNeeded) DialogSequence.Add(DlgReboot);
     RunOutcome = RunDialogSequence();
     return RunOutcome;
 }

@@ -192,9 +192,9 @@ static void FinishPage(HWND Dialog, UINT Message, int Id)
     if (Message == WM_INITDIALOG) {
         FocusControl(Dialog, IDC_FINISH_OK);
         Str Restart;
-        if (RebootNeeded && CurrentDialogName == "DLG_NOTFINISH")
+        if (RebootNeeded && CurrentDialogName == DlgNotFinish)
             Restart = GetText(TextRestartStillReplaces, RestartStillReplacesDefault);
-        if (RebootNeeded && CurrentDialogName == "DLG_UNINSTALLED")
+        if (RebootNeeded && CurrentDialogName == DlgUninstalled)
             Restart = GetText(TextRemovedAtRestart, RemovedAtRestartDefault);
         if (!Restart.Empty()) {
             SetItemText(Dialog, IDC_NOTFINISH_RESTART, Restart.c_str());
@@ -276,12 +276,12 @@ INT_PTR CALLBACK WizardDialogProc(HWND Dialog, UINT Message, WPARAM WParam, LPAR
 
     const Str& Name = CurrentDialogName;
     bool Stay = false; // the page keeps the command from ending it
-    if (Name == "DLG_DIR") Stay = DirectoryPage(Dialog, Message, Id);
-    if (Name == "DLG_FINISH" || Name == "DLG_NOTFINISH" || Name == "DLG_UNINSTALLED") FinishPage(Dialog, Message, Id);
-    if (Name == "DLG_REBOOT") RebootPage(Dialog, Message, Id);
-    if (Name == "DLG_LANGUAGE") LanguagePage(Dialog, Message, Id);
-    if (Name == "DLG_LICENSE") LicensePage(Dialog, Message, Id);
-    if (Name == "DLG_README") ReadmePage(Dialog, Message, Id);
+    if (Name == DlgDir) Stay = DirectoryPage(Dialog, Message, Id);
+    if (Name == DlgFinish || Name == DlgNotFinish || Name == DlgUninstalled) FinishPage(Dialog, Message, Id);
+    if (Name == DlgReboot) RebootPage(Dialog, Message, Id);
+    if (Name == DlgLanguage) LanguagePage(Dialog, Message, Id);
+    if (Name == DlgLicense) LicensePage(Dialog, Message, Id);
+    if (Name == DlgReadme) ReadmePage(Dialog, Message, Id);
 
     switch (Message) {
     case WM_PAINT: PaintDialogTitle(Dialog); break;

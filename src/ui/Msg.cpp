@@ -11,6 +11,7 @@
 #include "FixedTexts.h"
 #include "Report.h"
 #include "ResourceIds.h"
+#include "SetupNames.h"
 #include "oxGraphics.h"
 
 // DrawTextBlock alignments: centred both ways.
@@ -49,7 +50,7 @@ void ShowMessageWindow(const char* Text)
 {
     if (SilentRun) return;
     if (!MessageWindow) {
-        MessageWindow = CreateDialogParamA(ModuleInstance, "DLG_MESSAGE", MainWindow, MessageWindowProc, 0);
+        MessageWindow = CreateDialogParamA(ModuleInstance, DlgMessage, MainWindow, MessageWindowProc, 0);
         if (!MessageWindow) {
             // The next call tries again.
             ReportError(0, NoMessageWindowMessage, ExitInstalled);

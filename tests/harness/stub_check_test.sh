@@ -53,9 +53,9 @@ $Cc -static -s -Wl,--disable-reloc-section -o "$Work/norelocs.exe" "$Work/small.
 $Cc64 -static -s -Wl,--high-entropy-va -o "$Work/small64.exe" "$Work/small.c" || exit 1
 $Cc64 -static -s -Wl,--disable-high-entropy-va -o "$Work/lowentropy64.exe" "$Work/small.c" || exit 1
 
-Expect "small system-only program passes" 0 '^PASS stub-size: [0-9]+ bytes \(budget 82432\)' "$Work/small.exe"
+Expect "small system-only program passes" 0 '^PASS stub-size: [0-9]+ bytes \(budget 81920\)' "$Work/small.exe"
 Expect "small system-only program: imports pass" 0 '^PASS stub-imports: .*kernel32.dll' "$Work/small.exe"
-Expect "over the budget fails the size" 1 '^FAIL stub-size: [0-9]+ bytes, over the budget of 82432' "$Work/large.exe"
+Expect "over the budget fails the size" 1 '^FAIL stub-size: [0-9]+ bytes, over the budget of 81920' "$Work/large.exe"
 Expect "x86_64 program has the twin's budget" 0 '^PASS stub-x64-size: [0-9]+ bytes \(budget 98304\)' "$Work/small64.exe"
 Expect "x86_64 over its budget fails the size" 1 '^FAIL stub-x64-size: [0-9]+ bytes, over the budget of 98304' "$Work/large64.exe"
 Expect "over the budget keeps the imports check" 1 '^PASS stub-imports' "$Work/large.exe"

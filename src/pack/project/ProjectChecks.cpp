@@ -245,7 +245,7 @@ std::vector<std::string> CheckSequences(const ScriptFile& Ini)
         for (const std::string& Word : SplitWords(Entry->Value, ',')) {
             std::string Name = FromStr(DialogNameOf(ToStr(Word)));
             Names.push_back(Name);
-            if (Name == "DLG_REBOOT" && std::strcmp(Key, "PostInstallDialogSequence") == 0)
+            if (Name == DlgReboot && std::strcmp(Key, "PostInstallDialogSequence") == 0)
                 Ini.Warning(Entry->Line,
                             "PostInstallDialogSequence: the setup adds DLG_REBOOT itself when a restart is "
                             "needed; listed here it shows twice or without need");
@@ -637,8 +637,8 @@ void CheckProject(const ProjectTree& Tree, DiagnosticList& Out)
         for (const char* Key : FontKeys) CheckFontSpec(Ini, Key);
         CheckBooleans(Ini);
         std::vector<std::string> Sequence = CheckSequences(Ini);
-        CheckPageText(Context, Ini, Sequence, "DLG_LICENSE", "License");
-        CheckPageText(Context, Ini, Sequence, "DLG_README", "Readme");
+        CheckPageText(Context, Ini, Sequence, DlgLicense, "License");
+        CheckPageText(Context, Ini, Sequence, DlgReadme, "Readme");
         Instructions = CheckInsFiles(Context, Ini);
         CheckUninstaller(Context, Ini);
     }
