@@ -38,7 +38,6 @@
 #include "oxRegIni.h"
 #include "oxStrUtils.h"
 
-static const char* const ProgressTemplate = DlgProgress;
 static const char* const DamagedArchiveDefault =
     "This setup is damaged or incomplete: its data ends before the end of its archive. "
     "Please get a new copy of the setup and run it again.";
@@ -331,8 +330,8 @@ static bool RunWorker()
         ReportNoWorker();
         return false;
     }
-    CurrentDialogName = ProgressTemplate;
-    DialogBoxParamA(ModuleInstance, ProgressTemplate, MainWindow, ProgressDialogProc, 0);
+    CurrentDialogName = DlgProgress;
+    DialogBoxParamA(ModuleInstance, DlgProgress, MainWindow, ProgressDialogProc, 0);
     if (!WorkerResumed) ResumeThread(WorkerThread);
     WaitForSingleObject(WorkerThread, INFINITE);
     DWORD ExitCode = 0;

@@ -24,7 +24,6 @@
 #include "oxRegIni.h"
 #include "oxStrUtils.h"
 
-static const char* const ProgressTemplate = DlgUninstalling;
 static const char* const RecordUnusableDefault =
     "The uninstall record %s is missing or damaged, so %ProgramName% cannot be removed. Nothing was removed.";
 static const char* const RemovingLineDefault = "Removing %s";
@@ -231,9 +230,9 @@ bool RunUninstallation()
             NoteFailure(ExitCancelled);
             return false;
         }
-        CurrentDialogName = ProgressTemplate;
+        CurrentDialogName = DlgUninstalling;
         // The bar's range is 0 to 100 from the start.
-        ProgressDialog = CreateDialogParamA(ModuleInstance, ProgressTemplate, MainWindow, ProgressDialogProc, 0);
+        ProgressDialog = CreateDialogParamA(ModuleInstance, DlgUninstalling, MainWindow, ProgressDialogProc, 0);
     }
     RemoveEverything(Record, RecordPath);
     DestroyWindow(ProgressDialog); // nothing without one
